@@ -1,0 +1,1 @@
+#error "tolvek_core must not include QtGui: put widget and painting code in tolvek_ui"

@@ -1,0 +1,1 @@
+#error "tolvek_core must not include QtWidgets: put widget code in tolvek_ui"
