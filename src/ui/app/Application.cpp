@@ -1,17 +1,54 @@
 #include "ui/app/Application.h"
 
+#include "core/platform/PowerRequest.h"
+#include "core/platform/ProfileStore.h"
 #include "core/platform/SingleInstance.h"
+#include "core/settings/Storage.h"
+#include "ui/app/CTolvek2Dlg.h"
+#include "ui/app/UserPrompts.h"
 
 #include <QApplication>
-#include <QDialog>
+#include <QIcon>
 
 namespace tolvek {
 
 int runApplication(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    QDialog dlg;
-    dlg.show();
+    QApplication::setOrganizationName(QStringLiteral("Tolvek"));
+    QApplication::setApplicationName(QStringLiteral("Tolvek"));
+
+    // One copy at a time, unless "/restart" appears anywhere on the command line. A second copy
+    // raises the first and ends before it reads the configuration.
+    platform::SingleInstance instance;
+    if (!platform::SingleInstance::hasRestartArgument(QCoreApplication::arguments()) && !instance.acquire()) {
+        instance.activateRunning();
+        return 0;
+    }
+
+    QtUserPrompts prompts;
+    const StorageOutcome storage = initStorage(appSettings());
+    for (const QString& message : storage.load.messages)
+        prompts.message(nullptr, message, UserPrompts::Icon::Error);
+    if (storage.load.mustExit)
+        return 0;
+
+    platform::ProfileStore profile;
+    platform::PowerRequest power;
+    MainWindowServices services;
+    services.prompts = &prompts;
+    services.profile = &profile;
+    services.power = &power;
+    services.paths = storage.paths;
+
+    CTolvek2Dlg window(services);
+    QObject::connect(&instance, &platform::SingleInstance::activationRequested, &window, [&window] {
+        window.setWindowState((window.windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+        window.show();
+        window.raise();
+        window.activateWindow();
+    });
+    window.show();
     return app.exec();
 }
 

@@ -1,0 +1,433 @@
+#include "ui/app/CTolvek2Dlg.h"
+
+#include "core/i18n/Messages.h"
+#include "core/platform/PowerRequest.h"
+#include "core/platform/ProfileStore.h"
+#include "core/settings/ConfigFile.h"
+#include "core/settings/Settings.h"
+#include "core/settings/VideoFileName.h"
+#include "ui/app/ButtonImages.h"
+#include "ui/app/ControlIds.h"
+#include "ui/app/ModeTable.h"
+#include "ui/app/UserPrompts.h"
+#include "ui/capture/LiveView.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QHeaderView>
+#include <QHelpEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QToolTip>
+#include <QTreeWidget>
+
+namespace tolvek {
+
+namespace {
+
+QString idText(int id)
+{
+    return QString::number(id);
+}
+
+// "%d,%d,%d,%d,%d" of the all-videos column widths; the defaults when it does not scan.
+QList<int> scanColumnWidths(const QString& text)
+{
+    const QStringList parts = text.split(u',');
+    QList<int> widths;
+    for (const QString& part : parts) {
+        bool ok = false;
+        const int w = part.trimmed().toInt(&ok);
+        if (!ok)
+            break;
+        widths << w;
+    }
+    if (widths.size() < 5)
+        return {120, 220, 100, 500, 500};
+    return widths.mid(0, 5);
+}
+
+}  // namespace
+
+CTolvek2Dlg::CTolvek2Dlg(MainWindowServices services, QWidget* parent)
+    : QDialog(parent), m_services(std::move(services))
+{
+    m_flags.windowMode = ModeLive;
+    setAttribute(Qt::WA_OpaquePaintEvent, false);
+    createControls();
+    initialise();
+}
+
+CTolvek2Dlg::~CTolvek2Dlg()
+{
+    runDestroyHandler();
+}
+
+QWidget* CTolvek2Dlg::control(int id) const
+{
+    auto it = m_controls.find(id);
+    return it == m_controls.end() ? nullptr : it->second;
+}
+
+QPushButton* CTolvek2Dlg::makeButton(int id, int imageId)
+{
+    auto* b = new QPushButton(this);
+    b->setObjectName(idText(id));
+    b->setAutoDefault(false);  // Enter must never click a focused button behind the user's back
+    b->setDefault(false);
+    b->setFocusPolicy(Qt::NoFocus);
+    m_controls[id] = b;
+    if (imageId)
+        setButtonImage(id, imageId);
+    return b;
+}
+
+void CTolvek2Dlg::setButtonImage(int id, int imageId)
+{
+    auto* b = qobject_cast<QPushButton*>(control(id));
+    if (!b)
+        return;
+    const QPixmap pm = buttonImage(imageId);
+    b->setIcon(QIcon(pm));
+    b->setIconSize(QSize(79, 79));
+    b->setProperty("imageId", imageId);
+}
+
+void CTolvek2Dlg::createControls()
+{
+    auto* ok = makeButton(IDC_OK, 0);
+    ok->hide();
+    makeButton(IDC_QUIT, ImgExit);
+    makeButton(IDC_RECORD, ImgRec);
+    makeButton(IDC_RESETR, ImgRestart);
+    makeButton(IDC_RESET_HEAD, ImgManualHead);
+    makeButton(IDC_STOP, ImgStop);
+    makeButton(IDC_SETID, ImgSetId);
+    makeButton(IDC_MENU, ImgMenu);
+    makeButton(IDC_TRIM, ImgTrimGrey);
+    makeButton(IDC_LISTVIEW, ImgList);
+    makeButton(IDC_TOTOP, ImgTop);
+
+    auto makeList = [this](int id) {
+        auto* list = new QTreeWidget(this);
+        list->setObjectName(idText(id));
+        list->setRootIsDecorated(false);
+        list->setUniformRowHeights(true);
+        list->setAllColumnsShowFocus(true);
+        list->setSelectionBehavior(QAbstractItemView::SelectRows);
+        m_controls[id] = list;
+        return list;
+    };
+    makeList(IDC_ALL_LIST);
+    makeList(IDC_ID_LIST);
+    makeList(IDC_REFERENCE_LIST);
+
+    auto makeLabel = [this](int id) {
+        auto* label = new QLabel(this);
+        label->setObjectName(idText(id));
+        m_controls[id] = label;
+        return label;
+    };
+    auto* panel = makeLabel(IDC_FOLDER_PANEL);
+    panel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    panel->setFrameShape(QFrame::StyledPanel);
+    makeLabel(IDC_MEMO_TEXT);
+    auto* time = makeLabel(IDC_TIME_TEXT);
+    time->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    auto* slider = new QWidget(this);  // the playback slider draws itself into this control
+    slider->setObjectName(idText(IDC_SLIDER));
+    m_controls[IDC_SLIDER] = slider;
+
+    connect(qobject_cast<QPushButton*>(control(IDC_QUIT)), &QPushButton::clicked, this,
+            &CTolvek2Dlg::quitApplication);
+    m_timer1.setInterval(100);
+    connect(&m_timer1, &QTimer::timeout, this, &CTolvek2Dlg::onTimer1);
+}
+
+void CTolvek2Dlg::initialise()
+{
+    Settings& settings = appSettings();
+    setWindowFlags(Qt::Window | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint |
+                   Qt::WindowCloseButtonHint | Qt::WindowSystemMenuHint | Qt::WindowTitleHint);
+    setSizeGripEnabled(true);
+    resize(1280, 720);  // the size the window opens with when no position is stored
+    setWindowTitle(QString::fromUtf8(MainWindowTitle));
+    m_startDirectory = QDir::currentPath();
+
+    m_flags.cameraCount = m_services.countCameras ? m_services.countCameras() : 0;
+
+    layoutMainWindow();
+
+    setCurrentLanguage(languageFromSetting(settings.value(Language)));
+
+    QFont listFont;
+    listFont.setFamilies({QStringLiteral("MS Gothic"), QStringLiteral("Noto Sans Mono CJK JP"),
+                          QStringLiteral("Noto Sans CJK JP"), QStringLiteral("IPAGothic")});
+    listFont.setPointSizeF(19.0 * 0.75);  // 19 points at the 96 dpi the layout was designed for
+    m_listFont = listFont;
+
+    auto* all = qobject_cast<QTreeWidget*>(control(IDC_ALL_LIST));
+    auto* ids = qobject_cast<QTreeWidget*>(control(IDC_ID_LIST));
+    auto* refs = qobject_cast<QTreeWidget*>(control(IDC_REFERENCE_LIST));
+    for (QTreeWidget* list : {all, ids, refs})
+        list->setFont(m_listFont);
+    all->setColumnCount(5);
+    const QList<int> widths = scanColumnWidths(settings.value(ListColumnWidths));
+    for (int c = 0; c < 5; ++c)
+        all->setColumnWidth(c, widths[c]);
+    all->headerItem()->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
+    all->headerItem()->setText(0, QStringLiteral("ID"));
+    ids->setColumnCount(2);
+    ids->setColumnWidth(0, 230);
+    ids->setColumnHidden(1, true);  // holds the file name
+    refs->setColumnCount(2);
+    refs->setColumnWidth(0, 230);
+    refs->setColumnHidden(1, true);
+
+    m_toolTipsActive = !settings.contains(ShowToolTips, u'0');
+
+    // The current ID is the most recent entry of the ID history.
+    bool ok = false;
+    const int firstId = settings.value(IdHistory).section(u',', 0, 0).trimmed().toInt(&ok);
+    m_flags.currentPatientId = ok && firstId >= 0 ? firstId : 0;
+    ids->headerItem()->setText(0, QStringLiteral("ID:%1").arg(formatPatientId(currentPatientId())));
+
+    playbackVideoName.clear();
+    currentVideoName.clear();
+    allListPendingName.clear();
+
+    m_initialised = true;
+    if (m_flags.cameraCount > 0) {
+        setWindowMode(ModeLive);
+        QMetaObject::invokeMethod(this, &CTolvek2Dlg::startLiveCapture, Qt::QueuedConnection);
+    } else {
+        setWindowMode(ModeListAll);
+        QMetaObject::invokeMethod(
+            this, [this] { showMessage(QStringLiteral("The camera is not available."), 2); },
+            Qt::QueuedConnection);
+    }
+}
+
+void CTolvek2Dlg::showMessage(const QString& text, int icon)
+{
+    if (m_services.prompts)
+        m_services.prompts->message(this, text, static_cast<UserPrompts::Icon>(icon));
+}
+
+void CTolvek2Dlg::setWindowMode(int mode)
+{
+    m_flags.windowMode = mode;
+    applyMode(mode);
+}
+
+void CTolvek2Dlg::applyMode(int mode)
+{
+    for (int id : modeControlledIds())
+        if (QWidget* w = control(id))
+            w->setVisible(isShownInMode(id, mode));
+    if (QWidget* menu = control(IDC_MENU))
+        menu->setVisible(true);
+    if (QWidget* quit = control(IDC_QUIT))
+        quit->setEnabled(windowMode() != ModeRecording);
+    setButtonImage(IDC_RESET_HEAD, appSettings().contains(SensorMode, u'0') ? ImgManualHead : ImgFrontHead);
+    applyLanguage();
+    update(m_layout.liveView);
+}
+
+void CTolvek2Dlg::applyLanguage()
+{
+    if (!m_initialised)
+        return;
+    const bool manualHead = appSettings().getInt(SensorMode) == 0;
+    auto tip = [this](int id, MessageId msg) {
+        if (QWidget* w = control(id))
+            w->setToolTip(m_toolTipsActive ? Message(msg) : QString());
+    };
+    tip(IDC_TRIM, MsgTrimHowToTip);
+    tip(IDC_ALL_LIST, MsgListTip);
+    tip(IDC_REFERENCE_LIST, MsgListTip);
+    tip(IDC_ID_LIST, MsgListTip);
+    tip(IDC_SETID, MsgSetIdTip);
+    tip(IDC_RESET_HEAD, manualHead ? MsgPostureTip : MsgResetHeadTip);
+    tip(IDC_RESETR, MsgRestartTip);
+
+    auto* all = qobject_cast<QTreeWidget*>(control(IDC_ALL_LIST));
+    all->headerItem()->setText(1, Message(MsgDate));
+    all->headerItem()->setText(2, Message(MsgLength));
+    all->headerItem()->setText(3, Message(MsgMemo));
+    all->headerItem()->setText(4, Message(MsgFileName));
+    for (int c = 0; c < all->columnCount(); ++c)
+        all->headerItem()->setToolTip(c, m_toolTipsActive ? Message(MsgColumnSortTip) : QString());
+    auto* refs = qobject_cast<QTreeWidget*>(control(IDC_REFERENCE_LIST));
+    refs->headerItem()->setText(0, Message(MsgReferences));
+}
+
+void CTolvek2Dlg::setLanguage(int language)
+{
+    appSettings().setValue(Language, QString::number(language));
+    setCurrentLanguage(languageFromSetting(appSettings().value(Language)));
+    applyLanguage();
+}
+
+QString CTolvek2Dlg::liveViewToolTip() const
+{
+    const int msg = liveViewToolTipMessage(windowMode(), appSettings().contains(SensorMode, u'0'));
+    return msg ? Message(static_cast<MessageId>(msg)) : QString();
+}
+
+bool CTolvek2Dlg::event(QEvent* e)
+{
+    if (e->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(e);
+        if (m_toolTipsActive && m_layout.liveView.contains(help->pos())) {
+            const QString text = liveViewToolTip();
+            if (!text.isEmpty()) {
+                QToolTip::showText(help->globalPos(), QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")),
+                                   this, m_layout.liveView);
+                return true;
+            }
+        }
+        QToolTip::hideText();
+        e->ignore();
+        return true;
+    }
+    return QDialog::event(e);
+}
+
+void CTolvek2Dlg::layoutMainWindow()
+{
+    const Settings& s = appSettings();
+    m_layout = tolvek::layoutMainWindow(width(), height(), s.captureWidth(), s.captureHeight());
+    for (const auto& [id, rect] : m_layout.controls)
+        if (QWidget* w = control(id))
+            w->setGeometry(rect);
+}
+
+void CTolvek2Dlg::resizeEvent(QResizeEvent* e)
+{
+    QDialog::resizeEvent(e);
+    layoutMainWindow();
+    update();
+}
+
+void CTolvek2Dlg::paintEvent(QPaintEvent*)
+{
+    if (isMinimized())
+        return;
+    QPainter p(this);
+    const int mode = windowMode();
+    const bool grid = (mode == ModeRecording || mode == ModeLive) && appSettings().contains(SensorMode, u'0');
+    paintLiveView(p, m_layout.liveView, m_displayFrame.copy(), grid);
+}
+
+void CTolvek2Dlg::onFrameReady()
+{
+    update(m_layout.liveView);
+}
+
+void CTolvek2Dlg::onTimer1()
+{
+    if (windowMode() != ModeRecording)
+        return;
+    const int s = m_flags.recordingElapsedMs.load() / 1000;
+    const QString mark = (s % 2) ? QStringLiteral("●") : QStringLiteral("○");
+    if (auto* time = qobject_cast<QLabel*>(control(IDC_TIME_TEXT)))
+        time->setText(QString::asprintf("%02d:%02d ", s / 60, s % 60) + mark);
+}
+
+void CTolvek2Dlg::startLiveCapture()
+{
+    Q_EMIT startLiveCaptureRequested();
+}
+
+void CTolvek2Dlg::showEvent(QShowEvent* e)
+{
+    QDialog::showEvent(e);
+    if (!m_positionRestored) {
+        m_positionRestored = true;
+        restoreWindowPosition();
+    }
+}
+
+void CTolvek2Dlg::restoreWindowPosition()
+{
+    if (!m_services.profile)
+        return;
+    const QString section = QStringLiteral("WindowPos");
+    const int left = m_services.profile->readInt(section, QStringLiteral("Left"));
+    const int top = m_services.profile->readInt(section, QStringLiteral("Top"));
+    const int right = m_services.profile->readInt(section, QStringLiteral("Right"));
+    const int bottom = m_services.profile->readInt(section, QStringLiteral("Bottom"));
+    if (left == -1 || top == -1 || right == -1 || bottom == -1)
+        return;
+    // The stored rectangle is the outer frame; the client is smaller by the frame's margins.
+    const QRect frame = frameGeometry();
+    const int extraW = frame.width() - width();
+    const int extraH = frame.height() - height();
+    move(left, top);
+    resize(std::max(1, right - left - extraW), std::max(1, bottom - top - extraH));
+}
+
+void CTolvek2Dlg::quitApplication()
+{
+    m_quitting = true;
+    close();
+}
+
+void CTolvek2Dlg::closeEvent(QCloseEvent* e)
+{
+    if (!m_quitting) {
+        e->ignore();
+        if (m_closeAllowed == 0) {
+            if (m_services.prompts)
+                m_services.prompts->beep();
+            return;
+        }
+        quitApplication();
+        return;
+    }
+    runDestroyHandler();
+    e->accept();
+}
+
+void CTolvek2Dlg::onCameraLost()
+{
+    showMessage(QStringLiteral("The camera connection was lost. Recording will stop and the application will close."), 0);
+    if (m_services.power)
+        m_services.power->release();
+    m_quitting = true;
+    close();
+}
+
+QList<int> CTolvek2Dlg::allListColumnWidths() const
+{
+    QList<int> widths;
+    if (auto* all = qobject_cast<QTreeWidget*>(control(IDC_ALL_LIST)))
+        for (int c = 0; c < 5; ++c)
+            widths << all->columnWidth(c);
+    return widths;
+}
+
+void CTolvek2Dlg::runDestroyHandler()
+{
+    if (m_destroyed)
+        return;
+    m_destroyed = true;
+    m_timer1.stop();
+    if (m_services.power)
+        m_services.power->release();
+    const QStringList messages = saveSettings(appSettings(), m_services.paths.configPath, allListColumnWidths());
+    for (const QString& m : messages)
+        showMessage(m, 1);
+    if (m_services.profile) {
+        const QRect r = frameGeometry();
+        const QString section = QStringLiteral("WindowPos");
+        m_services.profile->writeInt(section, QStringLiteral("Left"), r.left());
+        m_services.profile->writeInt(section, QStringLiteral("Top"), r.top());
+        m_services.profile->writeInt(section, QStringLiteral("Right"), r.left() + r.width());
+        m_services.profile->writeInt(section, QStringLiteral("Bottom"), r.top() + r.height());
+    }
+}
+
+}  // namespace tolvek

@@ -1,0 +1,120 @@
+#pragma once
+// The one main window. It owns the state of a run (mode, patient ID, video names, the flags
+// that steer the workers, the display frame), lays out and paints the video picture, and is the
+// only receiver of the workers' queued reports. UI thread only; workers reach it through
+// queued signals and the atomics of CaptureFlags.
+
+#include "core/capture/CaptureFlags.h"
+#include "core/capture/DisplayFrame.h"
+#include "core/settings/Storage.h"
+#include "ui/app/MainLayout.h"
+
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QFont>
+#include <QTimer>
+
+#include <functional>
+#include <map>
+
+class QLabel;
+class QPushButton;
+class QTreeWidget;
+
+namespace tolvek {
+
+class UserPrompts;
+namespace platform {
+class ProfileStore;
+class PowerRequest;
+}  // namespace platform
+
+inline constexpr char MainWindowTitle[] = "Tolvek Version 9.4 / 2026-05-29";
+
+// What the window needs from the rest of the program, handed in by the composition root.
+struct MainWindowServices {
+    UserPrompts* prompts = nullptr;
+    platform::ProfileStore* profile = nullptr;
+    platform::PowerRequest* power = nullptr;
+    StoragePaths paths;
+    std::function<int()> countCameras;           // number of cameras at initialisation
+    std::function<QStringList()> listComPorts;   // serial device names, in listing order
+};
+
+class CTolvek2Dlg : public QDialog {
+    Q_OBJECT
+public:
+    explicit CTolvek2Dlg(MainWindowServices services, QWidget* parent = nullptr);
+    ~CTolvek2Dlg() override;
+
+    // Mode handling: callers set the mode, then the controls follow.
+    int windowMode() const { return m_flags.windowMode.load(); }
+    void setWindowMode(int mode);  // WindowMode = mode; ApplyMode(mode)
+    void applyMode(int mode);
+    void applyLanguage();
+    void setLanguage(int language);
+
+    QWidget* control(int id) const;
+    const MainLayout& layoutValues() const { return m_layout; }
+    CaptureFlags& flags() { return m_flags; }
+    DisplayFrame& displayFrame() { return m_displayFrame; }
+    int closeAllowed() const { return m_closeAllowed; }
+    void setCloseAllowed(int allowed) { m_closeAllowed = allowed; }
+    int currentPatientId() const { return m_flags.currentPatientId.load(); }
+    QString liveViewToolTip() const;
+    bool toolTipsActive() const { return m_toolTipsActive; }
+    QTimer& timer1() { return m_timer1; }
+    QFont listFont() const { return m_listFont; }
+    const QString& startDirectory() const { return m_startDirectory; }
+
+    QString playbackVideoName;   // the video open in the player; empty when none
+    QString currentVideoName;    // the recording being written
+    QString allListPendingName;  // the row becoming selected in the all-videos list
+
+public Q_SLOTS:
+    void onFrameReady();           // repaints the picture without erasing
+    void onCameraLost();           // tells the user, then closes the program in order
+    void startLiveCapture();       // the first ID entry once the window is on screen
+    void quitApplication();        // Quit button and the allowed system Close
+
+Q_SIGNALS:
+    void startLiveCaptureRequested();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    bool event(QEvent* event) override;
+    void accept() override {}  // Enter never closes the main window
+    void reject() override {}  // neither does Esc
+
+private:
+    void createControls();
+    void initialise();
+    void layoutMainWindow();
+    void restoreWindowPosition();
+    void runDestroyHandler();
+    void onTimer1();
+    QPushButton* makeButton(int id, int imageId);
+    void setButtonImage(int id, int imageId);
+    QList<int> allListColumnWidths() const;
+    void showMessage(const QString& text, int icon);
+
+    MainWindowServices m_services;
+    CaptureFlags m_flags;
+    DisplayFrame m_displayFrame;
+    MainLayout m_layout;
+    std::map<int, QWidget*> m_controls;
+    QTimer m_timer1;
+    QFont m_listFont;
+    QString m_startDirectory;
+    int m_closeAllowed = 1;
+    bool m_toolTipsActive = true;
+    bool m_quitting = false;
+    bool m_destroyed = false;
+    bool m_positionRestored = false;
+    bool m_initialised = false;
+};
+
+}  // namespace tolvek

@@ -1,0 +1,59 @@
+#include "ui/app/UserPrompts.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace tolvek {
+
+namespace {
+QString windowsToDisplay(QString text)
+{
+    // Texts keep Windows line breaks for the message table; Qt wants plain LF.
+    return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
+}  // namespace
+
+void QtUserPrompts::message(QWidget* parent, const QString& text, Icon icon)
+{
+    QMessageBox box(parent);
+    box.setWindowTitle(QStringLiteral("Tolvek"));
+    box.setText(windowsToDisplay(text));
+    switch (icon) {
+    case Icon::Information: box.setIcon(QMessageBox::Information); break;
+    case Icon::Warning: box.setIcon(QMessageBox::Warning); break;
+    case Icon::Error: box.setIcon(QMessageBox::Critical); break;
+    case Icon::Question: box.setIcon(QMessageBox::Question); break;
+    }
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
+}
+
+bool QtUserPrompts::question(QWidget* parent, const QString& text, const QString& caption, bool defaultNo)
+{
+    QMessageBox box(parent);
+    box.setWindowTitle(caption.isEmpty() ? QStringLiteral("Tolvek") : caption);
+    box.setText(windowsToDisplay(text));
+    box.setIcon(QMessageBox::Question);
+    box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+    box.setDefaultButton(defaultNo ? QMessageBox::No : QMessageBox::Yes);
+    return box.exec() == QMessageBox::Yes;
+}
+
+QString QtUserPrompts::pickFolder(QWidget* parent, const QString& title, const QString& start)
+{
+    return QFileDialog::getExistingDirectory(parent, title, start);
+}
+
+QString QtUserPrompts::pickSaveFile(QWidget* parent, const QString& title, const QString& proposed,
+                                    const QString& filter)
+{
+    return QFileDialog::getSaveFileName(parent, title, proposed, filter);
+}
+
+void QtUserPrompts::beep()
+{
+    QApplication::beep();
+}
+
+}  // namespace tolvek
