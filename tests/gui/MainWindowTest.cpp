@@ -1,0 +1,264 @@
+#include "core/i18n/Messages.h"
+#include "core/settings/Settings.h"
+#include "core/settings/Storage.h"
+#include "support/ScriptedPrompts.h"
+#include "support/TempDir.h"
+#include "ui/app/CTolvek2Dlg.h"
+#include "ui/app/ControlIds.h"
+#include "ui/app/ModeTable.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace tolvek;
+using namespace tolvek::test;
+
+namespace {
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        appSettings().resetToDefaults();
+        storage = initStorage(appSettings(), dir.file("data"));
+        ASSERT_FALSE(storage.load.mustExit);
+    }
+
+    std::unique_ptr<CTolvek2Dlg> makeWindow(int cameras)
+    {
+        MainWindowServices services;
+        services.prompts = &prompts;
+        services.profile = &profile;
+        services.paths = storage.paths;
+        services.countCameras = [cameras] { return cameras; };
+        auto w = std::make_unique<CTolvek2Dlg>(services);
+        w->resize(1280, 720);
+        return w;
+    }
+
+    static void processEvents() { QCoreApplication::processEvents(); }
+
+    TempDir dir;
+    StorageOutcome storage;
+    ScriptedPrompts prompts;
+    MemoryProfile profile;
+};
+
+QColor pixelAt(CTolvek2Dlg& w, QPoint p)
+{
+    return w.grab().toImage().pixelColor(p);
+}
+
+}  // namespace
+
+TEST_F(MainWindowTest, EveryControlCarriesItsIdAsObjectName)
+{
+    auto w = makeWindow(1);
+    for (int id : {1, 2, 1000, 1002, 1004, 1007, 1012, 1021, 1028, 1032, 1033, 1034, 1038, 1039, 1040, 1041, 1042,
+                   1043}) {
+        SCOPED_TRACE(id);
+        QWidget* c = w->findChild<QWidget*>(QString::number(id));
+        ASSERT_NE(c, nullptr);
+        EXPECT_EQ(c, w->control(id));
+    }
+    EXPECT_EQ(w->windowTitle(), QStringLiteral("Tolvek Version 9.4 / 2026-05-29"));
+    EXPECT_TRUE(w->control(IDC_OK)->isHidden());
+}
+
+TEST_F(MainWindowTest, WithoutCameraOpensTheAllVideosViewAndSaysSo)
+{
+    auto w = makeWindow(0);
+    EXPECT_EQ(w->windowMode(), ModeListAll);
+    processEvents();
+    EXPECT_EQ(prompts.messages, QStringList{QStringLiteral("The camera is not available.")});
+    EXPECT_FALSE(w->control(IDC_ALL_LIST)->isHidden());
+    EXPECT_TRUE(w->control(IDC_ID_LIST)->isHidden());
+}
+
+TEST_F(MainWindowTest, WithCameraStartsTheLiveCaptureOnceOnScreen)
+{
+    auto w = makeWindow(2);
+    int started = 0;
+    QObject::connect(w.get(), &CTolvek2Dlg::startLiveCaptureRequested, [&] { ++started; });
+    EXPECT_EQ(w->windowMode(), ModeLive);
+    EXPECT_EQ(started, 0);  // posted, not called
+    processEvents();
+    EXPECT_EQ(started, 1);
+    EXPECT_TRUE(prompts.messages.isEmpty());
+}
+
+TEST_F(MainWindowTest, ApplyModeFollowsTheTableAndGreysQuitWhileRecording)
+{
+    auto w = makeWindow(1);
+    for (int mode = 0; mode < 4; ++mode) {
+        w->setWindowMode(mode);
+        for (int id : modeControlledIds()) {
+            SCOPED_TRACE(testing::Message() << "mode " << mode << " control " << id);
+            EXPECT_EQ(!w->control(id)->isHidden(), isShownInMode(id, mode));
+        }
+        EXPECT_FALSE(w->control(IDC_MENU)->isHidden());
+        EXPECT_EQ(w->control(IDC_QUIT)->isEnabled(), mode != ModeRecording);
+    }
+}
+
+TEST_F(MainWindowTest, ResetHeadPictureFollowsSensorMode)
+{
+    auto w = makeWindow(1);
+    appSettings().setValue(SensorMode, QStringLiteral("0"));
+    w->setWindowMode(ModeLive);
+    EXPECT_EQ(w->control(IDC_RESET_HEAD)->property("imageId").toInt(), 182);
+    EXPECT_EQ(w->control(IDC_RESET_HEAD)->toolTip(), Message(MsgPostureTip));
+    appSettings().setValue(SensorMode, QStringLiteral("1"));
+    w->setWindowMode(ModeLive);
+    EXPECT_EQ(w->control(IDC_RESET_HEAD)->property("imageId").toInt(), 135);
+    EXPECT_EQ(w->control(IDC_RESET_HEAD)->toolTip(), Message(MsgResetHeadTip));
+}
+
+TEST_F(MainWindowTest, CloseIsRefusedWithABeepWhileRecordingAndKeysNeverClose)
+{
+    auto w = makeWindow(1);
+    w->show();
+    processEvents();
+    w->setCloseAllowed(0);
+    EXPECT_FALSE(w->close());
+    EXPECT_EQ(prompts.beeps, 1);
+    EXPECT_TRUE(w->isVisible());
+    w->setCloseAllowed(1);
+    for (int key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+        QApplication::sendEvent(w.get(), &press);
+        processEvents();
+        EXPECT_TRUE(w->isVisible()) << key;
+    }
+}
+
+TEST_F(MainWindowTest, QuitSavesSettingsAndWindowPosition)
+{
+    auto w = makeWindow(1);
+    w->show();
+    processEvents();
+    qobject_cast<QPushButton*>(w->control(IDC_QUIT))->click();
+    processEvents();
+    EXPECT_FALSE(w->isVisible());
+    const QByteArray config = dir.read("data/Tolvek_config.ini");
+    EXPECT_TRUE(config.contains(("SaveFolder:" + dir.file("data/gazou") + "\r\n").toUtf8())) << config.constData();
+    EXPECT_TRUE(profile.values.contains(QStringLiteral("WindowPos/Left")));
+    EXPECT_EQ(profile.values.value(QStringLiteral("WindowPos/Right")) - profile.values.value(QStringLiteral("WindowPos/Left")),
+              w->frameGeometry().width());
+}
+
+TEST_F(MainWindowTest, StoredWindowRectangleIsRestored)
+{
+    profile.values = {{QStringLiteral("WindowPos/Left"), 40},
+                      {QStringLiteral("WindowPos/Top"), 30},
+                      {QStringLiteral("WindowPos/Right"), 1040},
+                      {QStringLiteral("WindowPos/Bottom"), 830}};
+    auto w = makeWindow(1);
+    w->show();
+    processEvents();
+    EXPECT_EQ(w->frameGeometry().size(), QSize(1000, 800));
+    EXPECT_EQ(w->layoutValues().rawClient, w->size());
+}
+
+TEST_F(MainWindowTest, CameraLostTellsTheUserAndClosesInOrder)
+{
+    auto w = makeWindow(1);
+    w->show();
+    processEvents();
+    w->onCameraLost();
+    processEvents();
+    ASSERT_FALSE(prompts.messages.isEmpty());
+    EXPECT_EQ(prompts.messages.last(),
+              QStringLiteral("The camera connection was lost. Recording will stop and the application will close."));
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_TRUE(profile.values.contains(QStringLiteral("WindowPos/Bottom")));
+}
+
+TEST_F(MainWindowTest, LayoutOfTheWorkedExample)
+{
+    auto w = makeWindow(1);
+    w->resize(1280, 720);
+    EXPECT_EQ(w->layoutValues().liveView, QRect(280, 132, 720, 540));
+    EXPECT_EQ(w->control(IDC_SLIDER)->geometry(), QRect(270, 675, 732, 29));
+}
+
+TEST_F(MainWindowTest, PictureIsWhiteWithoutFrameAndShowsTrueColours)
+{
+    appSettings().setValue(SensorMode, QStringLiteral("1"));  // no grid
+    auto w = makeWindow(1);
+    w->resize(1280, 720);
+    const QPoint centre = w->layoutValues().liveView.center();
+    EXPECT_EQ(pixelAt(*w, centre), QColor(Qt::white));
+
+    // A 640 x 480 frame, red on the left half and blue on the right, fills the whole picture.
+    std::vector<std::uint8_t> rgb(640 * 480 * 3);
+    for (int y = 0; y < 480; ++y)
+        for (int x = 0; x < 640; ++x) {
+            std::uint8_t* p = &rgb[(y * 640 + x) * 3];
+            p[0] = x < 320 ? 255 : 0;
+            p[2] = x < 320 ? 0 : 255;
+        }
+    w->displayFrame().store(rgb.data(), 640, 480, 640 * 3);
+    const QRect r = w->layoutValues().liveView;
+    EXPECT_EQ(pixelAt(*w, r.topLeft() + QPoint(2, 2)), QColor(255, 0, 0));
+    EXPECT_EQ(pixelAt(*w, r.bottomRight() - QPoint(2, 2)), QColor(0, 0, 255));
+    w->displayFrame().clear();
+    EXPECT_EQ(pixelAt(*w, centre), QColor(Qt::white));
+}
+
+TEST_F(MainWindowTest, SectionGridOnlyWhileTheHeadIsSetByHandInLiveModes)
+{
+    appSettings().setValue(SensorMode, QStringLiteral("0"));
+    auto w = makeWindow(1);
+    w->resize(1280, 720);
+    const QRect r = w->layoutValues().liveView;
+    const QPoint onLine(r.left() + r.width() / 3, r.top() + r.height() / 6);
+    const std::vector<std::uint8_t> grey(64 * 48 * 3, 128);
+    w->displayFrame().store(grey.data(), 64, 48, 64 * 3);
+    const struct {
+        int mode;
+        const char* sensor;
+        bool grid;
+    } cases[] = {{ModeLive, "0", true}, {ModeRecording, "0", true}, {ModeLibrary, "0", false}, {ModeLive, "1", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "mode " << c.mode << " sensor " << c.sensor);
+        appSettings().setValue(SensorMode, QString::fromUtf8(c.sensor));
+        w->setWindowMode(c.mode);
+        EXPECT_EQ(pixelAt(*w, onLine), c.grid ? QColor(Qt::black) : QColor(128, 128, 128));
+    }
+}
+
+TEST_F(MainWindowTest, LanguageChangeUpdatesTitlesAndTooltips)
+{
+    auto w = makeWindow(1);
+    auto* all = qobject_cast<QTreeWidget*>(w->control(IDC_ALL_LIST));
+    w->setLanguage(English);
+    EXPECT_EQ(all->headerItem()->text(0), QStringLiteral("ID"));
+    EXPECT_EQ(all->headerItem()->text(1), QStringLiteral("Date"));
+    EXPECT_EQ(w->control(IDC_SETID)->toolTip(), messageText(English, MsgSetIdTip));
+    w->setLanguage(Japanese);
+    EXPECT_EQ(all->headerItem()->text(1), QStringLiteral("撮影日時"));
+    EXPECT_EQ(all->headerItem()->text(0), QStringLiteral("ID"));
+    w->setWindowMode(ModeLive);
+    EXPECT_TRUE(w->liveViewToolTip().isEmpty());
+    w->setWindowMode(ModeLibrary);
+    EXPECT_EQ(w->liveViewToolTip(), messageText(Japanese, MsgPlayerTip));
+}
+
+TEST_F(MainWindowTest, CurrentIdComesFromTheHistory)
+{
+    appSettings().setValue(IdHistory, QStringLiteral("00004567,00000222"));
+    auto w = makeWindow(1);
+    EXPECT_EQ(w->currentPatientId(), 4567);
+    auto* ids = qobject_cast<QTreeWidget*>(w->control(IDC_ID_LIST));
+    EXPECT_EQ(ids->headerItem()->text(0), QStringLiteral("ID:00004567"));
+    appSettings().setValue(IdHistory, QStringLiteral("garbage"));
+    auto w2 = makeWindow(1);
+    EXPECT_EQ(w2->currentPatientId(), 0);
+}
