@@ -9,8 +9,11 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QLoggingCategory>
 
 namespace tolvek {
+
+Q_LOGGING_CATEGORY(lcStartup, "tolvek.startup", QtWarningMsg)
 
 int runApplication(int argc, char** argv)
 {
@@ -22,7 +25,8 @@ int runApplication(int argc, char** argv)
     // raises the first and ends before it reads the configuration.
     platform::SingleInstance instance;
     if (!platform::SingleInstance::hasRestartArgument(QCoreApplication::arguments()) && !instance.acquire()) {
-        instance.activateRunning();
+        const bool raised = instance.activateRunning();
+        qCInfo(lcStartup) << "another copy is running; raised:" << raised;
         return 0;
     }
 
@@ -43,6 +47,7 @@ int runApplication(int argc, char** argv)
 
     CTolvek2Dlg window(services);
     QObject::connect(&instance, &platform::SingleInstance::activationRequested, &window, [&window] {
+        qCInfo(lcStartup) << "raising the window for a second copy";
         window.setWindowState((window.windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
         window.show();
         window.raise();
