@@ -2,6 +2,8 @@
 // Control and command IDs of the main window. Each widget's objectName is its ID in decimal,
 // so tests and tools find controls by ID.
 
+#include "core/i18n/MenuCaptions.h"
+
 namespace tolvek {
 
 enum ControlId : int {
@@ -26,31 +28,7 @@ enum ControlId : int {
     IDC_LIVE_VIEW_TOOL = 1001,
 };
 
-enum CommandId : int {
-    CMD_EDIT_VIDEO_TAGS = 32771,
-    CMD_DELETE = 32772,
-    CMD_EXPORT_MP4 = 32773,
-    CMD_BACKUP = 32786,
-    CMD_SET_BACKUP_FOLDER = 32788,
-    CMD_ADD_REFERENCE = 32790,
-    CMD_HELP = 32802,
-    CMD_MANUAL_HEAD = 32809,
-    CMD_CAMERA_2 = 32816,
-    CMD_CAMERA_1 = 32817,
-    CMD_CAMERA_3 = 32818,
-    CMD_CAMERA_4 = 32819,
-    CMD_CAMERA_5 = 32820,
-    CMD_DIRECTION_1 = 32830,  // ..32837
-    CMD_SET_SAVE_FOLDER = 32840,
-    CMD_PHONE_SENSOR = 32844,
-    CMD_COM_1 = 32884,  // ..32892
-    CMD_LIST_ALL = 32908,
-    CMD_TOP_PAGE = 32912,
-    CMD_TRIM_RANGE_A = 32921,
-    CMD_DELETE_SELECTED = 32927,
-    CMD_TRIM_RANGE = 32929,
-    CMD_CHANGE_ID = 32933,
-    CMD_TOGGLE_TOOLTIPS = 32944,
-};
+// Menu command IDs are MenuCommand in core/i18n/MenuCaptions.h; this one has no menu item.
+inline constexpr int CmdTrimToRangeKey = 32921;
 
 }  // namespace tolvek
