@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <limits>
+#include <numbers>
 
 using namespace tolvek;
 
@@ -80,13 +81,11 @@ TEST(HeadOverlayTest, VerticesLieOnTheSphereAsLatitudeAndLongitude)
     const auto vertices = buildHeadModel();
     for (int i = 0; i < HeadModelPointCount; ++i) {
         SCOPED_TRACE(i);
-        const double a = HeadModel[i].a * M_PI / 180, b = HeadModel[i].b * M_PI / 180;
+        const double a = HeadModel[i].a * std::numbers::pi / 180, b = HeadModel[i].b * std::numbers::pi / 180;
         EXPECT_NEAR(vertices[i].x, 40 * std::sin(a), 1e-3);
         EXPECT_NEAR(vertices[i].y, 40 * std::cos(a) * std::cos(b), 1e-3);
         EXPECT_NEAR(vertices[i].z, 40 * std::cos(a) * std::sin(b), 1e-3);
     }
-    EXPECT_EQ(&headModelVertices(), &headModelVertices());
-    EXPECT_NEAR(headModelVertices()[110].x, vertices[110].x, 0);
 }
 
 TEST(HeadOverlayTest, DrawsOnlyInsideTheTopLeftSquare)

@@ -165,7 +165,8 @@ HeadOverlayWire projectHeadOverlay(const HeadPose& pose)
     }
     // The picture is mirrored in x; the cast truncates toward zero.
     const auto project = [](const HeadVertex& r) {
-        return cv::Point(static_cast<int>(HeadOverlayCentre - r.x), static_cast<int>(HeadOverlayCentre + r.z));
+        return cv::Point(static_cast<int>(HeadOverlayCentre - r.x),
+                         static_cast<int>(HeadOverlayCentre + r.z));
     };
     for (int i = 0; i + 1 < HeadModelPointCount; ++i) {
         if (HeadModel[i].pen == 1)
@@ -185,7 +186,8 @@ void drawHeadOverlay(cv::Mat& frameBgr, const HeadPose& pose, int posture)
     // An anti-aliased fill would blend a fringe into row and column 85, outside the square; the
     // 8-connected fill covers exactly the same pixels inside it.
     cv::rectangle(frameBgr, cv::Point(last, last), cv::Point(0, 0), White, cv::FILLED, cv::LINE_8);
-    cv::circle(frameBgr, cv::Point(HeadOverlayCentre, HeadOverlayCentre), 40, BallGrey, cv::FILLED, cv::LINE_8);
+    const cv::Point centre(HeadOverlayCentre, HeadOverlayCentre);
+    cv::circle(frameBgr, centre, 40, BallGrey, cv::FILLED, cv::LINE_8);
     drawPostureFigure(frameBgr, posture);
     const HeadOverlayWire wire = projectHeadOverlay(pose);
     for (int i = 0; i < wire.count; ++i)

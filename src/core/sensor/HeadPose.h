@@ -1,9 +1,7 @@
 #pragma once
-// The head orientation drawn into every frame: quaternion arithmetic, the eight sensor axis
-// mappings, re-zeroing, the nine manual presets and the keypad section of a click.
-// The free functions are pure; HeadPoseStore and HeadState are safe to share between the sensor
-// link thread, the UI thread and the capture thread. Nothing here fails: invalid inputs fall back
-// to documented values or are ignored.
+// The head orientation drawn into every frame: quaternions, the eight sensor axis mappings,
+// re-zeroing, the nine manual presets and the keypad section of a click. Free functions are pure;
+// HeadPoseStore and HeadState are thread-safe. Invalid inputs fall back or are ignored, never fail.
 
 #include <QPoint>
 #include <QRect>
