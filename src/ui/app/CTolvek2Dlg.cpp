@@ -10,7 +10,14 @@
 #include "ui/app/ControlIds.h"
 #include "ui/app/ModeTable.h"
 #include "ui/app/UserPrompts.h"
+#include "ui/capture/KeyCommands.h"
 #include "ui/capture/LiveView.h"
+
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QUrl>
 
 #include <QCloseEvent>
 #include <QDir>
@@ -21,6 +28,7 @@
 #include <QPushButton>
 #include <QToolTip>
 #include <QTreeWidget>
+#include <QApplication>
 
 namespace tolvek {
 
@@ -54,9 +62,11 @@ CTolvek2Dlg::CTolvek2Dlg(MainWindowServices services, QWidget* parent)
     : QDialog(parent), m_services(std::move(services))
 {
     m_flags.windowMode = ModeLive;
-    setAttribute(Qt::WA_OpaquePaintEvent, false);
+    m_clock.start();
+    m_head.selectDirection(sensorDirectionFromSetting(appSettings().value(SensorDirection)));
     createControls();
     initialise();
+    qApp->installEventFilter(this);
 }
 
 CTolvek2Dlg::~CTolvek2Dlg()
@@ -141,6 +151,10 @@ void CTolvek2Dlg::createControls()
 
     connect(qobject_cast<QPushButton*>(control(IDC_QUIT)), &QPushButton::clicked, this,
             &CTolvek2Dlg::quitApplication);
+    connect(qobject_cast<QPushButton*>(control(IDC_RESET_HEAD)), &QPushButton::clicked, this,
+            &CTolvek2Dlg::resetHead);
+    connect(qobject_cast<QPushButton*>(control(IDC_MENU)), &QPushButton::clicked, this,
+            &CTolvek2Dlg::showMainMenu);
     m_timer1.setInterval(100);
     connect(&m_timer1, &QTimer::timeout, this, &CTolvek2Dlg::onTimer1);
 }
@@ -428,6 +442,167 @@ void CTolvek2Dlg::runDestroyHandler()
         m_services.profile->writeInt(section, QStringLiteral("Right"), r.left() + r.width());
         m_services.profile->writeInt(section, QStringLiteral("Bottom"), r.top() + r.height());
     }
+}
+
+void CTolvek2Dlg::resetHead()
+{
+    Settings& settings = appSettings();
+    if (settings.contains(SensorMode, u'0')) {
+        settings.setValue(Posture, settings.contains(Posture, u'1') ? QStringLiteral("2") : QStringLiteral("1"));
+        return;
+    }
+    m_head.rezero();
+}
+
+QMenu* CTolvek2Dlg::createMainMenu()
+{
+    const Settings& s = appSettings();
+    MainMenuState state;
+    state.mode = windowMode();
+    state.sensorMode = s.value(SensorMode);
+    state.sensorDirection = s.value(SensorDirection);
+    state.comPort = s.value(ComPort);
+    state.showToolTips = s.value(ShowToolTips);
+    state.playbackVideoName = playbackVideoName;
+    state.cameraNumber = s.getInt(CameraNumber);
+    state.languageSetting = s.getInt(Language);
+    if (state.mode != ModeListAll) {
+        if (m_services.serialPorts)
+            state.serialPorts = m_services.serialPorts();
+        if (m_services.cameraNames)
+            state.cameraNames = m_services.cameraNames();
+    }
+    return buildMainMenu(state, currentLanguage(), this);
+}
+
+void CTolvek2Dlg::showMainMenu()
+{
+    const QPoint at = QCursor::pos();
+    std::unique_ptr<QMenu> menu(createMainMenu());
+    QAction* chosen = menu->exec(at);
+    const int command = chosen ? chosen->data().toInt() : 0;
+    menu.reset();
+    if (command)
+        executeCommand(command);
+    else if (windowMode() == ModeLibrary)
+        control(playbackVideoName.contains(QLatin1String(ReferenceIdText)) ? IDC_REFERENCE_LIST : IDC_ID_LIST)
+            ->setFocus();
+    else if (windowMode() == ModeListAll)
+        control(IDC_ALL_LIST)->setFocus();
+}
+
+void CTolvek2Dlg::executeCommand(int command)
+{
+    Settings& s = appSettings();
+    if (const int language = languageForCommand(command); language >= 0) {
+        setLanguage(language);
+        return;
+    }
+    if (const auto direction = directionForCommand(command)) {
+        m_head.selectDirection(*direction);
+        s.setValue(SensorDirection, QString::number(*direction));
+        return;
+    }
+    if (const int camera = cameraForCommand(command); camera >= 0) {
+        s.setValue(CameraNumber, QString::number(camera));  // the capture thread switches at its next frame
+        return;
+    }
+    switch (command) {
+    case CmdHeadPositionManual:
+        if (s.contains(SensorMode, u'0'))
+            return;
+        s.setValue(SensorMode, QStringLiteral("0"));
+        applyLanguage();
+        Q_EMIT sensorLinksStopRequested();
+        if (windowMode() == ModeRecording || windowMode() == ModeLive)
+            applyMode(windowMode());
+        return;
+    case CmdShowToolTips:
+        m_toolTipsActive = !s.contains(ShowToolTips, u'1');
+        s.setValue(ShowToolTips, m_toolTipsActive ? QStringLiteral("1") : QStringLiteral("0"));
+        applyLanguage();
+        return;
+    case CmdHelp: {
+        const QString path = QStringLiteral("%1/help/%2/tolvek.html")
+                                 .arg(m_startDirectory, helpFolderCode(s.getInt(Language)))
+                                 .left(MaxSettingLength);
+        if (QFileInfo::exists(path))
+            QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+        else
+            showMessage(QStringLiteral("%1\r\nHelp file not found.").arg(path), 1);
+        return;
+    }
+    case CmdTopPage:
+        setWindowMode(ModeLibrary);
+        Q_EMIT idListRefillRequested(currentPatientId());
+        return;
+    default:
+        Q_EMIT commandRequested(command);
+        return;
+    }
+}
+
+bool CTolvek2Dlg::eventFilter(QObject* watched, QEvent* e)
+{
+    if (e->type() == QEvent::KeyPress) {
+        auto* w = qobject_cast<QWidget*>(watched);
+        // Only keys meant for this window, not for a dialog it opened.
+        if (w && w->window() == this && QApplication::activeModalWidget() == nullptr) {
+            auto* key = static_cast<QKeyEvent*>(e);
+            if (handleKey(key->key(), key->modifiers()))
+                return true;
+        }
+    }
+    return QDialog::eventFilter(watched, e);
+}
+
+bool CTolvek2Dlg::handleKey(int qtKey, Qt::KeyboardModifiers modifiers)
+{
+    KeyContext ctx;
+    ctx.mode = windowMode();
+    ctx.sensorActive = !appSettings().contains(SensorMode, u'0');
+    ctx.manualHead = appSettings().getInt(SensorMode) == 0;
+    ctx.shiftHeld = modifiers.testFlag(Qt::ShiftModifier);
+    const auto now = static_cast<std::uint32_t>(m_clock.elapsed());
+    ctx.msSinceLastSpace = now - m_lastSpaceMs;
+    const KeyDecision d = decideKey(qtKey, ctx);
+    if (d.updateLastSpace)
+        m_lastSpaceMs = now;
+    if (d.rezeroHead)
+        m_head.rezero();
+    if (d.action == KeyAction::PassOn)
+        return false;
+    runKeyAction(d);
+    return true;
+}
+
+void CTolvek2Dlg::runKeyAction(const KeyDecision& d)
+{
+    switch (d.action) {
+    case KeyAction::ManualSection:
+        m_head.setManualPose(d.section);
+        break;
+    case KeyAction::Swallow:
+    case KeyAction::PassOn:
+        break;
+    default:
+        Q_EMIT keyActionRequested(static_cast<int>(d.action));
+        break;
+    }
+}
+
+void CTolvek2Dlg::mouseReleaseEvent(QMouseEvent* e)
+{
+    QDialog::mouseReleaseEvent(e);
+    if (e->button() != Qt::LeftButton)
+        return;
+    const int mode = windowMode();
+    if (mode != ModeRecording && mode != ModeLive)
+        return;
+    if (appSettings().getInt(SensorMode) == 0)
+        m_head.setManualPose(keypadSection(e->position().toPoint(), m_layout.liveView));
+    else
+        m_head.rezero();
 }
 
 }  // namespace tolvek

@@ -6,7 +6,9 @@
 
 #include "core/capture/CaptureFlags.h"
 #include "core/capture/DisplayFrame.h"
+#include "core/sensor/HeadPose.h"
 #include "core/settings/Storage.h"
+#include "ui/app/MainMenu.h"
 #include "ui/app/MainLayout.h"
 
 #include <QDialog>
@@ -14,6 +16,7 @@
 #include <QFont>
 #include <QTimer>
 
+#include <cstdint>
 #include <functional>
 #include <map>
 
@@ -37,8 +40,9 @@ struct MainWindowServices {
     platform::ProfileStore* profile = nullptr;
     platform::PowerRequest* power = nullptr;
     StoragePaths paths;
-    std::function<int()> countCameras;           // number of cameras at initialisation
-    std::function<QStringList()> listComPorts;   // serial device names, in listing order
+    std::function<int()> countCameras;                    // number of cameras at initialisation
+    std::function<QStringList()> cameraNames;             // camera names in device order
+    std::function<QList<SerialPortItem>()> serialPorts;   // serial ports in listing order
 };
 
 class CTolvek2Dlg : public QDialog {
@@ -62,6 +66,13 @@ public:
     void setCloseAllowed(int allowed) { m_closeAllowed = allowed; }
     int currentPatientId() const { return m_flags.currentPatientId.load(); }
     QString liveViewToolTip() const;
+    HeadState& head() { return m_head; }
+    // Runs a menu or button command by its ID; commands that do not apply now are ignored.
+    void executeCommand(int command);
+    // The Menu button's menu, adapted to the current state; the caller owns it.
+    QMenu* createMainMenu();
+    // One key of the one-key control; true when the key was taken.
+    bool handleKey(int qtKey, Qt::KeyboardModifiers modifiers);
     bool toolTipsActive() const { return m_toolTipsActive; }
     QTimer& timer1() { return m_timer1; }
     QFont listFont() const { return m_listFont; }
@@ -76,9 +87,16 @@ public Q_SLOTS:
     void onCameraLost();           // tells the user, then closes the program in order
     void startLiveCapture();       // the first ID entry once the window is on screen
     void quitApplication();        // Quit button and the allowed system Close
+    void resetHead();              // "Reset head": re-zero, or toggle the posture by hand
+    void showMainMenu();
 
 Q_SIGNALS:
     void startLiveCaptureRequested();
+    // Filled in by the parts that own them: lists, player, recording, management.
+    void commandRequested(int command);
+    void keyActionRequested(int keyAction);
+    void idListRefillRequested(int patientId);
+    void sensorLinksStopRequested();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -86,6 +104,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
     void accept() override {}  // Enter never closes the main window
     void reject() override {}  // neither does Esc
 
@@ -101,7 +121,12 @@ private:
     QList<int> allListColumnWidths() const;
     void showMessage(const QString& text, int icon);
 
+    void runKeyAction(const struct KeyDecision& decision);
+
     MainWindowServices m_services;
+    HeadState m_head;
+    std::uint32_t m_lastSpaceMs = 0;
+    QElapsedTimer m_clock;
     CaptureFlags m_flags;
     DisplayFrame m_displayFrame;
     MainLayout m_layout;

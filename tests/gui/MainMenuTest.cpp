@@ -1,0 +1,209 @@
+#include "core/i18n/Messages.h"
+#include "core/sensor/HeadPose.h"
+#include "core/settings/Settings.h"
+#include "core/settings/Storage.h"
+#include "support/ScriptedPrompts.h"
+#include "support/TempDir.h"
+#include "ui/app/CTolvek2Dlg.h"
+#include "ui/app/ControlIds.h"
+#include "ui/app/MainMenu.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace tolvek;
+using namespace tolvek::test;
+
+namespace {
+
+QStringList captions(QMenu* menu)
+{
+    QStringList out;
+    for (QAction* a : menu->actions())
+        out << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    return out;
+}
+
+MainMenuState baseState(int mode)
+{
+    MainMenuState s;
+    s.mode = mode;
+    s.sensorMode = QStringLiteral("0");
+    s.sensorDirection = QStringLiteral("2");
+    s.comPort = QStringLiteral("ttyUSB1");
+    s.showToolTips = QStringLiteral("1");
+    s.languageSetting = 1;
+    return s;
+}
+
+}  // namespace
+
+TEST(MainMenu, ModesRemoveListAllAndReferenceItems)
+{
+    std::unique_ptr<QMenu> live(buildMainMenu(baseState(1), English, nullptr));
+    EXPECT_EQ(live->actions().size(), 10);
+    EXPECT_EQ(findCommand(live.get(), CmdListAll), nullptr);
+    EXPECT_EQ(findCommand(live.get(), CmdAddToReferenceList), nullptr);
+    std::unique_ptr<QMenu> library(buildMainMenu(baseState(2), English, nullptr));
+    EXPECT_EQ(library->actions().size(), 14);
+    EXPECT_NE(findCommand(library.get(), CmdListAll), nullptr);
+    std::unique_ptr<QMenu> folder(buildMainMenu(baseState(3), English, nullptr));
+    EXPECT_EQ(captions(folder.get()), (QStringList{"Backup", "Set the BackupFolder", "-", "Change the SavingFolder", "-",
+                                                   "Top Page", "-", "Help"}));
+}
+
+TEST(MainMenu, ChecksAndDisabledItemsFollowTheSettings)
+{
+    MainMenuState s = baseState(2);
+    s.playbackVideoName = QStringLiteral("9900000020240101120000.wmv");
+    std::unique_ptr<QMenu> m(buildMainMenu(s, English, nullptr));
+    EXPECT_TRUE(m->actions()[0]->isChecked());         // manual
+    EXPECT_FALSE(m->actions()[3]->isEnabled());        // directions need a sensor
+    EXPECT_FALSE(findCommand(m.get(), CmdAddToReferenceList)->isEnabled());
+    EXPECT_TRUE(findCommand(m.get(), CmdShowToolTips)->isChecked());
+    EXPECT_TRUE(findCommand(m.get(), languageCommand(English))->isChecked());
+
+    s.mode = 1;
+    std::unique_ptr<QMenu> live(buildMainMenu(s, English, nullptr));
+    EXPECT_FALSE(findCommand(live.get(), languageCommand(English))->isChecked());
+
+    s.mode = 2;
+    s.sensorMode = QStringLiteral("1");
+    s.sensorDirection = QStringLiteral("5");
+    s.playbackVideoName = QStringLiteral("0000012320240101120000.wmv");
+    s.serialPorts = {{"ttyUSB0", "ttyUSB0( FT232R)"}, {"ttyUSB1", "ttyUSB1( CH340)"}};
+    s.cameraNames = {QStringLiteral("Eye cam"), QStringLiteral("Web cam")};
+    s.cameraNumber = 1;
+    std::unique_ptr<QMenu> g(buildMainMenu(s, English, nullptr));
+    EXPECT_TRUE(g->actions()[1]->isChecked());  // the serial source
+    EXPECT_TRUE(findCommand(g.get(), CmdAddToReferenceList)->isEnabled());
+    EXPECT_TRUE(findCommand(g.get(), CmdGyroDirectionFirst + 4)->isChecked());
+    EXPECT_FALSE(findCommand(g.get(), CmdGyroDirectionFirst + 1)->isChecked());
+    QMenu* ports = g->actions()[1]->menu();
+    EXPECT_EQ(captions(ports), (QStringList{"ttyUSB0( FT232R)", "ttyUSB1( CH340)"}));
+    EXPECT_TRUE(ports->actions()[1]->isChecked());
+    EXPECT_FALSE(ports->actions()[0]->isChecked());
+    QMenu* cams = g->actions()[5]->menu();
+    EXPECT_EQ(captions(cams), (QStringList{"Eye cam", "Web cam"}));
+    EXPECT_TRUE(findCommand(cams, cameraCommand(1))->isChecked());
+
+    s.cameraNames.clear();
+    s.serialPorts.clear();
+    std::unique_ptr<QMenu> none(buildMainMenu(s, English, nullptr));
+    EXPECT_EQ(none->actions()[5]->menu()->actions().size(), 5);  // placeholders stay
+    EXPECT_TRUE(none->actions()[1]->menu()->actions().isEmpty());
+}
+
+namespace {
+
+class WindowCommandsTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        appSettings().resetToDefaults();
+        storage = initStorage(appSettings(), dir.file("data"));
+        MainWindowServices services;
+        services.prompts = &prompts;
+        services.profile = &profile;
+        services.paths = storage.paths;
+        services.countCameras = [] { return 1; };
+        w = std::make_unique<CTolvek2Dlg>(services);
+        w->resize(1280, 720);
+        w->show();
+        QCoreApplication::processEvents();
+    }
+    void press(int key)
+    {
+        QKeyEvent e(QEvent::KeyPress, key, Qt::NoModifier);
+        QApplication::sendEvent(w->control(IDC_ID_LIST), &e);
+    }
+
+    TempDir dir;
+    StorageOutcome storage;
+    ScriptedPrompts prompts;
+    MemoryProfile profile;
+    std::unique_ptr<CTolvek2Dlg> w;
+};
+
+}  // namespace
+
+TEST_F(WindowCommandsTest, DirectionCameraTooltipAndManualCommands)
+{
+    w->executeCommand(CmdGyroDirectionFirst + 6);
+    EXPECT_EQ(appSettings().value(SensorDirection), QStringLiteral("7"));
+    EXPECT_EQ(w->head().directionMapping().text(), directionMappingText(7));
+
+    w->executeCommand(cameraCommand(3));
+    EXPECT_EQ(appSettings().value(CameraNumber), QStringLiteral("3"));
+
+    EXPECT_TRUE(w->toolTipsActive());
+    w->executeCommand(CmdShowToolTips);
+    EXPECT_EQ(appSettings().value(ShowToolTips), QStringLiteral("0"));
+    EXPECT_TRUE(w->control(IDC_SETID)->toolTip().isEmpty());
+    w->executeCommand(CmdShowToolTips);
+    EXPECT_FALSE(w->control(IDC_SETID)->toolTip().isEmpty());
+
+    appSettings().setValue(SensorMode, QStringLiteral("2"));
+    int stops = 0;
+    QObject::connect(w.get(), &CTolvek2Dlg::sensorLinksStopRequested, [&] { ++stops; });
+    w->executeCommand(CmdHeadPositionManual);
+    EXPECT_EQ(appSettings().value(SensorMode), QStringLiteral("0"));
+    EXPECT_EQ(stops, 1);
+    EXPECT_EQ(w->control(IDC_RESET_HEAD)->property("imageId").toInt(), 182);
+    w->executeCommand(CmdHeadPositionManual);  // already manual: nothing
+    EXPECT_EQ(stops, 1);
+
+    w->executeCommand(languageCommand(German));
+    EXPECT_EQ(appSettings().value(Language), QStringLiteral("11"));
+    EXPECT_EQ(currentLanguage(), German);
+}
+
+TEST_F(WindowCommandsTest, HelpFileMissingIsReported)
+{
+    appSettings().setValue(Language, QStringLiteral("15"));
+    w->executeCommand(CmdHelp);
+    ASSERT_EQ(prompts.messages.size(), 1);
+    EXPECT_TRUE(prompts.messages[0].endsWith(QStringLiteral("/help/en/tolvek.html\r\nHelp file not found.")));
+}
+
+TEST_F(WindowCommandsTest, KeysAndClicksSetTheHeadByHand)
+{
+    w->setWindowMode(ModeLive);
+    press(Qt::Key_K);
+    EXPECT_EQ(w->head().headPose(), *manualPose(2));
+    press(Qt::Key_7);
+    EXPECT_EQ(w->head().headPose(), *manualPose(7));
+
+    // A click in the top-left third of the picture is section 7, the bottom-right third 3.
+    const QRect r = w->layoutValues().liveView;
+    for (const auto& [point, section] : {std::pair{r.topLeft() + QPoint(5, 5), 7}, {r.bottomRight() - QPoint(5, 5), 3}}) {
+        QMouseEvent release(QEvent::MouseButtonRelease, QPointF(point), QPointF(w->mapToGlobal(point)), Qt::LeftButton,
+                            Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(w.get(), &release);
+        EXPECT_EQ(w->head().headPose(), *manualPose(section));
+    }
+
+    // With a sensor the digits do nothing and Space re-zeroes the reference to the last sample.
+    appSettings().setValue(SensorMode, QStringLiteral("1"));
+    const HeadPose before = w->head().headPose();
+    press(Qt::Key_3);
+    EXPECT_EQ(w->head().headPose(), before);
+    w->head().applySensorSample({0.5f, 0.5f, 0.5f, 0.5f});
+    press(Qt::Key_Space);
+    EXPECT_EQ(w->head().headReference(), rezeroedReference(InitialHeadReference, Quaternion{0.5f, 0.5f, 0.5f, 0.5f}));
+}
+
+TEST_F(WindowCommandsTest, ResetHeadTogglesPostureWithoutSensor)
+{
+    appSettings().setValue(SensorMode, QStringLiteral("0"));
+    appSettings().setValue(Posture, QStringLiteral("1"));
+    w->resetHead();
+    EXPECT_EQ(appSettings().value(Posture), QStringLiteral("2"));
+    w->resetHead();
+    EXPECT_EQ(appSettings().value(Posture), QStringLiteral("1"));
+}
