@@ -190,7 +190,7 @@ bool CaptureThread::turn()
     }
 
     if (m_flags.restartRequested) {
-        closeFile();
+        closeFile(ClearRecording);
         m_flags.recording = false;
         m_flags.restartRequested = false;
         m_pacer.reset();
@@ -208,7 +208,10 @@ bool CaptureThread::turn()
     }
 
     if (!m_source->read(m_frame) || !toBgr8(m_frame)) {
-        if (m_fileOpen || m_flags.windowMode == ModeLive) {
+        // Whoever looks at the live picture must learn that the camera is gone; that includes
+        // the recording mode before its file opened or after the writer failed to open one.
+        const int mode = m_flags.windowMode;
+        if (m_fileOpen || mode == ModeLive || mode == ModeRecording) {
             closeFile();
             Q_EMIT stopRequested();
             m_flags.windowMode = ModeLibrary;
@@ -221,10 +224,8 @@ bool CaptureThread::turn()
 
     const int mode = m_flags.windowMode;
     if (mode != ModeRecording && mode != ModeLive) {
-        if (m_fileOpen) {
-            closeFile();
-            m_flags.recording = false;
-        }
+        if (m_fileOpen)
+            closeFile(ClearRecording);
         sleepMs(IdleSleepMs);
         return true;
     }
@@ -244,10 +245,8 @@ bool CaptureThread::turn()
     Q_EMIT frameReady();
 
     // A request that arrives while a file is open waits until that file has been closed.
-    if (m_flags.recordRequested && !m_fileOpen) {
+    if (m_flags.recordRequested && !m_fileOpen)
         openFile();
-        m_flags.recordRequested = false;
-    }
 
     if (m_fileOpen)
         writeFrame(frame);
@@ -313,6 +312,8 @@ void CaptureThread::openFile()
         m_flags.recording = true;
         m_pacer.start(m_tick(), fps);
         m_flags.recordingElapsedMs = 0;
+        // The request is taken before it is reported, so the window may set a new one at once.
+        m_flags.recordRequested = false;
         Q_EMIT recordingOpened(name);
         return;
     }
@@ -325,15 +326,20 @@ void CaptureThread::openFile()
         QFile::remove(path);
     m_fileOpen = false;
     m_flags.recording = false;
+    m_flags.recordRequested = false;
     Q_EMIT recordingOpenFailed(path);
 }
 
-void CaptureThread::closeFile()
+void CaptureThread::closeFile(CloseMode mode)
 {
     if (!m_fileOpen)
         return;
+    // Released before `recording` clears: the window deletes the file of a restart as soon as
+    // it sees the flag clear.
     m_writer.release();
     m_fileOpen = false;
+    if (mode == ClearRecording)
+        m_flags.recording = false;
     Q_EMIT recordingClosed(m_fileName, m_pacer.framesWritten());
 }
 

@@ -87,8 +87,10 @@ private:
     bool openCamera(int index);
     void cameraFailed();
     void prepareFrame(cv::Mat& frame, int mode);
+    // Opens the recording file and takes the record request, whether the file opened or not.
     void openFile();
-    void closeFile();
+    enum CloseMode { KeepRecordingFlag, ClearRecording };
+    void closeFile(CloseMode mode = KeepRecordingFlag);
     void writeFrame(const cv::Mat& frame);
 
     CaptureFlags& m_flags;
