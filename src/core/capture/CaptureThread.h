@@ -1,0 +1,120 @@
+#pragma once
+// The one worker that owns the camera. For every frame it scales to the capture size, burns in
+// the date-time, the patient ID and the head picture, hands a copy to the live view through
+// DisplayFrame, and while a recording is open writes the frame into a WMV file paced to the
+// configured frame rate. Steered only through CaptureFlags and the settings; reports through
+// signals that the window connects queued. Never touches widgets. A failing camera or writer is
+// reported, never thrown; a file already written is never lost.
+
+#include "core/capture/CaptureFlags.h"
+#include "core/capture/DisplayFrame.h"
+#include "core/capture/FrameSource.h"
+#include "core/capture/RecordingPacer.h"
+#include "core/capture/TickClock.h"
+
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+
+#include <opencv2/core.hpp>
+#include <opencv2/videoio.hpp>
+
+#include <functional>
+#include <memory>
+
+class QThread;
+
+namespace tolvek {
+
+class Settings;
+
+class CaptureThread : public QObject {
+    Q_OBJECT
+public:
+    // Draws the head-position picture into the top-left 85 x 85 square of a BGR frame; posture
+    // 1 is lying, 2 sitting. Called on the capture thread.
+    using HeadOverlay = std::function<void(cv::Mat& bgr, int posture)>;
+    // Local date and time for the burnt-in text and the file name.
+    using WallClock = std::function<QDateTime()>;
+
+    // Milliseconds between the tries to open a camera; two tries per camera.
+    static constexpr int OpenRetryDelayMs = 100;
+    // The idle pause per turn in the library modes and after the camera was given up.
+    static constexpr int IdleSleepMs = 30;
+    static constexpr int PausedSleepMs = 5;
+
+    CaptureThread(CaptureFlags& flags, DisplayFrame& display, Settings& settings, FrameSourceFactory sources,
+                  HeadOverlay overlay, QObject* parent = nullptr);
+    // Clears captureRunning and waits for the thread however long its last camera read takes.
+    ~CaptureThread() override;
+
+    // Replace the clocks before start(); tests drive pacing and file names with them.
+    void setTickClock(TickClock clock);
+    void setWallClock(WallClock clock);
+
+    // Sets captureRunning, clears cameraOpened and starts the thread. False when it still runs.
+    bool start();
+    // Clears captureRunning and waits up to timeoutMs for the thread to end; true when it ended.
+    bool stop(int timeoutMs = 3000);
+    bool wait(int timeoutMs);
+    bool isRunning() const;
+
+Q_SIGNALS:
+    // A new picture is in DisplayFrame, or DisplayFrame was emptied (camera failed to open).
+    void frameReady();
+    // Stop the recording: the frame limit was reached, or the camera was lost.
+    void stopRequested();
+    // The camera stopped delivering while recording or in the live view; the file is already
+    // closed and windowMode set to the library mode. The thread ends.
+    void cameraLost();
+    // CameraNumber changed while a file is open: restart the recording with the new camera.
+    void restartRequested();
+    // A recording file was opened; fileName is its VideoFileName (no folder).
+    void recordingOpened(const QString& fileName);
+    // The writer could not open fullPath (missing or read-only folder, no codec, bad frame
+    // rate); recording is cleared and the live view continues.
+    void recordingOpenFailed(const QString& fullPath);
+    // A recording file was closed (stop, restart, limit, lost camera or end of the thread).
+    void recordingClosed(const QString& fileName, qint64 framesWritten);
+    // The thread has ended.
+    void finished();
+
+private:
+    void run();
+    void loop();
+    // One turn of the loop; false ends the thread.
+    bool turn();
+    bool openCamera(int index);
+    void cameraFailed();
+    void prepareFrame(cv::Mat& frame, int mode);
+    // Opens the recording file and takes the record request, whether the file opened or not.
+    void openFile();
+    enum CloseMode { KeepRecordingFlag, ClearRecording };
+    void closeFile(CloseMode mode = KeepRecordingFlag);
+    void writeFrame(const cv::Mat& frame);
+
+    CaptureFlags& m_flags;
+    DisplayFrame& m_display;
+    Settings& m_settings;
+    FrameSourceFactory m_sources;
+    HeadOverlay m_overlay;
+    TickClock m_tick;
+    WallClock m_wallClock;
+    std::unique_ptr<QThread> m_thread;
+
+    // Owned by the worker while it runs.
+    std::unique_ptr<FrameSource> m_source;
+    cv::VideoWriter m_writer;
+    int m_cameraIndex = 0;
+    bool m_fileOpen = false;
+    QString m_fileName;
+    int m_width = 0;
+    int m_height = 0;
+    RecordingPacer m_pacer;
+    cv::Mat m_frame;
+    cv::Mat m_scaled;
+    cv::Mat m_rgb;
+    bool m_overlayFailed = false;
+};
+
+}  // namespace tolvek
