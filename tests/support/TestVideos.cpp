@@ -1,0 +1,63 @@
+#include "support/TestVideos.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QStringList>
+
+#include <opencv2/imgproc.hpp>
+#include <opencv2/videoio.hpp>
+
+#include <algorithm>
+
+namespace tolvek::test {
+
+QString makeTestWmv(const QString& path, int frames, int w, int h, int fps)
+{
+    cv::VideoWriter writer(path.toStdString(), cv::CAP_FFMPEG, cv::VideoWriter::fourcc('W', 'M', 'V', '2'),
+                           fps, cv::Size(w, h), true);
+    if (!writer.isOpened())
+        return {};
+    cv::Mat frame(h, w, CV_8UC3);
+    for (int i = 0; i < frames; ++i) {
+        frame.setTo(cv::Scalar((i * 7) % 256, 128, 255 - (i * 5) % 256));
+        const int x = (i * 3) % std::max(1, w - 8);
+        cv::rectangle(frame, cv::Rect(x, 0, 8, h), cv::Scalar(255, 255, 255), cv::FILLED);
+        writer.write(frame);
+    }
+    writer.release();
+    return QFile::exists(path) ? path : QString();
+}
+
+QString makeFfmpegWmv(const QString& path, int frames, const QString& title, int w, int h, int fps)
+{
+    QStringList args{
+        QStringLiteral("-nostdin"),  QStringLiteral("-v"),
+        QStringLiteral("error"),     QStringLiteral("-y"),
+        QStringLiteral("-f"),        QStringLiteral("lavfi"),
+        QStringLiteral("-i"),        QStringLiteral("testsrc=size=%1x%2:rate=%3").arg(w).arg(h).arg(fps),
+        QStringLiteral("-frames:v"), QString::number(frames),
+        QStringLiteral("-c:v"),      QStringLiteral("wmv2")};
+    if (!title.isNull())
+        args << QStringLiteral("-metadata") << QStringLiteral("title=") + title;
+    args << path;
+    QProcess ffmpeg;
+    ffmpeg.start(QStringLiteral("ffmpeg"), args);
+    if (!ffmpeg.waitForFinished(120000) || ffmpeg.exitStatus() != QProcess::NormalExit ||
+        ffmpeg.exitCode() != 0)
+        return {};
+    return QFile::exists(path) ? path : QString();
+}
+
+int countDecodedFrames(const QString& path)
+{
+    cv::VideoCapture capture(path.toStdString(), cv::CAP_FFMPEG);
+    if (!capture.isOpened())
+        return -1;
+    int count = 0;
+    cv::Mat frame;
+    while (capture.read(frame) && !frame.empty())
+        ++count;
+    return count;
+}
+
+}  // namespace tolvek::test

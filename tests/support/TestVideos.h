@@ -1,0 +1,25 @@
+#pragma once
+// Small real WMV files for tests, written by OpenCV (the recorder's own writer) or by the ffmpeg
+// program, and a frame counter that decodes a file through OpenCV.
+// Thread-safe for different paths. Failures return an empty path or -1; they never throw.
+
+#include <QString>
+
+namespace tolvek::test {
+
+// Writes `frames` frames of w x h at `fps` with cv::VideoWriter, fourcc W,M,V,2 (FFmpeg back end).
+// Each frame differs (a moving bar and a changing grey level), so every frame carries real data.
+// Returns `path`, or an empty string when the writer could not be opened.
+QString makeTestWmv(const QString& path, int frames, int w = 64, int h = 48, int fps = 30);
+
+// Runs `ffmpeg -f lavfi -i testsrc=... -frames:v N -c:v wmv2 [-metadata title=T] path` (an argument
+// list, no shell). A null `title` writes no title; an empty one writes an empty title.
+// Returns `path`, or an empty string when ffmpeg is missing or fails.
+QString makeFfmpegWmv(const QString& path, int frames, const QString& title = QString(), int w = 64,
+                      int h = 48, int fps = 30);
+
+// The number of frames cv::VideoCapture decodes from `path` by reading to the end; -1 when it
+// cannot open the file.
+int countDecodedFrames(const QString& path);
+
+}  // namespace tolvek::test
