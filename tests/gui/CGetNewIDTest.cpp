@@ -11,8 +11,10 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <memory>
 #include <vector>
 
@@ -357,7 +359,7 @@ TEST_F(CGetNewIDTest, PositionIsRememberedAndKeptOnScreen)
 
     // Stored far off any screen, or half off it: pulled inside the nearest work area.
     const std::vector<QPoint> faraway = {
-        {5000, -3000}, {-4000, 200}, {work.right() - 50, work.bottom() - 50}, {-1, -1}};
+        {5000, -3000}, {-4000, 200}, {work.right() - 50, work.bottom() - 50}, {-1, -1}, {INT_MAX, INT_MIN + 1}};
     for (QPoint stored : faraway) {
         profile.values[QStringLiteral("DialogPos/Left")] = stored.x();
         profile.values[QStringLiteral("DialogPos/Top")] = stored.y();
@@ -370,6 +372,39 @@ TEST_F(CGetNewIDTest, PositionIsRememberedAndKeptOnScreen)
     profile.values.clear();
     profile.values[QStringLiteral("DialogPos/Left")] = work.x() + 3;
     EXPECT_EQ(makeDialog(0, &main)->pos(), main.mapToGlobal(QPoint(111, 24)));
+}
+
+TEST_F(CGetNewIDTest, AskRunsModallyAndReturnsTheIdOrNothing)
+{
+    // Answered from inside the modal loop, as a user would.
+    const auto answerWith = [](std::vector<int> keys) {
+        QTimer::singleShot(0, [keys] {
+            CGetNewID* dlg = nullptr;
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* d = qobject_cast<CGetNewID*>(w); d && d->isVisible())
+                    dlg = d;
+            ASSERT_NE(dlg, nullptr);
+            EXPECT_EQ(QApplication::activeModalWidget(), dlg);
+            for (int k : keys)
+                key(dlg, k);
+            // Never leave the modal loop hanging, whatever the keys did.
+            if (dlg->isVisible()) {
+                ADD_FAILURE() << "the keys did not close the keypad";
+                dlg->reject();
+            }
+        });
+    };
+    GetNewIdSetup setup;
+    setup.settings = &settings;
+    setup.rezeroHead = [this] { ++rezeros; };
+
+    answerWith({Qt::Key_7, Qt::Key_0, Qt::Key_Return});
+    EXPECT_EQ(CGetNewID::ask(setup, nullptr), std::optional<int>(70));
+    answerWith({Qt::Key_7, Qt::Key_Escape});
+    EXPECT_EQ(CGetNewID::ask(setup, nullptr), std::nullopt);
+    setup.setIdOnly = 1;
+    answerWith({Qt::Key_Down, Qt::Key_Enter});
+    EXPECT_EQ(CGetNewID::ask(setup, nullptr), std::optional<int>(111));
 }
 
 TEST(DigitStripTest, GlyphsAreInkedDistinctAndInTheirCells)

@@ -16,6 +16,7 @@
 #include <QStyleOptionButton>
 #include <QStylePainter>
 
+#include <algorithm>
 #include <climits>
 
 namespace tolvek {
@@ -194,8 +195,11 @@ void CGetNewID::placeDialog()
         // INT_MIN marks a missing entry, so a stored -1 (a monitor left of the primary) counts.
         const int left = m_setup.profile->readInt(DialogPosSection, LeftEntry, INT_MIN);
         const int top = m_setup.profile->readInt(DialogPosSection, TopEntry, INT_MIN);
+        // A damaged profile may hold any number; far beyond any desktop is as good as the
+        // bound, and keeps the rectangle arithmetic below from overflowing.
+        constexpr int Far = 1000000;
         if (left != INT_MIN && top != INT_MIN)
-            pos = QPoint(left, top);
+            pos = QPoint(std::clamp(left, -Far, Far), std::clamp(top, -Far, Far));
     }
 
     // A position on a monitor that is gone, or a main window partly off-screen, must still
