@@ -3,6 +3,7 @@
 
 #include "core/platform/ProfileStore.h"
 #include "ui/app/UserPrompts.h"
+#include "ui/capture/CGetNewID.h"
 
 #include <QMap>
 #include <deque>
@@ -17,6 +18,9 @@ public:
     std::deque<bool> answers;       // question answers, Yes when empty
     std::deque<QString> folders;    // folder picker results, cancelled when empty
     std::deque<QString> saveFiles;  // save dialog results, cancelled when empty
+    std::deque<std::optional<int>> patientIds;  // keypad results, cancelled when empty
+    int keypadRuns = 0;
+    int lastKeypadForm = -1;
 
     void message(QWidget*, const QString& text, Icon) override { messages << text; }
     bool question(QWidget*, const QString& text, const QString&, bool) override
@@ -31,6 +35,7 @@ public:
     QString pickFolder(QWidget*, const QString&, const QString&) override { return take(folders); }
     QString pickSaveFile(QWidget*, const QString&, const QString&, const QString&) override { return take(saveFiles); }
     void beep() override { ++beeps; }
+    std::optional<int> askPatientId(QWidget*, const GetNewIdSetup& setup) override;
 
 private:
     static QString take(std::deque<QString>& q)
@@ -42,6 +47,19 @@ private:
         return s;
     }
 };
+
+inline std::optional<int> ScriptedPrompts::askPatientId(QWidget*, const GetNewIdSetup& setup)
+{
+    ++keypadRuns;
+    lastKeypadForm = setup.setIdOnly;
+    if (setup.rezeroHead)
+        setup.rezeroHead();
+    if (patientIds.empty())
+        return std::nullopt;
+    const std::optional<int> id = patientIds.front();
+    patientIds.pop_front();
+    return id;
+}
 
 // A profile kept in memory.
 class MemoryProfile : public platform::ProfileStore {

@@ -197,3 +197,22 @@ QString historyDisplayGlyphs(int value)
 }
 
 }  // namespace tolvek
+
+namespace tolvek {
+int firstHistoryId(const QString& history)
+{
+    qsizetype i = 0;
+    while (i < history.size() && history[i].isSpace())
+        ++i;
+    bool negative = false;
+    if (i < history.size() && (history[i] == u'+' || history[i] == u'-'))
+        negative = history[i++] == u'-';
+    long long v = 0;
+    const qsizetype start = i;
+    while (i < history.size() && history[i].isDigit() && v <= 99999999)
+        v = v * 10 + (history[i++].unicode() - u'0');
+    if (i == start || negative || v > 99999999)
+        return 0;
+    return static_cast<int>(v);
+}
+}  // namespace tolvek

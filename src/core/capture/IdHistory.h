@@ -72,3 +72,9 @@ QString idDisplayGlyphs(int value);
 QString historyDisplayGlyphs(int value);
 
 }  // namespace tolvek
+
+namespace tolvek {
+// The current ID at start-up and after a cancelled first entry: the first number of the history
+// read as "%d" (leading blanks and a sign allowed); 0 when there is none or it is negative.
+int firstHistoryId(const QString& history);
+}  // namespace tolvek

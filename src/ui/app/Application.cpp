@@ -1,5 +1,8 @@
 #include "ui/app/Application.h"
 
+#include "core/capture/CameraDevices.h"
+#include "core/capture/FrameSource.h"
+#include "core/manage/VideoTags.h"
 #include "core/platform/PowerRequest.h"
 #include "core/platform/ProfileStore.h"
 #include "core/platform/SingleInstance.h"
@@ -44,6 +47,14 @@ int runApplication(int argc, char** argv)
     services.profile = &profile;
     services.power = &power;
     services.paths = storage.paths;
+    // A camera given on the command line (or "sim") becomes the only camera.
+    const QString cameraSource = commandLineCameraSource(QCoreApplication::arguments());
+    services.countCameras = [cameraSource] { return countCameras(cameraSource); };
+    services.cameraNames = [cameraSource] { return enumerateCameras(cameraSource); };
+    services.recording.frameSources = [cameraSource](int index) {
+        return makeFrameSource(cameraSource, index, appSettings());
+    };
+    services.recording.writeCopyrightTag = [](const QString& path) { writeCopyrightTag(path); };
 
     CTolvek2Dlg window(services);
     QObject::connect(&instance, &platform::SingleInstance::activationRequested, &window, [&window] {

@@ -1,5 +1,6 @@
 #include "ui/app/CTolvek2Dlg.h"
 
+#include "core/capture/IdHistory.h"
 #include "core/i18n/Messages.h"
 #include "core/platform/PowerRequest.h"
 #include "core/platform/ProfileStore.h"
@@ -10,6 +11,7 @@
 #include "ui/app/ControlIds.h"
 #include "ui/app/ModeTable.h"
 #include "ui/app/UserPrompts.h"
+#include "ui/capture/CGetNewID.h"
 #include "ui/capture/KeyCommands.h"
 #include "ui/capture/LiveView.h"
 
@@ -65,6 +67,20 @@ CTolvek2Dlg::CTolvek2Dlg(MainWindowServices services, QWidget* parent)
     m_clock.start();
     m_head.selectDirection(sensorDirectionFromSetting(appSettings().value(SensorDirection)));
     createControls();
+    if (!m_services.recording.askForId)
+        m_services.recording.askForId = [this] { return askForId(0); };
+    m_recording = new RecordingControl(*this, m_services.recording);
+    connectButton(IDC_RECORD, [this] { m_recording->startRecording(); });
+    connectButton(IDC_STOP, [this] { m_recording->stopRecording(); });
+    connectButton(IDC_RESETR, [this] { m_recording->restartRecording(); });
+    connect(this, &CTolvek2Dlg::keyActionRequested, this, [this](int action) {
+        switch (static_cast<KeyAction>(action)) {
+        case KeyAction::StopRecording: m_recording->stopRecording(); break;
+        case KeyAction::RestartRecording: m_recording->restartRecording(); break;
+        case KeyAction::StartRecording: m_recording->startRecording(); break;
+        default: break;
+        }
+    });
     initialise();
     qApp->installEventFilter(this);
 }
@@ -202,9 +218,7 @@ void CTolvek2Dlg::initialise()
     m_toolTipsActive = !settings.contains(ShowToolTips, u'0');
 
     // The current ID is the most recent entry of the ID history.
-    bool ok = false;
-    const int firstId = settings.value(IdHistory).section(u',', 0, 0).trimmed().toInt(&ok);
-    m_flags.currentPatientId = ok && firstId >= 0 ? firstId : 0;
+    m_flags.currentPatientId = firstHistoryId(settings.value(IdHistory));
     ids->headerItem()->setText(0, QStringLiteral("ID:%1").arg(formatPatientId(currentPatientId())));
 
     playbackVideoName.clear();
@@ -353,6 +367,25 @@ void CTolvek2Dlg::onTimer1()
 void CTolvek2Dlg::startLiveCapture()
 {
     Q_EMIT startLiveCaptureRequested();
+    m_recording->startLiveCapture();
+}
+
+std::optional<int> CTolvek2Dlg::askForId(int form)
+{
+    if (!m_services.prompts)
+        return std::nullopt;
+    GetNewIdSetup setup;
+    setup.setIdOnly = form;
+    setup.mainClientSize = m_layout.rawClient;
+    setup.profile = m_services.profile;
+    setup.rezeroHead = [this] { m_head.rezero(); };
+    return m_services.prompts->askPatientId(this, setup);
+}
+
+void CTolvek2Dlg::connectButton(int id, std::function<void()> handler)
+{
+    if (auto* b = qobject_cast<QPushButton*>(control(id)))
+        connect(b, &QPushButton::clicked, this, [handler = std::move(handler)] { handler(); });
 }
 
 void CTolvek2Dlg::showEvent(QShowEvent* e)
@@ -385,6 +418,9 @@ void CTolvek2Dlg::restoreWindowPosition()
 
 void CTolvek2Dlg::quitApplication()
 {
+    stopPlayback();
+    m_recording->stopCapture();
+    power().release();
     m_quitting = true;
     close();
 }
@@ -408,8 +444,7 @@ void CTolvek2Dlg::closeEvent(QCloseEvent* e)
 void CTolvek2Dlg::onCameraLost()
 {
     showMessage(QStringLiteral("The camera connection was lost. Recording will stop and the application will close."), 0);
-    if (m_services.power)
-        m_services.power->release();
+    power().release();
     m_quitting = true;
     close();
 }
@@ -429,8 +464,10 @@ void CTolvek2Dlg::runDestroyHandler()
         return;
     m_destroyed = true;
     m_timer1.stop();
-    if (m_services.power)
-        m_services.power->release();
+    power().release();
+    stopPlayback();
+    if (m_services.recording.stopSensorLinks)
+        m_services.recording.stopSensorLinks();
     const QStringList messages = saveSettings(appSettings(), m_services.paths.configPath, allListColumnWidths());
     for (const QString& m : messages)
         showMessage(m, 1);

@@ -9,6 +9,8 @@
 #include "core/sensor/HeadPose.h"
 #include "core/settings/Storage.h"
 #include "ui/app/MainMenu.h"
+#include "ui/capture/RecordingControl.h"
+#include "core/platform/PowerRequest.h"
 #include "ui/app/MainLayout.h"
 
 #include <QDialog>
@@ -43,6 +45,7 @@ struct MainWindowServices {
     std::function<int()> countCameras;                    // number of cameras at initialisation
     std::function<QStringList()> cameraNames;             // camera names in device order
     std::function<QList<SerialPortItem>()> serialPorts;   // serial ports in listing order
+    RecordingServices recording;                          // cameras, ID keypad, sensor links, tags
 };
 
 class CTolvek2Dlg : public QDialog {
@@ -67,6 +70,16 @@ public:
     int currentPatientId() const { return m_flags.currentPatientId.load(); }
     QString liveViewToolTip() const;
     HeadState& head() { return m_head; }
+    platform::PowerRequest& power() { return m_services.power ? *m_services.power : m_ownPower; }
+    RecordingControl& recordingControl() { return *m_recording; }
+    // A modal message box through the prompts service (icon: UserPrompts::Icon as int).
+    void showMessage(const QString& text, int icon);
+    // Asks the player to show PlaybackVideoName (frame 0) and select its row.
+    void requestShowPlaybackVideo() { Q_EMIT showVideoRequested(playbackVideoName); }
+    // The ID keypad in its capture form (0) or set-ID form (1).
+    std::optional<int> askForId(int form);
+    // Stops a running player and waits for it.
+    void stopPlayback() { Q_EMIT playbackStopRequested(); }
     // Runs a menu or button command by its ID; commands that do not apply now are ignored.
     void executeCommand(int command);
     // The Menu button's menu, adapted to the current state; the caller owns it.
@@ -97,6 +110,8 @@ Q_SIGNALS:
     void keyActionRequested(int keyAction);
     void idListRefillRequested(int patientId);
     void sensorLinksStopRequested();
+    void showVideoRequested(const QString& name);
+    void playbackStopRequested();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -119,12 +134,14 @@ private:
     QPushButton* makeButton(int id, int imageId);
     void setButtonImage(int id, int imageId);
     QList<int> allListColumnWidths() const;
-    void showMessage(const QString& text, int icon);
 
     void runKeyAction(const struct KeyDecision& decision);
+    void connectButton(int id, std::function<void()> handler);
 
     MainWindowServices m_services;
     HeadState m_head;
+    platform::PowerRequest m_ownPower;
+    RecordingControl* m_recording = nullptr;
     std::uint32_t m_lastSpaceMs = 0;
     QElapsedTimer m_clock;
     CaptureFlags m_flags;

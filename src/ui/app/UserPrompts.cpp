@@ -1,5 +1,7 @@
 #include "ui/app/UserPrompts.h"
 
+#include "ui/capture/CGetNewID.h"
+
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -54,6 +56,11 @@ QString QtUserPrompts::pickSaveFile(QWidget* parent, const QString& title, const
 void QtUserPrompts::beep()
 {
     QApplication::beep();
+}
+
+std::optional<int> QtUserPrompts::askPatientId(QWidget* parent, const GetNewIdSetup& setup)
+{
+    return CGetNewID::ask(setup, parent);
 }
 
 }  // namespace tolvek

@@ -5,9 +5,13 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 class QWidget;
 
 namespace tolvek {
+
+struct GetNewIdSetup;
 
 class UserPrompts {
 public:
@@ -24,6 +28,8 @@ public:
                                  const QString& filter) = 0;
     // The warning beep.
     virtual void beep() = 0;
+    // The patient-ID keypad, modal; the accepted ID or nothing when cancelled.
+    virtual std::optional<int> askPatientId(QWidget* parent, const GetNewIdSetup& setup) = 0;
 };
 
 // The production implementation with Qt dialogs.
@@ -34,6 +40,7 @@ public:
     QString pickFolder(QWidget* parent, const QString& title, const QString& start) override;
     QString pickSaveFile(QWidget* parent, const QString& title, const QString& proposed, const QString& filter) override;
     void beep() override;
+    std::optional<int> askPatientId(QWidget* parent, const GetNewIdSetup& setup) override;
 };
 
 }  // namespace tolvek

@@ -1,0 +1,259 @@
+#include "ui/capture/RecordingControl.h"
+
+#include "core/capture/IdHistory.h"
+#include "core/i18n/Messages.h"
+#include "core/platform/PowerRequest.h"
+#include "core/sensor/HeadOverlay.h"
+#include "core/settings/Settings.h"
+#include "core/settings/VideoFileName.h"
+#include "ui/app/CTolvek2Dlg.h"
+#include "ui/app/ControlIds.h"
+#include "ui/app/UserPrompts.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QThread>
+
+namespace tolvek {
+
+RecordingControl::RecordingControl(CTolvek2Dlg& window, RecordingServices services)
+    : QObject(&window), m_window(window), m_services(std::move(services))
+{
+}
+
+RecordingControl::~RecordingControl()
+{
+    stopCapture();
+}
+
+bool RecordingControl::captureThreadRunning() const
+{
+    return m_capture && m_capture->isRunning();
+}
+
+void RecordingControl::startCaptureThread()
+{
+    CaptureFlags& flags = m_window.flags();
+    if (captureThreadRunning())
+        return;
+    m_capture.reset();
+    m_capture = std::make_unique<CaptureThread>(flags, m_window.displayFrame(), appSettings(), m_services.frameSources,
+                                                makeHeadOverlayCallback(m_window.head().poseStore(), appSettings()));
+    auto* w = &m_window;
+    connect(m_capture.get(), &CaptureThread::frameReady, w, &CTolvek2Dlg::onFrameReady, Qt::QueuedConnection);
+    connect(m_capture.get(), &CaptureThread::cameraLost, w, &CTolvek2Dlg::onCameraLost, Qt::QueuedConnection);
+    connect(m_capture.get(), &CaptureThread::stopRequested, this, &RecordingControl::stopRecording, Qt::QueuedConnection);
+    connect(m_capture.get(), &CaptureThread::restartRequested, this, &RecordingControl::restartRecording,
+            Qt::QueuedConnection);
+    connect(m_capture.get(), &CaptureThread::recordingOpened, this,
+            [this](const QString& name) {
+                m_openedName = name;
+                m_window.currentVideoName = name;
+            },
+            Qt::QueuedConnection);
+    connect(m_capture.get(), &CaptureThread::recordingOpenFailed, this,
+            [this](const QString& path) {
+                m_window.showMessage(QStringLiteral("The recording could not be started: %1 cannot be written.\r\n"
+                                                    "Check the save folder.")
+                                         .arg(path),
+                                     static_cast<int>(UserPrompts::Icon::Error));
+            },
+            Qt::QueuedConnection);
+    flags.cameraOpened = false;
+    m_capture->start();
+}
+
+void RecordingControl::startSensorLink()
+{
+    if (m_services.startSensorLink && !m_services.startSensorLink())
+        m_window.showMessage(Message(MsgSensorThreadFailed), static_cast<int>(UserPrompts::Icon::Error));
+}
+
+void RecordingControl::beginRecordingMode()
+{
+    m_window.setWindowMode(ModeRecording);
+    if (auto* time = qobject_cast<QLabel*>(m_window.control(IDC_TIME_TEXT)))
+        time->clear();
+    m_window.timer1().start();
+}
+
+void RecordingControl::startLiveCapture()
+{
+    CaptureFlags& flags = m_window.flags();
+    m_previousPatientId = flags.currentPatientId;
+    if (flags.cameraCount < 1) {
+        m_window.showMessage(Message(MsgConnectCamera), static_cast<int>(UserPrompts::Icon::Error));
+        m_window.setWindowMode(ModeLibrary);
+        return;
+    }
+    m_window.setWindowMode(ModeLive);
+    if (!captureThreadRunning()) {
+        startSensorLink();
+        startCaptureThread();
+    }
+    const std::optional<int> id = m_services.askForId ? m_services.askForId() : std::nullopt;
+    if (id) {
+        m_window.power().acquire(QStringLiteral("Recording an examination"));
+        beginRecordingMode();
+        flags.currentPatientId = *id;
+        Q_EMIT idChosen(*id);
+        if (flags.cameraOpened) {
+            Q_EMIT slidersResetRequested();
+            addToIdHistory(appSettings(), *id);
+            m_window.setWindowMode(ModeRecording);
+            m_window.setCloseAllowed(0);
+            m_openedName.clear();
+            flags.recording = false;
+            flags.recordRequested = true;
+        } else {
+            m_window.power().release();
+            m_window.timer1().stop();
+            m_window.showMessage(QStringLiteral("Camera Open-error!"), static_cast<int>(UserPrompts::Icon::Error));
+            m_window.setWindowMode(ModeLibrary);
+        }
+        return;
+    }
+    flags.recordRequested = false;
+    flags.recording = false;
+    flags.cameraOpened = false;
+    if (m_window.playbackVideoName.size() <= 9) {
+        flags.currentPatientId = firstHistoryId(appSettings().value(IdHistory));
+        Q_EMIT idChosen(flags.currentPatientId);
+    }
+    m_window.setWindowMode(ModeLibrary);
+    m_window.requestShowPlaybackVideo();
+}
+
+void RecordingControl::startRecording()
+{
+    CaptureFlags& flags = m_window.flags();
+    if (flags.cameraCount == 0) {
+        m_window.showMessage(QStringLiteral("No camera is connected."), static_cast<int>(UserPrompts::Icon::Error));
+        return;
+    }
+    if (flags.recording)
+        return;
+    m_window.power().acquire(QStringLiteral("Recording an examination"));
+    flags.liveViewPaused = false;
+    m_window.stopPlayback();
+    startSensorLink();
+    // A camera failure may have ended the capture thread: start a new one rather than enter the
+    // recording mode with nothing to record.
+    if (!captureThreadRunning())
+        startCaptureThread();
+    flags.cameraOpened = true;
+    flags.captureRunning = true;
+    m_window.setWindowMode(ModeLive);
+
+    m_previousPatientId = flags.currentPatientId;
+    const std::optional<int> id = m_services.askForId ? m_services.askForId() : std::nullopt;
+    if (id) {
+        flags.currentPatientId = *id;
+        addToIdHistory(appSettings(), *id);
+        Q_EMIT idChosen(*id);
+        if (auto* time = qobject_cast<QLabel*>(m_window.control(IDC_TIME_TEXT)))
+            time->clear();
+        m_window.timer1().start();
+        m_openedName.clear();
+        flags.recordRequested = true;
+        flags.recording = true;
+        flags.cameraOpened = false;
+        flags.captureRunning = true;
+        m_window.setWindowMode(ModeRecording);
+        m_window.setCloseAllowed(0);
+        return;
+    }
+    flags.currentPatientId = m_previousPatientId;
+    flags.recordRequested = false;
+    flags.recording = false;
+    flags.liveViewPaused = true;
+    flags.cameraOpened = false;
+    m_window.power().release();
+    m_window.setWindowMode(ModeLibrary);
+    m_window.timer1().stop();
+    Q_EMIT slidersResetRequested();
+    m_window.requestShowPlaybackVideo();
+}
+
+bool RecordingControl::waitForFileClosed(int timeoutMs)
+{
+    CaptureFlags& flags = m_window.flags();
+    QElapsedTimer t;
+    t.start();
+    while (flags.recording && captureThreadRunning() && t.elapsed() < timeoutMs)
+        QThread::msleep(10);
+    // Take the capture thread's queued reports (the opened file name) before going on.
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+    return !flags.recording;
+}
+
+void RecordingControl::stopRecording()
+{
+    CaptureFlags& flags = m_window.flags();
+    if (!flags.recording || !m_capture)
+        return;
+    m_window.stopPlayback();
+    if (m_services.stopSensorLinks)
+        m_services.stopSensorLinks();
+
+    // Mode 2 makes the capture thread close the file; wait until it has, rather than guess.
+    const bool fileWasRequested = flags.recordRequested.exchange(false);
+    m_window.setWindowMode(ModeLibrary);
+    m_window.timer1().stop();
+    waitForFileClosed(fileWasRequested ? 0 : 3000);
+    flags.recording = false;
+    m_window.power().release();
+    m_window.setCloseAllowed(1);
+    Q_EMIT slidersResetRequested();
+
+    const QString name = m_openedName;
+    m_openedName.clear();
+    if (name.isEmpty()) {
+        // The file never opened (stopped before the first frame, or the writer failed).
+        m_window.requestShowPlaybackVideo();
+        return;
+    }
+    const QString path = makeSavePath(appSettings().value(SaveFolder), name);
+    if (m_services.writeCopyrightTag)
+        m_services.writeCopyrightTag(path);
+    m_window.playbackVideoName = name;
+    Q_EMIT recordingFinished(name);
+    m_window.setWindowMode(ModeLibrary);
+    m_window.update();
+}
+
+void RecordingControl::restartRecording()
+{
+    CaptureFlags& flags = m_window.flags();
+    if (!flags.recording || !captureThreadRunning() || !flags.captureRunning)
+        return;
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+    const QString name = m_openedName;
+    flags.restartRequested = true;
+    for (int i = 0; i < 500 && flags.recording; ++i)
+        QThread::msleep(10);
+    if (flags.recording)
+        return;  // the capture thread did not take the request: keep the file
+    if (!name.isEmpty())
+        QFile::remove(makeSavePath(appSettings().value(SaveFolder), name));
+    m_openedName.clear();
+    Q_EMIT slidersResetRequested();
+    m_window.setWindowMode(ModeRecording);
+    m_window.setCloseAllowed(0);
+    m_window.head().rezero();
+    flags.recordRequested = true;
+    flags.recording = true;
+}
+
+void RecordingControl::stopCapture()
+{
+    CaptureFlags& flags = m_window.flags();
+    flags.captureRunning = false;
+    flags.cameraOpened = false;
+    if (m_capture)
+        m_capture->stop(3000);
+}
+
+}  // namespace tolvek

@@ -1,0 +1,69 @@
+#pragma once
+// The user-interface side of recording: starts the capture thread, asks for the patient ID,
+// starts, stops and restarts recordings, and quits. It steers the capture thread only through
+// CaptureFlags and waits for it by bounded polling. UI thread only.
+
+#include "core/capture/CaptureThread.h"
+#include "core/capture/FrameSource.h"
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace tolvek {
+
+class CTolvek2Dlg;
+
+struct RecordingServices {
+    FrameSourceFactory frameSources;
+    // Runs the ID keypad in its capture form; the accepted ID, or nothing when cancelled.
+    std::function<std::optional<int>()> askForId;
+    // Starts the sensor link the settings ask for; false when one should run but could not start.
+    std::function<bool()> startSensorLink;
+    std::function<void()> stopSensorLinks;
+    // Stamps the product mark into a finished recording's header.
+    std::function<void(const QString& path)> writeCopyrightTag;
+};
+
+class RecordingControl : public QObject {
+    Q_OBJECT
+public:
+    RecordingControl(CTolvek2Dlg& window, RecordingServices services);
+    ~RecordingControl() override;
+
+    void startLiveCapture();
+    void startRecording();
+    void stopRecording();
+    void restartRecording();
+    // Stops the capture thread (up to 3 s); the window then closes.
+    void stopCapture();
+
+    bool captureThreadRunning() const;
+    CaptureThread* captureThread() const { return m_capture.get(); }
+    // The file opened by the capture thread for the current recording; empty before it opened.
+    const QString& openedFileName() const { return m_openedName; }
+
+Q_SIGNALS:
+    // A recording has been closed and stamped; the lists and the player show it.
+    void recordingFinished(const QString& fileName);
+    void idChosen(int patientId);
+    void slidersResetRequested();
+
+private:
+    void startCaptureThread();
+    void startSensorLink();
+    void beginRecordingMode();
+    // Waits (bounded) until the capture thread has no file open any more.
+    bool waitForFileClosed(int timeoutMs);
+
+    CTolvek2Dlg& m_window;
+    RecordingServices m_services;
+    std::unique_ptr<CaptureThread> m_capture;
+    QString m_openedName;
+    int m_previousPatientId = 0;
+};
+
+}  // namespace tolvek
