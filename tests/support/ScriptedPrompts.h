@@ -6,6 +6,7 @@
 #include "ui/capture/CGetNewID.h"
 
 #include <QMap>
+#include <functional>
 #include <deque>
 
 namespace tolvek::test {
@@ -20,6 +21,7 @@ public:
     std::deque<QString> saveFiles;  // save dialog results, cancelled when empty
     std::deque<std::optional<int>> patientIds;  // keypad results, cancelled when empty
     int keypadRuns = 0;
+    std::function<void()> beforeKeypadAnswer;  // e.g. wait until the camera is up
     int lastKeypadForm = -1;
 
     void message(QWidget*, const QString& text, Icon) override { messages << text; }
@@ -54,6 +56,8 @@ inline std::optional<int> ScriptedPrompts::askPatientId(QWidget*, const GetNewId
     lastKeypadForm = setup.setIdOnly;
     if (setup.rezeroHead)
         setup.rezeroHead();
+    if (beforeKeypadAnswer)
+        beforeKeypadAnswer();
     if (patientIds.empty())
         return std::nullopt;
     const std::optional<int> id = patientIds.front();

@@ -1,0 +1,183 @@
+// The recording road through the real capture thread with the simulated eye camera.
+#include "core/capture/SimulatedEyeSource.h"
+#include "core/i18n/Messages.h"
+#include "core/manage/VideoTags.h"
+#include "core/settings/Settings.h"
+#include "core/settings/Storage.h"
+#include "core/settings/VideoFileName.h"
+#include "support/ScriptedPrompts.h"
+#include "support/TempDir.h"
+#include "support/TestVideos.h"
+#include "ui/app/CTolvek2Dlg.h"
+#include "ui/app/ControlIds.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QThread>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace tolvek;
+using namespace tolvek::test;
+
+namespace {
+
+// Processes events until done() holds or the bound passes.
+bool waitUntil(const std::function<bool()>& done, int boundMs = 8000)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < boundMs) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+    return done();
+}
+
+class RecordingControlTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        appSettings().resetToDefaults();
+        storage = initStorage(appSettings(), dir.file("data"));
+        appSettings().setValue(CaptureSize, QStringLiteral("96,72"));
+        appSettings().updateCaptureSize();
+        saveFolder = appSettings().value(SaveFolder);
+    }
+    void TearDown() override { w.reset(); }
+
+    void makeWindow(int cameras)
+    {
+        MainWindowServices services;
+        services.prompts = &prompts;
+        services.profile = &profile;
+        services.paths = storage.paths;
+        services.countCameras = [cameras] { return cameras; };
+        services.recording.frameSources = [](int index) -> std::unique_ptr<FrameSource> {
+            if (index != 0)
+                return nullptr;
+            SimulatedEyeSource::Options o;
+            o.width = 96;
+            o.height = 72;
+            o.fps = 60;
+            return std::make_unique<SimulatedEyeSource>(o);
+        };
+        services.recording.writeCopyrightTag = [this](const QString& path) { stamped << path; writeCopyrightTag(path); };
+        prompts.beforeKeypadAnswer = [this] { waitUntil([this] { return w && w->flags().cameraOpened.load(); }); };
+        w = std::make_unique<CTolvek2Dlg>(services);
+        w->resize(1280, 720);
+        w->show();
+    }
+
+    QStringList videos() const { return QDir(saveFolder).entryList({QStringLiteral("*.wmv")}, QDir::Files, QDir::Name); }
+
+    // Starts the first recording for id and waits until its file is open.
+    void startFirstRecording(int id)
+    {
+        prompts.patientIds.push_back(id);
+        makeWindow(1);
+        ASSERT_TRUE(waitUntil([this] { return prompts.keypadRuns == 1; }));
+        ASSERT_EQ(w->windowMode(), ModeRecording);
+        ASSERT_TRUE(waitUntil([this] { return !w->recordingControl().openedFileName().isEmpty(); }));
+    }
+
+    TempDir dir;
+    StorageOutcome storage;
+    QString saveFolder;
+    ScriptedPrompts prompts;
+    MemoryProfile profile;
+    QStringList stamped;
+    std::unique_ptr<CTolvek2Dlg> w;
+};
+
+}  // namespace
+
+TEST_F(RecordingControlTest, AcceptedIdRecordsAStampedFileThatStopShows)
+{
+    startFirstRecording(4567);
+    EXPECT_EQ(w->closeAllowed(), 0);
+    EXPECT_FALSE(w->control(IDC_QUIT)->isEnabled());
+    EXPECT_TRUE(appSettings().value(IdHistory).startsWith(QStringLiteral("00004567,")));
+    QString finished;
+    QObject::connect(&w->recordingControl(), &RecordingControl::recordingFinished, [&](const QString& n) { finished = n; });
+    QThread::msleep(700);  // let some frames be written after the warm-up
+
+    w->recordingControl().stopRecording();
+    EXPECT_EQ(w->windowMode(), ModeLibrary);
+    EXPECT_EQ(w->closeAllowed(), 1);
+    ASSERT_EQ(videos().size(), 1);
+    const QString name = videos().first();
+    EXPECT_TRUE(name.startsWith(QStringLiteral("00004567")));
+    EXPECT_TRUE(isVideoFileName(name));
+    EXPECT_EQ(finished, name);
+    EXPECT_EQ(w->playbackVideoName, name);
+    EXPECT_EQ(stamped, QStringList{makeSavePath(saveFolder, name)});
+    EXPECT_GT(countDecodedFrames(makeSavePath(saveFolder, name)), 0);
+    QFile f(makeSavePath(saveFolder, name));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(f.read(8192).contains(QByteArray("T\0o\0l\0v\0e\0k\0", 12)));  // the product mark
+
+    // A second stop does nothing.
+    w->recordingControl().stopRecording();
+    EXPECT_EQ(videos().size(), 1);
+}
+
+TEST_F(RecordingControlTest, RestartDeletesThePartialFileAndRecordsANewOne)
+{
+    startFirstRecording(123);
+    QThread::msleep(1100);  // so that the new file's start second differs from the first's
+    const QString first = w->recordingControl().openedFileName();
+    w->recordingControl().restartRecording();
+    EXPECT_FALSE(QFile::exists(makeSavePath(saveFolder, first)));
+    EXPECT_EQ(w->windowMode(), ModeRecording);
+    ASSERT_TRUE(waitUntil([this] { return !w->recordingControl().openedFileName().isEmpty(); }));
+    const QString second = w->recordingControl().openedFileName();
+    EXPECT_GT(second, first);  // a later start time
+    w->recordingControl().stopRecording();
+    EXPECT_EQ(videos(), QStringList{second});
+}
+
+TEST_F(RecordingControlTest, CancelledFirstEntryGoesToTheLibraryWithTheLatestHistoryId)
+{
+    appSettings().setValue(IdHistory, QStringLiteral("00000777,00000111"));
+    makeWindow(1);
+    ASSERT_TRUE(waitUntil([this] { return prompts.keypadRuns == 1; }));
+    EXPECT_EQ(w->windowMode(), ModeLibrary);
+    EXPECT_EQ(w->currentPatientId(), 777);
+    EXPECT_FALSE(w->flags().recordRequested.load());
+    EXPECT_TRUE(videos().isEmpty());
+}
+
+TEST_F(RecordingControlTest, WithoutCameraTheUserIsTold)
+{
+    makeWindow(0);
+    QCoreApplication::processEvents();
+    prompts.messages.clear();
+    w->recordingControl().startRecording();
+    EXPECT_EQ(prompts.messages, QStringList{QStringLiteral("No camera is connected.")});
+    w->recordingControl().startLiveCapture();
+    EXPECT_EQ(prompts.messages.last(), Message(MsgConnectCamera));
+    EXPECT_EQ(w->windowMode(), ModeLibrary);
+    EXPECT_EQ(prompts.keypadRuns, 0);
+}
+
+TEST_F(RecordingControlTest, RecordButtonStartsASecondRecordingUnderANewId)
+{
+    startFirstRecording(1);
+    QThread::msleep(300);
+    w->recordingControl().stopRecording();
+    prompts.patientIds.push_back(2);
+    w->recordingControl().startRecording();
+    EXPECT_EQ(w->windowMode(), ModeRecording);
+    EXPECT_EQ(w->currentPatientId(), 2);
+    ASSERT_TRUE(waitUntil([this] { return !w->recordingControl().openedFileName().isEmpty(); }));
+    QThread::msleep(300);
+    w->recordingControl().stopRecording();
+    const QStringList names = videos();
+    ASSERT_EQ(names.size(), 2);
+    EXPECT_TRUE(names[0].startsWith(QStringLiteral("00000001")));
+    EXPECT_TRUE(names[1].startsWith(QStringLiteral("00000002")));
+}
