@@ -65,6 +65,7 @@ protected:
             o.fps = 60;
             return std::make_unique<SimulatedEyeSource>(o);
         };
+        services.recording.freeBytes = [this](const QString&) { return freeBytes; };
         services.recording.writeCopyrightTag = [this](const QString& path) { stamped << path; writeCopyrightTag(path); };
         prompts.beforeKeypadAnswer = [this] { waitUntil([this] { return w && w->flags().cameraOpened.load(); }); };
         w = std::make_unique<CTolvek2Dlg>(services);
@@ -90,6 +91,7 @@ protected:
     ScriptedPrompts prompts;
     MemoryProfile profile;
     QStringList stamped;
+    qint64 freeBytes = 10LL << 30;
     std::unique_ptr<CTolvek2Dlg> w;
 };
 
@@ -180,4 +182,32 @@ TEST_F(RecordingControlTest, RecordButtonStartsASecondRecordingUnderANewId)
     ASSERT_EQ(names.size(), 2);
     EXPECT_TRUE(names[0].startsWith(QStringLiteral("00000001")));
     EXPECT_TRUE(names[1].startsWith(QStringLiteral("00000002")));
+}
+
+TEST_F(RecordingControlTest, LowDiskSpaceStopsTheRecordingCleanlyAndSaysSo)
+{
+    startFirstRecording(55);
+    QThread::msleep(400);
+    w->recordingControl().checkDiskSpaceNow();
+    EXPECT_EQ(w->windowMode(), ModeRecording);  // plenty of room: nothing happens
+
+    freeBytes = 3 << 20;
+    w->recordingControl().checkDiskSpaceNow();
+    EXPECT_EQ(w->windowMode(), ModeLibrary);
+    EXPECT_EQ(w->closeAllowed(), 1);
+    ASSERT_EQ(videos().size(), 1);
+    EXPECT_GT(countDecodedFrames(makeSavePath(saveFolder, videos().first())), 0);
+    ASSERT_FALSE(prompts.messages.isEmpty());
+    EXPECT_TRUE(prompts.messages.last().startsWith(QStringLiteral("The disk of the save folder is almost full (3 MB left).")));
+}
+
+TEST_F(RecordingControlTest, VanishedSaveFolderStopsTheRecording)
+{
+    startFirstRecording(56);
+    freeBytes = -1;
+    w->recordingControl().checkDiskSpaceNow();
+    EXPECT_EQ(w->windowMode(), ModeLibrary);
+    ASSERT_FALSE(prompts.messages.isEmpty());
+    EXPECT_EQ(prompts.messages.last(),
+              QStringLiteral("The save folder %1 is no longer available.\r\nThe recording was stopped.").arg(saveFolder));
 }

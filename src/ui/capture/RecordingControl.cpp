@@ -1,5 +1,6 @@
 #include "ui/capture/RecordingControl.h"
 
+#include "core/capture/DiskSpaceGuard.h"
 #include "core/capture/IdHistory.h"
 #include "core/i18n/Messages.h"
 #include "core/platform/PowerRequest.h"
@@ -13,6 +14,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QThread>
 
@@ -21,6 +23,42 @@ namespace tolvek {
 RecordingControl::RecordingControl(CTolvek2Dlg& window, RecordingServices services)
     : QObject(&window), m_window(window), m_services(std::move(services))
 {
+    if (!m_services.freeBytes)
+        m_services.freeBytes = &DiskSpaceGuard::availableBytes;
+    m_diskTimer.setInterval(1000);
+    connect(&m_diskTimer, &QTimer::timeout, this, &RecordingControl::checkDiskSpace);
+}
+
+void RecordingControl::checkDiskSpace()
+{
+    CaptureFlags& flags = m_window.flags();
+    if (!flags.recording || m_window.windowMode() != ModeRecording) {
+        m_diskTimer.stop();
+        return;
+    }
+    const QString folder = appSettings().value(SaveFolder);
+    qint64 rate = 0;
+    if (!m_openedName.isEmpty()) {
+        const qint64 size = QFileInfo(makeSavePath(folder, m_openedName)).size();
+        if (m_sizeClock.isValid() && m_sizeClock.elapsed() > 0 && size > m_lastFileSize)
+            rate = (size - m_lastFileSize) * 1000 / m_sizeClock.elapsed();
+        m_lastFileSize = size;
+        m_sizeClock.restart();
+    }
+    const DiskSpaceVerdict verdict = DiskSpaceGuard::judge(m_services.freeBytes(folder), rate);
+    if (verdict.kind == DiskSpaceVerdict::Fine)
+        return;
+    m_diskTimer.stop();
+    stopRecording();
+    if (verdict.kind == DiskSpaceVerdict::FolderGone)
+        m_window.showMessage(QStringLiteral("The save folder %1 is no longer available.\r\nThe recording was stopped.")
+                                 .arg(folder),
+                             static_cast<int>(UserPrompts::Icon::Error));
+    else
+        m_window.showMessage(QStringLiteral("The disk of the save folder is almost full (%1 MB left).\r\n"
+                                            "The recording was stopped and kept.")
+                                 .arg(verdict.availableBytes / (1024 * 1024)),
+                             static_cast<int>(UserPrompts::Icon::Warning));
 }
 
 RecordingControl::~RecordingControl()
@@ -107,6 +145,7 @@ void RecordingControl::startLiveCapture()
             m_openedName.clear();
             flags.recording = false;
             flags.recordRequested = true;
+            startDiskWatch();
         } else {
             m_window.power().release();
             m_window.timer1().stop();
@@ -160,6 +199,7 @@ void RecordingControl::startRecording()
         flags.recordRequested = true;
         flags.recording = true;
         flags.cameraOpened = false;
+        startDiskWatch();
         flags.captureRunning = true;
         m_window.setWindowMode(ModeRecording);
         m_window.setCloseAllowed(0);
@@ -202,6 +242,7 @@ void RecordingControl::stopRecording()
     const bool fileWasRequested = flags.recordRequested.exchange(false);
     m_window.setWindowMode(ModeLibrary);
     m_window.timer1().stop();
+    m_diskTimer.stop();
     waitForFileClosed(fileWasRequested ? 0 : 3000);
     flags.recording = false;
     m_window.power().release();
@@ -245,6 +286,14 @@ void RecordingControl::restartRecording()
     m_window.head().rezero();
     flags.recordRequested = true;
     flags.recording = true;
+    startDiskWatch();
+}
+
+void RecordingControl::startDiskWatch()
+{
+    m_lastFileSize = 0;
+    m_sizeClock.invalidate();
+    m_diskTimer.start();
 }
 
 void RecordingControl::stopCapture()

@@ -6,7 +6,9 @@
 #include "core/capture/CaptureThread.h"
 #include "core/capture/FrameSource.h"
 
+#include <QElapsedTimer>
 #include <QObject>
+#include <QTimer>
 #include <QString>
 
 #include <functional>
@@ -26,6 +28,8 @@ struct RecordingServices {
     std::function<void()> stopSensorLinks;
     // Stamps the product mark into a finished recording's header.
     std::function<void(const QString& path)> writeCopyrightTag;
+    // Free bytes in a folder, -1 when it is gone (the real probe when not set).
+    std::function<qint64(const QString& folder)> freeBytes;
 };
 
 class RecordingControl : public QObject {
@@ -42,6 +46,8 @@ public:
     void stopCapture();
 
     bool captureThreadRunning() const;
+    // Runs the free-space check now (it also runs every second while recording).
+    void checkDiskSpaceNow() { checkDiskSpace(); }
     CaptureThread* captureThread() const { return m_capture.get(); }
     // The file opened by the capture thread for the current recording; empty before it opened.
     const QString& openedFileName() const { return m_openedName; }
@@ -58,12 +64,18 @@ private:
     void beginRecordingMode();
     // Waits (bounded) until the capture thread has no file open any more.
     bool waitForFileClosed(int timeoutMs);
+    // Stops the recording cleanly before the save folder runs out of space or disappears.
+    void checkDiskSpace();
+    void startDiskWatch();
 
     CTolvek2Dlg& m_window;
     RecordingServices m_services;
     std::unique_ptr<CaptureThread> m_capture;
     QString m_openedName;
     int m_previousPatientId = 0;
+    QTimer m_diskTimer;
+    QElapsedTimer m_sizeClock;
+    qint64 m_lastFileSize = 0;
 };
 
 }  // namespace tolvek
