@@ -1,6 +1,6 @@
 // PtyGyroBoard: a serial gyro board on a pseudo-terminal, for the serial link tests.
 //
-//   PtyGyroBoard SCENARIO
+//   PtyGyroBoard SCENARIO [SECONDS]
 //
 // Prints the slave device path on the first line of stdout, waits for the start byte 0x72 on the
 // master side, then streams packets as the scenario says, one packet every 5 ms:
@@ -11,9 +11,10 @@
 //   lost       6 rounds of 19 example packets and one with a byte missing, then the final packet
 //   silent     nothing at all
 //   unplug     60 example packets, then the board exits (the pty goes away)
+//   turn       the head turning left and right about the sensor's z axis, ±60° every 4 s
 // Before the stream it sends a few bytes and pauses, so that the link's purge after the first
 // answer byte has happened before the scenario begins. Every wait is bounded: the board exits on
-// its own after 30 s, or 3 when the start byte never comes.
+// its own after SECONDS (default 30), or with 3 when the start byte never comes.
 
 #include <fcntl.h>
 #include <poll.h>
@@ -21,6 +22,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -36,7 +38,7 @@ using Clock = std::chrono::steady_clock;
 const Bytes ExamplePacket{0x24, 0x02, 0x40, 0x00, 0xC0, 0x00, 0x7F, 0xFF, 0x80, 0x00, 0x00, 0x00, 0x0D, 0x0A};
 const Bytes FinalPacket{0x24, 0x02, 0x20, 0x00, 0x00, 0x00, 0x00, 0x00, 0x20, 0x00, 0x00, 0x00, 0x0D, 0x0A};
 
-constexpr auto Lifetime = std::chrono::seconds(30);
+constexpr int DefaultLifetimeSeconds = 30;
 constexpr auto PacketPeriod = std::chrono::milliseconds(5);
 constexpr auto PurgePause = std::chrono::milliseconds(400);
 
@@ -47,11 +49,34 @@ void append(Bytes& out, const Bytes& bytes, std::size_t from = 0, std::size_t sk
             out.push_back(bytes[i]);
 }
 
-// The scenario as a prefix followed by a packet repeated for ever (none: the board then exits).
+// The scenario as a prefix followed by a packet repeated for ever (none: the board then exits),
+// or, for the turning head, a packet computed for each moment.
 struct Stream {
     Bytes prefix;
     const Bytes* repeat = nullptr;
+    bool turn = false;
 };
+
+void appendComponent(Bytes& out, double v)
+{
+    const int fixed = static_cast<int>(std::lround(v * 16384.0)) & 0xFFFF;
+    out.push_back(static_cast<unsigned char>(fixed >> 8));
+    out.push_back(static_cast<unsigned char>(fixed & 0xFF));
+}
+
+// A turn by angle about z: (cos(angle/2), 0, 0, sin(angle/2)).
+Bytes turnPacket(double seconds)
+{
+    const double pi = 3.14159265358979323846;
+    const double angle = (60.0 * pi / 180.0) * std::sin(2.0 * pi * seconds / 4.0);
+    Bytes p{0x24, 0x02};
+    appendComponent(p, std::cos(angle / 2));
+    appendComponent(p, 0.0);
+    appendComponent(p, 0.0);
+    appendComponent(p, std::sin(angle / 2));
+    p.insert(p.end(), {0x00, 0x00, 0x0D, 0x0A});
+    return p;
+}
 
 bool makeStream(const std::string& scenario, Stream& s)
 {
@@ -79,6 +104,8 @@ bool makeStream(const std::string& scenario, Stream& s)
     } else if (scenario == "unplug") {
         for (int i = 0; i < 60; ++i)
             append(s.prefix, ExamplePacket);
+    } else if (scenario == "turn") {
+        s.turn = true;
     } else if (scenario != "silent") {
         return false;
     }
@@ -107,12 +134,14 @@ bool writeAll(int fd, const unsigned char* data, std::size_t size, Clock::time_p
 int main(int argc, char** argv)
 {
     Stream stream;
-    if (argc != 2 || !makeStream(argv[1], stream)) {
-        std::fprintf(stderr, "usage: PtyGyroBoard clean|midpacket|garbage|lost|silent|unplug\n");
+    const int lifetime = argc == 3 ? std::atoi(argv[2]) : DefaultLifetimeSeconds;
+    if (argc < 2 || argc > 3 || !makeStream(argv[1], stream) || lifetime <= 0) {
+        std::fprintf(stderr,
+                     "usage: PtyGyroBoard clean|midpacket|garbage|lost|silent|unplug|turn [SECONDS]\n");
         return 2;
     }
     const std::string scenario = argv[1];
-    const auto deadline = Clock::now() + Lifetime;
+    const auto deadline = Clock::now() + std::chrono::seconds(lifetime);
 
     const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
     if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) {
@@ -167,12 +196,18 @@ int main(int argc, char** argv)
         return 1;
     std::this_thread::sleep_for(PurgePause);
 
-    auto next = Clock::now();
+    const auto begin = Clock::now();
+    auto next = begin;
     std::size_t pos = 0;
+    Bytes turning;
     while (Clock::now() < deadline) {
         const unsigned char* chunk = nullptr;
         std::size_t size = 0;
-        if (pos < stream.prefix.size()) {
+        if (stream.turn) {
+            turning = turnPacket(std::chrono::duration<double>(Clock::now() - begin).count());
+            chunk = turning.data();
+            size = turning.size();
+        } else if (pos < stream.prefix.size()) {
             chunk = stream.prefix.data() + pos;
             size = std::min<std::size_t>(14, stream.prefix.size() - pos);
             pos += size;

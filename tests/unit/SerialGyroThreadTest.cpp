@@ -9,6 +9,8 @@
 
 #include <QDeadlineTimer>
 
+#include <cmath>
+
 using namespace tolvek;
 using tolvek::test::GyroBoardProcess;
 using tolvek::test::waitUntil;
@@ -108,6 +110,27 @@ TEST_F(SerialGyroThreadTest, DamagedStreamsResynchroniseWithinThirteenMisaligned
         EXPECT_EQ(link.endReason(), SensorLinkEnd::Stopped);
         m_link.reset();
     }
+}
+
+// A head turning left and right: every sample is a unit turn about the sensor's z axis, and both
+// directions come through.
+TEST_F(SerialGyroThreadTest, TurningHeadArrivesAsChangingTurnsAboutZ)
+{
+    GyroBoardProcess board(QStringLiteral("turn"));
+    ASSERT_FALSE(board.slavePath().isEmpty()) << board.errorText().toStdString();
+    startLink(board.slavePath());
+
+    bool left = false, right = false, wellFormed = true;
+    ASSERT_TRUE(waitUntil([&] {
+        const Quaternion q = m_head->sensorSample();
+        if (q == InitialSensorSample)
+            return false;
+        wellFormed = wellFormed && q.x == 0 && q.y == 0 && std::abs(q.w * q.w + q.z * q.z - 1.0f) < 1e-3f;
+        left = left || q.z < -0.2f;
+        right = right || q.z > 0.2f;
+        return left && right;
+    }));
+    EXPECT_TRUE(wellFormed);
 }
 
 TEST_F(SerialGyroThreadTest, SilentBoardEndsTheLink)
