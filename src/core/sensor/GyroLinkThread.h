@@ -1,0 +1,86 @@
+#pragma once
+// What the serial and the phone link threads share: the run flag, the end reason, the counters
+// and the delivery of samples into HeadState. The run flag and the counters are atomics, so any
+// thread may stop a link or read its counters; the link never touches a widget and reports its
+// end through the queued linkEnded signal. A cleared run flag also stops further deliveries.
+
+#include "core/sensor/HeadPose.h"
+
+#include <QThread>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+namespace tolvek {
+
+// Why a link ended.
+enum class SensorLinkEnd {
+    Stopped,       // the run flag was cleared
+    ModeChanged,   // the SensorMode text no longer asks for this link
+    NoPort,        // ComPort names no port
+    OpenFailed,    // the port could not be opened or configured
+    BoardSilent,   // the board did not answer the start byte within 2 s
+    PortLost,      // the port failed while in use (unplugged)
+    SocketFailed,  // no UDP socket could be created
+    BindFailed,    // the UDP port is in use
+};
+
+const char* sensorLinkEndName(SensorLinkEnd reason);
+
+// A snapshot of a link's counters.
+struct GyroLinkStats {
+    std::uint64_t samples = 0;           // orientations delivered to HeadState
+    std::uint64_t misalignedReads = 0;   // serial: 14-byte attempts without the packet marks
+    int longestMisalignedRun = 0;        // serial: most misaligned attempts in a row
+    std::uint64_t droppedBytes = 0;      // serial: bytes that were not part of a packet
+    std::uint64_t datagrams = 0;         // phone: datagrams received
+    std::uint64_t ignoredDatagrams = 0;  // phone: datagrams refused by the parser
+};
+
+class GyroLinkThread : public QThread {
+    Q_OBJECT
+public:
+    explicit GyroLinkThread(std::shared_ptr<HeadState> head, QObject* parent = nullptr);
+
+    // Clears the run flag; the link ends at its next turn (serial: within 50 ms; phone: within
+    // the receive time-out). Safe from any thread, also before the thread has started.
+    void requestStop() noexcept { m_running.store(false); }
+    bool runFlag() const noexcept { return m_running.load(); }
+
+    // True while the port is streaming or the socket is bound and waiting.
+    bool listening() const noexcept { return m_listening.load(); }
+
+    // Valid once the thread has finished: 0 after a normal end, the phone link's −2 or −3.
+    int exitCode() const noexcept { return m_exitCode.load(); }
+    SensorLinkEnd endReason() const noexcept { return m_endReason.load(); }
+
+    GyroLinkStats stats() const;
+
+Q_SIGNALS:
+    // Emitted from the link's own thread as its last act; connect it queued to UI objects.
+    void linkEnded(int exitCode, tolvek::SensorLinkEnd reason);
+
+protected:
+    // Passes a decoded orientation on, unless the link has been told to stop.
+    void deliver(const Quaternion& sample);
+    // Records the end and emits linkEnded; called once at the end of run().
+    void finish(int exitCode, SensorLinkEnd reason);
+    // Sleeps up to ms in short steps; false as soon as the run flag is cleared.
+    bool sleepWhileRunning(int ms) const;
+
+    std::shared_ptr<HeadState> m_head;
+    std::atomic<bool> m_running{true};
+    std::atomic<bool> m_listening{false};
+    std::atomic<int> m_exitCode{0};
+    std::atomic<SensorLinkEnd> m_endReason{SensorLinkEnd::Stopped};
+
+    std::atomic<std::uint64_t> m_samples{0};
+    std::atomic<std::uint64_t> m_misalignedReads{0};
+    std::atomic<int> m_longestMisalignedRun{0};
+    std::atomic<std::uint64_t> m_droppedBytes{0};
+    std::atomic<std::uint64_t> m_datagrams{0};
+    std::atomic<std::uint64_t> m_ignoredDatagrams{0};
+};
+
+}  // namespace tolvek
