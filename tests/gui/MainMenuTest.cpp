@@ -2,7 +2,9 @@
 #include "core/sensor/HeadPose.h"
 #include "core/settings/Settings.h"
 #include "core/settings/Storage.h"
+#include "support/GyroBoardProcess.h"
 #include "support/ScriptedPrompts.h"
+#include "support/WaitUntil.h"
 #include "support/TempDir.h"
 #include "ui/app/CTolvek2Dlg.h"
 #include "ui/app/ControlIds.h"
@@ -76,7 +78,7 @@ TEST(MainMenu, ChecksAndDisabledItemsFollowTheSettings)
     s.sensorMode = QStringLiteral("1");
     s.sensorDirection = QStringLiteral("5");
     s.playbackVideoName = QStringLiteral("0000012320240101120000.wmv");
-    s.serialPorts = {{"ttyUSB0", "ttyUSB0( FT232R)"}, {"ttyUSB1", "ttyUSB1( CH340)"}};
+    s.serialPorts = {{"ttyUSB0", "/dev/ttyUSB0", "ttyUSB0( FT232R)"}, {"ttyUSB1", "/dev/ttyUSB1", "ttyUSB1( CH340)"}};
     s.cameraNames = {QStringLiteral("Eye cam"), QStringLiteral("Web cam")};
     s.cameraNumber = 1;
     std::unique_ptr<QMenu> g(buildMainMenu(s, English, nullptr));
@@ -149,14 +151,12 @@ TEST_F(WindowCommandsTest, DirectionCameraTooltipAndManualCommands)
     EXPECT_FALSE(w->control(IDC_SETID)->toolTip().isEmpty());
 
     appSettings().setValue(SensorMode, QStringLiteral("2"));
-    int stops = 0;
-    QObject::connect(w.get(), &CTolvek2Dlg::sensorLinksStopRequested, [&] { ++stops; });
+    w->setWindowMode(ModeLive);
+    EXPECT_EQ(w->control(IDC_RESET_HEAD)->property("imageId").toInt(), 135);
     w->executeCommand(CmdHeadPositionManual);
     EXPECT_EQ(appSettings().value(SensorMode), QStringLiteral("0"));
-    EXPECT_EQ(stops, 1);
+    EXPECT_FALSE(w->sensorLink().isAlive());
     EXPECT_EQ(w->control(IDC_RESET_HEAD)->property("imageId").toInt(), 182);
-    w->executeCommand(CmdHeadPositionManual);  // already manual: nothing
-    EXPECT_EQ(stops, 1);
 
     w->executeCommand(languageCommand(German));
     EXPECT_EQ(appSettings().value(Language), QStringLiteral("11"));
@@ -206,4 +206,28 @@ TEST_F(WindowCommandsTest, ResetHeadTogglesPostureWithoutSensor)
     EXPECT_EQ(appSettings().value(Posture), QStringLiteral("2"));
     w->resetHead();
     EXPECT_EQ(appSettings().value(Posture), QStringLiteral("1"));
+}
+
+TEST_F(WindowCommandsTest, SerialPortCommandStartsTheGyroBoardLink)
+{
+    tolvek::test::GyroBoardProcess board(QStringLiteral("turn"));
+    ASSERT_FALSE(board.slavePath().isEmpty()) << board.errorText().toStdString();
+    // The port list as the window would enumerate it, with the pseudo-terminal as its one port.
+    MainWindowServices services;
+    services.prompts = &prompts;
+    services.profile = &profile;
+    services.paths = storage.paths;
+    services.countCameras = [] { return 0; };
+    services.serialPorts = [&] {
+        return QList<ComPortEntry>{{board.slavePath(), board.slavePath(), board.slavePath() + QStringLiteral("( pty)")}};
+    };
+    w = std::make_unique<CTolvek2Dlg>(services);
+    w->setWindowMode(ModeLive);
+    const HeadPose before = w->head().headPose();
+    w->executeCommand(CmdComPortFirst);
+    EXPECT_EQ(appSettings().value(SensorMode), QStringLiteral("1"));
+    EXPECT_EQ(appSettings().value(ComPort), board.slavePath());
+    EXPECT_TRUE(tolvek::test::waitUntil([&] { return !(w->head().headPose() == before); }));
+    w->executeCommand(CmdHeadPositionManual);
+    EXPECT_FALSE(w->sensorLink().isAlive());
 }

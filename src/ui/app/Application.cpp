@@ -4,6 +4,7 @@
 #include "core/capture/FrameSource.h"
 #include "core/manage/VideoTags.h"
 #include "core/platform/PowerRequest.h"
+#include "core/sensor/ComPortList.h"
 #include "core/platform/ProfileStore.h"
 #include "core/platform/SingleInstance.h"
 #include "core/settings/Storage.h"
@@ -54,6 +55,7 @@ int runApplication(int argc, char** argv)
     services.recording.frameSources = [cameraSource](int index) {
         return makeFrameSource(cameraSource, index, appSettings());
     };
+    services.serialPorts = [] { return enumerateComPorts(); };
     services.recording.writeCopyrightTag = [](const QString& path) { writeCopyrightTag(path); };
 
     CTolvek2Dlg window(services);

@@ -1,6 +1,8 @@
 #include "ui/app/CTolvek2Dlg.h"
 
 #include "core/capture/IdHistory.h"
+#include "core/sensor/PhoneGyroThread.h"
+#include "core/sensor/SensorCommands.h"
 #include "core/i18n/Messages.h"
 #include "core/platform/PowerRequest.h"
 #include "core/platform/ProfileStore.h"
@@ -65,10 +67,17 @@ CTolvek2Dlg::CTolvek2Dlg(MainWindowServices services, QWidget* parent)
 {
     m_flags.windowMode = ModeLive;
     m_clock.start();
-    m_head.selectDirection(sensorDirectionFromSetting(appSettings().value(SensorDirection)));
+    m_head->selectDirection(sensorDirectionFromSetting(appSettings().value(SensorDirection)));
+    m_sensorLink = new SensorLink(m_head, {}, this);
     createControls();
     if (!m_services.recording.askForId)
         m_services.recording.askForId = [this] { return askForId(0); };
+    if (!m_services.recording.startSensorLink)
+        m_services.recording.startSensorLink = [this] {
+            return m_sensorLink->start() != SensorLink::StartResult::Failed;
+        };
+    if (!m_services.recording.stopSensorLinks)
+        m_services.recording.stopSensorLinks = [this] { m_sensorLink->stop(SensorStopWaitMs); };
     m_recording = new RecordingControl(*this, m_services.recording);
     connectButton(IDC_RECORD, [this] { m_recording->startRecording(); });
     connectButton(IDC_STOP, [this] { m_recording->stopRecording(); });
@@ -186,6 +195,10 @@ void CTolvek2Dlg::initialise()
     m_startDirectory = QDir::currentPath();
 
     m_flags.cameraCount = m_services.countCameras ? m_services.countCameras() : 0;
+
+    // The serial ports, and a ComPort that names none of them replaced by the first one.
+    refreshComPorts();
+    reconcileComPortSetting(settings, m_comPorts);
 
     layoutMainWindow();
 
@@ -378,7 +391,7 @@ std::optional<int> CTolvek2Dlg::askForId(int form)
     setup.setIdOnly = form;
     setup.mainClientSize = m_layout.rawClient;
     setup.profile = m_services.profile;
-    setup.rezeroHead = [this] { m_head.rezero(); };
+    setup.rezeroHead = [this] { m_head->rezero(); };
     return m_services.prompts->askPatientId(this, setup);
 }
 
@@ -466,8 +479,7 @@ void CTolvek2Dlg::runDestroyHandler()
     m_timer1.stop();
     power().release();
     stopPlayback();
-    if (m_services.recording.stopSensorLinks)
-        m_services.recording.stopSensorLinks();
+    m_sensorLink->stop(SensorStopWaitMs);
     const QStringList messages = saveSettings(appSettings(), m_services.paths.configPath, allListColumnWidths());
     for (const QString& m : messages)
         showMessage(m, 1);
@@ -488,7 +500,7 @@ void CTolvek2Dlg::resetHead()
         settings.setValue(Posture, settings.contains(Posture, u'1') ? QStringLiteral("2") : QStringLiteral("1"));
         return;
     }
-    m_head.rezero();
+    m_head->rezero();
 }
 
 QMenu* CTolvek2Dlg::createMainMenu()
@@ -504,8 +516,8 @@ QMenu* CTolvek2Dlg::createMainMenu()
     state.cameraNumber = s.getInt(CameraNumber);
     state.languageSetting = s.getInt(Language);
     if (state.mode != ModeListAll) {
-        if (m_services.serialPorts)
-            state.serialPorts = m_services.serialPorts();
+        refreshComPorts();
+        state.serialPorts = m_comPorts;
         if (m_services.cameraNames)
             state.cameraNames = m_services.cameraNames();
     }
@@ -536,24 +548,17 @@ void CTolvek2Dlg::executeCommand(int command)
         return;
     }
     if (const auto direction = directionForCommand(command)) {
-        m_head.selectDirection(*direction);
+        m_head->selectDirection(*direction);
         s.setValue(SensorDirection, QString::number(*direction));
         return;
     }
+    if (runSensorCommand(command))
+        return;
     if (const int camera = cameraForCommand(command); camera >= 0) {
         s.setValue(CameraNumber, QString::number(camera));  // the capture thread switches at its next frame
         return;
     }
     switch (command) {
-    case CmdHeadPositionManual:
-        if (s.contains(SensorMode, u'0'))
-            return;
-        s.setValue(SensorMode, QStringLiteral("0"));
-        applyLanguage();
-        Q_EMIT sensorLinksStopRequested();
-        if (windowMode() == ModeRecording || windowMode() == ModeLive)
-            applyMode(windowMode());
-        return;
     case CmdShowToolTips:
         m_toolTipsActive = !s.contains(ShowToolTips, u'1');
         s.setValue(ShowToolTips, m_toolTipsActive ? QStringLiteral("1") : QStringLiteral("0"));
@@ -606,7 +611,7 @@ bool CTolvek2Dlg::handleKey(int qtKey, Qt::KeyboardModifiers modifiers)
     if (d.updateLastSpace)
         m_lastSpaceMs = now;
     if (d.rezeroHead)
-        m_head.rezero();
+        m_head->rezero();
     if (d.action == KeyAction::PassOn)
         return false;
     runKeyAction(d);
@@ -617,7 +622,7 @@ void CTolvek2Dlg::runKeyAction(const KeyDecision& d)
 {
     switch (d.action) {
     case KeyAction::ManualSection:
-        m_head.setManualPose(d.section);
+        m_head->setManualPose(d.section);
         break;
     case KeyAction::Swallow:
     case KeyAction::PassOn:
@@ -637,9 +642,39 @@ void CTolvek2Dlg::mouseReleaseEvent(QMouseEvent* e)
     if (mode != ModeRecording && mode != ModeLive)
         return;
     if (appSettings().getInt(SensorMode) == 0)
-        m_head.setManualPose(keypadSection(e->position().toPoint(), m_layout.liveView));
+        m_head->setManualPose(keypadSection(e->position().toPoint(), m_layout.liveView));
     else
-        m_head.rezero();
+        m_head->rezero();
+}
+
+void CTolvek2Dlg::refreshComPorts()
+{
+    m_comPorts = m_services.serialPorts ? m_services.serialPorts() : QList<ComPortEntry>{};
+}
+
+bool CTolvek2Dlg::runSensorCommand(int command)
+{
+    Settings& s = appSettings();
+    const std::optional<SensorCommandEffect> e =
+        sensorCommandEffect(command, s.value(SensorMode), windowMode(), m_comPorts);
+    if (!e)
+        return comPortItemForCommand(command).has_value() || command == PhoneSensorCommand ||
+               command == ManualSensorCommand;
+    if (e->sensorMode)
+        s.setValue(SensorMode, *e->sensorMode);
+    if (e->comPort)
+        s.setValue(ComPort, *e->comPort);
+    if (e->refreshTexts)
+        applyLanguage();
+    if (e->showPhoneSetup)
+        showMessage(phoneSetupLines(localAddresses()).join(QStringLiteral("\r\n")), 0);
+    if (e->stopLink)
+        m_sensorLink->stop(SensorSwitchWaitMs);
+    if (e->startLink && m_sensorLink->start() == SensorLink::StartResult::Failed)
+        showMessage(Message(MsgSensorThreadFailed), 2);
+    if (e->reapplyMode)
+        applyMode(windowMode());
+    return true;
 }
 
 }  // namespace tolvek

@@ -7,6 +7,7 @@
 #include "core/capture/CaptureFlags.h"
 #include "core/capture/DisplayFrame.h"
 #include "core/sensor/HeadPose.h"
+#include "core/sensor/SensorLink.h"
 #include "core/settings/Storage.h"
 #include "ui/app/MainMenu.h"
 #include "ui/capture/RecordingControl.h"
@@ -44,7 +45,7 @@ struct MainWindowServices {
     StoragePaths paths;
     std::function<int()> countCameras;                    // number of cameras at initialisation
     std::function<QStringList()> cameraNames;             // camera names in device order
-    std::function<QList<SerialPortItem>()> serialPorts;   // serial ports in listing order
+    std::function<QList<ComPortEntry>()> serialPorts;     // serial ports in listing order
     RecordingServices recording;                          // cameras, ID keypad, sensor links, tags
 };
 
@@ -69,7 +70,8 @@ public:
     void setCloseAllowed(int allowed) { m_closeAllowed = allowed; }
     int currentPatientId() const { return m_flags.currentPatientId.load(); }
     QString liveViewToolTip() const;
-    HeadState& head() { return m_head; }
+    HeadState& head() { return *m_head; }
+    SensorLink& sensorLink() { return *m_sensorLink; }
     platform::PowerRequest& power() { return m_services.power ? *m_services.power : m_ownPower; }
     RecordingControl& recordingControl() { return *m_recording; }
     // A modal message box through the prompts service (icon: UserPrompts::Icon as int).
@@ -109,7 +111,6 @@ Q_SIGNALS:
     void commandRequested(int command);
     void keyActionRequested(int keyAction);
     void idListRefillRequested(int patientId);
-    void sensorLinksStopRequested();
     void showVideoRequested(const QString& name);
     void playbackStopRequested();
 
@@ -136,10 +137,14 @@ private:
     QList<int> allListColumnWidths() const;
 
     void runKeyAction(const struct KeyDecision& decision);
+    bool runSensorCommand(int command);
+    void refreshComPorts();
     void connectButton(int id, std::function<void()> handler);
 
     MainWindowServices m_services;
-    HeadState m_head;
+    std::shared_ptr<HeadState> m_head = std::make_shared<HeadState>();
+    SensorLink* m_sensorLink = nullptr;
+    QList<ComPortEntry> m_comPorts;
     platform::PowerRequest m_ownPower;
     RecordingControl* m_recording = nullptr;
     std::uint32_t m_lastSpaceMs = 0;

@@ -100,11 +100,13 @@ QMenu* buildMainMenu(const MainMenuState& s, int language, QWidget* parent)
     // Serial ports: one item per listed port, at most nine.
     if (QAction* ports = actionAt(menu, 1); ports && ports->menu()) {
         QMenu* sub = ports->menu();
+        const QStringList portCaptions = comPortMenuCaptions(s.serialPorts);
+        const std::optional<int> checked = checkedComPortItem(s.serialPorts, s.comPort, s.sensorMode);
         const QList<QAction*> items = sub->actions();
         for (int k = 0; k < items.size(); ++k) {
-            if (k < s.serialPorts.size()) {
-                items[k]->setText(s.serialPorts[k].caption.left(249));
-                setCheck(items[k], s.sensorMode.contains(u'1') && s.serialPorts[k].name == s.comPort);
+            if (k < portCaptions.size()) {
+                items[k]->setText(portCaptions[k]);
+                setCheck(items[k], checked && *checked == k);
             } else {
                 sub->removeAction(items[k]);
             }

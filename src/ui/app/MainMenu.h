@@ -4,6 +4,7 @@
 // disabled by mode). Each action's data is its command ID. UI thread only.
 
 #include "core/i18n/MenuCaptions.h"
+#include "core/sensor/ComPortList.h"
 
 #include <QString>
 #include <QStringList>
@@ -14,11 +15,6 @@ class QWidget;
 
 namespace tolvek {
 
-struct SerialPortItem {
-    QString name;     // the value ComPort holds for this port
-    QString caption;  // "<name>( <description>)"
-};
-
 struct MainMenuState {
     int mode = 1;
     QString sensorMode;
@@ -28,7 +24,7 @@ struct MainMenuState {
     QString playbackVideoName;
     int cameraNumber = 0;
     int languageSetting = 0;
-    QList<SerialPortItem> serialPorts;
+    QList<ComPortEntry> serialPorts;
     QStringList cameraNames;
 };
 
