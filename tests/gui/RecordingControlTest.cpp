@@ -5,6 +5,7 @@
 #include "core/settings/Settings.h"
 #include "core/settings/Storage.h"
 #include "core/settings/VideoFileName.h"
+#include "support/GyroBoardProcess.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TempDir.h"
 #include "support/TestVideos.h"
@@ -14,9 +15,12 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QKeyEvent>
 #include <QFile>
 #include <QThread>
 #include <gtest/gtest.h>
+#include <opencv2/core.hpp>
+#include <opencv2/videoio.hpp>
 
 #include <memory>
 
@@ -210,4 +214,37 @@ TEST_F(RecordingControlTest, VanishedSaveFolderStopsTheRecording)
     ASSERT_FALSE(prompts.messages.isEmpty());
     EXPECT_EQ(prompts.messages.last(),
               QStringLiteral("The save folder %1 is no longer available.\r\nThe recording was stopped.").arg(saveFolder));
+}
+
+TEST_F(RecordingControlTest, GyroBoardTurnsTheRecordedHeadAndSpaceRezeroesIt)
+{
+    GyroBoardProcess board(QStringLiteral("turn"));
+    ASSERT_FALSE(board.slavePath().isEmpty()) << board.errorText().toStdString();
+    appSettings().setValue(SensorMode, QStringLiteral("1"));
+    appSettings().setValue(ComPort, board.slavePath());
+    startFirstRecording(321);
+    ASSERT_TRUE(w->sensorLink().isAlive());
+    QThread::msleep(1500);
+
+    // Space with a sensor re-zeroes: the next samples give a head facing forward.
+    QKeyEvent space(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier);
+    QApplication::sendEvent(w.get(), &space);
+    QThread::msleep(30);
+    const HeadPose forward = w->head().headPose();
+    EXPECT_GT(std::abs(forward.w), 0.99f) << forward.w << " " << forward.z;
+
+    w->recordingControl().stopRecording();
+    EXPECT_FALSE(w->sensorLink().isAlive());  // the stop ends the link
+    ASSERT_EQ(videos().size(), 1);
+
+    // The head picture in the top-left square differs between an early and a late frame.
+    cv::VideoCapture file(makeSavePath(saveFolder, videos().first()).toStdString());
+    ASSERT_TRUE(file.isOpened());
+    std::vector<cv::Mat> heads;
+    cv::Mat frame;
+    while (file.read(frame))
+        heads.push_back(frame(cv::Rect(0, 0, 72, 72)).clone());
+    ASSERT_GT(heads.size(), 20u);
+    const double change = cv::norm(heads[2], heads[heads.size() - 2], cv::NORM_L1) / (72.0 * 72.0 * 3.0);
+    EXPECT_GT(change, 2.0);  // mean change per channel: the wire drawing moved
 }
