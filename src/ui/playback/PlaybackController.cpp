@@ -363,6 +363,9 @@ void PlaybackController::leftButtonDown(QPoint pos)
         return;
     p = std::min(p, g.sliderLength - 1);
     m_pointerPosition = p;
+    // Without a player nobody has read this video's frame count yet; the mapping needs it.
+    if (!hasPlayer() && !videoName().isEmpty() && m_stillReader.openIfChanged(savePath(videoName()).toStdString()))
+        m_state.frameCount = int(std::lround(m_stillReader.frameCountProperty()));
     const DragChoice drag = chooseDrag(p, m_state.rangeStart.load(), m_state.rangeEnd.load());
     m_sliderDrag = drag.kind;
     if (drag.kind != DragPosition)
