@@ -12,7 +12,7 @@ using namespace tolvek::test;
 
 namespace {
 
-constexpr int Frames = 120;
+constexpr int Frames = 240;
 
 class FrameReaderTest : public ::testing::Test {
 protected:
@@ -78,6 +78,20 @@ TEST_F(FrameReaderTest, StepsBackAfterTheFirstComeFromTheCache)
     for (int i = 80 - FrameReader::ReadBackWindow; i <= 79; ++i)
         ASSERT_EQ(frameIndexOf(reader.frameAt(i)), i);
     EXPECT_EQ(reader.stats().decoded, decoded);
+}
+
+TEST_F(FrameReaderTest, ALongWalkBackSeeksOncePerWindow)
+{
+    FrameReader reader;
+    ASSERT_TRUE(reader.open(path.toStdString()));
+    ASSERT_EQ(frameIndexOf(reader.frameAt(230)), 230);
+    const int seeks = reader.stats().seeks;
+    for (int i = 229; i >= 30; --i)
+        ASSERT_EQ(frameIndexOf(reader.frameAt(i)), i);
+    // 200 steps, each seek filling the window behind it: the frames of one fill must survive
+    // the next fill's eviction.
+    const int windows = (200 + FrameReader::ReadBackWindow) / (FrameReader::ReadBackWindow + 1);
+    EXPECT_LE(reader.stats().seeks - seeks, windows);
 }
 
 TEST_F(FrameReaderTest, ShortJumpsForwardSkipWithoutSeeking)

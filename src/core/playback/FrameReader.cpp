@@ -92,11 +92,15 @@ cv::Mat FrameReader::frameAt(int index)
         return it->second;
     }
     bool fillBehind = false;
+    int focus = index;
     if (index < m_next || index - m_next > SkipAheadLimit) {
         // A short step back pays for one seek and a read-on that fills the cache, so that the
         // following steps back are served without decoding; a far jump seeks to its frame.
         fillBehind = m_last >= 0 && index < m_last && m_last - index <= ReadBackWindow;
-        seekTo(fillBehind ? std::max(0, index - std::min(ReadBackWindow, m_capacity - 4)) : index);
+        const int from = fillBehind ? std::max(0, index - std::min(ReadBackWindow, m_capacity - 4)) : index;
+        // The frames just read are the ones the next steps back need: keep them over older ones.
+        focus = (from + index) / 2;
+        seekTo(from);
     }
     // Frames passed on the way are only decoded (no colour conversion) unless they fill the
     // cache behind a step back.
@@ -104,10 +108,10 @@ cv::Mat FrameReader::frameAt(int index)
         if (m_keepGoing && !m_keepGoing->load())
             return {};
         const bool keep = fillBehind && !m_cache.count(m_next);
-        if (keep ? decodeNext(index).empty() : !skipNext())
+        if (keep ? decodeNext(focus).empty() : !skipNext())
             return {};
     }
-    cv::Mat frame = decodeNext(index);
+    cv::Mat frame = decodeNext(focus);
     if (!frame.empty())
         m_last = index;
     return frame;
