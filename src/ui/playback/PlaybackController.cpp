@@ -74,7 +74,6 @@ void PlaybackController::startPlayer()
     options.path = savePath(name).toStdString();
     options.state = &m_state;
     options.display = &m_window.displayFrame();
-    options.clock = m_clock;
     auto* thread = new PlayerThread(std::move(options), this);
     const quint64 id = m_nextPlayerId++;
     connect(thread, &PlayerThread::frameShown, &m_window, &CTolvek2Dlg::onFrameReady);

@@ -23,7 +23,6 @@ class QPushButton;
 namespace tolvek {
 
 class CTolvek2Dlg;
-class PlaybackClock;
 struct SliderGeometry;
 
 class PlaybackController : public QObject {
@@ -90,9 +89,6 @@ public:
     void leftButtonUp(QPoint pos);
     void leftDoubleClick(QPoint pos);
 
-    // Tests: the clock the players pace with (the steady clock when null).
-    void setClock(PlaybackClock* clock) { m_clock = clock; }
-
 public Q_SLOTS:
     // PlaybackTimer, every 100 ms of timer 1.
     void onTimer1();
@@ -120,7 +116,6 @@ private:
     QPointer<PlaybackSlider> m_slider;  // lives with the slider control
     QPointer<QLabel> m_timeText;
     QPointer<QPushButton> m_trimButton;
-    PlaybackClock* m_clock = nullptr;
     // Players are known by a serial number, so that a late report of a player already reaped
     // can never be taken for another player that happens to live at the same address.
     struct Player {
