@@ -16,6 +16,7 @@
 #include "ui/capture/CGetNewID.h"
 #include "ui/capture/KeyCommands.h"
 #include "ui/capture/LiveView.h"
+#include "ui/playback/PlaybackController.h"
 
 #include <QDesktopServices>
 #include <QFileInfo>
@@ -91,6 +92,12 @@ CTolvek2Dlg::CTolvek2Dlg(MainWindowServices services, QWidget* parent)
         }
     });
     initialise();
+    m_playback = std::make_unique<PlaybackController>(*this);
+    connect(m_recording, &RecordingControl::slidersResetRequested, this, [this] { m_playback->resetSlider(); });
+    connect(m_recording, &RecordingControl::recordingFinished, this, [this](const QString& name) {
+        m_playback->showVideoFrame(name, 0);
+        m_playback->drawSlider(2);
+    });
     qApp->installEventFilter(this);
 }
 
@@ -181,7 +188,6 @@ void CTolvek2Dlg::createControls()
     connect(qobject_cast<QPushButton*>(control(IDC_MENU)), &QPushButton::clicked, this,
             &CTolvek2Dlg::showMainMenu);
     m_timer1.setInterval(100);
-    connect(&m_timer1, &QTimer::timeout, this, &CTolvek2Dlg::onTimer1);
 }
 
 void CTolvek2Dlg::initialise()
@@ -285,7 +291,7 @@ void CTolvek2Dlg::applyLanguage()
         if (QWidget* w = control(id))
             w->setToolTip(m_toolTipsActive ? Message(msg) : QString());
     };
-    tip(IDC_TRIM, MsgTrimHowToTip);
+    tip(IDC_TRIM, m_playback ? MessageId(m_playback->trimToolTipMessage()) : MsgTrimHowToTip);
     tip(IDC_ALL_LIST, MsgListTip);
     tip(IDC_REFERENCE_LIST, MsgListTip);
     tip(IDC_ID_LIST, MsgListTip);
@@ -349,6 +355,8 @@ void CTolvek2Dlg::resizeEvent(QResizeEvent* e)
 {
     QDialog::resizeEvent(e);
     layoutMainWindow();
+    if (m_playback)
+        m_playback->onLayoutChanged();
     update();
 }
 
@@ -365,16 +373,6 @@ void CTolvek2Dlg::paintEvent(QPaintEvent*)
 void CTolvek2Dlg::onFrameReady()
 {
     update(m_layout.liveView);
-}
-
-void CTolvek2Dlg::onTimer1()
-{
-    if (windowMode() != ModeRecording)
-        return;
-    const int s = m_flags.recordingElapsedMs.load() / 1000;
-    const QString mark = (s % 2) ? QStringLiteral("●") : QStringLiteral("○");
-    if (auto* time = qobject_cast<QLabel*>(control(IDC_TIME_TEXT)))
-        time->setText(QString::asprintf("%02d:%02d ", s / 60, s % 60) + mark);
 }
 
 void CTolvek2Dlg::startLiveCapture()
@@ -429,9 +427,23 @@ void CTolvek2Dlg::restoreWindowPosition()
     resize(std::max(1, right - left - extraW), std::max(1, bottom - top - extraH));
 }
 
+void CTolvek2Dlg::requestShowPlaybackVideo()
+{
+    if (m_playback && !playbackVideoName.isEmpty())
+        m_playback->showVideoFrame(playbackVideoName, 0);
+    Q_EMIT showVideoRequested(playbackVideoName);
+}
+
+void CTolvek2Dlg::stopPlayback()
+{
+    if (m_playback)
+        m_playback->stopPlayerAndWait();
+}
+
 void CTolvek2Dlg::quitApplication()
 {
-    stopPlayback();
+    if (m_playback)
+        m_playback->stopPlayer();
     m_recording->stopCapture();
     power().release();
     m_quitting = true;
@@ -478,7 +490,8 @@ void CTolvek2Dlg::runDestroyHandler()
     m_destroyed = true;
     m_timer1.stop();
     power().release();
-    stopPlayback();
+    if (m_playback)
+        m_playback->shutdown();
     m_sensorLink->stop(SensorStopWaitMs);
     const QStringList messages = saveSettings(appSettings(), m_services.paths.configPath, allListColumnWidths());
     for (const QString& m : messages)
@@ -633,12 +646,37 @@ void CTolvek2Dlg::runKeyAction(const KeyDecision& d)
     }
 }
 
+void CTolvek2Dlg::mousePressEvent(QMouseEvent* e)
+{
+    QDialog::mousePressEvent(e);
+    if (e->button() == Qt::LeftButton && m_playback)
+        m_playback->leftButtonDown(e->position().toPoint());
+}
+
+void CTolvek2Dlg::mouseMoveEvent(QMouseEvent* e)
+{
+    QDialog::mouseMoveEvent(e);
+    if (m_playback)
+        m_playback->mouseMove(e->position().toPoint(), e->buttons() & Qt::LeftButton);
+}
+
+void CTolvek2Dlg::mouseDoubleClickEvent(QMouseEvent* e)
+{
+    // No base call: Qt's default turns a double click into a second press.
+    if (e->button() == Qt::LeftButton && m_playback)
+        m_playback->leftDoubleClick(e->position().toPoint());
+}
+
 void CTolvek2Dlg::mouseReleaseEvent(QMouseEvent* e)
 {
     QDialog::mouseReleaseEvent(e);
     if (e->button() != Qt::LeftButton)
         return;
     const int mode = windowMode();
+    if (mode == ModeLibrary && m_playback) {
+        m_playback->leftButtonUp(e->position().toPoint());
+        return;
+    }
     if (mode != ModeRecording && mode != ModeLive)
         return;
     if (appSettings().getInt(SensorMode) == 0)

@@ -29,6 +29,7 @@ class QTreeWidget;
 
 namespace tolvek {
 
+class PlaybackController;
 class UserPrompts;
 namespace platform {
 class ProfileStore;
@@ -77,11 +78,12 @@ public:
     // A modal message box through the prompts service (icon: UserPrompts::Icon as int).
     void showMessage(const QString& text, int icon);
     // Asks the player to show PlaybackVideoName (frame 0) and select its row.
-    void requestShowPlaybackVideo() { Q_EMIT showVideoRequested(playbackVideoName); }
+    void requestShowPlaybackVideo();
     // The ID keypad in its capture form (0) or set-ID form (1).
     std::optional<int> askForId(int form);
     // Stops a running player and waits for it.
-    void stopPlayback() { Q_EMIT playbackStopRequested(); }
+    void stopPlayback();
+    PlaybackController& playback() { return *m_playback; }
     // Runs a menu or button command by its ID; commands that do not apply now are ignored.
     void executeCommand(int command);
     // The Menu button's menu, adapted to the current state; the caller owns it.
@@ -112,7 +114,6 @@ Q_SIGNALS:
     void keyActionRequested(int keyAction);
     void idListRefillRequested(int patientId);
     void showVideoRequested(const QString& name);
-    void playbackStopRequested();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -121,7 +122,10 @@ protected:
     void showEvent(QShowEvent* event) override;
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
     void accept() override {}  // Enter never closes the main window
     void reject() override {}  // neither does Esc
 
@@ -131,7 +135,6 @@ private:
     void layoutMainWindow();
     void restoreWindowPosition();
     void runDestroyHandler();
-    void onTimer1();
     QPushButton* makeButton(int id, int imageId);
     void setButtonImage(int id, int imageId);
     QList<int> allListColumnWidths() const;
@@ -162,6 +165,8 @@ private:
     bool m_destroyed = false;
     bool m_positionRestored = false;
     bool m_initialised = false;
+    // Last, so that it goes first: its players are joined before the frame and timer go.
+    std::unique_ptr<PlaybackController> m_playback;
 };
 
 }  // namespace tolvek
