@@ -23,6 +23,7 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QProcess>
 #include <QPushButton>
 #include <QTreeWidget>
 
@@ -406,6 +407,22 @@ TEST_F(VideoListsTest, MemoEditWritesTheHeaderAndUpdatesTheLists)
     EXPECT_EQ(column(refs, SmallListTextColumn), (QStringList{"0[vek]first", "a ref"})); // re-sorted
     EXPECT_EQ(column(refs, SmallListFileColumn), (QStringList{R1, R2}));
     EXPECT_TRUE(prompts.messages.isEmpty());
+
+    // The memo is in the file: a new scan lists it, and ffprobe reads it as the title of a file
+    // written by OpenCV, as recordings are.
+    window->playbackVideoName = P1;
+    memoAnswer = QStringLiteral("seen by ffprobe");
+    window->executeCommand(CmdEditVideoTags);
+    lists->reload();
+    EXPECT_EQ(referenceMemo(R1), QStringLiteral("0[vek]first"));
+    EXPECT_EQ(all->topLevelItem(3)->text(AllFileColumn), P1);
+    EXPECT_EQ(all->topLevelItem(3)->text(AllMemoColumn), QStringLiteral("seen by ffprobe"));
+    QProcess probe;
+    probe.start(QStringLiteral("ffprobe"),
+                {"-v", "error", "-show_entries", "format_tags=title", "-of", "default=nw=1:nk=1", path(P1)});
+    ASSERT_TRUE(probe.waitForFinished(60000));
+    EXPECT_EQ(QString::fromUtf8(probe.readAllStandardOutput()).trimmed(), QStringLiteral("seen by ffprobe"));
+    window->playbackVideoName = R1;
 
     // Exactly 80 characters are stored, 81 are refused and the file stays as it was; "<vek>"
     // becomes "[vek]" before counting.
