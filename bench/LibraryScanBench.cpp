@@ -58,7 +58,8 @@ QString prepareFolder(int count)
         return {};
     const QDateTime start(QDate(2020, 1, 1), QTime(8, 0, 0));
     for (int i = 0; i < count; ++i) {
-        const QString name = makeVideoFileName(i % 10 == 0 ? ReferenceId : 1000 + i % 300, start.addSecs(i * 97));
+        const QString name =
+            makeVideoFileName(i % 10 == 0 ? ReferenceId : 1000 + i % 300, start.addSecs(i * 97));
         const QString path = makeSavePath(folder, name);
         if (!QFile::copy(source, path))
             return {};
@@ -118,11 +119,12 @@ int main(int argc, char** argv)
     const double scanMs = bestOf(3, [&] { outcome = scanSaveFolder(folder, library); });
     const double sequentialMs = bestOf(1, [&] { scanSaveFolder(folder, library, ScanOptions{1}); });
 
-    std::printf("library scan: %d videos, %d workers, %d unreadable\n", int(library.size()), outcome.workersStarted,
-                int(outcome.unreadableFiles.size()));
+    std::printf("library scan: %d videos, %d workers, %d unreadable\n", int(library.size()),
+                outcome.workersStarted, int(outcome.unreadableFiles.size()));
     std::printf("  floor (first 16 KiB of each file, one after the other): %8.1f ms\n", floorMs);
-    std::printf("  scan, parallel:                                          %8.1f ms  = %.2f x floor (goal <= 3)\n",
-                scanMs, scanMs / floorMs);
+    std::printf(
+        "  scan, parallel:                                          %8.1f ms  = %.2f x floor (goal <= 3)\n",
+        scanMs, scanMs / floorMs);
     std::printf("  scan, one worker:                                        %8.1f ms  = %.2f x floor\n",
                 sequentialMs, sequentialMs / floorMs);
 
@@ -141,6 +143,7 @@ int main(int argc, char** argv)
     window.show();
     QCoreApplication::processEvents();
     const double windowMs = t.nsecsElapsed() / 1e6;
-    std::printf("  window built, scanned, lists filled and shown:           %8.1f ms  (goal < 1000)\n", windowMs);
+    std::printf("  window built, scanned, lists filled and shown:           %8.1f ms  (goal < 1000)\n",
+                windowMs);
     return 0;
 }

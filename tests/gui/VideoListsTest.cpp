@@ -3,6 +3,7 @@
 // menus per list and range state, memo editing into the file header, List All and TOTOP, and the
 // rows a recording adds.
 
+#include "ui/library/VideoLists.h"
 #include "core/i18n/Messages.h"
 #include "core/library/VideoHeaderReader.h"
 #include "core/settings/Settings.h"
@@ -14,11 +15,11 @@
 #include "ui/app/CTolvek2Dlg.h"
 #include "ui/app/ControlIds.h"
 #include "ui/capture/KeyCommands.h"
-#include "ui/library/VideoLists.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QDir>
 #include <QFile>
 #include <QHeaderView>
 #include <QMenu>
@@ -71,7 +72,8 @@ QStringList selectedNames(QTreeWidget* list, int c)
 void sendMouse(QWidget* target, QEvent::Type type, QPoint at, Qt::MouseButton button)
 {
     QMouseEvent e(type, at, target->mapToGlobal(at), button,
-                  type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button), Qt::NoModifier);
+                  type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button),
+                  Qt::NoModifier);
     QApplication::sendEvent(target, &e);
 }
 
@@ -173,13 +175,15 @@ class VideoListsTest : public ::testing::Test
                 shownMenus.back().push_back({a->data().toInt(), a->text(), a->isEnabled()});
             return menuChoice;
         });
-        lists->setMemoDialog([this](const QString& prompt, const QString& memo, QPoint) -> std::optional<QString> {
-            memoPrompts << prompt + u'|' + memo;
-            return memoAnswer;
-        });
+        lists->setMemoDialog(
+            [this](const QString& prompt, const QString& memo, QPoint) -> std::optional<QString> {
+                memoPrompts << prompt + u'|' + memo;
+                return memoAnswer;
+            });
         QObject::connect(lists.get(), &VideoLists::showVideo, [this](const QString& n) { shown << n; });
         QObject::connect(lists.get(), &VideoLists::playVideo, [this](const QString& n) { played << n; });
-        QObject::connect(lists.get(), &VideoLists::redisplayVideo, [this](const QString& n) { redisplayed << n; });
+        QObject::connect(lists.get(), &VideoLists::redisplayVideo,
+                         [this](const QString& n) { redisplayed << n; });
         QObject::connect(lists.get(), &VideoLists::stopPlayer, [this](bool) { ++stops; });
         QObject::connect(lists.get(), &VideoLists::folderPanelRefreshRequested, [this] { ++panelRefreshes; });
         lists->reload();
@@ -264,7 +268,8 @@ TEST_F(VideoListsTest, FillsTheThreeListsFromTheFolder)
 
 TEST_F(VideoListsTest, HeaderClicksSortEachColumnByItsOwnFlag)
 {
-    lists->addVideoRow(all, QStringLiteral("0000077720240309000000.wmv"), QStringLiteral("Zed")); // length "0"
+    lists->addVideoRow(all, QStringLiteral("0000077720240309000000.wmv"),
+                       QStringLiteral("Zed")); // length "0"
     all->topLevelItem(1)->setText(AllLengthColumn, QStringLiteral("59s"));
     all->topLevelItem(2)->setText(AllLengthColumn, QStringLiteral("1m05s"));
     all->topLevelItem(3)->setText(AllLengthColumn, QStringLiteral(" 05s"));
@@ -278,9 +283,11 @@ TEST_F(VideoListsTest, HeaderClicksSortEachColumnByItsOwnFlag)
     };
     clickHeader(AllLengthColumn);
     EXPECT_TRUE(lists->columnSortAscending(AllLengthColumn));
-    EXPECT_EQ(column(all, AllLengthColumn), (QStringList{"0", "01s", "01s", " 05s", "59s", "1m05s", "1m30s"}));
+    EXPECT_EQ(column(all, AllLengthColumn),
+              (QStringList{"0", "01s", "01s", " 05s", "59s", "1m05s", "1m30s"}));
     clickHeader(AllLengthColumn);
-    EXPECT_EQ(column(all, AllLengthColumn), (QStringList{"1m30s", "1m05s", "59s", " 05s", "01s", "01s", "0"}));
+    EXPECT_EQ(column(all, AllLengthColumn),
+              (QStringList{"1m30s", "1m05s", "59s", " 05s", "01s", "01s", "0"}));
     EXPECT_EQ(selectedNames(all, AllFileColumn), QStringList{Q1});
 
     // The first click on another column sorts ascending, whatever the Length flag is now.
@@ -644,4 +651,22 @@ TEST_F(VideoListsTest, ArrowKeysMoveTheAllVideosSelection)
     EXPECT_EQ(selectedNames(all, AllFileColumn), QStringList{R2});
     lists->onKeyAction(int(KeyAction::SelectPreviousRow));
     EXPECT_EQ(selectedNames(all, AllFileColumn), QStringList{R1});
+}
+
+TEST_F(VideoListsTest, ASaveFolderTooLongToSearchIsReportedAndListsNothing)
+{
+    QString deep = folder;
+    while (deep.size() <= MaxScanFolderLength)
+        deep += u'/' + QString(std::min<qsizetype>(100, MaxScanFolderLength + 1 - deep.size()), u'd');
+    ASSERT_TRUE(QDir().mkpath(deep));
+    ASSERT_TRUE(QFile::copy(s_video, deep + u'/' + P1));
+    appSettings().setValue(SaveFolder, deep);
+
+    const ScanOutcome outcome = lists->reload();
+    EXPECT_EQ(outcome.status, ScanStatus::PathTooLong);
+    EXPECT_EQ(all->topLevelItemCount(), 0);
+    EXPECT_EQ(ids->topLevelItemCount(), 0);
+    EXPECT_EQ(refs->topLevelItemCount(), 0);
+    ASSERT_EQ(prompts.messages.size(), 1);
+    EXPECT_TRUE(prompts.messages[0].contains(QStringLiteral("too long"))) << prompts.messages[0].toStdString();
 }

@@ -54,7 +54,8 @@ class LibraryScanTest : public ::testing::Test
         s_sources = std::make_unique<TempDir>();
         // 45 frames at 30 fps: 1.5 s. 90 frames at 1 fps: 90 s.
         s_opencv = makeTestWmv(s_sources->file("opencv.wmv"), 45, 64, 48, 30);
-        s_titled = makeFfmpegWmv(s_sources->file("titled.wmv"), 45, QStringLiteral("from ffmpeg"), 64, 48, 30);
+        s_titled =
+            makeFfmpegWmv(s_sources->file("titled.wmv"), 45, QStringLiteral("from ffmpeg"), 64, 48, 30);
         s_long = makeFfmpegWmv(s_sources->file("long.wmv"), 90, QStringLiteral("long one"), 32, 24, 1);
     }
     static void TearDownTestSuite() { s_sources.reset(); }
@@ -94,9 +95,17 @@ TEST(FormatLengthText, SecondsAndMinutes)
         float seconds;
         const char* text;
     } cases[] = {
-        {0.0f, "01s"},      {-3.0f, "01s"},     {std::nanf(""), "01s"}, {0.5f, "00s"},
-        {1.5f, "01s"},      {59.9f, "59s"},     {59.99f, "59s"},        {60.0f, "1m00s"},
-        {754.4f, "12m34s"}, {6000.0f, "100m00s"}, {std::numeric_limits<float>::infinity(), "35791394m07s"},
+        {0.0f, "01s"},
+        {-3.0f, "01s"},
+        {std::nanf(""), "01s"},
+        {0.5f, "00s"},
+        {1.5f, "01s"},
+        {59.9f, "59s"},
+        {59.99f, "59s"},
+        {60.0f, "1m00s"},
+        {754.4f, "12m34s"},
+        {6000.0f, "100m00s"},
+        {std::numeric_limits<float>::infinity(), "35791394m07s"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.seconds);
@@ -111,7 +120,7 @@ TEST_F(LibraryScanTest, ListsOnlyVideoNamesAndReadsTheirHeaders)
     put(s_long, QStringLiteral("9900000020240101000000.WMV"));    // the pattern ignores case
     put(s_opencv, QStringLiteral("123456782024010215304.wmv"));   // 25 characters
     put(s_opencv, QStringLiteral("123_20240102.wmv"));
-    put(s_opencv, QStringLiteral("12345678202401021530x5.wmv"));  // a letter among the 22
+    put(s_opencv, QStringLiteral("12345678202401021530x5.wmv")); // a letter among the 22
     put(s_opencv, QStringLiteral("1234567820240102153045.avi"));
     put(s_opencv, QStringLiteral("1234567820240102153045.wmv.bak"));
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("1234567820240102153046.wmv")));
@@ -141,7 +150,8 @@ TEST_F(LibraryScanTest, MemosWrittenByTheProgramAreReadBackCut)
     put(s_titled, QStringLiteral("0000000120240101000000.wmv"));
     put(s_titled, QStringLiteral("0000000120240101000001.wmv"));
     put(s_titled, QStringLiteral("0000000120240101000002.wmv"));
-    ASSERT_EQ(writeVideoTags(dir.file("0000000120240101000000.wmv"), QString(300, u'x')), TagWriteResult::Written);
+    ASSERT_EQ(writeVideoTags(dir.file("0000000120240101000000.wmv"), QString(300, u'x')),
+              TagWriteResult::Written);
     ASSERT_EQ(writeVideoTags(dir.file("0000000120240101000001.wmv"), QString()), TagWriteResult::Written);
 
     VideoLibrary library;
@@ -279,8 +289,11 @@ TEST_F(LibraryScanTest, MissingLengthsAreMeasuredThroughOpenCv)
         double frames, fps;
         const char* text;
     } computed[] = {
-        {45, 30, " 01s"}, {0, 30, " 01s"},  {100, 0, " 01s"}, {100, -5, " 01s"},  {1, 30, " 00s"},
-        {1799, 30, " 59s"}, {1800, 30, "1m00s"}, {22632, 30, "12m34s"}, {-20, 30, " 01s"}, {10, 1e-300, "35791394m07s"},
+        {45, 30, " 01s"},    {0, 30, " 01s"},
+        {100, 0, " 01s"},    {100, -5, " 01s"},
+        {1, 30, " 00s"},     {1799, 30, " 59s"},
+        {1800, 30, "1m00s"}, {22632, 30, "12m34s"},
+        {-20, 30, " 01s"},   {10, 1e-300, "35791394m07s"},
     };
     for (const auto& c : computed) {
         SCOPED_TRACE(c.text);
@@ -300,12 +313,12 @@ TEST(VideoLibraryIndexes, OrderOfTheThreeLists)
         return recordFromFileName(QString::fromLatin1(name), QString::fromLatin1(memo));
     };
     const VideoLibrary library{
-        rec("0000012320240305140709.wmv", "b"),  // 0
-        rec("9900000020230101120000.wmv", "zeta"), // 1
-        rec("0000012320240305140710.wmv", ""),   // 2: same minute as 0
-        rec("0000045620250101000000.wmv", "c"),  // 3
+        rec("0000012320240305140709.wmv", "b"),     // 0
+        rec("9900000020230101120000.wmv", "zeta"),  // 1
+        rec("0000012320240305140710.wmv", ""),      // 2: same minute as 0
+        rec("0000045620250101000000.wmv", "c"),     // 3
         rec("9900000020220101120000.wmv", "Alpha"), // 4
-        rec("0000012320231231235959.wmv", "a"),  // 5
+        rec("0000012320231231235959.wmv", "a"),     // 5
         rec("9900000020240101120000.wmv", "alpha"), // 6
     };
     EXPECT_EQ(library[0].id, QStringLiteral("00000123"));

@@ -29,8 +29,8 @@ struct ScanOptions
 struct ScanOutcome
 {
     ScanStatus status = ScanStatus::Ok;
-    int workersStarted = 0;    // threads started; 0 when there was nothing to read
-    int readerReopens = 0;     // header readers started afresh, summed over the workers
+    int workersStarted = 0; // threads started; 0 when there was nothing to read
+    int readerReopens = 0;  // header readers started afresh, summed over the workers
     // Files for a later repair pass: headers that could not be read, and readable headers that
     // give no play length (for example a recording whose header was never finished).
     QStringList unreadableFiles;

@@ -104,7 +104,8 @@ VideoLists::VideoLists(CTolvek2Dlg& window, UserPrompts* prompts, QObject* paren
     }
     // The ID list shows its selection only while it has the focus.
     QPalette palette = m_ids->palette();
-    palette.setColor(QPalette::Inactive, QPalette::Highlight, palette.color(QPalette::Inactive, QPalette::Base));
+    palette.setColor(QPalette::Inactive, QPalette::Highlight,
+                     palette.color(QPalette::Inactive, QPalette::Base));
     palette.setColor(QPalette::Inactive, QPalette::HighlightedText,
                      palette.color(QPalette::Inactive, QPalette::Text));
     m_ids->setPalette(palette);
@@ -224,9 +225,9 @@ ScanOutcome VideoLists::reload()
     const QString folder = saveFolder();
     const ScanOutcome outcome = scanSaveFolder(folder, m_library);
     if (outcome.status == ScanStatus::PathTooLong && m_prompts)
-        m_prompts->message(&m_window,
-                           QStringLiteral("%1\r\nThe save folder path is too long to be searched.").arg(folder),
-                           UserPrompts::Icon::Warning);
+        m_prompts->message(
+            &m_window, QStringLiteral("%1\r\nThe save folder path is too long to be searched.").arg(folder),
+            UserPrompts::Icon::Warning);
     fillLists();
     return outcome;
 }
@@ -450,7 +451,8 @@ void VideoLists::onSmallListSelection(QTreeWidget* list, const QItemSelection& s
         return;
     // The row the user acted on: the focused one when it is among the new rows.
     const QModelIndex current = list->currentIndex();
-    const int row = current.isValid() && selected.contains(current) ? current.row() : selected.indexes().first().row();
+    const int row =
+        current.isValid() && selected.contains(current) ? current.row() : selected.indexes().first().row();
     QTreeWidgetItem* item = list->topLevelItem(row);
     if (!item)
         return;
@@ -613,7 +615,7 @@ void VideoLists::toTop()
 void VideoLists::editVideoTags()
 {
     const QString name = bareName(m_window.windowMode() == ModeLibrary ? m_window.playbackVideoName
-                                                                      : m_window.allListPendingName);
+                                                                       : m_window.allListPendingName);
     QTreeWidgetItem* row = name.isEmpty() ? nullptr : findRow(m_all, name);
     if (!row)
         return;
@@ -631,8 +633,9 @@ void VideoLists::editVideoTags()
     if (writeVideoTags(path, memo) != TagWriteResult::Written) {
         // The lists keep the memo the file really holds.
         if (m_prompts)
-            m_prompts->message(&m_window, QStringLiteral("%1\r\nThe memo could not be written into this file.").arg(path),
-                               UserPrompts::Icon::Warning);
+            m_prompts->message(
+                &m_window, QStringLiteral("%1\r\nThe memo could not be written into this file.").arg(path),
+                UserPrompts::Icon::Warning);
         return;
     }
     row->setText(AllMemoColumn, memo);

@@ -41,7 +41,8 @@ class VideoLists : public QObject
     Q_OBJECT
   public:
     // Shows the memo dialog (prompt, current memo, screen point); the edited text or nothing.
-    using MemoDialog = std::function<std::optional<QString>(const QString& prompt, const QString& memo, QPoint at)>;
+    using MemoDialog =
+        std::function<std::optional<QString>(const QString& prompt, const QString& memo, QPoint at)>;
     // Runs a pop-up menu at a screen point; the chosen command or 0.
     using MenuRunner = std::function<int(QMenu& menu, QPoint at)>;
     // Moves a video file to the trash and reports failures itself.
@@ -163,8 +164,8 @@ class VideoLists : public QObject
     QTreeWidget* m_ids;
     QTreeWidget* m_refs;
     VideoLibrary m_library;
-    bool m_selectionGuard = false;  // SelectionGuard
-    bool m_listAllFromLive = false; // ListAllFromLive
+    bool m_selectionGuard = false;               // SelectionGuard
+    bool m_listAllFromLive = false;              // ListAllFromLive
     std::array<bool, 5> m_columnSortAscending{}; // ColumnSortAscending
 
     std::function<bool()> m_subRangeMarked;
