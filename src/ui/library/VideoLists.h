@@ -1,0 +1,178 @@
+#pragma once
+// The three list views of the video library on the main window: the all-videos list (1034), the
+// current patient's list (1032) and the reference list (1033). Fills them from the library, sorts
+// them, keeps the two small lists as one selection, opens and plays videos through signals to the
+// player, shows their pop-up menus and edits memos. UI thread only; failures (missing files,
+// unwritable headers) are reported to the user and never end the program.
+
+#include "core/library/ScanSaveFolder.h"
+#include "core/library/VideoRecord.h"
+
+#include <QObject>
+#include <QPoint>
+#include <QString>
+
+#include <array>
+#include <functional>
+#include <optional>
+
+class QItemSelection;
+class QMenu;
+class QTreeWidget;
+class QTreeWidgetItem;
+class QWidget;
+
+namespace tolvek {
+
+class CTolvek2Dlg;
+class UserPrompts;
+
+// Where a VideoPopupMenu is opened; decides which items it loses.
+enum class VideoMenuSource { IdList, ReferenceList, Picture };
+
+// Columns of the lists.
+enum AllListColumn : int { AllIdColumn = 0, AllDateColumn, AllLengthColumn, AllMemoColumn, AllFileColumn };
+inline constexpr int SmallListTextColumn = 0; // date (ID list) or memo (reference list)
+inline constexpr int SmallListFileColumn = 1; // the hidden file name
+inline constexpr char NoMemoText[] = "(no memo)";
+
+class VideoLists : public QObject
+{
+    Q_OBJECT
+  public:
+    // Shows the memo dialog (prompt, current memo, screen point); the edited text or nothing.
+    using MemoDialog =
+        std::function<std::optional<QString>(const QString& prompt, const QString& memo, QPoint at)>;
+    // Runs a pop-up menu at a screen point; the chosen command or 0.
+    using MenuRunner = std::function<int(QMenu& menu, QPoint at)>;
+    // Moves a video file to the trash and reports failures itself.
+    using FileDeleter = std::function<void(const QString& path)>;
+
+    // Takes the three lists of `window` and connects itself to the window's buttons 1040 and 1043
+    // and to its signals commandRequested (32908 List All, 32771 Edit Video Tags),
+    // idListRefillRequested and keyActionRequested (row selection keys of mode 3).
+    VideoLists(CTolvek2Dlg& window, UserPrompts* prompts, QObject* parent = nullptr);
+
+    QTreeWidget* allList() const { return m_all; }
+    QTreeWidget* idList() const { return m_ids; }
+    QTreeWidget* referenceList() const { return m_refs; }
+    VideoLibrary& library() { return m_library; }
+    const VideoLibrary& library() const { return m_library; }
+
+    // ScanSaveFolder of the SaveFolder setting, then FillLists. A folder path too long to be
+    // searched is reported to the user.
+    ScanOutcome reload();
+    // FillLists: the three lists from AllIndex, ReferenceIndex and IdIndex of the library.
+    void fillLists();
+
+    // RefillIdList by ID number: the ID list for patientId in all-videos order, header "ID:%08d".
+    void refillIdList(int patientId);
+    // RefillIdList by file name: target (ID or reference list) for the ID of fileName, reversed.
+    void refillIdList(QTreeWidget* target, const QString& fileName);
+    // SelectRowByName: selects, focuses and scrolls to the row of name (exact ignoring case, else
+    // containing it, else row 0); with sort, first sorts column 0 newest first.
+    void selectRowByName(QTreeWidget* list, const QString& name, bool sort);
+    // FindRowByName: the first row whose file-name cell contains name; the row count when none.
+    int findRowByName(QTreeWidget* list, const QString& name) const;
+    // RemoveVideoRows: the row of name in each list (the reference list only for reference names).
+    void removeVideoRows(const QString& name);
+    // AddVideoRow: a new first row for a file written without a scan; its length reads "0" until
+    // List All measures it.
+    void addVideoRow(QTreeWidget* list, const QString& fileName, const QString& memo);
+    // RemoveVideo: rows, record and file (to the trash) of fileName.
+    void removeVideo(const QString& fileName);
+    // DeselectAll: no selected or focused row in list.
+    void deselectAll(QTreeWidget* list);
+    // Sorts list by column with CompareRowText.
+    void sortList(QTreeWidget* list, int column, bool ascending);
+    // A header click on the all-videos list: flips that column's flag and sorts by it.
+    void sortAllList(int column);
+    // FillMissingLengths: measures the Length cells still marked "0".
+    void fillMissingLengths();
+
+    // After a recording has stopped: its row and record, the ID list refilled for the current
+    // patient, sorted newest first, with the new video selected.
+    void addRecordedVideo(const QString& name);
+
+    void listAll(); // List All (button 1040, command 32908)
+    void toTop();   // TOTOP (button 1043)
+    bool listAllFromLive() const { return m_listAllFromLive; }
+    void setListAllFromLive(bool set) { m_listAllFromLive = set; } // recording start sets it
+
+    // EditVideoTags (command 32771).
+    void editVideoTags();
+
+    // VideoPopupMenu for the current video as opened from source; the caller owns it.
+    QMenu* buildVideoPopupMenu(VideoMenuSource source, QWidget* parent);
+    // Shows it at a screen point and runs the chosen command on the main window. The window calls
+    // this for a right click on the video picture once its own checks have passed.
+    void showVideoPopupMenu(VideoMenuSource source, QPoint globalPos);
+
+    bool selectionGuard() const { return m_selectionGuard; }
+    bool columnSortAscending(int column) const;
+
+    // Hooks to the player and the dialogs; each has a working default.
+    void setSubRangeMarked(std::function<bool()> marked); // default: whole video marked
+    void setPlayerBusy(std::function<bool()> busy);       // default: no player running
+    void setMemoDialog(MemoDialog dialog);                // default: CSetMemo
+    void setMenuRunner(MenuRunner runner);                // default: QMenu::exec
+    void setFileDeleter(FileDeleter deleter);             // default: trash, "%s can't be deleted."
+
+  public Q_SLOTS:
+    void onCommand(int command);
+    void onKeyAction(int keyAction);
+
+  Q_SIGNALS:
+    // A row of a small list opened another video: stop the player, reset the range and slider,
+    // blank the picture, pause, and show frame 0 of name.
+    void showVideo(const QString& name);
+    // A double click: play name from its start (range reset, not paused).
+    void playVideo(const QString& name);
+    // Stop the player; with resetRange also RangeStart = CurrentFrame = 0, RangeEnd = SliderLength.
+    void stopPlayer(bool resetRange);
+    // TOTOP: show frame 0 of name again, draw the slider and the time.
+    void redisplayVideo(const QString& name);
+    // List All and the removal of a video change what the folder panel shows.
+    void folderPanelRefreshRequested();
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    class GuardScope;
+
+    QTreeWidget* otherSmallList(QTreeWidget* list) const;
+    int fileColumn(const QTreeWidget* list) const;
+    QTreeWidgetItem* findRow(QTreeWidget* list, const QString& name) const; // file cell equals
+    QString saveFolder() const;
+    QTreeWidget* listForVideo(const QString& name) const;
+    void sortRows(QTreeWidget* list, const std::function<int(QTreeWidgetItem*, QTreeWidgetItem*)>& compare);
+    void selectRow(QTreeWidget* list, QTreeWidgetItem* item);
+
+    void onSmallListSelection(QTreeWidget* list, const QItemSelection& selected);
+    void onAllListSelection(const QItemSelection& selected);
+    void onSmallListDoubleClick(QTreeWidget* list);
+    void onAllListDoubleClick(QTreeWidgetItem* item);
+    void onAllListMenu(QPoint pos);
+    void onSmallListMenu(QTreeWidget* list, QPoint pos);
+    void runMenu(QMenu* menu, QPoint at);
+    void selectAdjacentAllListRow(int step);
+
+    CTolvek2Dlg& m_window;
+    UserPrompts* m_prompts;
+    QTreeWidget* m_all;
+    QTreeWidget* m_ids;
+    QTreeWidget* m_refs;
+    VideoLibrary m_library;
+    bool m_selectionGuard = false;               // SelectionGuard
+    bool m_listAllFromLive = false;              // ListAllFromLive
+    std::array<bool, 5> m_columnSortAscending{}; // ColumnSortAscending
+
+    std::function<bool()> m_subRangeMarked;
+    std::function<bool()> m_playerBusy;
+    MemoDialog m_memoDialog;
+    MenuRunner m_menuRunner;
+    FileDeleter m_fileDeleter;
+};
+
+} // namespace tolvek
