@@ -168,7 +168,7 @@ class VideoListsTest : public ::testing::Test
         window->resize(1280, 720);
         window->show();
         QCoreApplication::processEvents();
-        lists = std::make_unique<VideoLists>(*window, &prompts);
+        lists = &window->lists();  // the window's own lists, filled at its start
         lists->setMenuRunner([this](QMenu& menu, QPoint) {
             shownMenus.push_back({});
             for (QAction* a : menu.actions())
@@ -180,12 +180,12 @@ class VideoListsTest : public ::testing::Test
                 memoPrompts << prompt + u'|' + memo;
                 return memoAnswer;
             });
-        QObject::connect(lists.get(), &VideoLists::showVideo, [this](const QString& n) { shown << n; });
-        QObject::connect(lists.get(), &VideoLists::playVideo, [this](const QString& n) { played << n; });
-        QObject::connect(lists.get(), &VideoLists::redisplayVideo,
+        QObject::connect(lists, &VideoLists::showVideo, [this](const QString& n) { shown << n; });
+        QObject::connect(lists, &VideoLists::playVideo, [this](const QString& n) { played << n; });
+        QObject::connect(lists, &VideoLists::redisplayVideo,
                          [this](const QString& n) { redisplayed << n; });
-        QObject::connect(lists.get(), &VideoLists::stopPlayer, [this](bool) { ++stops; });
-        QObject::connect(lists.get(), &VideoLists::folderPanelRefreshRequested, [this] { ++panelRefreshes; });
+        QObject::connect(lists, &VideoLists::stopPlayer, [this](bool) { ++stops; });
+        QObject::connect(lists, &VideoLists::folderPanelRefreshRequested, [this] { ++panelRefreshes; });
         lists->reload();
         all = lists->allList();
         ids = lists->idList();
@@ -194,7 +194,7 @@ class VideoListsTest : public ::testing::Test
 
     void TearDown() override
     {
-        lists.reset();
+        lists = nullptr;
         window.reset();
     }
 
@@ -219,7 +219,7 @@ class VideoListsTest : public ::testing::Test
     ScriptedPrompts prompts;
     MemoryProfile profile;
     std::unique_ptr<CTolvek2Dlg> window;
-    std::unique_ptr<VideoLists> lists;
+    VideoLists* lists = nullptr;
     QTreeWidget *all = nullptr, *ids = nullptr, *refs = nullptr;
 
     std::vector<std::vector<MenuItem>> shownMenus;
@@ -342,6 +342,7 @@ TEST_F(VideoListsTest, TheTwoSmallListsAreOneSelectionThatOpensVideos)
 TEST_F(VideoListsTest, DuringARecordingRowsOpenNothingAndShowNoMenu)
 {
     window->setWindowMode(ModeRecording);
+    window->playbackVideoName.clear();
     click(ids->viewport(), rowPoint(ids, 0));
     EXPECT_TRUE(window->playbackVideoName.isEmpty());
     EXPECT_EQ(window->windowMode(), ModeRecording);

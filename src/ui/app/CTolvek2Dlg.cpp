@@ -16,6 +16,7 @@
 #include "ui/capture/CGetNewID.h"
 #include "ui/capture/KeyCommands.h"
 #include "ui/capture/LiveView.h"
+#include "ui/library/VideoLists.h"
 #include "ui/playback/PlaybackController.h"
 
 #include <QDesktopServices>
@@ -80,24 +81,21 @@ CTolvek2Dlg::CTolvek2Dlg(MainWindowServices services, QWidget* parent)
     if (!m_services.recording.stopSensorLinks)
         m_services.recording.stopSensorLinks = [this] { m_sensorLink->stop(SensorStopWaitMs); };
     m_recording = new RecordingControl(*this, m_services.recording);
-    connectButton(IDC_RECORD, [this] { m_recording->startRecording(); });
+    connectButton(IDC_RECORD, [this] { startRecordingCommand(); });
+    connectButton(IDC_SETID, [this] { setIdCommand(); });
     connectButton(IDC_STOP, [this] { m_recording->stopRecording(); });
     connectButton(IDC_RESETR, [this] { m_recording->restartRecording(); });
     connect(this, &CTolvek2Dlg::keyActionRequested, this, [this](int action) {
         switch (static_cast<KeyAction>(action)) {
         case KeyAction::StopRecording: m_recording->stopRecording(); break;
         case KeyAction::RestartRecording: m_recording->restartRecording(); break;
-        case KeyAction::StartRecording: m_recording->startRecording(); break;
+        case KeyAction::StartRecording: startRecordingCommand(); break;
         default: break;
         }
     });
     initialise();
     m_playback = std::make_unique<PlaybackController>(*this);
-    connect(m_recording, &RecordingControl::slidersResetRequested, this, [this] { m_playback->resetSlider(); });
-    connect(m_recording, &RecordingControl::recordingFinished, this, [this](const QString& name) {
-        m_playback->showVideoFrame(name, 0);
-        m_playback->drawSlider(2);
-    });
+    wireListsAndPlayer();
     qApp->installEventFilter(this);
 }
 
@@ -243,6 +241,10 @@ void CTolvek2Dlg::initialise()
     playbackVideoName.clear();
     currentVideoName.clear();
     allListPendingName.clear();
+
+    // The save folder's videos into the three lists.
+    m_lists = new VideoLists(*this, m_services.prompts, this);
+    m_lists->reload();
 
     m_initialised = true;
     if (m_flags.cameraCount > 0) {
@@ -649,6 +651,11 @@ void CTolvek2Dlg::runKeyAction(const KeyDecision& d)
 void CTolvek2Dlg::mousePressEvent(QMouseEvent* e)
 {
     QDialog::mousePressEvent(e);
+    if (e->button() == Qt::RightButton && windowMode() == ModeLibrary && playbackVideoName.size() == VideoFileNameLength &&
+        m_layout.liveView.contains(e->position().toPoint())) {
+        m_lists->showVideoPopupMenu(VideoMenuSource::Picture, e->globalPosition().toPoint());
+        return;
+    }
     if (e->button() == Qt::LeftButton && m_playback)
         m_playback->leftButtonDown(e->position().toPoint());
 }
@@ -713,6 +720,94 @@ bool CTolvek2Dlg::runSensorCommand(int command)
     if (e->reapplyMode)
         applyMode(windowMode());
     return true;
+}
+
+void CTolvek2Dlg::wireListsAndPlayer()
+{
+    PlaybackController* player = m_playback.get();
+    connect(m_recording, &RecordingControl::slidersResetRequested, this, [player] { player->resetSlider(); });
+    connect(m_recording, &RecordingControl::recordingFinished, this, [this, player](const QString& name) {
+        m_lists->addRecordedVideo(name);
+        player->showVideoFrame(name, 0);
+        player->drawSlider(2);
+    });
+    connect(m_recording, &RecordingControl::idChosen, this, [this](int id) {
+        m_lists->refillIdList(id);
+        m_lists->sortList(m_lists->idList(), 0, false);
+    });
+    connect(this, &CTolvek2Dlg::showVideoRequested, this, [this](const QString& name) {
+        if (!name.isEmpty())
+            m_lists->selectRowByName(isReferenceVideoName(name) ? m_lists->referenceList() : m_lists->idList(), name,
+                                     false);
+    });
+
+    m_lists->setPlayerBusy([player] { return player->hasPlayer(); });
+    m_lists->setSubRangeMarked([player] { return player->trimRangeSelected(); });
+    connect(m_lists, &VideoLists::showVideo, this, [player](const QString& name) {
+        player->stopPlayerAndWait();
+        player->resetSlider();
+        player->setPaused(true);
+        player->showVideoFrame(name, 0);
+        player->drawSlider(2);
+        player->updateTimeDisplay();
+    });
+    connect(m_lists, &VideoLists::playVideo, this, [player](const QString&) {
+        player->resetSlider();
+        player->drawSlider(1);
+        player->setPaused(false);
+        player->startPlayer();
+    });
+    connect(m_lists, &VideoLists::stopPlayer, this, [player](bool resetRange) {
+        player->stopPlayerAndWait();
+        if (resetRange)
+            player->resetSlider();
+    });
+    connect(m_lists, &VideoLists::redisplayVideo, this, [player](const QString& name) {
+        player->showVideoFrame(name, 0);
+        player->drawSlider(1);
+        player->updateTimeDisplay();
+    });
+}
+
+void CTolvek2Dlg::startRecordingCommand()
+{
+    // List All returns to the live picture only when the recording was started from there.
+    m_lists->setListAllFromLive(windowMode() != ModeLibrary);
+    m_recording->startRecording();
+}
+
+void CTolvek2Dlg::adoptFirstIdVideo()
+{
+    QTreeWidget* ids = m_lists->idList();
+    playbackVideoName = ids->topLevelItemCount() > 0 ? ids->topLevelItem(0)->text(1) : QString();
+}
+
+void CTolvek2Dlg::setIdCommand()
+{
+    const std::optional<int> id = askForId(1);
+    if (!id) {
+        if (windowMode() == ModeLibrary)
+            (isReferenceVideoName(playbackVideoName) ? m_lists->referenceList() : m_lists->idList())->setFocus();
+        return;
+    }
+    m_flags.currentPatientId = *id;
+    m_lists->refillIdList(*id);
+    m_flags.cameraOpened = false;
+    stopPlayback();
+    addToIdHistory(appSettings(), *id);
+    QTreeWidget* ids = m_lists->idList();
+    if (ids->topLevelItemCount() > 0) {
+        m_lists->sortList(ids, 0, false);
+        playbackVideoName = ids->topLevelItem(0)->text(1);
+        m_playback->showVideoFrame(playbackVideoName, 0);
+        m_lists->selectRowByName(ids, playbackVideoName, false);
+    } else {
+        // No video of this ID: an empty, light blue picture says so.
+        playbackVideoName.clear();
+        const std::vector<std::uint8_t> blue{200, 200, 255};
+        m_displayFrame.store(blue.data(), 1, 1, 3);
+        update(m_layout.liveView);
+    }
 }
 
 }  // namespace tolvek

@@ -30,6 +30,7 @@ class QTreeWidget;
 namespace tolvek {
 
 class PlaybackController;
+class VideoLists;
 class UserPrompts;
 namespace platform {
 class ProfileStore;
@@ -84,6 +85,13 @@ public:
     // Stops a running player and waits for it.
     void stopPlayback();
     PlaybackController& playback() { return *m_playback; }
+    VideoLists& lists() { return *m_lists; }
+    // The record button and F1 outside recording.
+    void startRecordingCommand();
+    // The set-ID button 1012: choose the current ID without recording.
+    void setIdCommand();
+    // PlaybackVideoName = the newest video of the ID list (empty when the list is empty).
+    void adoptFirstIdVideo();
     // Runs a menu or button command by its ID; commands that do not apply now are ignored.
     void executeCommand(int command);
     // The Menu button's menu, adapted to the current state; the caller owns it.
@@ -142,6 +150,7 @@ private:
     void runKeyAction(const struct KeyDecision& decision);
     bool runSensorCommand(int command);
     void refreshComPorts();
+    void wireListsAndPlayer();
     void connectButton(int id, std::function<void()> handler);
 
     MainWindowServices m_services;
@@ -150,6 +159,7 @@ private:
     QList<ComPortEntry> m_comPorts;
     platform::PowerRequest m_ownPower;
     RecordingControl* m_recording = nullptr;
+    VideoLists* m_lists = nullptr;
     std::uint32_t m_lastSpaceMs = 0;
     QElapsedTimer m_clock;
     CaptureFlags m_flags;

@@ -160,6 +160,7 @@ void RecordingControl::startLiveCapture()
     if (m_window.playbackVideoName.size() <= 9) {
         flags.currentPatientId = firstHistoryId(appSettings().value(IdHistory));
         Q_EMIT idChosen(flags.currentPatientId);
+        m_window.adoptFirstIdVideo();
     }
     m_window.setWindowMode(ModeLibrary);
     m_window.requestShowPlaybackVideo();
