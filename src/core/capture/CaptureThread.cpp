@@ -39,6 +39,25 @@ void drawText(cv::Mat& frame, const QString& text, cv::Point origin)
 
 }  // namespace
 
+void stampFrame(cv::Mat& frame, int mode, const QDateTime& now, int patientId)
+{
+    if (mode != ModeRecording && mode != ModeLive)
+        return;
+    const int w = frame.cols;
+    const int h = frame.rows;
+    const QDate date = now.date();
+    const QTime time = now.time();
+    cv::rectangle(frame, cv::Point(w, h - 20), cv::Point(w - 295, h), White, cv::FILLED, cv::LINE_8);
+    drawText(frame,
+             QString::asprintf("%04d-%02d-%02d %02d:%02d:%02d.%02d", date.year(), date.month(), date.day(),
+                               time.hour(), time.minute(), time.second(), time.msec() / 10),
+             cv::Point(w - 293, h - 3));
+    if (mode == ModeRecording) {
+        cv::rectangle(frame, cv::Point(142, h - 20), cv::Point(0, h), White, cv::FILLED, cv::LINE_8);
+        drawText(frame, QString::asprintf("ID:%08d", patientId), cv::Point(2, h - 3));
+    }
+}
+
 CaptureThread::CaptureThread(CaptureFlags& flags, DisplayFrame& display, Settings& settings,
                              FrameSourceFactory sources, HeadOverlay overlay, QObject* parent)
     : QObject(parent),
@@ -255,20 +274,7 @@ bool CaptureThread::turn()
 
 void CaptureThread::prepareFrame(cv::Mat& frame, int mode)
 {
-    const int w = m_width;
-    const int h = m_height;
-    const QDateTime now = m_wallClock();
-    const QDate date = now.date();
-    const QTime time = now.time();
-    cv::rectangle(frame, cv::Point(w, h - 20), cv::Point(w - 295, h), White, cv::FILLED, cv::LINE_8);
-    drawText(frame,
-             QString::asprintf("%04d-%02d-%02d %02d:%02d:%02d.%02d", date.year(), date.month(), date.day(),
-                               time.hour(), time.minute(), time.second(), time.msec() / 10),
-             cv::Point(w - 293, h - 3));
-    if (mode == ModeRecording) {
-        cv::rectangle(frame, cv::Point(142, h - 20), cv::Point(0, h), White, cv::FILLED, cv::LINE_8);
-        drawText(frame, QString::asprintf("ID:%08d", m_flags.currentPatientId.load()), cv::Point(2, h - 3));
-    }
+    stampFrame(frame, mode, m_wallClock(), m_flags.currentPatientId.load());
 
     if (m_overlay) {
         const int posture = m_settings.contains(Posture, u'1') ? 1 : 2;

@@ -28,6 +28,11 @@ namespace tolvek {
 
 class Settings;
 
+// Burns the texts into a BGR frame already at the capture size: in modes 0 and 1 the white
+// date-time box with "yyyy-mm-dd hh:mm:ss.hh" of `now`, in mode 0 also the white ID box with
+// "ID:%08d". Parts outside a small frame are clipped. Pure drawing; any thread.
+void stampFrame(cv::Mat& frame, int mode, const QDateTime& now, int patientId);
+
 class CaptureThread : public QObject {
     Q_OBJECT
 public:

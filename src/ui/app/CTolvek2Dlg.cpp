@@ -102,6 +102,10 @@ CTolvek2Dlg::CTolvek2Dlg(MainWindowServices services, QWidget* parent)
 CTolvek2Dlg::~CTolvek2Dlg()
 {
     runDestroyHandler();
+    // The capture thread works on this window's flags and picture: it must have ended before
+    // they go, which the recording control's destructor waits for.
+    delete m_recording;
+    m_recording = nullptr;
 }
 
 QWidget* CTolvek2Dlg::control(int id) const
@@ -620,7 +624,7 @@ bool CTolvek2Dlg::handleKey(int qtKey, Qt::KeyboardModifiers modifiers)
     ctx.sensorActive = !appSettings().contains(SensorMode, u'0');
     ctx.manualHead = appSettings().getInt(SensorMode) == 0;
     ctx.shiftHeld = modifiers.testFlag(Qt::ShiftModifier);
-    const auto now = static_cast<std::uint32_t>(m_clock.elapsed());
+    const auto now = m_keyClock ? m_keyClock() : static_cast<std::uint32_t>(m_clock.elapsed());
     ctx.msSinceLastSpace = now - m_lastSpaceMs;
     const KeyDecision d = decideKey(qtKey, ctx);
     if (d.updateLastSpace)

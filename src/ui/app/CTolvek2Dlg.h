@@ -98,6 +98,8 @@ public:
     QMenu* createMainMenu();
     // One key of the one-key control; true when the key was taken.
     bool handleKey(int qtKey, Qt::KeyboardModifiers modifiers);
+    // The millisecond tick the Space double tap is measured with; tests replace it.
+    void setKeyClock(std::function<std::uint32_t()> clock) { m_keyClock = std::move(clock); }
     bool toolTipsActive() const { return m_toolTipsActive; }
     QTimer& timer1() { return m_timer1; }
     QFont listFont() const { return m_listFont; }
@@ -162,6 +164,7 @@ private:
     VideoLists* m_lists = nullptr;
     std::uint32_t m_lastSpaceMs = 0;
     QElapsedTimer m_clock;
+    std::function<std::uint32_t()> m_keyClock;
     CaptureFlags m_flags;
     DisplayFrame m_displayFrame;
     MainLayout m_layout;

@@ -91,6 +91,8 @@ void RecordingControl::startCaptureThread()
                 m_window.currentVideoName = name;
             },
             Qt::QueuedConnection);
+    connect(m_capture.get(), &CaptureThread::recordingClosed, this, [this] { m_fileClosed = true; },
+            Qt::DirectConnection);
     connect(m_capture.get(), &CaptureThread::recordingOpenFailed, this,
             [this](const QString& path) {
                 m_window.showMessage(QStringLiteral("The recording could not be started: %1 cannot be written.\r\n"
@@ -144,6 +146,7 @@ void RecordingControl::startLiveCapture()
             m_window.setCloseAllowed(0);
             m_openedName.clear();
             flags.recording = false;
+            m_fileClosed = false;
             flags.recordRequested = true;
             startDiskWatch();
         } else {
@@ -197,6 +200,7 @@ void RecordingControl::startRecording()
             time->clear();
         m_window.timer1().start();
         m_openedName.clear();
+        m_fileClosed = false;
         flags.recordRequested = true;
         flags.recording = true;
         flags.cameraOpened = false;
@@ -223,7 +227,7 @@ bool RecordingControl::waitForFileClosed(int timeoutMs)
     CaptureFlags& flags = m_window.flags();
     QElapsedTimer t;
     t.start();
-    while (flags.recording && captureThreadRunning() && t.elapsed() < timeoutMs)
+    while (flags.recording && !m_fileClosed && captureThreadRunning() && t.elapsed() < timeoutMs)
         QThread::msleep(10);
     // Take the capture thread's queued reports (the opened file name) before going on.
     QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
@@ -233,7 +237,10 @@ bool RecordingControl::waitForFileClosed(int timeoutMs)
 void RecordingControl::stopRecording()
 {
     CaptureFlags& flags = m_window.flags();
-    if (!flags.recording || !m_capture)
+    // When the writer could not open the file nothing is recorded or pending, yet the window
+    // stands in the recording mode with Quit greyed and Close refused: the stop leads out.
+    const bool openFailed = !flags.recording && !flags.recordRequested && m_window.windowMode() == ModeRecording;
+    if ((!flags.recording && !openFailed) || !m_capture)
         return;
     m_window.stopPlayback();
     if (m_services.stopSensorLinks)
@@ -285,6 +292,7 @@ void RecordingControl::restartRecording()
     m_window.setWindowMode(ModeRecording);
     m_window.setCloseAllowed(0);
     m_window.head().rezero();
+    m_fileClosed = false;
     flags.recordRequested = true;
     flags.recording = true;
     startDiskWatch();

@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <QString>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -72,6 +73,9 @@ private:
     RecordingServices m_services;
     std::unique_ptr<CaptureThread> m_capture;
     QString m_openedName;
+    // Set straight from the capture thread when it has closed its file; cleared with every
+    // record request. A file closed at the frame limit leaves `recording` set for the stop.
+    std::atomic<bool> m_fileClosed{true};
     int m_previousPatientId = 0;
     QTimer m_diskTimer;
     QElapsedTimer m_sizeClock;
