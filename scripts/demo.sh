@@ -3,15 +3,9 @@
 set -euo pipefail
 build=${1:-build}
 demo=$(mktemp -d /tmp/tolvek-demo.XXXXXX)
-mkdir -p "$demo/gazou"
-printf 'SaveFolder:%s\r\nLanguage:1\r\n' "$demo/gazou" > "$demo/Tolvek_config.ini"
-make_sample() {  # id, time stamp, seconds, memo
-  ffmpeg -loglevel error -y -f lavfi -i "testsrc=size=640x480:rate=30:duration=$3" \
-    -c:v wmv2 -b:v 2M -metadata title="$4" -metadata copyright=Tolvek -f asf "$demo/gazou/$1$2.wmv"
-}
-make_sample 00000123 20250114093012 6 "left beating nystagmus, supine"
-make_sample 00000123 20250114094501 4 "after Epley"
-make_sample 00004567 20250302151540 5 ""
-make_sample 99000000 20241201101010 3 "reference: BPPV right posterior canal"
+mkdir -p "$demo/gazou" "$demo/runtime"
+chmod 700 "$demo/runtime"
+printf 'SaveFolder:%s\r\nLanguage:1\r\nID history:00000123,00004567,00000111\r\n' "$demo/gazou" > "$demo/Tolvek_config.ini"
+"$build/tolvek_samples" "$demo/gazou"
 echo "Demo data folder: $demo"
-TOLVEK_DATA_DIR="$demo" TOLVEK_CAMERA=sim "$build/tolvek" /restart
+TOLVEK_DATA_DIR="$demo" XDG_RUNTIME_DIR="$demo/runtime" TOLVEK_CAMERA=sim "$build/tolvek"

@@ -18,6 +18,7 @@
 #include <QKeyEvent>
 #include <QFile>
 #include <QThread>
+#include <QTreeWidget>
 #include <gtest/gtest.h>
 #include <opencv2/core.hpp>
 #include <opencv2/videoio.hpp>
@@ -149,12 +150,21 @@ TEST_F(RecordingControlTest, RestartDeletesThePartialFileAndRecordsANewOne)
 TEST_F(RecordingControlTest, CancelledFirstEntryGoesToTheLibraryWithTheLatestHistoryId)
 {
     appSettings().setValue(IdHistory, QStringLiteral("00000777,00000111"));
+    const QString older = QStringLiteral("0000077720240101100000.wmv");
+    const QString newer = QStringLiteral("0000077720240102100000.wmv");
+    for (const QString& name : {older, newer})
+        ASSERT_FALSE(makeTestWmv(makeSavePath(saveFolder, name), 5).isEmpty());
     makeWindow(1);
     ASSERT_TRUE(waitUntil([this] { return prompts.keypadRuns == 1; }));
     EXPECT_EQ(w->windowMode(), ModeLibrary);
     EXPECT_EQ(w->currentPatientId(), 777);
+    // The newest video of that ID is shown and selected.
+    EXPECT_EQ(w->playbackVideoName, newer);
+    auto* ids = qobject_cast<QTreeWidget*>(w->control(IDC_ID_LIST));
+    ASSERT_EQ(ids->selectedItems().size(), 1);
+    EXPECT_EQ(ids->selectedItems().first()->text(1), newer);
     EXPECT_FALSE(w->flags().recordRequested.load());
-    EXPECT_TRUE(videos().isEmpty());
+    EXPECT_EQ(videos().size(), 2);  // nothing recorded
 }
 
 TEST_F(RecordingControlTest, WithoutCameraTheUserIsTold)

@@ -160,6 +160,12 @@ void CTolvek2Dlg::createControls()
         list->setUniformRowHeights(true);
         list->setAllColumnsShowFocus(true);
         list->setSelectionBehavior(QAbstractItemView::SelectRows);
+        // The selected video stays clearly marked while another window or list has the focus.
+        QPalette pal = list->palette();
+        pal.setColor(QPalette::Inactive, QPalette::Highlight, pal.color(QPalette::Active, QPalette::Highlight));
+        pal.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                     pal.color(QPalette::Active, QPalette::HighlightedText));
+        list->setPalette(pal);
         m_controls[id] = list;
         return list;
     };
@@ -435,9 +441,21 @@ void CTolvek2Dlg::restoreWindowPosition()
 
 void CTolvek2Dlg::requestShowPlaybackVideo()
 {
-    if (m_playback && !playbackVideoName.isEmpty())
-        m_playback->showVideoFrame(playbackVideoName, 0);
+    if (!playbackVideoName.isEmpty())
+        openVideo(playbackVideoName);
     Q_EMIT showVideoRequested(playbackVideoName);
+}
+
+void CTolvek2Dlg::openVideo(const QString& name)
+{
+    if (!m_playback)
+        return;
+    m_playback->stopPlayerAndWait();
+    m_playback->resetSlider();
+    m_playback->setPaused(true);
+    m_playback->showVideoFrame(name, 0);
+    m_playback->drawSlider(2);
+    m_playback->updateTimeDisplay();
 }
 
 void CTolvek2Dlg::stopPlayback()
@@ -730,10 +748,9 @@ void CTolvek2Dlg::wireListsAndPlayer()
 {
     PlaybackController* player = m_playback.get();
     connect(m_recording, &RecordingControl::slidersResetRequested, this, [player] { player->resetSlider(); });
-    connect(m_recording, &RecordingControl::recordingFinished, this, [this, player](const QString& name) {
+    connect(m_recording, &RecordingControl::recordingFinished, this, [this](const QString& name) {
         m_lists->addRecordedVideo(name);
-        player->showVideoFrame(name, 0);
-        player->drawSlider(2);
+        openVideo(name);
     });
     connect(m_recording, &RecordingControl::idChosen, this, [this](int id) {
         m_lists->refillIdList(id);
@@ -747,14 +764,7 @@ void CTolvek2Dlg::wireListsAndPlayer()
 
     m_lists->setPlayerBusy([player] { return player->hasPlayer(); });
     m_lists->setSubRangeMarked([player] { return player->trimRangeSelected(); });
-    connect(m_lists, &VideoLists::showVideo, this, [player](const QString& name) {
-        player->stopPlayerAndWait();
-        player->resetSlider();
-        player->setPaused(true);
-        player->showVideoFrame(name, 0);
-        player->drawSlider(2);
-        player->updateTimeDisplay();
-    });
+    connect(m_lists, &VideoLists::showVideo, this, &CTolvek2Dlg::openVideo);
     connect(m_lists, &VideoLists::playVideo, this, [player](const QString&) {
         player->resetSlider();
         player->drawSlider(1);
@@ -803,7 +813,7 @@ void CTolvek2Dlg::setIdCommand()
     if (ids->topLevelItemCount() > 0) {
         m_lists->sortList(ids, 0, false);
         playbackVideoName = ids->topLevelItem(0)->text(1);
-        m_playback->showVideoFrame(playbackVideoName, 0);
+        openVideo(playbackVideoName);
         m_lists->selectRowByName(ids, playbackVideoName, false);
     } else {
         // No video of this ID: an empty, light blue picture says so.

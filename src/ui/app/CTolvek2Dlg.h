@@ -80,6 +80,8 @@ public:
     void showMessage(const QString& text, int icon);
     // Asks the player to show PlaybackVideoName (frame 0) and select its row.
     void requestShowPlaybackVideo();
+    // Shows frame 0 of a video, paused, with the whole range marked and its time.
+    void openVideo(const QString& name);
     // The ID keypad in its capture form (0) or set-ID form (1).
     std::optional<int> askForId(int form);
     // Stops a running player and waits for it.
