@@ -4,6 +4,7 @@
 #include "core/settings/Storage.h"
 #include "support/GyroBoardProcess.h"
 #include "support/ScriptedPrompts.h"
+#include "support/TestVideos.h"
 #include "support/WaitUntil.h"
 #include "support/TempDir.h"
 #include "ui/app/CTolvek2Dlg.h"
@@ -12,7 +13,10 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QDir>
+#include <QLabel>
 #include <QMenu>
+#include <QTreeWidget>
 #include <QMouseEvent>
 #include <gtest/gtest.h>
 
@@ -230,4 +234,29 @@ TEST_F(WindowCommandsTest, SerialPortCommandStartsTheGyroBoardLink)
     EXPECT_TRUE(tolvek::test::waitUntil([&] { return !(w->head().headPose() == before); }));
     w->executeCommand(CmdHeadPositionManual);
     EXPECT_FALSE(w->sensorLink().isAlive());
+}
+
+TEST_F(WindowCommandsTest, ChangingTheSaveFolderListsTheNewFoldersVideos)
+{
+    const QString other = dir.file("other");
+    QDir().mkpath(other);
+    ASSERT_FALSE(tolvek::test::makeTestWmv(other + QStringLiteral("/0000000920240101100000.wmv"), 5).isEmpty());
+    w->playbackVideoName = QStringLiteral("0000000120240101100000.wmv");
+    prompts.folders.push_back(other);
+    w->executeCommand(CmdChangeSaveFolder);
+    EXPECT_EQ(appSettings().value(SaveFolder), other);
+    EXPECT_TRUE(w->playbackVideoName.isEmpty());
+    auto* all = qobject_cast<QTreeWidget*>(w->control(IDC_ALL_LIST));
+    ASSERT_EQ(all->topLevelItemCount(), 1);
+    const QString panel = qobject_cast<QLabel*>(w->control(IDC_FOLDER_PANEL))->text();
+    EXPECT_TRUE(panel.contains(QStringLiteral("[Save Folder  ] ") + other)) << panel.toStdString();
+    EXPECT_TRUE(panel.endsWith(QStringLiteral("[Saved videos ] 001")));
+
+    prompts.folders.push_back(QStringLiteral("/"));  // a bare root keeps the folder
+    w->executeCommand(CmdChangeSaveFolder);
+    EXPECT_EQ(appSettings().value(SaveFolder), other);
+
+    prompts.folders.push_back(dir.file("backup"));
+    w->executeCommand(CmdSetBackupFolder);
+    EXPECT_EQ(appSettings().value(BackupFolder), dir.file("backup"));
 }

@@ -11,6 +11,7 @@
 #include "core/settings/VideoFileName.h"
 #include "ui/app/ButtonImages.h"
 #include "ui/app/ControlIds.h"
+#include "ui/app/FolderPanel.h"
 #include "ui/app/ModeTable.h"
 #include "ui/app/UserPrompts.h"
 #include "ui/capture/CGetNewID.h"
@@ -596,6 +597,26 @@ void CTolvek2Dlg::executeCommand(int command)
         return;
     }
     switch (command) {
+    case CmdSetBackupFolder:
+    case CmdChangeSaveFolder: {
+        const bool save = command == CmdChangeSaveFolder;
+        const SettingIndex which = save ? SaveFolder : BackupFolder;
+        const QString before = s.value(which);
+        const QString title = (save ? QStringLiteral("Folder for Saving : %1") : QStringLiteral("Folder for Backup : %1"))
+                                  .arg(before)
+                                  .left(MaxSettingLength);
+        const QString chosen = m_services.prompts ? m_services.prompts->pickFolder(this, title, before) : QString();
+        const QString after = acceptedFolderChoice(before, chosen);
+        s.setValue(which, after);
+        if (save && after != before) {
+            stopPlayback();
+            m_flags.cameraOpened = false;
+            playbackVideoName.clear();
+            m_lists->reload();
+        }
+        refreshFolderPanel();
+        return;
+    }
     case CmdShowToolTips:
         m_toolTipsActive = !s.contains(ShowToolTips, u'1');
         s.setValue(ShowToolTips, m_toolTipsActive ? QStringLiteral("1") : QStringLiteral("0"));
@@ -762,6 +783,8 @@ void CTolvek2Dlg::wireListsAndPlayer()
                                      false);
     });
 
+    connect(m_lists, &VideoLists::folderPanelRefreshRequested, this, &CTolvek2Dlg::refreshFolderPanel);
+    refreshFolderPanel();  // the all-videos view can be the first one shown
     m_lists->setPlayerBusy([player] { return player->hasPlayer(); });
     m_lists->setSubRangeMarked([player] { return player->trimRangeSelected(); });
     connect(m_lists, &VideoLists::showVideo, this, &CTolvek2Dlg::openVideo);
@@ -781,6 +804,22 @@ void CTolvek2Dlg::wireListsAndPlayer()
         player->drawSlider(1);
         player->updateTimeDisplay();
     });
+}
+
+void CTolvek2Dlg::refreshFolderPanel()
+{
+    auto* panel = qobject_cast<QLabel*>(control(IDC_FOLDER_PANEL));
+    if (!panel)
+        return;
+    QFont font;
+    font.setFamilies({QStringLiteral("MS Gothic"), QStringLiteral("Noto Sans Mono CJK JP"),
+                      QStringLiteral("Noto Sans CJK JP"), QStringLiteral("IPAGothic")});
+    font.setPointSize(17 * 3 / 4);  // 17 points at the 96 dpi the layout was designed for
+    panel->setFont(font);
+    const Settings& s = appSettings();
+    panel->setText(folderPanelText(s.value(BackupFolder), s.value(SaveFolder), m_lists->allList()->topLevelItemCount(),
+                                   currentLanguage())
+                       .replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
 }
 
 void CTolvek2Dlg::startRecordingCommand()

@@ -92,6 +92,8 @@ public:
     void startRecordingCommand();
     // The set-ID button 1012: choose the current ID without recording.
     void setIdCommand();
+    // Rebuilds the folder information panel of the all-videos view.
+    void refreshFolderPanel();
     // PlaybackVideoName = the newest video of the ID list (empty when the list is empty).
     void adoptFirstIdVideo();
     // Runs a menu or button command by its ID; commands that do not apply now are ignored.
