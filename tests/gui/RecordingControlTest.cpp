@@ -9,6 +9,7 @@
 #include "support/ScriptedPrompts.h"
 #include "support/TempDir.h"
 #include "support/TestVideos.h"
+#include "support/WaitUntil.h"
 #include "ui/app/CTolvek2Dlg.h"
 #include "ui/app/ControlIds.h"
 
@@ -29,18 +30,6 @@ using namespace tolvek;
 using namespace tolvek::test;
 
 namespace {
-
-// Processes events until done() holds or the bound passes.
-bool waitUntil(const std::function<bool()>& done, int boundMs = 8000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < boundMs) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
-    }
-    return done();
-}
 
 class RecordingControlTest : public ::testing::Test {
 protected:

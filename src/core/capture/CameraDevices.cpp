@@ -112,14 +112,6 @@ QStringList enumerateCameras(const QString& cameraSource)
     return cameraNames(listCaptureDevices());
 }
 
-int cameraIndexForCommand(int command)
-{
-    for (int i = 0; i < MaxMenuCameras; ++i)
-        if (CameraMenuCommands[i] == command)
-            return i;
-    return -1;
-}
-
 bool selectCamera(Settings& settings, int index)
 {
     if (index < 0 || index >= MaxMenuCameras)

@@ -50,11 +50,9 @@ int countCameras(const QString& cameraSource);
 QStringList enumerateCameras(const QString& cameraSource);
 QStringList cameraNames(const std::vector<CameraDevice>& devices);
 
-// Camera menu commands in menu order: "Camera 1" .. "Camera 5".
-inline constexpr int CameraMenuCommands[5] = {32817, 32816, 32818, 32819, 32820};
+// The camera menu holds five items; their commands are cameraCommand() in
+// core/i18n/MenuCaptions.h.
 inline constexpr int MaxMenuCameras = 5;
-// The camera index a menu command selects, or -1 for another command.
-int cameraIndexForCommand(int command);
 
 // SelectCamera: writes the index ("%d") into CameraNumber; the capture thread switches at its
 // next frame. Indexes outside 0..4 are refused (false).

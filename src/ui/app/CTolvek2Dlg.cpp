@@ -1,5 +1,6 @@
 #include "ui/app/CTolvek2Dlg.h"
 
+#include "core/capture/CameraDevices.h"
 #include "core/capture/IdHistory.h"
 #include "core/sensor/PhoneGyroThread.h"
 #include "core/sensor/SensorCommands.h"
@@ -593,7 +594,7 @@ void CTolvek2Dlg::executeCommand(int command)
     if (runSensorCommand(command))
         return;
     if (const int camera = cameraForCommand(command); camera >= 0) {
-        s.setValue(CameraNumber, QString::number(camera));  // the capture thread switches at its next frame
+        selectCamera(s, camera);  // the capture thread switches at its next frame
         return;
     }
     switch (command) {
