@@ -15,6 +15,7 @@
 #include "ui/app/UserPrompts.h"
 #include "ui/capture/KeyCommands.h"
 #include "ui/manage/CSetMemo.h"
+#include "ui/manage/ExportMp4.h"
 
 #include <QCursor>
 #include <QFileInfo>
@@ -578,6 +579,7 @@ void VideoLists::onCommand(int command)
     case CmdEditVideoTags:
         editVideoTags();
         break;
+    case CmdSaveAsFile: exportMp4(m_window, m_prompts); break;
     default:
         break;
     }

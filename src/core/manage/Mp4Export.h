@@ -1,0 +1,82 @@
+#pragma once
+// Export of a recorded WMV video to MP4 by the external ffmpeg program, run as a process with an
+// argument list (no shell). ffmpeg writes to a temporary file beside the target, which is renamed
+// to the target only after a clean exit, so a failed or cancelled export leaves nothing under the
+// target name. Mp4ExportWorker runs one export on its own thread and reports through a queued call.
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+#include <memory>
+#include <thread>
+
+namespace tolvek {
+
+inline constexpr char FfmpegStartFailedMessage[] = "Failed to start FFmpeg.";
+inline constexpr char ConvertingToMp4Text[] = "Converting to MP4...";
+inline constexpr char Mp4ConversionCompleteText[] = "MP4 conversion complete";
+inline constexpr char Mp4ConversionFailedText[] = "MP4 conversion failed";
+inline constexpr char DefaultFfmpegProgram[] = "ffmpeg";
+
+// The program started for exports: "ffmpeg" (found on PATH) unless replaced. Thread-safe.
+QString ffmpegProgram();
+void setFfmpegProgram(const QString& program); // an empty text restores "ffmpeg"
+
+// A name that may be exported: it contains ".wmv" or ".WMV".
+bool isExportableVideoName(const QString& name);
+// The proposed MP4 name: every ".wmv" and ".WMV" replaced by ".mp4".
+QString proposedMp4Name(const QString& name);
+// "YYYY-MM-DDThh:mm:ss" from the 14 timestamp digits after the 8-digit ID of the file-name part of
+// sourcePath; empty when the name has no such digits.
+QString mp4CreationTime(const QString& sourcePath);
+// The ffmpeg arguments (without the program) that convert sourcePath into outputPath. Without a
+// creation time the creation_time pair is left out rather than passed empty.
+QStringList ffmpegExportArguments(const QString& sourcePath, const QString& outputPath);
+
+struct Mp4ExportJob {
+    QString sourcePath;                         // full path of the WMV video
+    QString targetPath;                         // full path of the MP4 chosen by the user
+    QString program = QString::fromLatin1(DefaultFfmpegProgram);
+};
+
+enum class Mp4ExportStatus {
+    Completed,   // the target holds the converted video
+    StartFailed, // ffmpeg could not be started (missing or not executable)
+    Failed,      // ffmpeg failed, or the temporary file could not be created or renamed
+    Cancelled,   // stopped on request; nothing written
+};
+
+struct Mp4ExportResult {
+    Mp4ExportStatus status = Mp4ExportStatus::Failed;
+    QString targetPath;
+    QString detail; // for failures: the reason, e.g. the tail of ffmpeg's error output
+};
+
+// Runs the export in the calling thread and waits for ffmpeg, polling `cancel` every 100 ms (a set
+// flag kills ffmpeg). On every outcome but Completed the temporary file is removed and an existing
+// target is left as it was.
+Mp4ExportResult runMp4Export(const Mp4ExportJob& job, const std::atomic<bool>* cancel = nullptr);
+
+// One export on its own thread. finished() is emitted once, in the thread that owns the worker.
+// Destroying the worker while it runs cancels the export and waits for the thread.
+class Mp4ExportWorker : public QObject {
+    Q_OBJECT
+public:
+    explicit Mp4ExportWorker(Mp4ExportJob job, QObject* parent = nullptr);
+    ~Mp4ExportWorker() override;
+
+    void start(); // once
+    const Mp4ExportJob& job() const { return m_job; }
+
+Q_SIGNALS:
+    void finished(const tolvek::Mp4ExportResult& result);
+
+private:
+    Mp4ExportJob m_job;
+    std::atomic<bool> m_cancel{false};
+    std::thread m_thread;
+};
+
+} // namespace tolvek

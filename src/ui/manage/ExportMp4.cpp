@@ -1,0 +1,149 @@
+#include "ui/manage/ExportMp4.h"
+
+#include "core/settings/Settings.h"
+#include "core/settings/VideoFileName.h"
+#include "ui/app/CTolvek2Dlg.h"
+#include "ui/app/UserPrompts.h"
+
+#include <QFileInfo>
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace tolvek {
+
+// ---- progress window ----------------------------------------------------------------------------
+
+ExportProgressWindow::ExportProgressWindow(const QString& message, QWidget* parent)
+    : QDialog(parent), m_text(new QLabel(message, this)), m_message(message)
+{
+    setWindowTitle(QString::fromLatin1(ConvertingVideoTitle));
+    setModal(false);
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowFlag(Qt::WindowStaysOnTopHint);
+    m_text->setObjectName(QString::number(ProgressTextId));
+    m_text->setAlignment(Qt::AlignCenter);
+    m_text->setMinimumWidth(220);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_text);
+    connect(&m_timer, &QTimer::timeout, this, &ExportProgressWindow::tick);
+    m_timer.start(ProgressBlinkMs);
+}
+
+void ExportProgressWindow::setBlinking(bool on)
+{
+    m_blinking = on;
+    if (!on) {
+        m_phaseOn = true;
+        m_text->setText(m_message);
+    }
+}
+
+void ExportProgressWindow::setMessage(const QString& message)
+{
+    m_message = message;
+    m_phaseOn = true;
+    m_text->setText(message);
+    m_text->repaint();
+}
+
+QString ExportProgressWindow::shownText() const
+{
+    return m_text->text();
+}
+
+void ExportProgressWindow::tick()
+{
+    if (!m_blinking)
+        return;
+    m_phaseOn = !m_phaseOn;
+    m_text->setText(m_phaseOn ? m_message : QString());
+    m_text->repaint();
+}
+
+// ---- export -------------------------------------------------------------------------------------
+
+ExportMp4::ExportMp4(QWidget* owner, UserPrompts* prompts, Mp4ExportJob job)
+    : QObject(owner), m_owner(owner), m_prompts(prompts), m_worker(new Mp4ExportWorker(std::move(job), this))
+{
+    connect(m_worker, &Mp4ExportWorker::finished, this, &ExportMp4::onWorkerFinished);
+}
+
+ExportMp4* ExportMp4::start(QWidget* owner, UserPrompts* prompts, const QString& saveFolder,
+                            const QString& fileName)
+{
+    const qsizetype cut = std::max(fileName.lastIndexOf(u'\\'), fileName.lastIndexOf(u'/'));
+    const QString name = cut >= 0 ? fileName.mid(cut + 1) : fileName;
+    if (!prompts || !isExportableVideoName(name))
+        return nullptr;
+    QString target = prompts->pickSaveFile(owner, QString(), proposedMp4Name(name),
+                                           QString::fromLatin1(Mp4SaveFilter));
+    if (target.isEmpty())
+        return nullptr;
+    // The dialog's default extension: a name typed without one gets ".mp4".
+    if (QFileInfo(target).suffix().isEmpty())
+        target += QStringLiteral(".mp4");
+
+    Mp4ExportJob job;
+    job.sourcePath = makeSavePath(saveFolder, name);
+    job.targetPath = target;
+    job.program = ffmpegProgram();
+    auto* exporter = new ExportMp4(owner, prompts, std::move(job));
+
+    auto* progress = new ExportProgressWindow(QString::fromLatin1(ConvertingToMp4Text), owner);
+    progress->adjustSize();
+    if (owner) {
+        const QRect frame = owner->frameGeometry();
+        QSize size = progress->frameGeometry().size();
+        if (size.isEmpty())
+            size = progress->size();
+        progress->move(frame.center() - QPoint(size.width() / 2, size.height() / 2));
+    }
+    progress->show();
+    exporter->m_progress = progress;
+
+    exporter->m_worker->start();
+    return exporter;
+}
+
+void ExportMp4::onWorkerFinished(const Mp4ExportResult& result)
+{
+    switch (result.status) {
+    case Mp4ExportStatus::Completed:
+        if (m_progress) {
+            m_progress->setBlinking(false);
+            m_progress->setMessage(QString::fromLatin1(Mp4ConversionCompleteText));
+            QTimer::singleShot(ProgressCloseDelayMs, m_progress.data(), &QWidget::close);
+        }
+        break;
+    case Mp4ExportStatus::StartFailed:
+        // The progress window keeps blinking until the user closes it.
+        if (m_prompts)
+            m_prompts->message(m_owner, QString::fromLatin1(FfmpegStartFailedMessage), UserPrompts::Icon::Error);
+        break;
+    case Mp4ExportStatus::Failed:
+    case Mp4ExportStatus::Cancelled:
+        if (m_progress) {
+            m_progress->setBlinking(false);
+            m_progress->setMessage(QString::fromLatin1(Mp4ConversionFailedText));
+            QTimer::singleShot(ProgressCloseDelayMs, m_progress.data(), &QWidget::close);
+        }
+        if (m_prompts)
+            m_prompts->message(m_owner,
+                               QStringLiteral("%1\r\n%2.\r\n%3")
+                                   .arg(result.targetPath, QString::fromLatin1(Mp4ConversionFailedText),
+                                        result.detail),
+                               UserPrompts::Icon::Warning);
+        break;
+    }
+    Q_EMIT finished(result);
+    deleteLater();
+}
+
+ExportMp4* exportMp4(CTolvek2Dlg& window, UserPrompts* prompts)
+{
+    const QString name =
+        window.windowMode() == ModeListAll ? window.allListPendingName : window.playbackVideoName;
+    return ExportMp4::start(&window, prompts, appSettings().value(SaveFolder), name);
+}
+
+} // namespace tolvek

@@ -1,0 +1,247 @@
+// MP4 export with the real ffmpeg program: the exact argument list, the names, a real conversion
+// checked with ffprobe, and failures (unwritable target, broken source, missing program) that
+// leave nothing under the target name and keep an existing target intact.
+
+#include "core/manage/Mp4Export.h"
+#include "support/TempDir.h"
+#include "support/TestVideos.h"
+#include "support/WaitUntil.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <ostream>
+
+inline void PrintTo(const QString& s, std::ostream* os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
+
+using namespace tolvek;
+using namespace tolvek::test;
+
+namespace {
+
+const QString VideoName = QStringLiteral("0001234520240102030405.wmv"); // patient 12345
+
+// ffprobe's answer for one entry list, "key=value" lines; empty when ffprobe fails.
+QString probe(const QString& path, const QStringList& selection)
+{
+    QProcess p;
+    p.start(QStringLiteral("ffprobe"), QStringList{QStringLiteral("-v"), QStringLiteral("error")} + selection
+                                           + QStringList{QStringLiteral("-of"),
+                                                         QStringLiteral("default=noprint_wrappers=1"), path});
+    if (!p.waitForFinished(-1) || p.exitCode() != 0)
+        return {};
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+QString value(const QString& probed, const QString& key)
+{
+    for (const QString& line : probed.split(u'\n'))
+        if (line.startsWith(key + u'='))
+            return line.mid(key.size() + 1).trimmed();
+    return {};
+}
+
+// Everything in folder except the given names.
+QStringList otherFiles(const QString& folder, const QStringList& known)
+{
+    QStringList rest;
+    const QStringList all =
+        QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QString& f : all)
+        if (!known.contains(f))
+            rest << f;
+    return rest;
+}
+
+class Mp4ExportTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        s_dir = new TempDir;
+        s_source = makeTestWmv(s_dir->file(VideoName), 45, 64, 48, 30);
+    }
+    static void TearDownTestSuite()
+    {
+        delete s_dir;
+        s_dir = nullptr;
+    }
+    void SetUp() override { ASSERT_FALSE(s_source.isEmpty()); }
+
+    static TempDir* s_dir;
+    static QString s_source;
+    TempDir out;
+};
+TempDir* Mp4ExportTest::s_dir = nullptr;
+QString Mp4ExportTest::s_source;
+
+} // namespace
+
+TEST(Mp4ExportNames, ArgumentListIsTheExportCommandLine)
+{
+    const QString source = QStringLiteral("/data/save folder/%1").arg(VideoName);
+    const QString target = QStringLiteral("/home/u/out \"x\".mp4");
+    const QStringList expected{
+        "-y", "-i", source, "-map_metadata", "0", "-c:v", "libx264", "-preset", "fast", "-crf", "23",
+        "-c:a", "aac", "-b:a", "128k", "-metadata", "comment=By Tolvek", "-metadata", "copyright=Tolvek",
+        "-metadata:s:v:0", "copyright=Tolvek", "-metadata", "creation_time=2024-01-02T03:04:05", target};
+    EXPECT_EQ(ffmpegExportArguments(source, target), expected);
+
+    // A name without the timestamp digits passes no creation time at all.
+    const QStringList bare = ffmpegExportArguments(QStringLiteral("/x/clip.wmv"), target);
+    EXPECT_FALSE(bare.join(u' ').contains(QStringLiteral("creation_time")));
+    EXPECT_EQ(bare.size(), expected.size() - 2);
+    EXPECT_EQ(bare.last(), target);
+}
+
+TEST(Mp4ExportNames, NamesAndCreationTimes)
+{
+    struct Case {
+        QString name;
+        bool exportable;
+        QString proposed;
+        QString created;
+    };
+    const Case cases[] = {
+        {VideoName, true, QStringLiteral("0001234520240102030405.mp4"), QStringLiteral("2024-01-02T03:04:05")},
+        {QStringLiteral("0001234520240102030405.WMV"), true, QStringLiteral("0001234520240102030405.mp4"),
+         QStringLiteral("2024-01-02T03:04:05")},
+        {QStringLiteral("9900000020231231235959.wmv"), true, QStringLiteral("9900000020231231235959.mp4"),
+         QStringLiteral("2023-12-31T23:59:59")},
+        {QStringLiteral("a.wmv.b.WMV"), true, QStringLiteral("a.mp4.b.mp4"), QString()},
+        {QStringLiteral("0001234520240102030405.avi"), false, QStringLiteral("0001234520240102030405.avi"),
+         QStringLiteral("2024-01-02T03:04:05")},
+        {QStringLiteral("0001234520240102030405.Wmv"), false, QStringLiteral("0001234520240102030405.Wmv"),
+         QStringLiteral("2024-01-02T03:04:05")},
+        {QStringLiteral("00012345202401020304x5.wmv"), true, QStringLiteral("00012345202401020304x5.mp4"), QString()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name.toStdString());
+        EXPECT_EQ(isExportableVideoName(c.name), c.exportable);
+        EXPECT_EQ(proposedMp4Name(c.name), c.proposed);
+        EXPECT_EQ(mp4CreationTime(QStringLiteral("C:\\save\\") + c.name), c.created);
+        EXPECT_EQ(mp4CreationTime(QStringLiteral("/save/") + c.name), c.created);
+    }
+}
+
+TEST_F(Mp4ExportTest, ExportWritesPlayableMp4WithTags)
+{
+    const QString target = out.file(QStringLiteral("export.mp4"));
+    const Mp4ExportResult r = runMp4Export({s_source, target, QStringLiteral("ffmpeg")});
+    ASSERT_EQ(r.status, Mp4ExportStatus::Completed) << r.detail.toStdString();
+    EXPECT_EQ(r.targetPath, target);
+
+    const QString stream = probe(target, {"-select_streams", "v:0", "-count_frames", "-show_entries",
+                                          "stream=codec_name,nb_read_frames"});
+    EXPECT_EQ(value(stream, QStringLiteral("codec_name")), QStringLiteral("h264"));
+    const int sourceFrames = countDecodedFrames(s_source);
+    ASSERT_GT(sourceFrames, 0);
+    EXPECT_NEAR(value(stream, QStringLiteral("nb_read_frames")).toInt(), sourceFrames, 2);
+
+    const QString tags = probe(target, {"-show_entries", "format_tags=comment,copyright,creation_time"});
+    EXPECT_EQ(value(tags, QStringLiteral("TAG:comment")), QStringLiteral("By Tolvek"));
+    EXPECT_EQ(value(tags, QStringLiteral("TAG:copyright")), QStringLiteral("Tolvek"));
+    EXPECT_TRUE(value(tags, QStringLiteral("TAG:creation_time")).startsWith(QStringLiteral("2024-01-02T03:04:05")))
+        << tags.toStdString();
+    // No temporary file is left beside it.
+    EXPECT_EQ(otherFiles(out.path(), {QStringLiteral("export.mp4")}), QStringList());
+}
+
+TEST_F(Mp4ExportTest, ExportReplacesAnExistingTarget)
+{
+    ASSERT_TRUE(out.write(QStringLiteral("old.mp4"), "old bytes"));
+    const QString target = out.file(QStringLiteral("old.mp4"));
+    ASSERT_EQ(runMp4Export({s_source, target, QStringLiteral("ffmpeg")}).status, Mp4ExportStatus::Completed);
+    EXPECT_EQ(value(probe(target, {"-select_streams", "v:0", "-show_entries", "stream=codec_name"}),
+                    QStringLiteral("codec_name")),
+              QStringLiteral("h264"));
+}
+
+TEST_F(Mp4ExportTest, FailuresLeaveNothingUnderTheTargetName)
+{
+    ASSERT_TRUE(out.write(QStringLiteral("not a folder"), "x"));
+    ASSERT_TRUE(out.write(QStringLiteral("broken.wmv"), QByteArray(4096, 'z')));
+    ASSERT_TRUE(out.write(QStringLiteral("kept.mp4"), "earlier export"));
+    struct Case {
+        const char* what;
+        QString source;
+        QString target;
+        Mp4ExportStatus status;
+    };
+    const Case cases[] = {
+        {"missing folder", s_source, out.file(QStringLiteral("no such folder/a.mp4")), Mp4ExportStatus::Failed},
+        {"folder is a file", s_source, out.file(QStringLiteral("not a folder/a.mp4")), Mp4ExportStatus::Failed},
+        {"read-only file system", s_source, QStringLiteral("/proc/tolvek-export.mp4"), Mp4ExportStatus::Failed},
+        {"source not a video", out.file(QStringLiteral("broken.wmv")), out.file(QStringLiteral("b.mp4")),
+         Mp4ExportStatus::Failed},
+        {"source missing", out.file(QStringLiteral("gone.wmv")), out.file(QStringLiteral("g.mp4")),
+         Mp4ExportStatus::Failed},
+        {"broken source over an existing target", out.file(QStringLiteral("broken.wmv")),
+         out.file(QStringLiteral("kept.mp4")), Mp4ExportStatus::Failed},
+        {"ffmpeg missing", s_source, out.file(QStringLiteral("m.mp4")), Mp4ExportStatus::StartFailed},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString program = c.status == Mp4ExportStatus::StartFailed ? out.file(QStringLiteral("no-ffmpeg"))
+                                                                           : QStringLiteral("ffmpeg");
+        const Mp4ExportResult r = runMp4Export({c.source, c.target, program});
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_FALSE(r.detail.isEmpty());
+        if (!c.target.endsWith(QStringLiteral("kept.mp4"))) {
+            EXPECT_FALSE(QFile::exists(c.target));
+        }
+    }
+    EXPECT_EQ(out.read(QStringLiteral("kept.mp4")), QByteArray("earlier export"));
+    EXPECT_EQ(otherFiles(out.path(), {"not a folder", "broken.wmv", "kept.mp4"}), QStringList());
+}
+
+TEST_F(Mp4ExportTest, WorkerReportsInItsOwnersThreadAndUsesTheSetProgram)
+{
+    int argc = 0;
+    QCoreApplication app(argc, nullptr);
+    const QString target = out.file(QStringLiteral("w.mp4"));
+
+    setFfmpegProgram(out.file(QStringLiteral("no-ffmpeg")));
+    EXPECT_EQ(ffmpegProgram(), out.file(QStringLiteral("no-ffmpeg")));
+    Mp4ExportJob missing{s_source, target, ffmpegProgram()};
+    setFfmpegProgram(QString());
+    EXPECT_EQ(ffmpegProgram(), QStringLiteral("ffmpeg"));
+
+    for (const Mp4ExportJob& job : {missing, Mp4ExportJob{s_source, target, ffmpegProgram()}}) {
+        Mp4ExportWorker worker(job);
+        std::optional<Mp4ExportResult> result;
+        QThread* reportedIn = nullptr;
+        QObject::connect(&worker, &Mp4ExportWorker::finished, [&](const Mp4ExportResult& r) {
+            result = r;
+            reportedIn = QThread::currentThread();
+        });
+        worker.start();
+        ASSERT_TRUE(waitUntil([&] { return result.has_value(); }, std::chrono::seconds(60)));
+        EXPECT_EQ(reportedIn, app.thread());
+        EXPECT_EQ(result->status, job.program == QStringLiteral("ffmpeg") ? Mp4ExportStatus::Completed
+                                                                          : Mp4ExportStatus::StartFailed);
+    }
+    EXPECT_TRUE(QFile::exists(target));
+}
+
+TEST_F(Mp4ExportTest, DestroyingARunningWorkerCancelsWithoutAFile)
+{
+    // A long source so ffmpeg is still working when the worker goes away.
+    const QString longSource = makeFfmpegWmv(out.file(QStringLiteral("long.wmv")), 1500, QString(), 320, 240, 30);
+    ASSERT_FALSE(longSource.isEmpty());
+    const QString target = out.file(QStringLiteral("cancelled.mp4"));
+    {
+        Mp4ExportWorker worker({longSource, target, QStringLiteral("ffmpeg")});
+        worker.start();
+    }
+    EXPECT_FALSE(QFile::exists(target));
+    EXPECT_EQ(otherFiles(out.path(), {QStringLiteral("long.wmv")}), QStringList());
+}
