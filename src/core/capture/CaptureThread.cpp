@@ -52,10 +52,15 @@ void stampFrame(cv::Mat& frame, int mode, const QDateTime& now, int patientId)
              QString::asprintf("%04d-%02d-%02d %02d:%02d:%02d.%02d", date.year(), date.month(), date.day(),
                                time.hour(), time.minute(), time.second(), time.msec() / 10),
              cv::Point(w - 293, h - 3));
-    if (mode == ModeRecording) {
-        cv::rectangle(frame, cv::Point(142, h - 20), cv::Point(0, h), White, cv::FILLED, cv::LINE_8);
-        drawText(frame, QString::asprintf("ID:%08d", patientId), cv::Point(2, h - 3));
-    }
+    if (mode == ModeRecording)
+        stampIdLabel(frame, patientId);
+}
+
+void stampIdLabel(cv::Mat& frame, int patientId)
+{
+    const int h = frame.rows;
+    cv::rectangle(frame, cv::Point(142, h - 20), cv::Point(0, h), White, cv::FILLED, cv::LINE_8);
+    drawText(frame, QString::asprintf("ID:%08d", patientId), cv::Point(2, h - 3));
 }
 
 CaptureThread::CaptureThread(CaptureFlags& flags, DisplayFrame& display, Settings& settings,

@@ -3,6 +3,11 @@
 #include "ui/capture/CGetNewID.h"
 
 #include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTimer>
+
+#include <algorithm>
 #include <QFileDialog>
 #include <QMessageBox>
 
@@ -39,6 +44,32 @@ bool QtUserPrompts::question(QWidget* parent, const QString& text, const QString
     box.setIcon(QMessageBox::Question);
     box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
     box.setDefaultButton(defaultNo ? QMessageBox::No : QMessageBox::Yes);
+    return box.exec() == QMessageBox::Yes;
+}
+
+QPoint centredOnPoint(QSize box, QPoint anchor, QRect screen)
+{
+    int x = anchor.x() - box.width() / 2;
+    int y = anchor.y() - box.height() / 2;
+    x = std::min(std::max(x, screen.left()), screen.left() + screen.width() - box.width());
+    y = std::min(std::max(y, screen.top()), screen.top() + screen.height() - box.height());
+    return {std::max(x, screen.left()), std::max(y, screen.top())};
+}
+
+bool QtUserPrompts::questionAt(QWidget* parent, const QString& text, const QString& caption, bool defaultNo, QPoint at)
+{
+    QMessageBox box(parent);
+    box.setWindowTitle(caption.isEmpty() ? QStringLiteral("Tolvek") : caption);
+    box.setText(windowsToDisplay(text));
+    box.setIcon(QMessageBox::Question);
+    box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+    box.setDefaultButton(defaultNo ? QMessageBox::No : QMessageBox::Yes);
+    // The box has its final size only once shown; it is moved as soon as the loop runs.
+    QTimer::singleShot(0, &box, [&box, at] {
+        const QScreen* screen = QGuiApplication::primaryScreen();
+        if (screen)
+            box.move(centredOnPoint(box.frameGeometry().size(), at, screen->geometry()));
+    });
     return box.exec() == QMessageBox::Yes;
 }
 

@@ -2,6 +2,9 @@
 // Every message box, question and picker the application shows goes through this interface, so
 // widget tests can script the answers and read the texts. UI thread only.
 
+#include <QPoint>
+#include <QRect>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 
@@ -21,6 +24,13 @@ public:
     virtual void message(QWidget* parent, const QString& text, Icon icon = Icon::Information) = 0;
     // Yes/No question; true for Yes.
     virtual bool question(QWidget* parent, const QString& text, const QString& caption, bool defaultNo) = 0;
+    // CenterMessageBoxOnPoint: the same question centred on a screen point (the cursor), kept on
+    // the screen. Implementations that cannot place a box ask it like question().
+    virtual bool questionAt(QWidget* parent, const QString& text, const QString& caption, bool defaultNo, QPoint at)
+    {
+        (void)at;
+        return question(parent, text, caption, defaultNo);
+    }
     // A folder picker; empty when cancelled.
     virtual QString pickFolder(QWidget* parent, const QString& title, const QString& start) = 0;
     // A save-file dialog; empty when cancelled.
@@ -32,11 +42,16 @@ public:
     virtual std::optional<int> askPatientId(QWidget* parent, const GetNewIdSetup& setup) = 0;
 };
 
+// Top-left corner of a box of size centred on anchor and moved fully onto screen (a box larger than
+// the screen keeps its left or top edge at the screen's).
+QPoint centredOnPoint(QSize box, QPoint anchor, QRect screen);
+
 // The production implementation with Qt dialogs.
 class QtUserPrompts : public UserPrompts {
 public:
     void message(QWidget* parent, const QString& text, Icon icon) override;
     bool question(QWidget* parent, const QString& text, const QString& caption, bool defaultNo) override;
+    bool questionAt(QWidget* parent, const QString& text, const QString& caption, bool defaultNo, QPoint at) override;
     QString pickFolder(QWidget* parent, const QString& title, const QString& start) override;
     QString pickSaveFile(QWidget* parent, const QString& title, const QString& proposed, const QString& filter) override;
     void beep() override;

@@ -5,8 +5,8 @@
 #include "core/library/FillMissingLengths.h"
 #include "core/library/ListSort.h"
 #include "core/manage/MemoText.h"
+#include "core/manage/VideoFiles.h"
 #include "core/manage/VideoTags.h"
-#include "core/platform/Trash.h"
 #include "core/settings/Settings.h"
 #include "core/settings/VideoFileName.h"
 #include "ui/app/CTolvek2Dlg.h"
@@ -16,6 +16,7 @@
 #include "ui/capture/KeyCommands.h"
 #include "ui/manage/CSetMemo.h"
 #include "ui/manage/ExportMp4.h"
+#include "ui/manage/VideoManagement.h"
 
 #include <QCursor>
 #include <QFileInfo>
@@ -146,13 +147,12 @@ VideoLists::VideoLists(CTolvek2Dlg& window, UserPrompts* prompts, QObject* paren
         return chosen ? chosen->data().toInt() : 0;
     };
     m_fileDeleter = [this](const QString& path) {
-        if (!m_prompts)
-            return;
-        if (!QFileInfo::exists(path))
-            m_prompts->message(&m_window, QStringLiteral("%1 can't be found.").arg(path));
-        else if (!platform::moveToTrash(path))
-            m_prompts->message(&m_window, QStringLiteral("%1 can't be deleted.").arg(path));
+        // DeleteVideoFile: to the trash, problems reported here.
+        const DeleteResult result = deleteVideoFile(path);
+        if (result != DeleteResult::Deleted && m_prompts)
+            m_prompts->message(&m_window, deleteFailureMessage(result, path));
     };
+    m_management = new VideoManagement(window, *this, prompts, this);
 }
 
 void VideoLists::setSubRangeMarked(std::function<bool()> marked)
@@ -579,7 +579,15 @@ void VideoLists::onCommand(int command)
     case CmdEditVideoTags:
         editVideoTags();
         break;
-    case CmdSaveAsFile: exportMp4(m_window, m_prompts); break;
+    case CmdSaveAsFile:
+        exportMp4(m_window, m_prompts);
+        break;
+    case CmdDeleteVideo:
+    case CmdDeleteAllListVideo:
+    case CmdAddToReferenceList:
+    case CmdChangeId:
+        m_management->run(command);
+        break;
     default:
         break;
     }

@@ -26,6 +26,7 @@ namespace tolvek {
 
 class CTolvek2Dlg;
 class UserPrompts;
+class VideoManagement;
 
 // Where a VideoPopupMenu is opened; decides which items it loses.
 enum class VideoMenuSource { IdList, ReferenceList, Picture };
@@ -118,6 +119,9 @@ class VideoLists : public QObject
     void setMenuRunner(MenuRunner runner);                // default: QMenu::exec
     void setFileDeleter(FileDeleter deleter);             // default: trash, "%s can't be deleted."
 
+    // Delete, Add to Reference List and Change ID; onCommand hands their commands to it.
+    VideoManagement& management() { return *m_management; }
+
   public Q_SLOTS:
     void onCommand(int command);
     void onKeyAction(int keyAction);
@@ -173,6 +177,7 @@ class VideoLists : public QObject
     MemoDialog m_memoDialog;
     MenuRunner m_menuRunner;
     FileDeleter m_fileDeleter;
+    VideoManagement* m_management = nullptr; // child of this
 };
 
 } // namespace tolvek

@@ -1,0 +1,322 @@
+#include "ui/manage/VideoManagement.h"
+
+#include "core/i18n/MenuCaptions.h"
+#include "core/i18n/Messages.h"
+#include "core/library/VideoRecord.h"
+#include "core/manage/VideoTags.h"
+#include "core/settings/Settings.h"
+#include "core/settings/VideoFileName.h"
+#include "ui/app/CTolvek2Dlg.h"
+#include "ui/app/UserPrompts.h"
+#include "ui/library/VideoLists.h"
+
+#include <QCursor>
+#include <QFile>
+#include <QFileInfo>
+#include <QProgressDialog>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <thread>
+
+namespace tolvek {
+
+namespace {
+
+QString bareName(const QString& name)
+{
+    const qsizetype cut = std::max(name.lastIndexOf(u'\\'), name.lastIndexOf(u'/'));
+    return cut >= 0 ? name.mid(cut + 1) : name;
+}
+
+// The selected row a delete started from: the focused one when selected, else the first
+// selected, else 0.
+int selectedRowIndex(QTreeWidget* list)
+{
+    if (QTreeWidgetItem* current = list->currentItem(); current && current->isSelected())
+        return list->indexOfTopLevelItem(current);
+    for (int i = 0; i < list->topLevelItemCount(); ++i)
+        if (list->topLevelItem(i)->isSelected())
+            return i;
+    return 0;
+}
+
+QTreeWidgetItem* allListRowContaining(QTreeWidget* all, const QString& name)
+{
+    for (int i = 0; i < all->topLevelItemCount(); ++i)
+        if (all->topLevelItem(i)->text(AllFileColumn).contains(name))
+            return all->topLevelItem(i);
+    return nullptr;
+}
+
+} // namespace
+
+VideoManagement::VideoManagement(CTolvek2Dlg& window, VideoLists& lists, UserPrompts* prompts, QObject* parent)
+    : QObject(parent), m_window(window), m_lists(lists), m_prompts(prompts)
+{
+    m_reIdRunner = [this](const QString& source, const QString& target, int newId) {
+        return runReIdWithProgress(&m_window, source, target, newId, appSettings().getInt(CaptureFps));
+    };
+}
+
+void VideoManagement::setReIdRunner(ReIdRunner runner)
+{
+    if (runner)
+        m_reIdRunner = std::move(runner);
+}
+
+void VideoManagement::run(int command)
+{
+    switch (command) {
+    case CmdDeleteVideo:
+        deleteCurrentVideo();
+        break;
+    case CmdDeleteAllListVideo:
+        deleteSelectedVideo();
+        break;
+    case CmdAddToReferenceList:
+        addToReferenceList();
+        break;
+    case CmdChangeId:
+        changeVideoId();
+        break;
+    default:
+        break;
+    }
+}
+
+QString VideoManagement::savePath(const QString& name) const
+{
+    return makeSavePath(appSettings().value(SaveFolder), name);
+}
+
+void VideoManagement::message(const QString& text)
+{
+    if (m_prompts)
+        m_prompts->message(&m_window, text);
+}
+
+bool VideoManagement::askDelete(const QString& name)
+{
+    if (!m_prompts)
+        return false;
+    const QString text = Message(MsgDeleteQuestion).replace(QStringLiteral("%s"), name);
+    return m_prompts->questionAt(&m_window, text, Message(MsgConfirmation), true, QCursor::pos());
+}
+
+void VideoManagement::showEmptyPicture()
+{
+    // A one-pixel frame of RGB 200,200,255 is painted stretched over the whole video picture; the
+    // window's own background is the button face around it.
+    static constexpr std::array<std::uint8_t, 3> Empty{200, 200, 255};
+    m_window.displayFrame().store(Empty.data(), 1, 1, 3);
+    m_window.update();
+}
+
+void VideoManagement::deleteCurrentVideo()
+{
+    const QString name = m_window.playbackVideoName;
+    if (name.isEmpty())
+        return;
+    if (!QFileInfo::exists(savePath(name))) {
+        m_lists.removeVideo(name);
+        return;
+    }
+    if (!askDelete(name))
+        return;
+
+    QTreeWidget* list = name.startsWith(QLatin1String(ReferenceIdText)) ? m_lists.referenceList() : m_lists.idList();
+    const int remembered = selectedRowIndex(list);
+    m_window.stopPlayback();
+    m_lists.removeVideo(name);
+
+    const int rows = list->topLevelItemCount();
+    if (rows == 0) {
+        m_window.playbackVideoName.clear();
+        showEmptyPicture();
+        return;
+    }
+    const QString next = list->topLevelItem(std::clamp(remembered, 0, rows - 1))->text(SmallListFileColumn);
+    // Set first, so that selecting the row does not open the video a second time.
+    m_window.playbackVideoName = next;
+    m_lists.selectRowByName(list, next, false);
+    list->setFocus();
+    m_window.openVideo(next);
+}
+
+void VideoManagement::deleteSelectedVideo()
+{
+    const QString name = bareName(m_window.allListPendingName);
+    if (name.isEmpty() || !QFileInfo::exists(savePath(name)))
+        return;
+    if (!askDelete(name))
+        return;
+
+    QTreeWidget* all = m_lists.allList();
+    const int remembered = selectedRowIndex(all);
+    m_window.stopPlayback();
+    m_lists.removeVideo(name);
+    m_window.allListPendingName.clear();
+    // The player must not keep a file that is gone.
+    if (m_window.playbackVideoName == name) {
+        m_window.playbackVideoName.clear();
+        showEmptyPicture();
+    }
+
+    const int rows = all->topLevelItemCount();
+    if (rows == 0)
+        return;
+    QTreeWidgetItem* row = all->topLevelItem(std::clamp(remembered, 0, rows - 1));
+    all->setCurrentItem(row, 0, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    all->scrollToItem(row);
+    all->setFocus();
+}
+
+void VideoManagement::addToReferenceList()
+{
+    if (m_window.windowMode() != ModeLibrary)
+        return;
+    const QString name = m_window.playbackVideoName;
+    if (!isVideoFileName(name) || isReferenceVideoName(name))
+        return;
+    const QString newName = referenceFileName(name);
+    const QString target = savePath(newName);
+    switch (copyVideoFile(savePath(name), target)) {
+    case CopyResult::Copied:
+        break;
+    case CopyResult::TargetExists:
+        message(QStringLiteral("Reference file already exists."));
+        return;
+    case CopyResult::SourceMissing:
+        message(deleteFailureMessage(DeleteResult::NotFound, savePath(name)));
+        return;
+    case CopyResult::Failed:
+        message(QStringLiteral("%1 can't be copied.").arg(target));
+        return;
+    }
+
+    QTreeWidget* refs = m_lists.referenceList();
+    const QTreeWidgetItem* row = allListRowContaining(m_lists.allList(), name);
+    QString memo = row ? row->text(AllMemoColumn) : QString();
+    if (memo.isEmpty())
+        memo = name.left(16);
+    auto* item = new QTreeWidgetItem;
+    item->setText(SmallListTextColumn, memo);
+    item->setText(SmallListFileColumn, newName);
+    refs->addTopLevelItem(item);
+    m_lists.library().push_back(recordFromFileName(newName, memo));
+    m_lists.addVideoRow(m_lists.allList(), newName, memo);
+    writeVideoTags(target, memo);
+    m_lists.sortList(refs, SmallListTextColumn, true);
+    m_lists.selectRowByName(refs, newName, false);
+}
+
+void VideoManagement::changeVideoId()
+{
+    const QString name = m_window.playbackVideoName;
+    if (!isVideoFileName(name) || !QFileInfo::exists(savePath(name)))
+        return;
+    m_window.stopPlayback();
+
+    const int oldId = name.left(8).toInt();
+    const std::optional<int> entered = m_window.askForId(1);
+    if (!entered || *entered == oldId)
+        return;
+    const int newId = *entered;
+
+    QTreeWidgetItem* row = allListRowContaining(m_lists.allList(), name);
+    if (!row)
+        return;
+    const QString oldName = row->text(AllFileColumn);
+    const QString memo = row->text(AllMemoColumn);
+    const QString newName = replaceVideoId(oldName, newId);
+    const QString source = savePath(oldName);
+    const QString target = savePath(newName);
+
+    switch (m_reIdRunner(source, target, newId)) {
+    case ReIdResult::Done:
+        break;
+    case ReIdResult::Cancelled:
+        return;
+    case ReIdResult::TargetExists:
+        message(QStringLiteral("%1 already exists.").arg(target));
+        return;
+    case ReIdResult::SourceUnreadable:
+        message(QStringLiteral("%1 can't be read.").arg(source));
+        return;
+    case ReIdResult::TargetUnwritable:
+        message(QStringLiteral("%1 can't be written.").arg(target));
+        return;
+    }
+
+    row->setText(AllIdColumn, formatPatientId(newId));
+    row->setText(AllFileColumn, newName);
+    m_window.playbackVideoName = newName;
+    writeVideoTags(target, memo);
+    if (VideoRecord* record = findRecord(m_lists.library(), oldName)) {
+        const VideoRecord renamed = recordFromFileName(newName, record->memo);
+        record->fileName = renamed.fileName;
+        record->id = renamed.id;
+        record->dateText = renamed.dateText;
+    }
+    // The new file is complete, so the old one goes for good rather than to the trash.
+    if (QFileInfo::exists(source) && !QFile::remove(source)) {
+        message(QStringLiteral("%1 can't be deleted.").arg(source));
+        return;
+    }
+    m_window.flags().currentPatientId = newId;
+    m_lists.refillIdList(newId);
+    m_lists.sortList(m_lists.idList(), 0, false);
+    m_lists.selectRowByName(m_lists.idList(), newName, false);
+    m_window.openVideo(newName);
+}
+
+ReIdResult VideoManagement::runReIdWithProgress(QWidget* parent, const QString& source, const QString& target,
+                                                int newId, double fallbackFps)
+{
+    struct Shared {
+        ReIdProgress progress;
+        std::atomic<bool> running{true};
+        std::atomic<ReIdResult> result{ReIdResult::Cancelled};
+    };
+    auto shared = std::make_shared<Shared>();
+    std::thread worker([shared, source, target, newId, fallbackFps] {
+        shared->result = reburnVideoId(source, target, newId, fallbackFps, shared->progress);
+        shared->running = false;
+    });
+
+    QProgressDialog dialog(parent);
+    dialog.setWindowTitle(QStringLiteral("Change ID"));
+    dialog.setCancelButtonText(QStringLiteral("Cancel"));
+    dialog.setAutoClose(false);
+    dialog.setAutoReset(false);
+    dialog.setMinimumDuration(0);
+    dialog.setRange(0, 0);
+    QTimer poll;
+    poll.setInterval(100);
+    QObject::connect(&poll, &QTimer::timeout, &dialog, [&dialog, shared] {
+        const int done = shared->progress.framesDone;
+        const int total = shared->progress.framesTotal;
+        dialog.setLabelText(QString::asprintf("frames : %04d/%04d", done, total));
+        if (total > 0) {
+            dialog.setMaximum(total);
+            dialog.setValue(std::min(done, total));
+        }
+        if (!shared->running)
+            dialog.accept();
+    });
+    poll.start();
+    dialog.setLabelText(QStringLiteral("frames : 0000/0000"));
+    if (dialog.exec() != QDialog::Accepted)
+        shared->progress.cancelRequested = true;
+    poll.stop();
+    // The worker stops within one frame and removes its partial output itself.
+    worker.join();
+    return shared->result;
+}
+
+} // namespace tolvek

@@ -1,0 +1,365 @@
+// Delete, Add to Reference List and Change ID on a real main window over a save folder of real WMV
+// files: the delete question and the trash (a temporary XDG trash), the next row taking over, the
+// refused second reference copy, and a refile whose new file carries the new ID in its frames.
+
+#include "ui/manage/VideoManagement.h"
+#include "core/i18n/MenuCaptions.h"
+#include "core/i18n/Messages.h"
+#include "core/library/VideoHeaderReader.h"
+#include "core/manage/VideoTags.h"
+#include "core/settings/Settings.h"
+#include "core/settings/Storage.h"
+#include "core/settings/VideoFileName.h"
+#include "support/IdLabelVideo.h"
+#include "support/ScriptedPrompts.h"
+#include "support/TempDir.h"
+#include "support/TestVideos.h"
+#include "ui/app/CTolvek2Dlg.h"
+#include "ui/app/UserPrompts.h"
+#include "ui/library/VideoLists.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <ostream>
+
+inline void PrintTo(const QString& s, std::ostream* os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
+
+using namespace tolvek;
+using namespace tolvek::test;
+
+namespace {
+
+const QString P1 = QStringLiteral("0000012320240305140709.wmv"); // patient 123, oldest
+const QString P2 = QStringLiteral("0000012320240306090000.wmv");
+const QString P3 = QStringLiteral("0000012320240307100000.wmv"); // patient 123, newest, memo "eye memo"
+const QString Q1 = QStringLiteral("0000045620240308110000.wmv"); // patient 456
+const QString R1 = QStringLiteral("9900000020240101120000.wmv"); // reference "b ref"
+const QString R2 = QStringLiteral("9900000020230101120000.wmv"); // reference "a ref"
+
+QStringList column(QTreeWidget* list, int c)
+{
+    QStringList texts;
+    for (int i = 0; i < list->topLevelItemCount(); ++i)
+        texts << list->topLevelItem(i)->text(c);
+    return texts;
+}
+
+QStringList selectedNames(QTreeWidget* list, int c)
+{
+    QStringList names;
+    for (int i = 0; i < list->topLevelItemCount(); ++i)
+        if (list->topLevelItem(i)->isSelected())
+            names << list->topLevelItem(i)->text(c);
+    return names;
+}
+
+class VideoManagementTest : public ::testing::Test
+{
+  protected:
+    static void SetUpTestSuite()
+    {
+        s_sources = std::make_unique<TempDir>();
+        s_video = makeIdLabelWmv(s_sources->file("id123.wmv"), 12, 123);
+    }
+    static void TearDownTestSuite() { s_sources.reset(); }
+
+    void SetUp() override
+    {
+        ASSERT_FALSE(s_video.isEmpty());
+        m_xdgBefore = qgetenv("XDG_DATA_HOME");
+        trash = dir.file("xdg/Trash/files");
+        ASSERT_TRUE(QDir().mkpath(dir.file("xdg")));
+        qputenv("XDG_DATA_HOME", dir.file("xdg").toLocal8Bit());
+
+        appSettings().resetToDefaults();
+        storage = initStorage(appSettings(), dir.file("data"));
+        ASSERT_FALSE(storage.load.mustExit);
+        appSettings().setValue(Language, QStringLiteral("1"));
+        appSettings().setValue(IdHistory, QStringLiteral("123,456"));
+        folder = appSettings().value(SaveFolder);
+        for (const QString& name : {P1, P2, P3, Q1, R1, R2})
+            put(name);
+        ASSERT_EQ(writeVideoTags(path(P3), QStringLiteral("eye memo")), TagWriteResult::Written);
+        ASSERT_EQ(writeVideoTags(path(R1), QStringLiteral("b ref")), TagWriteResult::Written);
+        ASSERT_EQ(writeVideoTags(path(R2), QStringLiteral("a ref")), TagWriteResult::Written);
+
+        MainWindowServices services;
+        services.prompts = &prompts;
+        services.profile = &profile;
+        services.paths = storage.paths;
+        services.countCameras = [] { return 1; };
+        window = std::make_unique<CTolvek2Dlg>(services);
+        window->resize(1280, 720);
+        window->show();
+        QCoreApplication::processEvents();
+        lists = &window->lists();
+        lists->reload();
+        all = lists->allList();
+        ids = lists->idList();
+        refs = lists->referenceList();
+    }
+
+    void TearDown() override
+    {
+        lists = nullptr;
+        window.reset();
+        if (m_xdgBefore.isNull())
+            qunsetenv("XDG_DATA_HOME");
+        else
+            qputenv("XDG_DATA_HOME", m_xdgBefore);
+    }
+
+    void put(const QString& name) const
+    {
+        ASSERT_TRUE(QFile::copy(s_video, path(name))) << name.toStdString();
+    }
+    QString path(const QString& name) const { return folder + u'/' + name; }
+    bool inTrash(const QString& name) const { return QFileInfo::exists(trash + u'/' + name); }
+    // Selecting a row opens its video, as a click does.
+    void open(QTreeWidget* list, const QString& name)
+    {
+        window->setWindowMode(ModeLibrary);
+        for (int i = 0; i < list->topLevelItemCount(); ++i)
+            if (list->topLevelItem(i)->text(SmallListFileColumn) == name)
+                list->setCurrentItem(list->topLevelItem(i));
+        ASSERT_EQ(window->playbackVideoName, name);
+    }
+    void command(int id) { window->executeCommand(id); }
+    QString question(const QString& name) const { return Message(MsgDeleteQuestion).replace("%s", name); }
+    QStringList recordNames() const
+    {
+        QStringList names;
+        for (const VideoRecord& r : lists->library())
+            names << r.fileName;
+        return names;
+    }
+
+    static inline std::unique_ptr<TempDir> s_sources;
+    static inline QString s_video;
+    TempDir dir;
+    QString trash;
+    StorageOutcome storage;
+    QString folder;
+    ScriptedPrompts prompts;
+    MemoryProfile profile;
+    std::unique_ptr<CTolvek2Dlg> window;
+    VideoLists* lists = nullptr;
+    QTreeWidget *all = nullptr, *ids = nullptr, *refs = nullptr;
+
+  private:
+    QByteArray m_xdgBefore;
+};
+
+} // namespace
+
+TEST_F(VideoManagementTest, DeletingThePlayingVideoAsksThenTrashesItAndOpensTheNextRow)
+{
+    ASSERT_EQ(column(ids, SmallListFileColumn), (QStringList{P3, P2, P1}));
+    open(ids, P2);
+
+    prompts.answers = {false};
+    command(CmdDeleteVideo);
+    EXPECT_EQ(prompts.questions, QStringList{question(P2)});
+    EXPECT_TRUE(QFileInfo::exists(path(P2)));
+    EXPECT_EQ(column(ids, SmallListFileColumn), (QStringList{P3, P2, P1}));
+
+    prompts.answers = {true};
+    command(CmdDeleteVideo);
+    EXPECT_FALSE(QFileInfo::exists(path(P2)));
+    EXPECT_TRUE(inTrash(P2));
+    EXPECT_EQ(column(ids, SmallListFileColumn), (QStringList{P3, P1}));
+    EXPECT_FALSE(column(all, AllFileColumn).contains(P2));
+    EXPECT_FALSE(recordNames().contains(P2));
+    // The former third row is now second and playing.
+    EXPECT_EQ(window->playbackVideoName, P1);
+    EXPECT_EQ(selectedNames(ids, SmallListFileColumn), QStringList{P1});
+    EXPECT_TRUE(prompts.messages.isEmpty());
+}
+
+TEST_F(VideoManagementTest, DeletingTheLastReferenceLeavesAnEmptyPicture)
+{
+    ASSERT_EQ(column(refs, SmallListFileColumn), (QStringList{R2, R1}));
+    open(refs, R2);
+    command(CmdDeleteVideo);
+    EXPECT_EQ(window->playbackVideoName, R1);
+    command(CmdDeleteVideo);
+    EXPECT_EQ(refs->topLevelItemCount(), 0);
+    EXPECT_TRUE(window->playbackVideoName.isEmpty());
+    EXPECT_TRUE(inTrash(R1) && inTrash(R2));
+    const FrameCopy picture = window->displayFrame().copy();
+    ASSERT_TRUE(picture.valid());
+    EXPECT_EQ((std::vector<std::uint8_t>(picture.rgb.begin(), picture.rgb.begin() + 3)),
+              (std::vector<std::uint8_t>{200, 200, 255}));
+    // The patient's list is untouched.
+    EXPECT_EQ(ids->topLevelItemCount(), 3);
+}
+
+TEST_F(VideoManagementTest, VanishedFilesAreRemovedWithoutAQuestionOrIgnored)
+{
+    // The playing video has gone: its rows go without asking.
+    open(ids, P3);
+    ASSERT_TRUE(QFile::remove(path(P3)));
+    command(CmdDeleteVideo);
+    EXPECT_TRUE(prompts.questions.isEmpty());
+    EXPECT_EQ(column(ids, SmallListFileColumn), (QStringList{P2, P1}));
+    EXPECT_FALSE(column(all, AllFileColumn).contains(P3));
+
+    // An all-videos row whose file has gone: nothing at all.
+    window->allListPendingName = Q1;
+    ASSERT_TRUE(QFile::remove(path(Q1)));
+    command(CmdDeleteAllListVideo);
+    EXPECT_TRUE(prompts.questions.isEmpty());
+    EXPECT_TRUE(column(all, AllFileColumn).contains(Q1));
+    EXPECT_TRUE(prompts.messages.isEmpty());
+}
+
+TEST_F(VideoManagementTest, DeletingFromTheAllVideosListSelectsTheRowThatTakesItsPlace)
+{
+    window->setWindowMode(ModeListAll);
+    ASSERT_EQ(column(all, AllFileColumn), (QStringList{Q1, P3, P2, P1, R1, R2}));
+    all->setCurrentItem(all->topLevelItem(2));
+    ASSERT_EQ(window->allListPendingName, P2);
+
+    prompts.answers = {false, true};
+    command(CmdDeleteAllListVideo);
+    EXPECT_TRUE(QFileInfo::exists(path(P2)));
+    command(CmdDeleteAllListVideo);
+    EXPECT_EQ(prompts.questions, (QStringList{question(P2), question(P2)}));
+    EXPECT_TRUE(inTrash(P2));
+    EXPECT_EQ(column(all, AllFileColumn), (QStringList{Q1, P3, P1, R1, R2}));
+    EXPECT_EQ(selectedNames(all, AllFileColumn), QStringList{P1});
+    EXPECT_FALSE(column(ids, SmallListFileColumn).contains(P2));
+
+    // The last row: the row before it takes over.
+    all->setCurrentItem(all->topLevelItem(4));
+    command(CmdDeleteAllListVideo);
+    EXPECT_EQ(selectedNames(all, AllFileColumn), QStringList{R1});
+    EXPECT_FALSE(column(refs, SmallListFileColumn).contains(R2));
+}
+
+TEST_F(VideoManagementTest, AReferenceCopyIsListedOnceAndASecondIsRefused)
+{
+    const QString copy = QStringLiteral("9900000020240305140709.wmv");
+    const QString memoCopy = QStringLiteral("9900000020240307100000.wmv");
+
+    // Outside the library mode nothing happens.
+    open(ids, P1);
+    window->setWindowMode(ModeLive);
+    command(CmdAddToReferenceList);
+    EXPECT_FALSE(QFileInfo::exists(path(copy)));
+
+    window->setWindowMode(ModeLibrary);
+    command(CmdAddToReferenceList);
+    ASSERT_TRUE(QFileInfo::exists(path(copy)));
+    EXPECT_EQ(QFileInfo(path(copy)).size() > 0, true);
+    // Without a memo it is listed under the name's ID and date.
+    EXPECT_EQ(column(refs, SmallListFileColumn), (QStringList{copy, R2, R1}));
+    EXPECT_EQ(column(refs, SmallListTextColumn).first(), QStringLiteral("0000012320240305"));
+    EXPECT_EQ(selectedNames(refs, SmallListFileColumn), QStringList{copy});
+    ASSERT_TRUE(column(all, AllFileColumn).contains(copy));
+    EXPECT_EQ(all->topLevelItem(0)->text(AllIdColumn), QStringLiteral("99000000"));
+    EXPECT_TRUE(recordNames().contains(copy));
+    VideoHeaderReader reader;
+    EXPECT_EQ(reader.readDurationAndTitle(path(copy)).memo, QStringLiteral("0000012320240305"));
+
+    // The second time: the message and no change.
+    open(ids, P1);
+    command(CmdAddToReferenceList);
+    EXPECT_EQ(prompts.messages, QStringList{QStringLiteral("Reference file already exists.")});
+    EXPECT_EQ(refs->topLevelItemCount(), 3);
+    EXPECT_EQ(all->topLevelItemCount(), 7);
+
+    // A video with a memo keeps it in the copy.
+    open(ids, P3);
+    command(CmdAddToReferenceList);
+    EXPECT_EQ(column(refs, SmallListTextColumn),
+              (QStringList{QStringLiteral("0000012320240305"), "a ref", "b ref", "eye memo"}));
+    EXPECT_EQ(reader.readDurationAndTitle(path(memoCopy)).memo, QStringLiteral("eye memo"));
+}
+
+TEST_F(VideoManagementTest, ChangeIdRefilesUnderTheNewIdWithItBurntIn)
+{
+    const QString renamed = QStringLiteral("0000077720240307100000.wmv");
+    open(ids, P3);
+
+    // The same ID, or a cancelled keypad: nothing changes.
+    const int runsBefore = prompts.keypadRuns;
+    prompts.patientIds = {123, std::nullopt};
+    command(CmdChangeId);
+    command(CmdChangeId);
+    EXPECT_EQ(prompts.keypadRuns - runsBefore, 2);
+    EXPECT_EQ(prompts.lastKeypadForm, 1);
+    EXPECT_TRUE(QFileInfo::exists(path(P3)));
+    EXPECT_EQ(column(ids, SmallListFileColumn), (QStringList{P3, P2, P1}));
+
+    prompts.patientIds = {777};
+    command(CmdChangeId);
+    EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join('|').toStdString();
+    ASSERT_TRUE(QFileInfo::exists(path(renamed)));
+    EXPECT_FALSE(QFileInfo::exists(path(P3)));
+    EXPECT_FALSE(inTrash(P3)); // removed for good, not trashed
+    EXPECT_EQ(countDecodedFrames(path(renamed)), 12);
+    const double asNew = idLabelDifference(path(renamed), 0, 777);
+    const double asOld = idLabelDifference(path(renamed), 0, 123);
+    ASSERT_GE(asNew, 0);
+    EXPECT_LT(asNew * 2, asOld) << "new " << asNew << ", old " << asOld;
+    VideoHeaderReader reader;
+    EXPECT_EQ(reader.readDurationAndTitle(path(renamed)).memo, QStringLiteral("eye memo"));
+
+    // Lists, record and window follow the new ID.
+    EXPECT_EQ(window->playbackVideoName, renamed);
+    EXPECT_EQ(window->currentPatientId(), 777);
+    EXPECT_EQ(ids->headerItem()->text(0), QStringLiteral("ID:00000777"));
+    EXPECT_EQ(column(ids, SmallListFileColumn), QStringList{renamed});
+    EXPECT_EQ(selectedNames(ids, SmallListFileColumn), QStringList{renamed});
+    EXPECT_FALSE(column(all, AllFileColumn).contains(P3));
+    const int row = column(all, AllFileColumn).indexOf(renamed);
+    ASSERT_GE(row, 0);
+    EXPECT_EQ(all->topLevelItem(row)->text(AllIdColumn), QStringLiteral("00000777"));
+    EXPECT_EQ(all->topLevelItem(row)->text(AllMemoColumn), QStringLiteral("eye memo"));
+    const VideoRecord* record = findRecord(lists->library(), renamed);
+    ASSERT_NE(record, nullptr);
+    EXPECT_EQ(record->id, QStringLiteral("00000777"));
+    EXPECT_FALSE(recordNames().contains(P3));
+}
+
+TEST_F(VideoManagementTest, ChangeIdNeverReplacesAnExistingFile)
+{
+    const QString taken = QStringLiteral("0000045620240306090000.wmv");
+    put(taken);
+    const qint64 size = QFileInfo(path(taken)).size();
+    open(ids, P2);
+    prompts.patientIds = {456};
+    command(CmdChangeId);
+    EXPECT_EQ(prompts.messages, QStringList{path(taken) + QStringLiteral(" already exists.")});
+    EXPECT_TRUE(QFileInfo::exists(path(P2)));
+    EXPECT_EQ(QFileInfo(path(taken)).size(), size);
+    EXPECT_EQ(window->playbackVideoName, P2);
+    EXPECT_EQ(column(ids, SmallListFileColumn), (QStringList{P3, P2, P1}));
+}
+
+TEST(CenteredQuestion, TheBoxIsCentredOnThePointAndKeptOnTheScreen)
+{
+    const QRect screen(0, 0, 1920, 1080);
+    const QSize box(300, 200);
+    struct Case {
+        QPoint anchor;
+        QPoint expected;
+    };
+    for (const Case& c : {Case{{960, 540}, {810, 440}}, Case{{10, 10}, {0, 0}}, Case{{1915, 1075}, {1620, 880}},
+                          Case{{-50, 600}, {0, 500}}}) {
+        EXPECT_EQ(centredOnPoint(box, c.anchor, screen), c.expected) << c.anchor.x() << "," << c.anchor.y();
+    }
+    // A box larger than the screen keeps its top-left corner on it.
+    EXPECT_EQ(centredOnPoint(QSize(2000, 1200), QPoint(100, 100), screen), QPoint(0, 0));
+}
