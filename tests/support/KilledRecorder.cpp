@@ -18,6 +18,7 @@ KilledRecording recordAndKill(const QString& folder, int killAtMs, int width, in
     bound.start();
     QString path;
     int elapsed = -1;
+    int drawn = 0;
     bool reached = false;
     while (!reached && bound.elapsed() < 120000 && p.state() == QProcess::Running) {
         if (!p.canReadLine() && !p.waitForReadyRead(1000))
@@ -26,8 +27,11 @@ KilledRecording recordAndKill(const QString& folder, int killAtMs, int width, in
             const QString line = QString::fromLocal8Bit(p.readLine()).trimmed();
             if (line.startsWith(QLatin1String("opened ")))
                 path = line.mid(7);
-            else if (line.startsWith(QLatin1String("elapsed ")))
-                elapsed = line.mid(8).toInt();
+            else if (line.startsWith(QLatin1String("elapsed "))) {
+                const QStringList parts = line.split(u' ');
+                elapsed = parts.value(1).toInt();
+                drawn = parts.value(2).toInt();
+            }
             if (!path.isEmpty() && (killAtMs < 0 || elapsed >= killAtMs)) {
                 reached = true;
                 break;
@@ -39,6 +43,7 @@ KilledRecording recordAndKill(const QString& folder, int killAtMs, int width, in
     if (reached) {
         result.path = path;
         result.elapsedMs = std::max(elapsed, 0);
+        result.framesDrawn = drawn;
     }
     return result;
 }

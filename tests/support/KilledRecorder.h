@@ -11,6 +11,7 @@ struct KilledRecording
 {
     QString path;          // the recording file, as the recorder announced it
     int elapsedMs = -1;    // the last recording time the recorder reported before the kill
+    int framesDrawn = 0;   // frames it had drawn (and so handed to the writer) by then
     bool ok() const { return !path.isEmpty() && elapsedMs >= 0; }
 };
 

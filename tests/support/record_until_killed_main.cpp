@@ -1,7 +1,8 @@
 // record_until_killed FOLDER [WIDTH HEIGHT [SEED]]: the real capture thread with the simulated eye
 // camera on a virtual clock records into FOLDER as fast as it can encode. It prints
-// "opened <full path>" once the file is open, then "elapsed <ms>" lines with the recording time
-// reached, and never stops by itself: fault tests kill it at chosen moments.
+// "opened <full path>" once the file is open, then "elapsed <ms> <frames>" lines with the recording
+// time reached and the frames drawn so far (each one is written right after it is drawn), and never
+// stops by itself: fault tests kill it at chosen moments.
 
 #include "core/capture/CaptureThread.h"
 #include "core/capture/SimulatedEyeSource.h"
@@ -50,9 +51,14 @@ int main(int argc, char** argv)
     o.fps = 30.0;
     o.seed = seed;
     o.virtualClock = &clock;
+    std::atomic<int> drawn{0};
+    auto overlay = makeHeadOverlayCallback(head.poseStore(), settings);
     CaptureThread thread(flags, display, settings,
                          [o](int index) { return index == 0 ? std::make_unique<SimulatedEyeSource>(o) : nullptr; },
-                         makeHeadOverlayCallback(head.poseStore(), settings));
+                         [&drawn, overlay](cv::Mat& bgr, int posture) {
+                             overlay(bgr, posture);
+                             ++drawn;
+                         });
     thread.setTickClock(clock.tickClock());
     std::mutex mutex;
     QString opened;
@@ -82,7 +88,7 @@ int main(int argc, char** argv)
         }
         const int elapsed = flags.recordingElapsedMs;
         if (announced && elapsed != last) {
-            std::printf("elapsed %d\n", elapsed);
+            std::printf("elapsed %d %d\n", elapsed, drawn.load());
             last = elapsed;
         }
         std::fflush(stdout);
