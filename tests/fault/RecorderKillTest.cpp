@@ -10,14 +10,17 @@
 #include "support/TempDir.h"
 #include "support/TestVideos.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 
 #include <gtest/gtest.h>
 #include <opencv2/videoio.hpp>
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <random>
 
 using namespace tolvek;
@@ -109,4 +112,44 @@ TEST(RecorderKillTest, EveryRecordingKilledAfterItsFirstSecondIsPlayableAfterRec
                 static_cast<long long>(worstLossBytes), static_cast<long long>(WriterBlock), lossOverBlock);
     EXPECT_EQ(playable, kills - emptyEarly - emptyLate);
     EXPECT_EQ(emptyLate, 0);
+}
+
+// A recording killed on a small, nearly full file system (a tmpfs of its own): the repair cannot
+// write its copy, so it must report the failure, leave the recording's bytes as they were and
+// leave no temporary file behind to fill the disk further. Needs the right to mount a tmpfs.
+TEST(RecorderKillTest, RepairOnAFullFileSystemFailsCleanly)
+{
+    TempDir dir;
+    const QString mountPoint = dir.file(QStringLiteral("small"));
+    ASSERT_TRUE(QDir().mkpath(mountPoint));
+    auto run = [](const QString& program, const QStringList& args) {
+        QProcess p;
+        p.setProcessChannelMode(QProcess::MergedChannels);
+        p.start(program, args);
+        return p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    };
+    if (!run(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                                       QStringLiteral("size=3m"), QStringLiteral("tmpfs"), mountPoint}))
+        GTEST_SKIP() << "mounting a tmpfs is not permitted here; the full-disk guard is covered by the "
+                        "injected free-space probe of the recording control tests";
+    struct Unmount {
+        std::function<void()> f;
+        ~Unmount() { f(); }
+    } unmount{[&] { run(QStringLiteral("umount"), {mountPoint}); }};
+
+    const KilledRecording r = recordAndKill(mountPoint, 4000);
+    ASSERT_TRUE(r.ok());
+    const qint64 size = QFileInfo(r.path).size();
+    ASSERT_GT(size, 3 * 1024 * 1024 / 2) << "the recording must leave too little room for a copy";
+    QFile in(r.path);
+    ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+    const QByteArray before = in.readAll();
+    in.close();
+
+    EXPECT_EQ(repairRecording(r.path), RepairResult::Failed);
+    ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+    EXPECT_EQ(in.readAll(), before);
+    EXPECT_FALSE(QFile::exists(repairTempPath(r.path)));
+    std::printf("[ figures ] full tmpfs: recording of %lld bytes left as it was, repair reported failure\n",
+                static_cast<long long>(size));
 }
