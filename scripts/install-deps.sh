@@ -7,6 +7,7 @@ packages=(
   libopencv-core-dev libopencv-imgproc-dev libopencv-videoio-dev libopencv-imgcodecs-dev
   libtag1-dev ffmpeg
   libgtest-dev
+  clang libclang-rt-14-dev
   fonts-noto-cjk
 )
 missing=()

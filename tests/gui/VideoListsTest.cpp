@@ -9,9 +9,11 @@
 #include "core/settings/Settings.h"
 #include "core/settings/Storage.h"
 #include "core/settings/VideoFileName.h"
+#include "support/KilledRecorder.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TempDir.h"
 #include "support/TestVideos.h"
+#include "support/WaitUntil.h"
 #include "ui/app/CTolvek2Dlg.h"
 #include "ui/app/ControlIds.h"
 #include "ui/capture/KeyCommands.h"
@@ -670,4 +672,38 @@ TEST_F(VideoListsTest, ASaveFolderTooLongToSearchIsReportedAndListsNothing)
     EXPECT_EQ(refs->topLevelItemCount(), 0);
     ASSERT_EQ(prompts.messages.size(), 1);
     EXPECT_TRUE(prompts.messages[0].contains(QStringLiteral("too long"))) << prompts.messages[0].toStdString();
+}
+
+TEST_F(VideoListsTest, RecordingsCutOffByACrashAreRepairedInTheBackgroundAndReported)
+{
+    TempDir recorder;
+    const KilledRecording killed = recordAndKill(recorder.path(), 5000);
+    ASSERT_TRUE(killed.ok());
+    const QString cut = QStringLiteral("0000471120240105120000.wmv");
+    const QString empty = QStringLiteral("0000471120240105120100.wmv");
+    ASSERT_TRUE(QFile::copy(killed.path, path(cut)));
+    ASSERT_TRUE(QFile(path(empty)).open(QIODevice::WriteOnly));
+    prompts.messages.clear();
+
+    lists->reload();
+    // At once: the cut recording listed without a length, the empty file not at all.
+    ASSERT_NE(lists->findRowByName(all, cut), all->topLevelItemCount());
+    EXPECT_EQ(all->topLevelItem(lists->findRowByName(all, cut))->text(AllLengthColumn), QStringLiteral("01s"));
+    EXPECT_EQ(lists->findRowByName(all, empty), all->topLevelItemCount());
+
+    ASSERT_TRUE(waitUntil([&] { return !prompts.messages.isEmpty(); }, std::chrono::seconds(120)));
+    ASSERT_EQ(prompts.messages.size(), 1);
+    EXPECT_EQ(prompts.messages[0],
+              QStringLiteral("1 recording(s) interrupted by a crash were repaired:\r\n%1\r\n\r\n"
+                             "1 file(s) left empty by a crash are not listed:\r\n%2")
+                  .arg(cut, empty));
+    const int row = lists->findRowByName(all, cut);
+    ASSERT_NE(row, all->topLevelItemCount());
+    EXPECT_NE(all->topLevelItem(row)->text(AllLengthColumn), QStringLiteral("01s"));
+
+    // A later reload repairs nothing more and does not report the empty file again.
+    lists->reload();
+    EXPECT_FALSE(lists->recovery().isRunning());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(prompts.messages.size(), 1);
 }

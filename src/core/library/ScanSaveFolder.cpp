@@ -128,10 +128,16 @@ ScanOutcome scanSaveFolder(const QString& folder, VideoLibrary& library, const S
     ScanStatus status = ScanStatus::Ok;
     const QStringList names = listVideoFiles(folder, &status);
     library.reserve(names.size());
-    for (const QString& name : names)
-        library.push_back(recordFromFileName(name));
+    QStringList empty;
+    for (const QString& name : names) {
+        if (QFileInfo(makeSavePath(folder, name)).size() == 0)
+            empty << name;
+        else
+            library.push_back(recordFromFileName(name));
+    }
     ScanOutcome outcome = readVideoHeaders(folder, library, options);
     outcome.status = status;
+    outcome.emptyFiles = empty;
     return outcome;
 }
 

@@ -94,6 +94,8 @@ VideoLists::VideoLists(CTolvek2Dlg& window, UserPrompts* prompts, QObject* paren
       m_ids(treeOf(window, IDC_ID_LIST)), m_refs(treeOf(window, IDC_REFERENCE_LIST))
 {
     Q_ASSERT(m_all && m_ids && m_refs);
+    // Emitted on the repair's worker thread, so delivered queued on this one.
+    connect(&m_recovery, &RecordingRecovery::finished, this, &VideoLists::onRecoveryFinished);
 
     m_all->setSelectionMode(QAbstractItemView::SingleSelection);
     m_ids->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -230,7 +232,36 @@ ScanOutcome VideoLists::reload()
             &m_window, QStringLiteral("%1\r\nThe save folder path is too long to be searched.").arg(folder),
             UserPrompts::Icon::Warning);
     fillLists();
+    startRecovery(folder, outcome);
     return outcome;
+}
+
+void VideoLists::startRecovery(const QString& folder, const ScanOutcome& outcome)
+{
+    QStringList candidates;
+    for (const QString& name : outcome.filesWithoutLength + outcome.emptyFiles)
+        if (!m_recoveryReported.contains(name))
+            candidates << name;
+    if (candidates.isEmpty() || m_recovery.isRunning())
+        return;
+    // The file being recorded has the same unfinished header; it is not a crash's leftover.
+    QStringList skip;
+    if (m_window.flags().recording)
+        skip << m_window.recordingControl().openedFileName();
+    m_recoveryFolder = folder;
+    m_recovery.start(folder, candidates, skip);
+}
+
+void VideoLists::onRecoveryFinished(const RecoveryReport& report)
+{
+    for (const QString& name : report.failed + report.emptyFiles)
+        m_recoveryReported.insert(name);
+    if (!report.repaired.isEmpty() && saveFolder() == m_recoveryFolder) {
+        scanSaveFolder(m_recoveryFolder, m_library);
+        fillLists();
+    }
+    if (report.anything() && m_prompts)
+        m_prompts->message(&m_window, recoveryMessage(report), UserPrompts::Icon::Information);
 }
 
 void VideoLists::fillLists()

@@ -5,11 +5,13 @@
 // player, shows their pop-up menus and edits memos. UI thread only; failures (missing files,
 // unwritable headers) are reported to the user and never end the program.
 
+#include "core/library/RecordingRecovery.h"
 #include "core/library/ScanSaveFolder.h"
 #include "core/library/VideoRecord.h"
 
 #include <QObject>
 #include <QPoint>
+#include <QSet>
 #include <QString>
 
 #include <array>
@@ -61,8 +63,11 @@ class VideoLists : public QObject
     const VideoLibrary& library() const { return m_library; }
 
     // ScanSaveFolder of the SaveFolder setting, then FillLists. A folder path too long to be
-    // searched is reported to the user.
+    // searched is reported to the user. Recordings left unfinished by a crash, and 0-byte files,
+    // go to a background repair; when it ends the lists are refilled and the user is told.
     ScanOutcome reload();
+    // The background repair started by reload (tests wait on it).
+    RecordingRecovery& recovery() { return m_recovery; }
     // FillLists: the three lists from AllIndex, ReferenceIndex and IdIndex of the library.
     void fillLists();
 
@@ -161,6 +166,8 @@ class VideoLists : public QObject
     void onSmallListMenu(QTreeWidget* list, QPoint pos);
     void runMenu(QMenu* menu, QPoint at);
     void selectAdjacentAllListRow(int step);
+    void startRecovery(const QString& folder, const ScanOutcome& outcome);
+    void onRecoveryFinished(const RecoveryReport& report);
 
     CTolvek2Dlg& m_window;
     UserPrompts* m_prompts;
@@ -168,6 +175,9 @@ class VideoLists : public QObject
     QTreeWidget* m_ids;
     QTreeWidget* m_refs;
     VideoLibrary m_library;
+    RecordingRecovery m_recovery;
+    QString m_recoveryFolder;
+    QSet<QString> m_recoveryReported; // failed or empty files already reported in this session
     bool m_selectionGuard = false;               // SelectionGuard
     bool m_listAllFromLive = false;              // ListAllFromLive
     std::array<bool, 5> m_columnSortAscending{}; // ColumnSortAscending

@@ -1,0 +1,247 @@
+#include "core/library/RecordingRecovery.h"
+
+#include "core/library/AsfHeader.h"
+#include "core/library/VideoHeaderReader.h"
+#include "core/manage/VideoTags.h"
+#include "core/settings/VideoFileName.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace tolvek {
+
+namespace {
+
+// Offsets within the File Properties object and the Data object.
+constexpr qsizetype PacketCountField = 56;
+constexpr qsizetype MinPacketSizeField = 92;
+constexpr qsizetype MaxPacketSizeField = 96;
+constexpr qint64 DataObjectPrefixSize = 50;
+
+// How long ffmpeg may take per mebibyte of input, plus a fixed allowance. A stream copy runs far
+// faster; the bound only ends a hung process.
+constexpr int FfmpegMsPerMiB = 2000;
+constexpr int FfmpegBaseMs = 30000;
+constexpr int CancelPollMs = 100;
+
+bool syncPath(const QString& path, bool directory)
+{
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | (directory ? O_DIRECTORY : 0));
+    if (fd < 0)
+        return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
+// Runs ffmpeg with `args` until it ends, the bound passes or `cancel` is set; true on exit code 0.
+bool runFfmpeg(const QString& program, const QStringList& args, qint64 inputBytes, const std::atomic<bool>* cancel)
+{
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.setStandardInputFile(QProcess::nullDevice());
+    p.start(program, args);
+    if (!p.waitForStarted(10000))
+        return false;
+    const qint64 boundMs = FfmpegBaseMs + FfmpegMsPerMiB * (inputBytes >> 20);
+    qint64 waited = 0;
+    while (!p.waitForFinished(CancelPollMs)) {
+        p.readAll(); // keep the pipe from filling up
+        waited += CancelPollMs;
+        if ((cancel && *cancel) || waited > boundMs || p.state() == QProcess::NotRunning) {
+            if (p.state() != QProcess::NotRunning) {
+                p.kill();
+                p.waitForFinished(5000);
+            }
+            return false;
+        }
+    }
+    return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+} // namespace
+
+RecordingInspection inspectRecording(const QString& path)
+{
+    RecordingInspection r;
+    QFile f(path);
+    if (!QFileInfo(path).isFile() || !f.open(QIODevice::ReadOnly))
+        return r;
+    r.fileSize = f.size();
+    if (r.fileSize == 0) {
+        r.state = RecordingState::Empty;
+        return r;
+    }
+    QByteArray header;
+    if (readAsfHeader(f, header) != AsfLoad::Ok)
+        return r;
+    const auto props = findAsfFileProperties(header, listAsfObjects(header));
+    char dataGuid[AsfGuidSize];
+    if (!props || !f.seek(header.size()) || f.read(dataGuid, AsfGuidSize) != AsfGuidSize ||
+        !isAsfGuid(dataGuid, AsfGuid::Data))
+        return r;
+
+    const char* p = header.constData() + props->offset;
+    const quint64 packets = readLe64(p + PacketCountField);
+    if (props->fileSize != 0 && packets != 0) {
+        r.state = RecordingState::Finished;
+        r.completeEnd = r.fileSize;
+        return r;
+    }
+    const qint64 dataStart = header.size() + DataObjectPrefixSize;
+    const quint32 minPacket = readLe32(p + MinPacketSizeField);
+    const quint32 maxPacket = readLe32(p + MaxPacketSizeField);
+    if (minPacket == maxPacket && minPacket > 0) {
+        // Fixed-size packets: everything up to the last whole one is usable.
+        const qint64 whole = std::max<qint64>(0, r.fileSize - dataStart) / minPacket;
+        r.completeEnd = dataStart + whole * minPacket;
+        r.state = whole > 0 ? RecordingState::Unfinished : RecordingState::Empty;
+    } else {
+        r.completeEnd = r.fileSize;
+        r.state = r.fileSize > dataStart ? RecordingState::Unfinished : RecordingState::Empty;
+    }
+    return r;
+}
+
+QString repairTempPath(const QString& path)
+{
+    const QFileInfo info(path);
+    return info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".repair");
+}
+
+RepairResult repairRecording(const QString& path, const QString& ffmpeg, const std::atomic<bool>* cancel)
+{
+    const RecordingInspection before = inspectRecording(path);
+    switch (before.state) {
+    case RecordingState::Finished:
+        return RepairResult::NotNeeded;
+    case RecordingState::Empty:
+        return RepairResult::NothingToKeep;
+    case RecordingState::Unreadable:
+        return RepairResult::NotReadable;
+    case RecordingState::Unfinished:
+        break;
+    }
+
+    VideoHeaderReader reader;
+    const VideoHeaderInfo tags = reader.readDurationAndTitle(path);
+
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    const QString temp = repairTempPath(absolute);
+    QFile::remove(temp); // a leftover of a repair that was itself cut off
+    // Only whole packets go in: a packet cut by the crash would give a damaged last frame. The
+    // "file:" prefix keeps any character of the path from being read as a protocol or option.
+    QString input = QStringLiteral("file:") + absolute;
+    if (before.completeEnd < before.fileSize)
+        input = QStringLiteral("subfile,,start,0,end,%1,,:").arg(before.completeEnd) + input;
+    const QStringList args{QStringLiteral("-nostdin"), QStringLiteral("-hide_banner"), QStringLiteral("-loglevel"),
+                           QStringLiteral("error"),    QStringLiteral("-y"),           QStringLiteral("-i"),
+                           input,                      QStringLiteral("-c"),           QStringLiteral("copy"),
+                           QStringLiteral("-map_metadata"), QStringLiteral("0"),       QStringLiteral("-f"),
+                           QStringLiteral("asf"),      QStringLiteral("file:") + temp};
+    auto fail = [&temp](RepairResult r) {
+        QFile::remove(temp);
+        return r;
+    };
+    if (!runFfmpeg(ffmpeg, args, before.completeEnd, cancel))
+        return fail(RepairResult::Failed);
+    if (inspectRecording(temp).state != RecordingState::Finished)
+        return fail(RepairResult::Failed);
+
+    // Keep the memo and give the file the product mark the recorder adds when it closes a file.
+    const TagWriteResult tagged = tags.result == VideoHeaderInfo::Result::Memo ? writeVideoTags(temp, tags.memo)
+                                                                              : writeCopyrightTag(temp);
+    if (tagged != TagWriteResult::Written)
+        return fail(RepairResult::Failed);
+
+    // A file that changed meanwhile is still being written by someone: leave it to them.
+    if (QFileInfo(absolute).size() != before.fileSize)
+        return fail(RepairResult::Busy);
+    QFile::setPermissions(temp, QFile::permissions(absolute));
+    if (!syncPath(temp, false))
+        return fail(RepairResult::Failed);
+    if (std::rename(QFile::encodeName(temp).constData(), QFile::encodeName(absolute).constData()) != 0)
+        return fail(RepairResult::Failed);
+    syncPath(QFileInfo(absolute).absolutePath(), true);
+    return RepairResult::Repaired;
+}
+
+RecoveryReport recoverRecordings(const QString& folder, const QStringList& candidates, const QStringList& skip,
+                                 const QString& ffmpeg, const std::atomic<bool>* cancel)
+{
+    RecoveryReport report;
+    for (const QString& name : candidates) {
+        if (cancel && *cancel)
+            break;
+        if (skip.contains(name, Qt::CaseInsensitive))
+            continue;
+        switch (repairRecording(makeSavePath(folder, name), ffmpeg, cancel)) {
+        case RepairResult::Repaired:
+            report.repaired << name;
+            break;
+        case RepairResult::NothingToKeep:
+            report.emptyFiles << name;
+            break;
+        case RepairResult::Failed:
+            report.failed << name;
+            break;
+        case RepairResult::NotNeeded:
+        case RepairResult::NotReadable:
+        case RepairResult::Busy:
+            break;
+        }
+    }
+    return report;
+}
+
+QString recoveryMessage(const RecoveryReport& report)
+{
+    QStringList parts;
+    if (!report.repaired.isEmpty())
+        parts << QStringLiteral("%1 recording(s) interrupted by a crash were repaired:\r\n%2")
+                     .arg(report.repaired.size())
+                     .arg(report.repaired.join(QStringLiteral("\r\n")));
+    if (!report.failed.isEmpty())
+        parts << QStringLiteral("%1 recording(s) interrupted by a crash could not be repaired:\r\n%2")
+                     .arg(report.failed.size())
+                     .arg(report.failed.join(QStringLiteral("\r\n")));
+    if (!report.emptyFiles.isEmpty())
+        parts << QStringLiteral("%1 file(s) left empty by a crash are not listed:\r\n%2")
+                     .arg(report.emptyFiles.size())
+                     .arg(report.emptyFiles.join(QStringLiteral("\r\n")));
+    return parts.join(QStringLiteral("\r\n\r\n"));
+}
+
+RecordingRecovery::RecordingRecovery(QObject* parent) : QObject(parent) {}
+
+RecordingRecovery::~RecordingRecovery()
+{
+    m_cancel = true;
+    if (m_worker.joinable())
+        m_worker.join();
+}
+
+bool RecordingRecovery::start(const QString& folder, const QStringList& candidates, const QStringList& skip)
+{
+    if (m_running)
+        return false;
+    if (m_worker.joinable())
+        m_worker.join(); // the previous pass has emitted and is ending
+    m_running = true;
+    m_cancel = false;
+    m_worker = std::thread([this, folder, candidates, skip, ffmpeg = m_ffmpeg] {
+        const RecoveryReport report = recoverRecordings(folder, candidates, skip, ffmpeg, &m_cancel);
+        m_running = false;
+        if (!m_cancel)
+            Q_EMIT finished(report);
+    });
+    return true;
+}
+
+} // namespace tolvek
