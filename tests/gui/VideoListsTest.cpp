@@ -12,6 +12,7 @@
 #include "support/KilledRecorder.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TempDir.h"
+#include "support/TreeRows.h"
 #include "support/TestVideos.h"
 #include "support/WaitUntil.h"
 #include "ui/app/CTolvek2Dlg.h"
@@ -53,23 +54,6 @@ const QString P3 = QStringLiteral("0000012320240307100000.wmv"); // patient 123,
 const QString Q1 = QStringLiteral("0000045620240308110000.wmv"); // patient 456
 const QString R1 = QStringLiteral("9900000020240101120000.wmv"); // reference "b ref"
 const QString R2 = QStringLiteral("9900000020230101120000.wmv"); // reference "a ref"
-
-QStringList column(QTreeWidget* list, int c)
-{
-    QStringList texts;
-    for (int i = 0; i < list->topLevelItemCount(); ++i)
-        texts << list->topLevelItem(i)->text(c);
-    return texts;
-}
-
-QStringList selectedNames(QTreeWidget* list, int c)
-{
-    QStringList names;
-    for (int i = 0; i < list->topLevelItemCount(); ++i)
-        if (list->topLevelItem(i)->isSelected())
-            names << list->topLevelItem(i)->text(c);
-    return names;
-}
 
 void sendMouse(QWidget* target, QEvent::Type type, QPoint at, Qt::MouseButton button)
 {

@@ -36,14 +36,22 @@ void QtUserPrompts::message(QWidget* parent, const QString& text, Icon icon)
     box.exec();
 }
 
-bool QtUserPrompts::question(QWidget* parent, const QString& text, const QString& caption, bool defaultNo)
+namespace {
+// A Yes/No question box, captioned "Tolvek" unless a caption is given.
+void prepareQuestion(QMessageBox& box, const QString& text, const QString& caption, bool defaultNo)
 {
-    QMessageBox box(parent);
     box.setWindowTitle(caption.isEmpty() ? QStringLiteral("Tolvek") : caption);
     box.setText(windowsToDisplay(text));
     box.setIcon(QMessageBox::Question);
     box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
     box.setDefaultButton(defaultNo ? QMessageBox::No : QMessageBox::Yes);
+}
+}  // namespace
+
+bool QtUserPrompts::question(QWidget* parent, const QString& text, const QString& caption, bool defaultNo)
+{
+    QMessageBox box(parent);
+    prepareQuestion(box, text, caption, defaultNo);
     return box.exec() == QMessageBox::Yes;
 }
 
@@ -59,11 +67,7 @@ QPoint centredOnPoint(QSize box, QPoint anchor, QRect screen)
 bool QtUserPrompts::questionAt(QWidget* parent, const QString& text, const QString& caption, bool defaultNo, QPoint at)
 {
     QMessageBox box(parent);
-    box.setWindowTitle(caption.isEmpty() ? QStringLiteral("Tolvek") : caption);
-    box.setText(windowsToDisplay(text));
-    box.setIcon(QMessageBox::Question);
-    box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-    box.setDefaultButton(defaultNo ? QMessageBox::No : QMessageBox::Yes);
+    prepareQuestion(box, text, caption, defaultNo);
     // The box has its final size only once shown; it is moved as soon as the loop runs.
     QTimer::singleShot(0, &box, [&box, at] {
         const QScreen* screen = QGuiApplication::primaryScreen();
