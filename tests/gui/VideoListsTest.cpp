@@ -11,6 +11,7 @@
 #include "core/settings/VideoFileName.h"
 #include "support/KilledRecorder.h"
 #include "support/ScriptedPrompts.h"
+#include "support/LibraryFixtureNames.h"
 #include "support/TempDir.h"
 #include "support/TreeRows.h"
 #include "support/TestVideos.h"
@@ -37,23 +38,12 @@
 #include <ostream>
 
 // Readable failure output.
-inline void PrintTo(const QString& s, std::ostream* os)
-{
-    *os << '"' << s.toStdString() << '"';
-}
 
 using namespace tolvek;
 using namespace tolvek::test;
 
 namespace {
 
-// Names of the fixture folder; dates chosen so that the fill order is known.
-const QString P1 = QStringLiteral("0000012320240305140709.wmv"); // patient 123, oldest
-const QString P2 = QStringLiteral("0000012320240306090000.wmv");
-const QString P3 = QStringLiteral("0000012320240307100000.wmv"); // patient 123, newest
-const QString Q1 = QStringLiteral("0000045620240308110000.wmv"); // patient 456
-const QString R1 = QStringLiteral("9900000020240101120000.wmv"); // reference "b ref"
-const QString R2 = QStringLiteral("9900000020230101120000.wmv"); // reference "a ref"
 
 void sendMouse(QWidget* target, QEvent::Type type, QPoint at, Qt::MouseButton button)
 {
