@@ -264,8 +264,7 @@ bool CaptureThread::turn()
         return true;
     }
 
-    cv::cvtColor(frame, m_rgb, cv::COLOR_BGR2RGB);
-    m_display.store(m_rgb.data, m_rgb.cols, m_rgb.rows, int(m_rgb.step));
+    m_display.shareBgr(frame);
     Q_EMIT frameReady();
 
     // A request that arrives while a file is open waits until that file has been closed.
@@ -274,6 +273,8 @@ bool CaptureThread::turn()
 
     if (m_fileOpen)
         writeFrame(frame);
+    // The live view holds this picture now: the next frame is read or scaled into a new buffer.
+    frame.release();
     return true;
 }
 

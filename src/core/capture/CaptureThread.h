@@ -121,7 +121,6 @@ private:
     RecordingPacer m_pacer;
     cv::Mat m_frame;
     cv::Mat m_scaled;
-    cv::Mat m_rgb;
     bool m_overlayFailed = false;
 };
 

@@ -35,7 +35,8 @@ std::unique_ptr<FrameSource> makeFrameSource(const QString& cameraSource, int in
     const auto devices = listCaptureDevices();
     if (std::size_t(index) >= devices.size())
         return nullptr;
-    return std::make_unique<OpenCvFrameSource>(devices[index].node);
+    return std::make_unique<OpenCvFrameSource>(devices[index].node,
+                                               cv::Size(settings.captureWidth(), settings.captureHeight()));
 }
 
 bool toBgr8(cv::Mat& frame)

@@ -6,7 +6,7 @@
 
 namespace tolvek {
 
-OpenCvFrameSource::OpenCvFrameSource(int v4l2Node) : m_node(v4l2Node) {}
+OpenCvFrameSource::OpenCvFrameSource(int v4l2Node, cv::Size wanted) : m_node(v4l2Node), m_wanted(wanted) {}
 
 OpenCvFrameSource::OpenCvFrameSource(QString source) : m_source(std::move(source)) {}
 
@@ -21,6 +21,10 @@ bool OpenCvFrameSource::open()
     try {
         if (m_node >= 0) {
             m_capture.open(m_node, cv::CAP_V4L2);
+            if (m_capture.isOpened() && m_wanted.width > 0 && m_wanted.height > 0) {
+                m_capture.set(cv::CAP_PROP_FRAME_WIDTH, m_wanted.width);
+                m_capture.set(cv::CAP_PROP_FRAME_HEIGHT, m_wanted.height);
+            }
         } else if (!m_source.isEmpty()) {
             m_capture.open(m_source.toStdString(), cv::CAP_ANY);
             // A file would otherwise be read as fast as it decodes; a live source paces itself.

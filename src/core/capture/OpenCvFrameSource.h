@@ -14,8 +14,10 @@ namespace tolvek {
 
 class OpenCvFrameSource : public FrameSource {
 public:
-    // /dev/video<node>, opened with the V4L2 back end.
-    explicit OpenCvFrameSource(int v4l2Node);
+    // /dev/video<node>, opened with the V4L2 back end. A valid `wanted` size is asked of the
+    // device at open, so that a camera able to deliver the capture size needs no scaling per
+    // frame; a device that cannot keeps a size of its own choosing.
+    explicit OpenCvFrameSource(int v4l2Node, cv::Size wanted = {});
     // Any source string, opened with whichever back end takes it.
     explicit OpenCvFrameSource(QString source);
     ~OpenCvFrameSource() override;
@@ -31,6 +33,7 @@ private:
     void paceToNominalRate();
 
     int m_node = -1;
+    cv::Size m_wanted;
     QString m_source;
     cv::VideoCapture m_capture;
     bool m_paced = false;

@@ -40,11 +40,7 @@ bool storeBgrFrame(const cv::Mat& bgr, DisplayFrame& display)
 {
     if (bgr.empty() || bgr.type() != CV_8UC3)
         return false;
-    cv::Mat rgb;
-    cv::cvtColor(bgr, rgb, cv::COLOR_BGR2RGB);
-    if (rgb.rows <= 0 || rgb.cols <= 0)
-        return false;
-    display.store(rgb.data, rgb.cols, rgb.rows, int(rgb.step[0]));
+    display.storeBgr(bgr.data, bgr.cols, bgr.rows, int(bgr.step[0]));
     return true;
 }
 
