@@ -29,27 +29,24 @@ namespace {
 
 // Videos of several patients and days, and names a backup must never take.
 const QStringList FolderNames = {
-    QStringLiteral("0000012320240305140709.wmv"),
-    QStringLiteral("0000045620240305080000.WMV"),
-    QStringLiteral("9900000020240306101010.wmv"),
-    QStringLiteral("0000012320240415000001.wmv"),
+    QStringLiteral("0000012320240305140709.wmv"),        QStringLiteral("0000045620240305080000.WMV"),
+    QStringLiteral("9900000020240306101010.wmv"),        QStringLiteral("0000012320240415000001.wmv"),
     QStringLiteral("0000077720231231235959.wmv"),
-    QStringLiteral("0000012320240305140709 (copy).wmv"),  // 33 characters: listed, never backed up
-    QStringLiteral("000001232024030514070.wmv"),          // 25 characters
-    QStringLiteral("abcdefgh20240305140709.wmv"),         // not a video name
-    QStringLiteral("0000012320240305140709.avi"),
-    QStringLiteral("1111111120240305.wmv"),
+    QStringLiteral("0000012320240305140709 (copy).wmv"), // 33 characters: listed, never backed up
+    QStringLiteral("000001232024030514070.wmv"),         // 25 characters
+    QStringLiteral("abcdefgh20240305140709.wmv"),        // not a video name
+    QStringLiteral("0000012320240305140709.avi"),        QStringLiteral("1111111120240305.wmv"),
 };
 
 TEST(BackupSelectionTest, DatePrefixSelectsYearMonthOrDayOfEveryPatient)
 {
-    struct Case {
+    struct Case
+    {
         int dateValue;
         QStringList expected;
     };
     const Case cases[] = {
-        {2024,
-         {FolderNames[0], FolderNames[1], FolderNames[2], FolderNames[3]}},
+        {2024, {FolderNames[0], FolderNames[1], FolderNames[2], FolderNames[3]}},
         {202403, {FolderNames[0], FolderNames[1], FolderNames[2]}},
         {20240305, {FolderNames[0], FolderNames[1]}},
         {2023, {FolderNames[4]}},
@@ -98,25 +95,33 @@ TEST(DateKeypadTest, DigitsAtMostEightNoLeadingZeroCRemovesOne)
 
 TEST(DateKeypadTest, KeysOfBothBlocksAndTheLetterDigits)
 {
-    struct Case {
+    struct Case
+    {
         int key;
         DateKeyKind kind;
         int digit;
     };
     const Case cases[] = {
-        {Qt::Key_0, DateKeyKind::Digit, 0},      {Qt::Key_9, DateKeyKind::Digit, 9},
-        {Qt::Key_J, DateKeyKind::Digit, 1},      {Qt::Key_O, DateKeyKind::Digit, 6},
-        {Qt::Key_Backspace, DateKeyKind::RemoveDigit, -1}, {Qt::Key_Clear, DateKeyKind::RemoveDigit, -1},
-        {Qt::Key_Delete, DateKeyKind::ClearAll, -1},       {Qt::Key_Return, DateKeyKind::Accept, -1},
-        {Qt::Key_Enter, DateKeyKind::Accept, -1},          {Qt::Key_Up, DateKeyKind::Unhandled, -1},
-        {Qt::Key_Space, DateKeyKind::Unhandled, -1},       {Qt::Key_Escape, DateKeyKind::Unhandled, -1},
+        {Qt::Key_0, DateKeyKind::Digit, 0},
+        {Qt::Key_9, DateKeyKind::Digit, 9},
+        {Qt::Key_J, DateKeyKind::Digit, 1},
+        {Qt::Key_O, DateKeyKind::Digit, 6},
+        {Qt::Key_Backspace, DateKeyKind::RemoveDigit, -1},
+        {Qt::Key_Clear, DateKeyKind::RemoveDigit, -1},
+        {Qt::Key_Delete, DateKeyKind::ClearAll, -1},
+        {Qt::Key_Return, DateKeyKind::Accept, -1},
+        {Qt::Key_Enter, DateKeyKind::Accept, -1},
+        {Qt::Key_Up, DateKeyKind::Unhandled, -1},
+        {Qt::Key_Space, DateKeyKind::Unhandled, -1},
+        {Qt::Key_Escape, DateKeyKind::Unhandled, -1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.key);
         const DateKeyAction a = dateKeyAction(c.key);
         EXPECT_EQ(a.kind, c.kind);
-        if (c.kind == DateKeyKind::Digit)
+        if (c.kind == DateKeyKind::Digit) {
             EXPECT_EQ(a.digit, c.digit);
+        }
     }
 }
 
@@ -132,8 +137,9 @@ TEST(DateKeypadTest, QuickDatesAreTodayAndNineCalendarDaysBefore)
 
 // ---- copy step --------------------------------------------------------------------------------
 
-class BackupCopyTest : public ::testing::Test {
-protected:
+class BackupCopyTest : public ::testing::Test
+{
+  protected:
     void SetUp() override
     {
         save = dir.file(QStringLiteral("save"));
@@ -189,8 +195,9 @@ TEST_F(BackupCopyTest, CopiesOncePerStepThenSkipsWhatIsThere)
     EXPECT_EQ(bytes(backup + u'/' + names[0]), bytes(save + u'/' + names[0]));
     EXPECT_EQ(test::countDecodedFrames(backup + u'/' + names[0]), 30);
     EXPECT_EQ(bytes(backup + u'/' + names[1]), QByteArray("older backup"));
-    EXPECT_EQ(QFileInfo(backup + u'/' + names[0]).lastModified(), QFileInfo(save + u'/' + names[0]).lastModified());
-    EXPECT_EQ(backupEntries(), names);  // no working file left
+    EXPECT_EQ(QFileInfo(backup + u'/' + names[0]).lastModified(),
+              QFileInfo(save + u'/' + names[0]).lastModified());
+    EXPECT_EQ(backupEntries(), names); // no working file left
 
     // A second backup of the same day copies nothing.
     BackupRunner again(save, backup, names, QStringLiteral("20240305"));
@@ -202,10 +209,11 @@ TEST_F(BackupCopyTest, CopiesOncePerStepThenSkipsWhatIsThere)
 TEST_F(BackupCopyTest, FailuresAreReportedAndLeaveNoFileBehind)
 {
     const QString name = QStringLiteral("0000012320240305140709.wmv");
-    const QString gone = QStringLiteral("0000045620240305080000.wmv");  // deleted after selection
+    const QString gone = QStringLiteral("0000045620240305080000.wmv"); // deleted after selection
     video(name);
 
-    struct Case {
+    struct Case
+    {
         const char* what;
         QString source;
         QString target;
@@ -213,7 +221,8 @@ TEST_F(BackupCopyTest, FailuresAreReportedAndLeaveNoFileBehind)
     };
     const Case cases[] = {
         {"missing source", save + u'/' + gone, backup + u'/' + gone, "missing"},
-        {"missing backup folder", save + u'/' + name, backup + QStringLiteral("/gone/") + name, "does not exist"},
+        {"missing backup folder", save + u'/' + name, backup + QStringLiteral("/gone/") + name,
+         "does not exist"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -272,4 +281,4 @@ TEST_F(BackupCopyTest, ALeftOverWorkingFileIsReplacedAndNeverSelected)
     EXPECT_EQ(backupEntries(), QStringList{name});
 }
 
-}  // namespace
+} // namespace

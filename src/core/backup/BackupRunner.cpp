@@ -61,7 +61,7 @@ BackupFileResult failure(QFile& working, const QString& detail)
     return {BackupFileStatus::Failed, detail};
 }
 
-}  // namespace
+} // namespace
 
 QString backupWorkingPath(const QString& target)
 {
@@ -88,7 +88,8 @@ BackupFileResult backupFile(const QString& source, const QString& target)
     QFile working(backupWorkingPath(target));
     // A working file left by an interrupted copy is ours to replace.
     if (!working.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return failure(working, QStringLiteral("cannot write to the backup folder (%1)").arg(working.errorString()));
+        return failure(working,
+                       QStringLiteral("cannot write to the backup folder (%1)").arg(working.errorString()));
 
     QByteArray buffer;
     qint64 total = 0;
@@ -107,7 +108,9 @@ BackupFileResult backupFile(const QString& source, const QString& target)
         return failure(working, QStringLiteral("cannot be written (%1)").arg(working.errorString()));
     // Only data on the disk counts as backed up: a full or removed drive shows up here at the latest.
     if (::fsync(working.handle()) != 0)
-        return failure(working, QStringLiteral("cannot be written (%1)").arg(QString::fromLocal8Bit(std::strerror(errno))));
+        return failure(
+            working,
+            QStringLiteral("cannot be written (%1)").arg(QString::fromLocal8Bit(std::strerror(errno))));
     if (total != sourceInfo.size())
         return failure(working, QStringLiteral("the video changed while it was copied"));
     working.setFileTime(sourceInfo.lastModified(), QFileDevice::FileModificationTime);
@@ -115,17 +118,19 @@ BackupFileResult backupFile(const QString& source, const QString& target)
 
     QString error;
     switch (renameNoReplace(working.fileName(), target, error)) {
-    case RenameResult::Renamed: return {BackupFileStatus::Copied, {}};
-    case RenameResult::TargetExists: working.remove(); return {BackupFileStatus::Skipped, {}};
-    case RenameResult::Failed: break;
+    case RenameResult::Renamed:
+        return {BackupFileStatus::Copied, {}};
+    case RenameResult::TargetExists:
+        working.remove();
+        return {BackupFileStatus::Skipped, {}};
+    case RenameResult::Failed:
+        break;
     }
     return failure(working, QStringLiteral("cannot be renamed (%1)").arg(error));
 }
 
 BackupRunner::BackupRunner(QString saveFolder, QString backupFolder, QStringList names, QString prefix)
-    : m_saveFolder(std::move(saveFolder)),
-      m_backupFolder(std::move(backupFolder)),
-      m_names(std::move(names)),
+    : m_saveFolder(std::move(saveFolder)), m_backupFolder(std::move(backupFolder)), m_names(std::move(names)),
       m_prefix(std::move(prefix))
 {
 }
@@ -135,11 +140,18 @@ bool BackupRunner::step()
     if (finished())
         return false;
     const QString& name = m_names[m_next];
-    const BackupFileResult r = backupFile(makeSavePath(m_saveFolder, name), makeSavePath(m_backupFolder, name));
+    const BackupFileResult r =
+        backupFile(makeSavePath(m_saveFolder, name), makeSavePath(m_backupFolder, name));
     switch (r.status) {
-    case BackupFileStatus::Copied: ++m_copied; break;
-    case BackupFileStatus::Skipped: ++m_skipped; break;
-    case BackupFileStatus::Failed: m_failures << name + QStringLiteral(": ") + r.detail; break;
+    case BackupFileStatus::Copied:
+        ++m_copied;
+        break;
+    case BackupFileStatus::Skipped:
+        ++m_skipped;
+        break;
+    case BackupFileStatus::Failed:
+        m_failures << name + QStringLiteral(": ") + r.detail;
+        break;
     }
     ++m_next;
     return true;
@@ -166,4 +178,4 @@ QString BackupRunner::summaryText() const
     return text;
 }
 
-}  // namespace tolvek
+} // namespace tolvek

@@ -11,9 +11,10 @@ namespace tolvek {
 
 enum class BackupFileStatus { Copied, Skipped, Failed };
 
-struct BackupFileResult {
+struct BackupFileResult
+{
     BackupFileStatus status = BackupFileStatus::Failed;
-    QString detail;  // why a copy failed; empty otherwise
+    QString detail; // why a copy failed; empty otherwise
 };
 
 // Copies source to target unless target exists (then Skipped). The data goes to a hidden
@@ -25,8 +26,9 @@ BackupFileResult backupFile(const QString& source, const QString& target);
 // The hidden working name a copy to target is written under before it is renamed.
 QString backupWorkingPath(const QString& target);
 
-class BackupRunner {
-public:
+class BackupRunner
+{
+  public:
     BackupRunner(QString saveFolder, QString backupFolder, QStringList names, QString prefix);
 
     // Handles the next file; false when every file had been handled already.
@@ -47,7 +49,7 @@ public:
     // copy failed.
     QString summaryText() const;
 
-private:
+  private:
     QString m_saveFolder;
     QString m_backupFolder;
     QStringList m_names;
@@ -58,4 +60,4 @@ private:
     QStringList m_failures;
 };
 
-}  // namespace tolvek
+} // namespace tolvek

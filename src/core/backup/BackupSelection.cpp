@@ -39,4 +39,4 @@ QStringList findBackupFiles(const QString& saveFolder, const QString& prefix)
     return selectBackupNames(names, prefix);
 }
 
-}  // namespace tolvek
+} // namespace tolvek

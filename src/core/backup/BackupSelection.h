@@ -20,4 +20,4 @@ QStringList selectBackupNames(const QStringList& names, const QString& prefix);
 // selectBackupNames over the plain files of saveFolder (no sub-folders), sorted by name.
 QStringList findBackupFiles(const QString& saveFolder, const QString& prefix);
 
-}  // namespace tolvek
+} // namespace tolvek

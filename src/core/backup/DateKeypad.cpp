@@ -51,13 +51,18 @@ DateKeyAction dateKeyAction(int qtKey)
 {
     const KeypadKeyAction id = keypadKeyAction(qtKey);
     switch (id.kind) {
-    case KeypadKeyKind::Digit: return {DateKeyKind::Digit, id.digit};
-    case KeypadKeyKind::RemoveDigit: return {DateKeyKind::RemoveDigit};
-    case KeypadKeyKind::ClearAll: return {DateKeyKind::ClearAll};
-    case KeypadKeyKind::Accept: return {DateKeyKind::Accept};
+    case KeypadKeyKind::Digit:
+        return {DateKeyKind::Digit, id.digit};
+    case KeypadKeyKind::RemoveDigit:
+        return {DateKeyKind::RemoveDigit};
+    case KeypadKeyKind::ClearAll:
+        return {DateKeyKind::ClearAll};
+    case KeypadKeyKind::Accept:
+        return {DateKeyKind::Accept};
     // The ID keypad's history keys and Space mean nothing here.
-    default: return {};
+    default:
+        return {};
     }
 }
 
-}  // namespace tolvek
+} // namespace tolvek

@@ -36,16 +36,17 @@ std::array<int, QuickDateCount> quickDates(QDate today);
 
 // What a key does in the date keypad, from its Qt::Key code.
 enum class DateKeyKind {
-    Unhandled,    // the dialog's normal processing (Esc cancels)
-    Digit,        // 0..9 of both blocks, and J K L U I O for 1..6
-    RemoveDigit,  // Backspace, Clear
-    ClearAll,     // Delete: clears, then the key goes on to normal processing
-    Accept,       // Enter and Return
+    Unhandled,   // the dialog's normal processing (Esc cancels)
+    Digit,       // 0..9 of both blocks, and J K L U I O for 1..6
+    RemoveDigit, // Backspace, Clear
+    ClearAll,    // Delete: clears, then the key goes on to normal processing
+    Accept,      // Enter and Return
 };
-struct DateKeyAction {
+struct DateKeyAction
+{
     DateKeyKind kind = DateKeyKind::Unhandled;
-    int digit = -1;  // for Digit
+    int digit = -1; // for Digit
 };
 DateKeyAction dateKeyAction(int qtKey);
 
-}  // namespace tolvek
+} // namespace tolvek
