@@ -205,6 +205,8 @@ TEST_F(BackupByDateTest, KeypadDigitsKeysAndQuickPicksGiveThePrefix)
 
 TEST_F(BackupByDateTest, KeypadShowsTheEnteredPrefixAndTheTenDays)
 {
+    QDate day = Today;
+    prompts.backupToday = [&day] { return day; };
     prompts.driveBackupKeypad = [&](CDayretr& keypad) {
         EXPECT_EQ(keypad.windowTitle(), QStringLiteral("Backup / year month day"));
         for (int i = 0; i < 4; ++i)
@@ -220,6 +222,12 @@ TEST_F(BackupByDateTest, KeypadShowsTheEnteredPrefixAndTheTenDays)
                       QString::number(quickDates(Today)[k]));
         }
         EXPECT_EQ(keypad.control(CDayretr::quickCellId(9))->geometry(), QRect(236, 416, 103, 35));
+        // Past midnight with the keypad open, the next paint moves the ten days on.
+        day = Today.addDays(1);
+        EXPECT_EQ(readCells(keypad.control(CDayretr::quickCellId(0)), QPoint(4, 6), 12, false,
+                            QStringLiteral("0123456789")),
+                  QStringLiteral("20240306"));
+        EXPECT_EQ(keypad.quickDateValues()[9], 20240226);
         click(keypad.control(CDayretr::IDC_CANCEL));
     };
     window->executeCommand(CmdBackup);
