@@ -98,7 +98,7 @@ protected:
     RecordingPrompts prompts;
     MemoryProfile profile;
     std::unique_ptr<CTolvek2Dlg> window;
-    QPointer<ExportProgressWindow> progress;
+    QPointer<CProgressDlg> progress;
 };
 
 } // namespace
@@ -150,7 +150,7 @@ TEST_F(ExportMp4Test, NothingHappensWithoutAVideoOrWhenCancelled)
     prompts.saveFiles = {out.file(QStringLiteral("x.mp4"))};
     EXPECT_FALSE(runCommand().has_value());
     EXPECT_EQ(prompts.proposed.size(), 1); // no dialog without a WMV name
-    EXPECT_TRUE(window->findChildren<ExportProgressWindow*>().isEmpty());
+    EXPECT_TRUE(window->findChildren<CProgressDlg*>().isEmpty());
 }
 
 TEST_F(ExportMp4Test, MissingFfmpegIsToldAndWritesNothing)

@@ -15,6 +15,7 @@
 #include "ui/app/FolderPanel.h"
 #include "ui/app/ModeTable.h"
 #include "ui/app/UserPrompts.h"
+#include "ui/backup/BackupByDate.h"
 #include "ui/capture/CGetNewID.h"
 #include "ui/capture/KeyCommands.h"
 #include "ui/capture/LiveView.h"
@@ -598,6 +599,10 @@ void CTolvek2Dlg::executeCommand(int command)
         return;
     }
     switch (command) {
+    case CmdBackup:
+        if (m_services.prompts)
+            backupByDate(this, *m_services.prompts, s, currentLanguage(), m_layout.rawClient);
+        return;
     case CmdSetBackupFolder:
     case CmdChangeSaveFolder: {
         const bool save = command == CmdChangeSaveFolder;

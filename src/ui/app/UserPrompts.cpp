@@ -1,5 +1,7 @@
 #include "ui/app/UserPrompts.h"
 
+#include "ui/backup/BackupDlg.h"
+#include "ui/backup/CDayretr.h"
 #include "ui/capture/CGetNewID.h"
 
 #include <QApplication>
@@ -96,6 +98,17 @@ void QtUserPrompts::beep()
 std::optional<int> QtUserPrompts::askPatientId(QWidget* parent, const GetNewIdSetup& setup)
 {
     return CGetNewID::ask(setup, parent);
+}
+
+std::optional<int> QtUserPrompts::askBackupDate(QWidget* parent, const BackupDateSetup& setup)
+{
+    return CDayretr::ask(setup, parent);
+}
+
+bool QtUserPrompts::runBackup(QWidget* parent, BackupRunner& runner)
+{
+    BackupDlg dialog(runner, parent);
+    return dialog.exec() == QDialog::Accepted;
 }
 
 }  // namespace tolvek

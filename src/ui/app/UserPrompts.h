@@ -15,6 +15,8 @@ class QWidget;
 namespace tolvek {
 
 struct GetNewIdSetup;
+struct BackupDateSetup;
+class BackupRunner;
 
 class UserPrompts {
 public:
@@ -40,6 +42,11 @@ public:
     virtual void beep() = 0;
     // The patient-ID keypad, modal; the accepted ID or nothing when cancelled.
     virtual std::optional<int> askPatientId(QWidget* parent, const GetNewIdSetup& setup) = 0;
+    // The backup date keypad, modal; the entered date prefix or nothing when cancelled.
+    virtual std::optional<int> askBackupDate(QWidget* parent, const BackupDateSetup& setup) = 0;
+    // The backup progress dialog, modal: runs the runner one file per tick until the user closes
+    // it. True when closed with OK (a Cancel after the last file counts as OK).
+    virtual bool runBackup(QWidget* parent, BackupRunner& runner) = 0;
 };
 
 // Top-left corner of a box of size centred on anchor and moved fully onto screen (a box larger than
@@ -56,6 +63,8 @@ public:
     QString pickSaveFile(QWidget* parent, const QString& title, const QString& proposed, const QString& filter) override;
     void beep() override;
     std::optional<int> askPatientId(QWidget* parent, const GetNewIdSetup& setup) override;
+    std::optional<int> askBackupDate(QWidget* parent, const BackupDateSetup& setup) override;
+    bool runBackup(QWidget* parent, BackupRunner& runner) override;
 };
 
 }  // namespace tolvek

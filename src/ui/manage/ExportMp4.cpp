@@ -6,59 +6,9 @@
 #include "ui/app/UserPrompts.h"
 
 #include <QFileInfo>
-#include <QLabel>
-#include <QVBoxLayout>
+#include <QTimer>
 
 namespace tolvek {
-
-// ---- progress window ----------------------------------------------------------------------------
-
-ExportProgressWindow::ExportProgressWindow(const QString& message, QWidget* parent)
-    : QDialog(parent), m_text(new QLabel(message, this)), m_message(message)
-{
-    setWindowTitle(QString::fromLatin1(ConvertingVideoTitle));
-    setModal(false);
-    setAttribute(Qt::WA_DeleteOnClose);
-    setWindowFlag(Qt::WindowStaysOnTopHint);
-    m_text->setObjectName(QString::number(ProgressTextId));
-    m_text->setAlignment(Qt::AlignCenter);
-    m_text->setMinimumWidth(220);
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(m_text);
-    connect(&m_timer, &QTimer::timeout, this, &ExportProgressWindow::tick);
-    m_timer.start(ProgressBlinkMs);
-}
-
-void ExportProgressWindow::setBlinking(bool on)
-{
-    m_blinking = on;
-    if (!on) {
-        m_phaseOn = true;
-        m_text->setText(m_message);
-    }
-}
-
-void ExportProgressWindow::setMessage(const QString& message)
-{
-    m_message = message;
-    m_phaseOn = true;
-    m_text->setText(message);
-    m_text->repaint();
-}
-
-QString ExportProgressWindow::shownText() const
-{
-    return m_text->text();
-}
-
-void ExportProgressWindow::tick()
-{
-    if (!m_blinking)
-        return;
-    m_phaseOn = !m_phaseOn;
-    m_text->setText(m_phaseOn ? m_message : QString());
-    m_text->repaint();
-}
 
 // ---- export -------------------------------------------------------------------------------------
 
@@ -89,7 +39,8 @@ ExportMp4* ExportMp4::start(QWidget* owner, UserPrompts* prompts, const QString&
     job.program = ffmpegProgram();
     auto* exporter = new ExportMp4(owner, prompts, std::move(job));
 
-    auto* progress = new ExportProgressWindow(QString::fromLatin1(ConvertingToMp4Text), owner);
+    auto* progress = new CProgressDlg(QString::fromLatin1(ConvertingVideoTitle),
+                                      QString::fromLatin1(ConvertingToMp4Text), owner);
     progress->adjustSize();
     if (owner) {
         const QRect frame = owner->frameGeometry();

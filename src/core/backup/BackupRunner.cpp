@@ -1,0 +1,181 @@
+#include "core/backup/BackupRunner.h"
+
+#include "core/settings/VideoFileName.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace tolvek {
+
+namespace {
+
+constexpr qint64 ChunkBytes = 1 << 20;
+
+enum class RenameResult { Renamed, TargetExists, Failed };
+
+// Renames without ever replacing an existing target. renameat2 does that atomically; file
+// systems without it get link + unlink, which is atomic too; those without hard links (FAT
+// drives) get a check right before the rename, the best they allow.
+RenameResult renameNoReplace(const QString& from, const QString& to, QString& error)
+{
+    const QByteArray src = QFile::encodeName(from);
+    const QByteArray dst = QFile::encodeName(to);
+    if (::renameat2(AT_FDCWD, src.constData(), AT_FDCWD, dst.constData(), RENAME_NOREPLACE) == 0)
+        return RenameResult::Renamed;
+    int err = errno;
+    if (err == EEXIST)
+        return RenameResult::TargetExists;
+    if (err == EINVAL || err == ENOSYS || err == ENOTSUP) {
+        if (::link(src.constData(), dst.constData()) == 0) {
+            ::unlink(src.constData());
+            return RenameResult::Renamed;
+        }
+        err = errno;
+        if (err == EEXIST)
+            return RenameResult::TargetExists;
+        if (err == EPERM || err == ENOTSUP || err == EOPNOTSUPP || err == EXDEV) {
+            if (QFileInfo::exists(to))
+                return RenameResult::TargetExists;
+            if (::rename(src.constData(), dst.constData()) == 0)
+                return RenameResult::Renamed;
+            err = errno;
+        }
+    }
+    error = QString::fromLocal8Bit(std::strerror(err));
+    return RenameResult::Failed;
+}
+
+BackupFileResult failure(QFile& working, const QString& detail)
+{
+    if (working.isOpen())
+        working.close();
+    working.remove();
+    return {BackupFileStatus::Failed, detail};
+}
+
+} // namespace
+
+QString backupWorkingPath(const QString& target)
+{
+    const QFileInfo info(target);
+    // A leading dot and no leading digits: never taken for a video by a scan or a later backup.
+    return info.dir().filePath(QStringLiteral(".backup-") + info.fileName() + QStringLiteral(".part"));
+}
+
+BackupFileResult backupFile(const QString& source, const QString& target)
+{
+    const QFileInfo targetInfo(target);
+    if (targetInfo.exists() || targetInfo.isSymLink())
+        return {BackupFileStatus::Skipped, {}};
+
+    const QFileInfo sourceInfo(source);
+    if (!sourceInfo.isFile())
+        return {BackupFileStatus::Failed, QStringLiteral("the video is missing")};
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly))
+        return {BackupFileStatus::Failed, QStringLiteral("cannot be read (%1)").arg(in.errorString())};
+
+    if (!targetInfo.dir().exists())
+        return {BackupFileStatus::Failed, QStringLiteral("the backup folder does not exist")};
+    QFile working(backupWorkingPath(target));
+    // A working file left by an interrupted copy is ours to replace.
+    if (!working.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return failure(working,
+                       QStringLiteral("cannot write to the backup folder (%1)").arg(working.errorString()));
+
+    QByteArray buffer;
+    qint64 total = 0;
+    for (;;) {
+        buffer = in.read(ChunkBytes);
+        if (buffer.isEmpty()) {
+            if (in.error() != QFileDevice::NoError)
+                return failure(working, QStringLiteral("cannot be read (%1)").arg(in.errorString()));
+            break;
+        }
+        if (working.write(buffer) != buffer.size())
+            return failure(working, QStringLiteral("cannot be written (%1)").arg(working.errorString()));
+        total += buffer.size();
+    }
+    if (!working.flush())
+        return failure(working, QStringLiteral("cannot be written (%1)").arg(working.errorString()));
+    // Only data on the disk counts as backed up: a full or removed drive shows up here at the latest.
+    if (::fsync(working.handle()) != 0)
+        return failure(
+            working,
+            QStringLiteral("cannot be written (%1)").arg(QString::fromLocal8Bit(std::strerror(errno))));
+    if (total != sourceInfo.size())
+        return failure(working, QStringLiteral("the video changed while it was copied"));
+    working.setFileTime(sourceInfo.lastModified(), QFileDevice::FileModificationTime);
+    working.close();
+
+    QString error;
+    switch (renameNoReplace(working.fileName(), target, error)) {
+    case RenameResult::Renamed:
+        return {BackupFileStatus::Copied, {}};
+    case RenameResult::TargetExists:
+        working.remove();
+        return {BackupFileStatus::Skipped, {}};
+    case RenameResult::Failed:
+        break;
+    }
+    return failure(working, QStringLiteral("cannot be renamed (%1)").arg(error));
+}
+
+BackupRunner::BackupRunner(QString saveFolder, QString backupFolder, QStringList names, QString prefix)
+    : m_saveFolder(std::move(saveFolder)), m_backupFolder(std::move(backupFolder)), m_names(std::move(names)),
+      m_prefix(std::move(prefix))
+{
+}
+
+bool BackupRunner::step()
+{
+    if (finished())
+        return false;
+    const QString& name = m_names[m_next];
+    const BackupFileResult r =
+        backupFile(makeSavePath(m_saveFolder, name), makeSavePath(m_backupFolder, name));
+    switch (r.status) {
+    case BackupFileStatus::Copied:
+        ++m_copied;
+        break;
+    case BackupFileStatus::Skipped:
+        ++m_skipped;
+        break;
+    case BackupFileStatus::Failed:
+        m_failures << name + QStringLiteral(": ") + r.detail;
+        break;
+    }
+    ++m_next;
+    return true;
+}
+
+QString BackupRunner::progressText() const
+{
+    QString text = QStringLiteral("Search:%1  %2/%3  Copy:%4  Skip:%5")
+                       .arg(m_prefix)
+                       .arg(m_next)
+                       .arg(m_names.size())
+                       .arg(m_copied)
+                       .arg(m_skipped);
+    if (!m_failures.isEmpty())
+        text += QStringLiteral("  Error:%1").arg(m_failures.size());
+    return text;
+}
+
+QString BackupRunner::summaryText() const
+{
+    QString text = QStringLiteral("Search:%1  Copy:%2  Skip:%3").arg(m_prefix).arg(m_copied).arg(m_skipped);
+    if (!m_failures.isEmpty())
+        text += QStringLiteral("  Error:%1").arg(m_failures.size());
+    return text;
+}
+
+} // namespace tolvek
