@@ -50,22 +50,28 @@ TEST(RecorderKillTest, EveryRecordingKilledAfterItsFirstSecondIsPlayableAfterRec
     const int kills = envInt("TOLVEK_FAULT_KILLS", 12);
     const unsigned seed = unsigned(envInt("TOLVEK_FAULT_SEED", 20240611));
     std::mt19937 random(seed);
-    // A quarter of the kills fall into the first second, the rest anywhere up to 8 s.
+    // A quarter of the kills fall into the first second, the rest anywhere up to 8 s. Two of every
+    // three later kills record a small picture: a low rate, at which the writer's first 256 KiB take
+    // several seconds, so only a writer that hands its packets to the file at once leaves them.
     std::uniform_int_distribution<int> early(-1, 999), late(1000, 8000);
 
-    int early_kills = 0, lateKills = 0, emptyLate = 0, emptyEarly = 0, repaired = 0, playable = 0;
-    int countMismatch = 0, lossOverBlock = 0;
+    int early_kills = 0, lateKills = 0, lowRateLate = 0, emptyLate = 0, emptyEarly = 0, repaired = 0, playable = 0;
+    int countMismatch = 0, lossOverBlock = 0, tinyFiles = 0;
     qint64 worstLossBytes = 0;
     for (int k = 0; k < kills; ++k) {
         const bool isEarly = k % 4 == 0;
+        const bool lowRate = !isEarly && k % 2 == 1;
         const int killAt = isEarly ? early(random) : late(random);
         TempDir dir;
-        const KilledRecording r = recordAndKill(dir.path(), killAt, 640, 480, unsigned(k + 1));
+        const KilledRecording r =
+            lowRate ? recordAndKill(dir.path(), killAt, 160, 120, unsigned(k + 1))
+                    : recordAndKill(dir.path(), killAt, 640, 480, unsigned(k + 1));
         ASSERT_TRUE(r.ok()) << "kill " << k;
         (isEarly ? early_kills : lateKills)++;
+        lowRateLate += lowRate;
         const RecordingInspection seen = inspectRecording(r.path);
         SCOPED_TRACE(testing::Message() << "kill " << k << " at " << r.elapsedMs << " ms, " << seen.fileSize
-                                        << " bytes");
+                                        << " bytes" << (lowRate ? ", low rate" : ""));
 
         VideoLibrary library;
         const ScanOutcome scan = scanSaveFolder(dir.path(), library);
@@ -85,9 +91,16 @@ TEST(RecorderKillTest, EveryRecordingKilledAfterItsFirstSecondIsPlayableAfterRec
         const int counted = headerFrameCount(r.path);
         if (decoded > 0 && inspectRecording(r.path).state == RecordingState::Finished)
             ++playable;
-        if (counted != decoded)
-            ++countMismatch;
-        EXPECT_EQ(counted, decoded);
+        // With three frames or fewer FFmpeg cannot tell the frame rate from the timestamps and
+        // OpenCV's count is the length times 1000 frames per second; a file the recorder closed
+        // normally after so few frames reads the same way, so only longer files are compared.
+        if (decoded < 4) {
+            ++tinyFiles;
+        } else {
+            if (counted != decoded)
+                ++countMismatch;
+            EXPECT_EQ(counted, decoded);
+        }
         // Frames the recorder had handed to the writer when it was killed, against those that
         // survived; the lost ones in bytes at the file's own mean frame size. With the camera at
         // the file's rate the pacer writes every frame once, after the warm-up frames and the
@@ -102,12 +115,14 @@ TEST(RecorderKillTest, EveryRecordingKilledAfterItsFirstSecondIsPlayableAfterRec
             ADD_FAILURE() << "lost " << lossBytes << " bytes (" << reached - decoded << " frames)";
         }
     }
-    std::printf("[ figures ] seed %u: %d kills (%d in the first second, %d later)\n", seed, kills, early_kills,
-                lateKills);
-    std::printf("[ figures ] repaired %d, playable after recovery %d, header/decoded frame count mismatches %d\n",
-                repaired, playable, countMismatch);
-    std::printf("[ figures ] nothing on disk: %d of the first-second kills, %d of the later kills\n", emptyEarly,
-                emptyLate);
+    std::printf("[ figures ] seed %u: %d kills (%d in the first second, %d later, %d of them at a low rate)\n", seed,
+                kills, early_kills, lateKills, lowRateLate);
+    std::printf("[ figures ] repaired %d, playable after recovery %d, header/decoded frame count mismatches %d "
+                "(files of 3 frames or fewer, not compared: %d)\n",
+                repaired, playable, countMismatch, tinyFiles);
+    std::printf("[ figures ] nothing usable on disk (0 bytes or the header alone): %d of the %d first-second kills, "
+                "%d of the %d later kills\n",
+                emptyEarly, early_kills, emptyLate, lateKills);
     std::printf("[ figures ] worst tail loss %lld bytes (writer block %lld); losses over one block %d\n",
                 static_cast<long long>(worstLossBytes), static_cast<long long>(WriterBlock), lossOverBlock);
     EXPECT_EQ(playable, kills - emptyEarly - emptyLate);

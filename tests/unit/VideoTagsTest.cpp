@@ -366,6 +366,15 @@ TEST_F(VideoTagsTest, UnusableFilesKeepTheirBytesAndReportFailure)
         garbage[i] = char((i * 131 + 7) % 251);
     QByteArray brokenObject = wmv; // first object claims to run past the header
     writeLe64(brokenObject.data() + AsfHeaderPrefixSize + AsfGuidSize, quint64(header.size()));
+    // The Extended Content Description declaring 65535 descriptors: TagLib would read on through
+    // the objects behind it.
+    QByteArray countPastObject = wmv;
+    for (const AsfObject& o : listAsfObjects(header).objects)
+        if (isAsfGuid(o.guid(header), AsfGuid::ExtendedContentDescription)) {
+            countPastObject[o.offset + AsfObjectPrefixSize] = char(0xff);
+            countPastObject[o.offset + AsfObjectPrefixSize + 1] = char(0xff);
+        }
+    ASSERT_NE(countPastObject, wmv);
 
     struct Case
     {
@@ -381,6 +390,7 @@ TEST_F(VideoTagsTest, UnusableFilesKeepTheirBytesAndReportFailure)
         {"header only", wmv.left(header.size()), TagWriteResult::NotAsf, true},
         {"header size beyond the file", hugeSize, TagWriteResult::NotAsf, false},
         {"object size beyond the header", brokenObject, TagWriteResult::NotAsf, false},
+        {"descriptor count beyond its object", countPastObject, TagWriteResult::NotAsf, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);

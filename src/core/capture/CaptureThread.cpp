@@ -1,5 +1,6 @@
 #include "core/capture/CaptureThread.h"
 
+#include "core/capture/WriterFlush.h"
 #include "core/settings/Settings.h"
 #include "core/settings/VideoFileName.h"
 
@@ -12,6 +13,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <limits>
 #include <thread>
@@ -309,6 +311,9 @@ void CaptureThread::openFile()
 
     bool opened = false;
     if (fps > 0 && !folder.isEmpty()) {
+        // Every finished packet goes to the file at once, so that a crash or power cut a second
+        // into the recording leaves that second on disk rather than an empty file.
+        const WriterFlushScope promptFlush;
         try {
             opened = m_writer.open(QFile::encodeName(path).toStdString(), cv::CAP_FFMPEG,
                                    cv::VideoWriter::fourcc('W', 'M', 'V', '2'), fps, cv::Size(m_width, m_height),
@@ -316,6 +321,9 @@ void CaptureThread::openFile()
         } catch (const cv::Exception&) {
             opened = false;
         }
+        static std::atomic<bool> warned{false};
+        if (opened && !promptFlush.tookEffect() && !warned.exchange(true))
+            qWarning("The recording is written in large blocks; a crash may lose its last seconds.");
     }
 
     if (opened) {

@@ -148,6 +148,34 @@ AsfObjectList listAsfExtensionObjects(const QByteArray& header, const AsfObject&
     return list;
 }
 
+bool asfEntryCountFits(const QByteArray& header, const AsfObject& object, qsizetype entryMinSize)
+{
+    if (object.size < AsfObjectPrefixSize + 2 || object.offset + object.size > header.size())
+        return false;
+    const qsizetype count = readLe16(header.constData() + object.offset + AsfObjectPrefixSize);
+    return count * entryMinSize <= object.size - AsfObjectPrefixSize - 2;
+}
+
+bool asfDescriptorListsFit(const QByteArray& header, const AsfObjectList& list)
+{
+    for (const AsfObject& o : list.objects) {
+        const char* guid = o.guid(header);
+        if (isAsfGuid(guid, AsfGuid::ExtendedContentDescription) &&
+            !asfEntryCountFits(header, o, AsfExtendedEntryMinSize))
+            return false;
+        if (!isAsfGuid(guid, AsfGuid::HeaderExtension))
+            continue;
+        const AsfObjectList nested = listAsfExtensionObjects(header, o);
+        if (!nested.wellFormed)
+            return false;
+        for (const AsfObject& n : nested.objects)
+            if ((isAsfGuid(n.guid(header), AsfGuid::Metadata) || isAsfGuid(n.guid(header), AsfGuid::MetadataLibrary)) &&
+                !asfEntryCountFits(header, n, AsfMetadataEntryMinSize))
+                return false;
+    }
+    return true;
+}
+
 std::optional<AsfFileProperties> findAsfFileProperties(const QByteArray& header, const AsfObjectList& list)
 {
     for (const AsfObject& o : list.objects) {

@@ -56,6 +56,19 @@ AsfObjectList listAsfObjects(const QByteArray& header);
 // The objects inside a Header Extension object of that header.
 AsfObjectList listAsfExtensionObjects(const QByteArray& header, const AsfObject& extension);
 
+// TagLib reads as many entries as a descriptor list's 16-bit count declares, also past the end of
+// its object. These tell whether a count can be met inside the object by entries of the smallest
+// size: 6 bytes in the Extended Content Description (name length, value type, value length), 12 in
+// the Metadata and Metadata Library objects (language or reserved, stream, name length, type, and
+// a 32-bit data length).
+inline constexpr qsizetype AsfExtendedEntryMinSize = 6;
+inline constexpr qsizetype AsfMetadataEntryMinSize = 12;
+bool asfEntryCountFits(const QByteArray& header, const AsfObject& object, qsizetype entryMinSize);
+// Whether every descriptor list of the header (the Extended Content Description at the top, the
+// Metadata and Metadata Library objects inside the Header Extension) can hold its declared count,
+// and the Header Extension's nested list adds up. False means TagLib would walk past an object.
+bool asfDescriptorListsFit(const QByteArray& header, const AsfObjectList& list);
+
 struct AsfFileProperties
 {
     qsizetype offset = 0; // of the File Properties object

@@ -44,17 +44,7 @@ bool clearOverflowingLength(QByteArray& header, const AsfFileProperties& props)
 // the title or the length.
 void hideUnwalkableObjects(QByteArray& header, const AsfObjectList& list)
 {
-    // Smallest entry: name length, value type and value length (Extended Content Description);
-    // language or reserved, stream, name length, type and a 32-bit data length (Metadata, Library).
-    constexpr qsizetype ExtendedEntryMin = 6;
-    constexpr qsizetype MetadataEntryMin = 12;
     constexpr qsizetype ObjectCountField = 24;
-    auto fits = [&header](const AsfObject& o, qsizetype entryMin) {
-        if (o.size < AsfObjectPrefixSize + 2)
-            return false;
-        const qsizetype count = readLe16(header.constData() + o.offset + AsfObjectPrefixSize);
-        return count * entryMin <= o.size - AsfObjectPrefixSize - 2;
-    };
     auto hide = [&header](const AsfObject& o) { std::memset(header.data() + o.offset, 0, AsfGuidSize); };
 
     if (!list.wellFormed) {
@@ -64,14 +54,14 @@ void hideUnwalkableObjects(QByteArray& header, const AsfObjectList& list)
     }
     for (const AsfObject& o : list.objects) {
         const char* guid = o.guid(header);
-        if (isAsfGuid(guid, AsfGuid::ExtendedContentDescription) && !fits(o, ExtendedEntryMin)) {
+        if (isAsfGuid(guid, AsfGuid::ExtendedContentDescription) && !asfEntryCountFits(header, o, AsfExtendedEntryMinSize)) {
             hide(o);
         } else if (isAsfGuid(guid, AsfGuid::HeaderExtension)) {
             const AsfObjectList nested = listAsfExtensionObjects(header, o);
             bool walkable = nested.wellFormed;
             for (const AsfObject& n : nested.objects)
                 if ((isAsfGuid(n.guid(header), AsfGuid::Metadata) || isAsfGuid(n.guid(header), AsfGuid::MetadataLibrary)) &&
-                    !fits(n, MetadataEntryMin))
+                    !asfEntryCountFits(header, n, AsfMetadataEntryMinSize))
                     walkable = false;
             if (!walkable)
                 hide(o);

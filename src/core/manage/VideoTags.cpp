@@ -104,6 +104,11 @@ TagWriteResult renderTaggedHeader(const QByteArray& oldHeader, const std::option
     const auto oldUntagged = untaggedObjects(oldHeader);
     if (!oldUntagged)
         return TagWriteResult::NotAsf;
+    // A descriptor count that cannot fit its object makes TagLib read on past the object, slowly
+    // and into the objects behind it, whose bytes it would then write back as tags. Such a header
+    // is damaged or hostile; it is refused, not repaired.
+    if (!asfDescriptorListsFit(oldHeader, listAsfObjects(oldHeader)))
+        return TagWriteResult::NotAsf;
     // The File Properties object must come through unchanged, so a length TagLib cannot hold is
     // refused rather than cleared.
     const auto oldProps = findAsfFileProperties(oldHeader, listAsfObjects(oldHeader));

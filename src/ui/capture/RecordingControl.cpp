@@ -38,14 +38,21 @@ void RecordingControl::checkDiskSpace()
     }
     const QString folder = appSettings().value(SaveFolder);
     qint64 rate = 0;
+    qint64 available = m_services.freeBytes(folder);
     if (!m_openedName.isEmpty()) {
-        const qint64 size = QFileInfo(makeSavePath(folder, m_openedName)).size();
+        const QFileInfo file(makeSavePath(folder, m_openedName));
+        // A folder renamed away, or a disk unmounted under its mount point (which then is an
+        // empty folder of another disk again), still looks fine by its free space; the file the
+        // writer is filling is no longer there.
+        if (!file.exists())
+            available = -1;
+        const qint64 size = file.size();
         if (m_sizeClock.isValid() && m_sizeClock.elapsed() > 0 && size > m_lastFileSize)
             rate = (size - m_lastFileSize) * 1000 / m_sizeClock.elapsed();
         m_lastFileSize = size;
         m_sizeClock.restart();
     }
-    const DiskSpaceVerdict verdict = DiskSpaceGuard::judge(m_services.freeBytes(folder), rate);
+    const DiskSpaceVerdict verdict = DiskSpaceGuard::judge(available, rate);
     if (verdict.kind == DiskSpaceVerdict::Fine)
         return;
     m_diskTimer.stop();
@@ -265,6 +272,11 @@ void RecordingControl::stopRecording()
         return;
     }
     const QString path = makeSavePath(appSettings().value(SaveFolder), name);
+    if (!QFileInfo::exists(path)) {
+        // The save folder went away during the recording: there is nothing to stamp, list or show.
+        m_window.requestShowPlaybackVideo();
+        return;
+    }
     if (m_services.writeCopyrightTag)
         m_services.writeCopyrightTag(path);
     m_window.playbackVideoName = name;
