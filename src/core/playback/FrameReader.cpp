@@ -321,15 +321,15 @@ cv::Mat FrameReader::frameAt(int index)
         return {};
     }
     try {
-        // A short step back decodes its whole window once, so that the following steps back are
-        // served from the cache.
+        // A step back decodes the target's whole group of pictures once and keeps it, so that the
+        // following steps back within it are served from the cache.
         const bool fillBehind = m_last >= 0 && index < m_last && m_last - index <= ReadBackWindow;
-        const int from = fillBehind ? std::max(0, index - std::min(ReadBackWindow, m_capacity - 4)) : index;
+        // Decoding starts at the key frame at or before the target, unless the decoder already
+        // stands between that key frame and the target.
+        const int key = std::max(0, keyFrameAtOrBefore(index));
+        const int from = fillBehind ? key : index;
         // The frames just read are the ones the next steps back need: keep them over older ones.
         const int focus = (from + index) / 2;
-        // Decoding starts at the key frame at or before the first frame wanted, unless the
-        // decoder already stands between that key frame and the target.
-        const int key = std::max(0, keyFrameAtOrBefore(from));
         if (m_next < 0 || m_next > from || key > m_next) {
             if (!positionAt(key))
                 return {};

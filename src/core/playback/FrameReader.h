@@ -2,7 +2,8 @@
 // A video file kept open for showing frames by number. At open the packets are read once without
 // decoding into an index of time stamp, byte position and key flag per frame, so that any frame
 // costs at most one group of pictures of decoding: a jump seeks to the key frame at or before it
-// and decodes on from there. Frames just behind come from a cache that one such read fills.
+// and decodes on from there. Frames just behind come from a cache that a step back fills with the
+// target's group of pictures.
 // Pictures and numbering equal a sequential cv::VideoCapture read (BGR, 8UC3, same conversion).
 // Frames returned share their pixels with the cache: clone before drawing on them.
 // Thread-safety: one thread at a time. Failure modes: a file that does not open, a frame past
@@ -23,7 +24,9 @@ class FrameReader {
 public:
     static constexpr std::size_t DefaultCacheBytes = std::size_t(128) << 20;
     static constexpr int MaxCachedFrames = 64;
-    static constexpr int ReadBackWindow = 40;  // frames decoded ahead of a backward step's target
+    // A jump back of at most this many frames is a step back: it keeps the target's whole group
+    // of pictures in the cache for the steps that follow.
+    static constexpr int ReadBackWindow = 40;
 
     struct Stats {
         int seeks = 0;
