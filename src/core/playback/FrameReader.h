@@ -47,7 +47,9 @@ public:
     bool isOpen() const { return m_open; }
     const std::string& path() const { return m_path; }
 
-    double frameCountProperty() const { return m_frameCount; }  // CAP_PROP_FRAME_COUNT at open
+    // CAP_PROP_FRAME_COUNT as cv::VideoCapture reports it at open (a negative one, read from a cut
+    // file's header, as 0).
+    double frameCountProperty() const { return m_frameCount; }
     double fpsProperty() const { return m_fps; }                // CAP_PROP_FPS at open
 
     // The frame after the one last returned (frame 0 right after opening).
