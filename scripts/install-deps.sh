@@ -5,7 +5,8 @@ packages=(
   build-essential cmake pkg-config git
   qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev
   libopencv-core-dev libopencv-imgproc-dev libopencv-videoio-dev libopencv-imgcodecs-dev
-  libtag1-dev ffmpeg libavformat-dev
+  libtag1-dev ffmpeg
+  libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
   libgtest-dev
   clang libclang-rt-14-dev
   fonts-noto-cjk
