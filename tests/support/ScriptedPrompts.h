@@ -4,10 +4,16 @@
 #include "core/platform/ProfileStore.h"
 #include "ui/app/UserPrompts.h"
 #include "ui/capture/CGetNewID.h"
+#include "ui/manage/CTrim.h"
+
+#include <QCheckBox>
+#include <QPushButton>
+#include <QTimer>
 
 #include <QMap>
 #include <functional>
 #include <deque>
+#include <vector>
 
 namespace tolvek::test {
 
@@ -24,6 +30,16 @@ public:
     std::function<void()> beforeKeypadAnswer;  // e.g. wait until the camera is up
     int lastKeypadForm = -1;
 
+    // The trim dialogs run: the real dialog, driven by trimAction once it is up. Without an
+    // action, range mode gets the checkbox set to keepOriginal and OK; re-ID mode runs by itself.
+    struct TrimRun {
+        QString source, target;
+        int rangeStart = 0, rangeEnd = 0, newId = 0;
+    };
+    std::vector<TrimRun> trimRuns;
+    std::function<void(CTrim&)> trimAction;
+    bool keepOriginal = false;
+
     void message(QWidget*, const QString& text, Icon) override { messages << text; }
     bool question(QWidget*, const QString& text, const QString&, bool) override
     {
@@ -38,6 +54,19 @@ public:
     QString pickSaveFile(QWidget*, const QString&, const QString&, const QString&) override { return take(saveFiles); }
     void beep() override { ++beeps; }
     std::optional<int> askPatientId(QWidget*, const GetNewIdSetup& setup) override;
+    int runTrimDialog(CTrim& dialog) override
+    {
+        trimRuns.push_back({dialog.sourcePath, dialog.targetPath, dialog.rangeStart, dialog.rangeEnd, dialog.newId});
+        QTimer::singleShot(0, &dialog, [this, &dialog] {
+            if (trimAction) {
+                trimAction(dialog);
+            } else if (!dialog.reIdMode()) {
+                static_cast<QCheckBox*>(dialog.control(CTrim::IDC_KEEP_ORIGINAL))->setChecked(keepOriginal);
+                static_cast<QPushButton*>(dialog.control(CTrim::IDC_OK))->click();
+            }
+        });
+        return dialog.exec();
+    }
 
 private:
     static QString take(std::deque<QString>& q)

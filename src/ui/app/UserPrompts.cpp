@@ -1,6 +1,7 @@
 #include "ui/app/UserPrompts.h"
 
 #include "ui/capture/CGetNewID.h"
+#include "ui/manage/CTrim.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -96,6 +97,11 @@ void QtUserPrompts::beep()
 std::optional<int> QtUserPrompts::askPatientId(QWidget* parent, const GetNewIdSetup& setup)
 {
     return CGetNewID::ask(setup, parent);
+}
+
+int QtUserPrompts::runTrimDialog(CTrim& dialog)
+{
+    return dialog.exec();
 }
 
 }  // namespace tolvek

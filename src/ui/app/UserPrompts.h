@@ -15,6 +15,7 @@ class QWidget;
 namespace tolvek {
 
 struct GetNewIdSetup;
+class CTrim;
 
 class UserPrompts {
 public:
@@ -40,6 +41,8 @@ public:
     virtual void beep() = 0;
     // The patient-ID keypad, modal; the accepted ID or nothing when cancelled.
     virtual std::optional<int> askPatientId(QWidget* parent, const GetNewIdSetup& setup) = 0;
+    // Runs the trim / re-ID progress dialog, filled in by the caller, modally; its QDialog result.
+    virtual int runTrimDialog(CTrim& dialog) = 0;
 };
 
 // Top-left corner of a box of size centred on anchor and moved fully onto screen (a box larger than
@@ -56,6 +59,7 @@ public:
     QString pickSaveFile(QWidget* parent, const QString& title, const QString& proposed, const QString& filter) override;
     void beep() override;
     std::optional<int> askPatientId(QWidget* parent, const GetNewIdSetup& setup) override;
+    int runTrimDialog(CTrim& dialog) override;
 };
 
 }  // namespace tolvek

@@ -3,12 +3,17 @@
 #include "core/i18n/MenuCaptions.h"
 #include "core/i18n/Messages.h"
 #include "core/library/VideoRecord.h"
+#include "core/manage/TrimWorker.h"
 #include "core/manage/VideoTags.h"
+#include "core/playback/SliderMath.h"
 #include "core/settings/Settings.h"
 #include "core/settings/VideoFileName.h"
 #include "ui/app/CTolvek2Dlg.h"
+#include "ui/app/ControlIds.h"
 #include "ui/app/UserPrompts.h"
 #include "ui/library/VideoLists.h"
+#include "ui/manage/CTrim.h"
+#include "ui/playback/PlaybackController.h"
 
 #include <QCursor>
 #include <QFile>
@@ -83,6 +88,11 @@ void VideoManagement::run(int command)
         break;
     case CmdChangeId:
         changeVideoId();
+        break;
+    case CmdTrimToRange:
+    case CmdTrimToRangeKey:
+    case IDC_TRIM:
+        trimToRange();
         break;
     default:
         break;
@@ -273,6 +283,92 @@ void VideoManagement::changeVideoId()
     m_lists.sortList(m_lists.idList(), 0, false);
     m_lists.selectRowByName(m_lists.idList(), newName, false);
     m_window.openVideo(newName);
+}
+
+QString VideoManagement::trimFailureMessage(TrimResult result, const QString& source, const QString& target)
+{
+    switch (result) {
+    case TrimResult::SourceUnreadable:
+        return QStringLiteral("%1 can't be read.").arg(source);
+    case TrimResult::TargetExists:
+        return QStringLiteral("%1 already exists.").arg(target);
+    case TrimResult::TargetUnwritable:
+        return QStringLiteral("%1 can't be written.").arg(target);
+    case TrimResult::NotRun:
+    case TrimResult::Done:
+    case TrimResult::Cancelled:
+        break;
+    }
+    return {};
+}
+
+void VideoManagement::trimToRange()
+{
+    const QString name = m_window.playbackVideoName;
+    PlaybackController& player = m_window.playback();
+    const int sliderLength = player.sliderLength();
+    if (!name.contains(QLatin1String(".wmv")) || !isSubRange(player.rangeStart(), player.rangeEnd(), sliderLength))
+        return;
+    const int rangeStart = player.rangeStart();
+    const int rangeEnd = std::min(player.rangeEnd(), sliderLength);
+
+    const QTreeWidgetItem* row = nullptr;
+    QTreeWidget* all = m_lists.allList();
+    for (int i = 0; i < all->topLevelItemCount() && !row; ++i)
+        if (all->topLevelItem(i)->text(AllFileColumn) == name)
+            row = all->topLevelItem(i);
+    const QString memo = row ? row->text(AllMemoColumn).left(199) : QString();
+
+    const QString source = savePath(name);
+    const std::optional<QString> target =
+        makeTrimmedFileName(source, rangeStart, player.frameCount(), sliderLength, appSettings().getInt(CaptureFps));
+    if (!target) {
+        message(QStringLiteral("%1 carries no valid recording time; it can't be trimmed.").arg(name));
+        return;
+    }
+    const QString newName = QFileInfo(*target).fileName();
+    m_window.flags().currentPatientId = name.left(8).toInt();
+
+    // Awake while the worker runs; a request that was held already is left as it was.
+    platform::PowerRequest& power = m_window.power();
+    const bool wasAwake = power.active();
+    power.acquire(QStringLiteral("Trimming a video"));
+    CTrim dialog(&m_window);
+    dialog.sourcePath = source;
+    dialog.targetPath = *target;
+    dialog.rangeStart = rangeStart;
+    dialog.rangeEnd = rangeEnd;
+    dialog.sliderLength = sliderLength;
+    const bool accepted = m_prompts && m_prompts->runTrimDialog(dialog) == QDialog::Accepted;
+    dialog.finishWorker(); // the worker's files are settled from here on
+    if (!wasAwake)
+        power.release();
+    const TrimResult result = dialog.result();
+    if (!accepted) {
+        // A worker that completed just as Cancel was pressed: the user asked for no new file.
+        if (result == TrimResult::Done)
+            QFile::remove(*target);
+        else if (result != TrimResult::Cancelled && result != TrimResult::NotRun)
+            message(trimFailureMessage(result, source, *target));
+        return;
+    }
+
+    // The tags go into the new file before anything lists or opens it.
+    writeVideoTags(*target, memo);
+    m_window.stopPlayback();
+    m_lists.addVideoRow(all, newName, memo);
+    m_lists.library().push_back(recordFromFileName(newName, memo));
+    if (!dialog.keepOriginal)
+        m_lists.removeVideo(name); // its rows, its record, and the file to the trash
+
+    m_window.playbackVideoName = newName;
+    const bool reference = isReferenceVideoName(newName);
+    QTreeWidget* list = reference ? m_lists.referenceList() : m_lists.idList();
+    m_lists.refillIdList(list, newName);
+    m_lists.sortList(list, SmallListTextColumn, reference);
+    m_lists.selectRowByName(list, newName, false);
+    m_window.openVideo(newName);
+    list->setFocus();
 }
 
 ReIdResult VideoManagement::runReIdWithProgress(QWidget* parent, const QString& source, const QString& target,

@@ -1,10 +1,12 @@
 #pragma once
 // The file commands of the video lists: delete the open video (32772) or the all-videos row
-// (32927), copy the open video into the reference list (32790) and refile it under another patient
-// ID (32933, re-encoded so the burnt-in ID changes too). UI thread only; the re-encode runs in a
+// (32927), copy the open video into the reference list (32790), refile it under another patient
+// ID (32933, re-encoded so the burnt-in ID changes too) and cut the marked range into a new video
+// (TrimToRange: button 1028, commands 32929 and 32921). UI thread only; the re-encode runs in a
 // worker thread behind a progress dialog. Every failure is reported to the user and leaves the
 // original file and the lists as they were.
 
+#include "core/manage/TrimWorker.h"
 #include "core/manage/VideoFiles.h"
 
 #include <QObject>
@@ -38,12 +40,16 @@ class VideoManagement : public QObject
     void deleteSelectedVideo(); // 32927
     void addToReferenceList();  // 32790
     void changeVideoId();       // 32933
+    void trimToRange();         // 1028, 32929, 32921
 
     void setReIdRunner(ReIdRunner runner);
 
     // The progress dialog and worker of the default runner; returns when the worker has ended.
     static ReIdResult runReIdWithProgress(QWidget* parent, const QString& source, const QString& target, int newId,
                                           double fallbackFps);
+
+    // The message for a trim or re-ID worker that could not write its output; empty otherwise.
+    static QString trimFailureMessage(TrimResult result, const QString& source, const QString& target);
 
   private:
     bool askDelete(const QString& name);
