@@ -26,6 +26,10 @@ public:
     std::deque<QString> folders;    // folder picker results, cancelled when empty
     std::deque<QString> saveFiles;  // save dialog results, cancelled when empty
     std::deque<std::optional<int>> patientIds;  // keypad results, cancelled when empty
+    std::deque<std::optional<int>> videoIds;    // new-ID keypad (CGetID) results, cancelled when empty
+    std::vector<int> videoIdPresets;            // the old ID each CGetID run was preset to
+    // Replaces the scripted CGetID answer, e.g. by the real dialog driven by keys.
+    std::function<std::optional<int>(QWidget*, int)> videoIdDialog;
     int keypadRuns = 0;
     std::function<void()> beforeKeypadAnswer;  // e.g. wait until the camera is up
     int lastKeypadForm = -1;
@@ -54,6 +58,17 @@ public:
     QString pickSaveFile(QWidget*, const QString&, const QString&, const QString&) override { return take(saveFiles); }
     void beep() override { ++beeps; }
     std::optional<int> askPatientId(QWidget*, const GetNewIdSetup& setup) override;
+    std::optional<int> askVideoId(QWidget* parent, int oldId) override
+    {
+        videoIdPresets.push_back(oldId);
+        if (videoIdDialog)
+            return videoIdDialog(parent, oldId);
+        if (videoIds.empty())
+            return std::nullopt;
+        const std::optional<int> id = videoIds.front();
+        videoIds.pop_front();
+        return id;
+    }
     int runTrimDialog(CTrim& dialog) override
     {
         trimRuns.push_back({dialog.sourcePath, dialog.targetPath, dialog.rangeStart, dialog.rangeEnd, dialog.newId});

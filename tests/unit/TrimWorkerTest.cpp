@@ -1,8 +1,10 @@
 // The trim worker on real WMV files whose frames carry their index: the output holds exactly the
 // marked frames, appears only when complete, never replaces a file and leaves nothing behind when
-// cancelled or failing; the trimmed file's name; the re-ID worker's burnt-in label.
+// cancelled or failing; the trimmed file's name; the re-ID worker's burnt-in label, and its
+// refusal to replace or leave behind files.
 
 #include "core/manage/TrimWorker.h"
+#include "core/manage/VideoFiles.h"
 #include "core/settings/VideoFileName.h"
 #include "support/IdLabelVideo.h"
 #include "support/IndexedVideo.h"
@@ -214,4 +216,67 @@ TEST(TrimmedFileName, TheTimeMovesOnByTheTrimmedHeadAndNeverOntoAnExistingFile)
         ASSERT_TRUE(QFile(in(taken)).open(QIODevice::WriteOnly));
     EXPECT_EQ(name(QStringLiteral("0000012320240305140709.wmv"), 200, 900, 600, 30),
               in("0000012320240305140721.wmv"));
+}
+
+TEST_F(TrimWorkerTest, ReIdBurnsTheNewIdIntoEveryFrameAndKeepsTheSource)
+{
+    ASSERT_FALSE(makeIdLabelWmv(path(Source), 20, 123).isEmpty());
+    const qint64 sourceSize = QFileInfo(path(Source)).size();
+    const QString renamed = replaceVideoId(Source, 87654321);
+    auto s = state(0, 0, 600, path(renamed));
+    s->newId = 87654321;
+    EXPECT_EQ(s->reIdMode(), true);
+    ReburnIdWorker(s);
+    ASSERT_EQ(s->result.load(), TrimResult::Done);
+    EXPECT_EQ(s->framesDone.load(), 20);
+    EXPECT_EQ(s->expectedFrames(), 20);
+    EXPECT_EQ(countDecodedFrames(path(renamed)), 20);
+    EXPECT_EQ(QFileInfo(path(Source)).size(), sourceSize);
+    EXPECT_EQ(entries(folder), (QStringList{Source, renamed})); // no working file left
+
+    for (int frame : {0, 19}) {
+        const double asNew = idLabelDifference(path(renamed), frame, 87654321);
+        const double asOld = idLabelDifference(path(renamed), frame, 123);
+        ASSERT_GE(asNew, 0);
+        EXPECT_LT(asNew * 2, asOld) << "frame " << frame << ": new " << asNew << ", old " << asOld;
+    }
+    // The source still shows the old label.
+    EXPECT_LT(idLabelDifference(path(Source), 0, 123) * 2, idLabelDifference(path(Source), 0, 87654321));
+}
+
+TEST_F(TrimWorkerTest, ReIdWritesNothingWhenCancelledRefusedOrUnreadable)
+{
+    ASSERT_FALSE(makeIdLabelWmv(path(Source), 10, 123).isEmpty());
+    const QString target = path(replaceVideoId(Source, 456));
+    auto reId = [&](const QString& source, const QString& to, bool running) {
+        auto s = state(0, 0, 600, to);
+        s->sourcePath = source;
+        s->newId = 456;
+        s->running = running;
+        ReburnIdWorker(s);
+        EXPECT_FALSE(s->running.load());
+        EXPECT_TRUE(s->ended.load());
+        return s->result.load();
+    };
+
+    EXPECT_EQ(reId(path(Source), target, false), TrimResult::Cancelled);
+    EXPECT_EQ(entries(folder), QStringList{Source});
+
+    // An existing file of the new name is never replaced.
+    ASSERT_TRUE(QFile::copy(path(Source), target));
+    const qint64 existing = QFileInfo(target).size();
+    EXPECT_EQ(reId(path(Source), target, true), TrimResult::TargetExists);
+    EXPECT_EQ(QFileInfo(target).size(), existing);
+    ASSERT_TRUE(QFile::remove(target));
+
+    // Not a video: nothing is written.
+    const QString empty = path(QStringLiteral("0000000120240101000000.wmv"));
+    ASSERT_TRUE(QFile(empty).open(QIODevice::WriteOnly));
+    EXPECT_EQ(reId(empty, target, true), TrimResult::SourceUnreadable);
+    EXPECT_FALSE(QFileInfo::exists(target));
+
+    // A target folder that does not exist.
+    EXPECT_EQ(reId(path(Source), folder + QStringLiteral("/no/such/") + replaceVideoId(Source, 456), true),
+              TrimResult::TargetUnwritable);
+    EXPECT_EQ(entries(folder), (QStringList{QStringLiteral("0000000120240101000000.wmv"), Source}));
 }

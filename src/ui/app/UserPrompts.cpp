@@ -1,6 +1,7 @@
 #include "ui/app/UserPrompts.h"
 
 #include "ui/capture/CGetNewID.h"
+#include "ui/manage/CGetID.h"
 #include "ui/manage/CTrim.h"
 
 #include <QApplication>
@@ -97,6 +98,11 @@ void QtUserPrompts::beep()
 std::optional<int> QtUserPrompts::askPatientId(QWidget* parent, const GetNewIdSetup& setup)
 {
     return CGetNewID::ask(setup, parent);
+}
+
+std::optional<int> QtUserPrompts::askVideoId(QWidget* parent, int oldId)
+{
+    return CGetID::ask(parent, oldId);
 }
 
 int QtUserPrompts::runTrimDialog(CTrim& dialog)

@@ -41,6 +41,9 @@ public:
     virtual void beep() = 0;
     // The patient-ID keypad, modal; the accepted ID or nothing when cancelled.
     virtual std::optional<int> askPatientId(QWidget* parent, const GetNewIdSetup& setup) = 0;
+    // CGetID: the keypad that asks a video's new patient ID, preset to its old one; the entered ID
+    // or nothing when cancelled.
+    virtual std::optional<int> askVideoId(QWidget* parent, int oldId) = 0;
     // Runs the trim / re-ID progress dialog, filled in by the caller, modally; its QDialog result.
     virtual int runTrimDialog(CTrim& dialog) = 0;
 };
@@ -59,6 +62,7 @@ public:
     QString pickSaveFile(QWidget* parent, const QString& title, const QString& proposed, const QString& filter) override;
     void beep() override;
     std::optional<int> askPatientId(QWidget* parent, const GetNewIdSetup& setup) override;
+    std::optional<int> askVideoId(QWidget* parent, int oldId) override;
     int runTrimDialog(CTrim& dialog) override;
 };
 

@@ -18,15 +18,11 @@
 #include <QCursor>
 #include <QFile>
 #include <QFileInfo>
-#include <QProgressDialog>
-#include <QTimer>
 #include <QTreeWidget>
 
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <memory>
-#include <thread>
 
 namespace tolvek {
 
@@ -63,15 +59,6 @@ QTreeWidgetItem* allListRowContaining(QTreeWidget* all, const QString& name)
 VideoManagement::VideoManagement(CTolvek2Dlg& window, VideoLists& lists, UserPrompts* prompts, QObject* parent)
     : QObject(parent), m_window(window), m_lists(lists), m_prompts(prompts)
 {
-    m_reIdRunner = [this](const QString& source, const QString& target, int newId) {
-        return runReIdWithProgress(&m_window, source, target, newId, appSettings().getInt(CaptureFps));
-    };
-}
-
-void VideoManagement::setReIdRunner(ReIdRunner runner)
-{
-    if (runner)
-        m_reIdRunner = std::move(runner);
 }
 
 void VideoManagement::run(int command)
@@ -233,7 +220,7 @@ void VideoManagement::changeVideoId()
     m_window.stopPlayback();
 
     const int oldId = name.left(8).toInt();
-    const std::optional<int> entered = m_window.askForId(1);
+    const std::optional<int> entered = m_prompts ? m_prompts->askVideoId(&m_window, oldId) : std::nullopt;
     if (!entered || *entered == oldId)
         return;
     const int newId = *entered;
@@ -247,19 +234,20 @@ void VideoManagement::changeVideoId()
     const QString source = savePath(oldName);
     const QString target = savePath(newName);
 
-    switch (m_reIdRunner(source, target, newId)) {
-    case ReIdResult::Done:
-        break;
-    case ReIdResult::Cancelled:
-        return;
-    case ReIdResult::TargetExists:
-        message(QStringLiteral("%1 already exists.").arg(target));
-        return;
-    case ReIdResult::SourceUnreadable:
-        message(QStringLiteral("%1 can't be read.").arg(source));
-        return;
-    case ReIdResult::TargetUnwritable:
-        message(QStringLiteral("%1 can't be written.").arg(target));
+    CTrim dialog(&m_window);
+    dialog.sourcePath = source;
+    dialog.targetPath = target;
+    dialog.newId = newId;
+    dialog.sliderLength = m_window.playback().sliderLength();
+    const bool accepted = m_prompts->runTrimDialog(dialog) == QDialog::Accepted;
+    dialog.finishWorker(); // the worker's files are settled from here on
+    const TrimResult result = dialog.result();
+    if (!accepted) {
+        // A re-encode that completed just as Cancel was pressed: the user asked for no new file.
+        if (result == TrimResult::Done)
+            QFile::remove(target);
+        else if (result != TrimResult::Cancelled && result != TrimResult::NotRun)
+            message(trimFailureMessage(result, source, target));
         return;
     }
 
@@ -369,50 +357,6 @@ void VideoManagement::trimToRange()
     m_lists.selectRowByName(list, newName, false);
     m_window.openVideo(newName);
     list->setFocus();
-}
-
-ReIdResult VideoManagement::runReIdWithProgress(QWidget* parent, const QString& source, const QString& target,
-                                                int newId, double fallbackFps)
-{
-    struct Shared {
-        ReIdProgress progress;
-        std::atomic<bool> running{true};
-        std::atomic<ReIdResult> result{ReIdResult::Cancelled};
-    };
-    auto shared = std::make_shared<Shared>();
-    std::thread worker([shared, source, target, newId, fallbackFps] {
-        shared->result = reburnVideoId(source, target, newId, fallbackFps, shared->progress);
-        shared->running = false;
-    });
-
-    QProgressDialog dialog(parent);
-    dialog.setWindowTitle(QStringLiteral("Change ID"));
-    dialog.setCancelButtonText(QStringLiteral("Cancel"));
-    dialog.setAutoClose(false);
-    dialog.setAutoReset(false);
-    dialog.setMinimumDuration(0);
-    dialog.setRange(0, 0);
-    QTimer poll;
-    poll.setInterval(100);
-    QObject::connect(&poll, &QTimer::timeout, &dialog, [&dialog, shared] {
-        const int done = shared->progress.framesDone;
-        const int total = shared->progress.framesTotal;
-        dialog.setLabelText(QString::asprintf("frames : %04d/%04d", done, total));
-        if (total > 0) {
-            dialog.setMaximum(total);
-            dialog.setValue(std::min(done, total));
-        }
-        if (!shared->running)
-            dialog.accept();
-    });
-    poll.start();
-    dialog.setLabelText(QStringLiteral("frames : 0000/0000"));
-    if (dialog.exec() != QDialog::Accepted)
-        shared->progress.cancelRequested = true;
-    poll.stop();
-    // The worker stops within one frame and removes its partial output itself.
-    worker.join();
-    return shared->result;
 }
 
 } // namespace tolvek
