@@ -348,6 +348,7 @@ void VideoManagement::trimToRange()
     m_lists.library().push_back(recordFromFileName(newName, memo));
     if (!dialog.keepOriginal)
         m_lists.removeVideo(name); // its rows, its record, and the file to the trash
+    m_window.refreshFolderPanel();
 
     m_window.playbackVideoName = newName;
     const bool reference = isReferenceVideoName(newName);
