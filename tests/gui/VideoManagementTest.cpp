@@ -365,9 +365,14 @@ TEST_F(VideoManagementTest, ChangeIdTakesTheIdTypedOnTheKeypadAndACancelledReEnc
     EXPECT_EQ(column(ids, SmallListFileColumn), (QStringList{P3, P2, P1}));
     EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot).size(), 6);
 
-    // Typed again and left to finish: refiled under 45.
-    prompts.trimAction = nullptr;
+    // Typed again and left to finish: OK does nothing while the re-encode runs, and the dialog
+    // closes by itself; refiled under 45.
+    prompts.trimAction = [](CTrim& dialog) {
+        static_cast<QPushButton*>(dialog.control(CTrim::IDC_OK))->click();
+        EXPECT_TRUE(dialog.isVisible());
+    };
     command(CmdChangeId);
+    ASSERT_EQ(prompts.trimRuns.size(), 2u);
     EXPECT_TRUE(QFileInfo::exists(path(renamed)));
     EXPECT_FALSE(QFileInfo::exists(path(P2)));
     EXPECT_EQ(window->playbackVideoName, renamed);
