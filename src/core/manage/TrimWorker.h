@@ -1,10 +1,7 @@
 #pragma once
-// The trim and re-ID workers: TrimWorker copies the frames between the two range markers into a
-// new WMV2 video, ReburnIdWorker re-encodes a whole video with another patient ID burnt in. Both
-// run on a thread of their own on a TrimWorkerState shared with the dialog that watches them; they
-// share only its atomics. The output appears under its final name only when it is complete: a
-// cancelled or failed run removes what it wrote, the source is only read and nothing existing is
-// ever replaced.
+// TrimWorker copies the marked frames into a new WMV2 video, ReburnIdWorker re-encodes a video with
+// another ID burnt in; each on its own thread, sharing only the atomics of a TrimWorkerState. The
+// output appears only when complete; cancel or failure removes it, and nothing is ever replaced.
 
 #include <QString>
 

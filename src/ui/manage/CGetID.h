@@ -1,8 +1,7 @@
 #pragma once
-// CGetID (dialog 149, "Input NEW ID"): the keypad that asks the new patient ID of a video. The
-// upper display shows the old ID, the lower one the number being typed; keys and keyboard add,
-// drop or clear digits, at most eight and no leading zero. UI thread only; every input is a valid
-// edit or ignored.
+// CGetID (dialog 149, "Input NEW ID"): the keypad that asks a video's new patient ID under its old
+// one; buttons and keyboard add, drop or clear digits (at most eight, no leading zero).
+// UI thread only; every input is a valid edit or ignored.
 
 #include <QDialog>
 #include <QString>

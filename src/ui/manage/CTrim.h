@@ -1,9 +1,7 @@
 #pragma once
-// CTrim (dialog 154, "thread"): runs the trim worker (range mode, started by OK) or the re-ID
-// worker (re-ID mode, started on opening) and shows "frames : %04d/%04d" every 100 ms. UI thread
-// only; the worker shares only the atomics of the TrimWorkerState. It ends with OK only when the
-// worker completed its output; a failed worker ends it with Cancel and result() says why. The
-// destructor stops the worker and waits for it, so no worker outlives the dialog's caller.
+// CTrim (dialog 154): runs the trim worker (range mode, on OK) or the re-ID worker (on opening) and
+// polls its progress every 100 ms. UI thread only. It ends with OK only for a complete output (a
+// failed worker ends it with Cancel, result() says why); destroying it waits for the worker.
 
 #include "core/manage/TrimWorker.h"
 
