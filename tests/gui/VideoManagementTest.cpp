@@ -19,8 +19,14 @@
 #include "ui/app/CTolvek2Dlg.h"
 #include "ui/app/UserPrompts.h"
 #include "ui/library/VideoLists.h"
+#include "ui/manage/CGetID.h"
+#include "ui/manage/CTrim.h"
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QPushButton>
+#include <QKeyEvent>
+#include <QTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -29,6 +35,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <vector>
 #include <ostream>
 
 
@@ -268,17 +275,20 @@ TEST_F(VideoManagementTest, ChangeIdRefilesUnderTheNewIdWithItBurntIn)
     open(ids, P3);
 
     // The same ID, or a cancelled keypad: nothing changes.
-    const int runsBefore = prompts.keypadRuns;
-    prompts.patientIds = {123, std::nullopt};
+    prompts.videoIds = {123, std::nullopt};
     command(CmdChangeId);
     command(CmdChangeId);
-    EXPECT_EQ(prompts.keypadRuns - runsBefore, 2);
-    EXPECT_EQ(prompts.lastKeypadForm, 1);
+    EXPECT_EQ(prompts.videoIdPresets, (std::vector<int>{123, 123}));
+    EXPECT_TRUE(prompts.trimRuns.empty());
     EXPECT_TRUE(QFileInfo::exists(path(P3)));
     EXPECT_EQ(column(ids, SmallListFileColumn), (QStringList{P3, P2, P1}));
 
-    prompts.patientIds = {777};
+    prompts.videoIds = {777};
     command(CmdChangeId);
+    ASSERT_EQ(prompts.trimRuns.size(), 1u);
+    EXPECT_EQ(prompts.trimRuns[0].newId, 777);
+    EXPECT_EQ(prompts.trimRuns[0].rangeStart, 0);
+    EXPECT_EQ(prompts.trimRuns[0].rangeEnd, 0);
     EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join('|').toStdString();
     ASSERT_TRUE(QFileInfo::exists(path(renamed)));
     EXPECT_FALSE(QFileInfo::exists(path(P3)));
@@ -314,13 +324,59 @@ TEST_F(VideoManagementTest, ChangeIdNeverReplacesAnExistingFile)
     put(taken);
     const qint64 size = QFileInfo(path(taken)).size();
     open(ids, P2);
-    prompts.patientIds = {456};
+    prompts.videoIds = {456};
     command(CmdChangeId);
     EXPECT_EQ(prompts.messages, QStringList{path(taken) + QStringLiteral(" already exists.")});
     EXPECT_TRUE(QFileInfo::exists(path(P2)));
     EXPECT_EQ(QFileInfo(path(taken)).size(), size);
     EXPECT_EQ(window->playbackVideoName, P2);
     EXPECT_EQ(column(ids, SmallListFileColumn), (QStringList{P3, P2, P1}));
+}
+
+TEST_F(VideoManagementTest, ChangeIdTakesTheIdTypedOnTheKeypadAndACancelledReEncodeLeavesNothing)
+{
+    const QString renamed = QStringLiteral("0000004520240306090000.wmv");
+    open(ids, P2);
+    // The real keypad, typed on: Delete clears the preset 123, U stands for 4, then 5 and Enter.
+    prompts.videoIdDialog = [](QWidget* parent, int oldId) {
+        QTimer::singleShot(0, [] {
+            QWidget* keypad = QApplication::activeModalWidget();
+            ASSERT_NE(qobject_cast<CGetID*>(keypad), nullptr);
+            for (int key : {Qt::Key_Delete, Qt::Key_U, Qt::Key_5, Qt::Key_Return}) {
+                QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+                QCoreApplication::sendEvent(keypad, &press);
+            }
+        });
+        return CGetID::ask(parent, oldId);
+    };
+    // The re-encode is cancelled as soon as it runs: no file of the new name remains.
+    prompts.trimAction = [](CTrim& dialog) {
+        EXPECT_TRUE(dialog.reIdMode());
+        EXPECT_FALSE(dialog.control(CTrim::IDC_KEEP_ORIGINAL)->isVisible());
+        static_cast<QPushButton*>(dialog.control(CTrim::IDC_CANCEL))->click();
+    };
+    command(CmdChangeId);
+    ASSERT_EQ(prompts.trimRuns.size(), 1u);
+    EXPECT_EQ(prompts.trimRuns[0].target, path(renamed));
+    EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join('|').toStdString();
+    EXPECT_FALSE(QFileInfo::exists(path(renamed)));
+    EXPECT_TRUE(QFileInfo::exists(path(P2)));
+    EXPECT_EQ(window->playbackVideoName, P2);
+    EXPECT_EQ(column(ids, SmallListFileColumn), (QStringList{P3, P2, P1}));
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot).size(), 6);
+
+    // Typed again and left to finish: OK does nothing while the re-encode runs, and the dialog
+    // closes by itself; refiled under 45.
+    prompts.trimAction = [](CTrim& dialog) {
+        static_cast<QPushButton*>(dialog.control(CTrim::IDC_OK))->click();
+        EXPECT_TRUE(dialog.isVisible());
+    };
+    command(CmdChangeId);
+    ASSERT_EQ(prompts.trimRuns.size(), 2u);
+    EXPECT_TRUE(QFileInfo::exists(path(renamed)));
+    EXPECT_FALSE(QFileInfo::exists(path(P2)));
+    EXPECT_EQ(window->playbackVideoName, renamed);
+    EXPECT_EQ(window->currentPatientId(), 45);
 }
 
 TEST(CenteredQuestion, TheBoxIsCentredOnThePointAndKeptOnTheScreen)

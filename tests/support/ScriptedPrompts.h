@@ -8,12 +8,16 @@
 #include "ui/backup/BackupDlg.h"
 #include "ui/backup/CDayretr.h"
 #include "ui/capture/CGetNewID.h"
+#include "ui/manage/CTrim.h"
 
-#include <QPushButton>
-
+#include <QCheckBox>
 #include <QMap>
+#include <QPushButton>
+#include <QTimer>
+
 #include <functional>
 #include <deque>
+#include <vector>
 
 namespace tolvek::test {
 
@@ -26,6 +30,10 @@ public:
     std::deque<QString> folders;    // folder picker results, cancelled when empty
     std::deque<QString> saveFiles;  // save dialog results, cancelled when empty
     std::deque<std::optional<int>> patientIds;  // keypad results, cancelled when empty
+    std::deque<std::optional<int>> videoIds;    // new-ID keypad (CGetID) results, cancelled when empty
+    std::vector<int> videoIdPresets;            // the old ID each CGetID run was preset to
+    // Replaces the scripted CGetID answer, e.g. by the real dialog driven by keys.
+    std::function<std::optional<int>(QWidget*, int)> videoIdDialog;
     int keypadRuns = 0;
     std::function<void()> beforeKeypadAnswer;  // e.g. wait until the camera is up
     int lastKeypadForm = -1;
@@ -40,6 +48,15 @@ public:
     // The real backup dialog runs; without a driver it is left to finish and closed with OK.
     std::function<void(BackupDlg&)> driveBackupDialog;
     QStringList backupStatusTexts;  // the dialog's text when it closed, one per run
+    // The trim dialogs run: the real dialog, driven by trimAction once it is up. Without an
+    // action, range mode gets the checkbox set to keepOriginal and OK; re-ID mode runs by itself.
+    struct TrimRun {
+        QString source, target;
+        int rangeStart = 0, rangeEnd = 0, newId = 0;
+    };
+    std::vector<TrimRun> trimRuns;
+    std::function<void(CTrim&)> trimAction;
+    bool keepOriginal = false;
 
     void message(QWidget*, const QString& text, Icon) override { messages << text; }
     bool question(QWidget*, const QString& text, const QString&, bool) override
@@ -57,6 +74,30 @@ public:
     std::optional<int> askPatientId(QWidget*, const GetNewIdSetup& setup) override;
     std::optional<int> askBackupDate(QWidget* parent, const BackupDateSetup& setup) override;
     bool runBackup(QWidget* parent, BackupRunner& runner) override;
+    std::optional<int> askVideoId(QWidget* parent, int oldId) override
+    {
+        videoIdPresets.push_back(oldId);
+        if (videoIdDialog)
+            return videoIdDialog(parent, oldId);
+        if (videoIds.empty())
+            return std::nullopt;
+        const std::optional<int> id = videoIds.front();
+        videoIds.pop_front();
+        return id;
+    }
+    int runTrimDialog(CTrim& dialog) override
+    {
+        trimRuns.push_back({dialog.sourcePath, dialog.targetPath, dialog.rangeStart, dialog.rangeEnd, dialog.newId});
+        QTimer::singleShot(0, &dialog, [this, &dialog] {
+            if (trimAction) {
+                trimAction(dialog);
+            } else if (!dialog.reIdMode()) {
+                static_cast<QCheckBox*>(dialog.control(CTrim::IDC_KEEP_ORIGINAL))->setChecked(keepOriginal);
+                static_cast<QPushButton*>(dialog.control(CTrim::IDC_OK))->click();
+            }
+        });
+        return dialog.exec();
+    }
 
 private:
     static QString take(std::deque<QString>& q)

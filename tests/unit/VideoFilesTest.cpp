@@ -1,9 +1,7 @@
-// Video file operations on real files: refile and reference names, delete to a temporary trash,
-// the refused second reference copy, and the re-ID re-encode with its burnt-in label, its
-// cancellation and its refusal to replace or leave behind files.
+// Video file operations on real files: refile and reference names, delete to a temporary trash and
+// the refused second reference copy.
 
 #include "core/manage/VideoFiles.h"
-#include "support/IdLabelVideo.h"
 #include "support/TestVideos.h"
 
 #include <QDir>
@@ -21,11 +19,6 @@ using namespace tolvek::test;
 namespace {
 
 const QString Name = QStringLiteral("0000012320240305140709.wmv");
-
-QStringList entries(const QString& folder)
-{
-    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
-}
 
 class VideoFilesTest : public ::testing::Test {
 protected:
@@ -95,61 +88,4 @@ TEST_F(VideoFilesTest, CopyRefusesAnExistingTargetAndAMissingSource)
     EXPECT_EQ(copyVideoFile(path(QStringLiteral("missing.wmv")), path(QStringLiteral("x.wmv"))),
               CopyResult::SourceMissing);
     EXPECT_FALSE(QFileInfo::exists(path(QStringLiteral("x.wmv"))));
-}
-
-TEST_F(VideoFilesTest, ReIdBurnsTheNewIdIntoEveryFrameAndKeepsTheSource)
-{
-    ASSERT_FALSE(makeIdLabelWmv(path(Name), 20, 123).isEmpty());
-    const qint64 sourceSize = QFileInfo(path(Name)).size();
-    const QString target = path(replaceVideoId(Name, 87654321));
-
-    ReIdProgress progress;
-    ASSERT_EQ(reburnVideoId(path(Name), target, 87654321, 30, progress), ReIdResult::Done);
-    EXPECT_EQ(progress.framesDone.load(), 20);
-    EXPECT_EQ(progress.framesTotal.load(), 20);
-    EXPECT_EQ(countDecodedFrames(target), 20);
-    EXPECT_EQ(QFileInfo(path(Name)).size(), sourceSize);
-    EXPECT_EQ(entries(folder), (QStringList{Name, replaceVideoId(Name, 87654321)}));  // no working file left
-
-    for (int frame : {0, 19}) {
-        const double asNew = idLabelDifference(target, frame, 87654321);
-        const double asOld = idLabelDifference(target, frame, 123);
-        ASSERT_GE(asNew, 0);
-        EXPECT_LT(asNew * 2, asOld) << "frame " << frame << ": new " << asNew << ", old " << asOld;
-    }
-    // The source still shows the old label.
-    EXPECT_LT(idLabelDifference(path(Name), 0, 123) * 2, idLabelDifference(path(Name), 0, 87654321));
-}
-
-TEST_F(VideoFilesTest, ReIdWritesNothingWhenCancelledRefusedOrUnreadable)
-{
-    ASSERT_FALSE(makeIdLabelWmv(path(Name), 10, 123).isEmpty());
-    const QString target = path(replaceVideoId(Name, 456));
-
-    ReIdProgress cancelled;
-    cancelled.cancelRequested = true;
-    EXPECT_EQ(reburnVideoId(path(Name), target, 456, 30, cancelled), ReIdResult::Cancelled);
-    EXPECT_EQ(entries(folder), QStringList{Name});
-
-    // An existing file of the new name is never replaced.
-    ASSERT_TRUE(QFile::copy(path(Name), target));
-    const qint64 existing = QFileInfo(target).size();
-    ReIdProgress refused;
-    EXPECT_EQ(reburnVideoId(path(Name), target, 456, 30, refused), ReIdResult::TargetExists);
-    EXPECT_EQ(QFileInfo(target).size(), existing);
-    ASSERT_TRUE(QFile::remove(target));
-
-    // Not a video: nothing is written.
-    ASSERT_TRUE(QFile(path(QStringLiteral("0000000120240101000000.wmv"))).open(QIODevice::WriteOnly));
-    ReIdProgress unreadable;
-    EXPECT_EQ(reburnVideoId(path(QStringLiteral("0000000120240101000000.wmv")), target, 456, 30, unreadable),
-              ReIdResult::SourceUnreadable);
-    EXPECT_FALSE(QFileInfo::exists(target));
-
-    // A target folder that does not exist.
-    ReIdProgress unwritable;
-    EXPECT_EQ(reburnVideoId(path(Name), folder + QStringLiteral("/no/such/") + replaceVideoId(Name, 456), 456, 30,
-                            unwritable),
-              ReIdResult::TargetUnwritable);
-    EXPECT_EQ(entries(folder), (QStringList{QStringLiteral("0000000120240101000000.wmv"), Name}));
 }

@@ -3,6 +3,8 @@
 #include "ui/backup/BackupDlg.h"
 #include "ui/backup/CDayretr.h"
 #include "ui/capture/CGetNewID.h"
+#include "ui/manage/CGetID.h"
+#include "ui/manage/CTrim.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -109,6 +111,16 @@ bool QtUserPrompts::runBackup(QWidget* parent, BackupRunner& runner)
 {
     BackupDlg dialog(runner, parent);
     return dialog.exec() == QDialog::Accepted;
+}
+
+std::optional<int> QtUserPrompts::askVideoId(QWidget* parent, int oldId)
+{
+    return CGetID::ask(parent, oldId);
+}
+
+int QtUserPrompts::runTrimDialog(CTrim& dialog)
+{
+    return dialog.exec();
 }
 
 }  // namespace tolvek

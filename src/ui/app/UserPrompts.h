@@ -17,6 +17,7 @@ namespace tolvek {
 struct GetNewIdSetup;
 struct BackupDateSetup;
 class BackupRunner;
+class CTrim;
 
 class UserPrompts {
 public:
@@ -47,6 +48,11 @@ public:
     // The backup progress dialog, modal: runs the runner one file per tick until the user closes
     // it. True when closed with OK (a Cancel after the last file counts as OK).
     virtual bool runBackup(QWidget* parent, BackupRunner& runner) = 0;
+    // CGetID: the keypad that asks a video's new patient ID, preset to its old one; the entered ID
+    // or nothing when cancelled.
+    virtual std::optional<int> askVideoId(QWidget* parent, int oldId) = 0;
+    // Runs the trim / re-ID progress dialog, filled in by the caller, modally; its QDialog result.
+    virtual int runTrimDialog(CTrim& dialog) = 0;
 };
 
 // Top-left corner of a box of size centred on anchor and moved fully onto screen (a box larger than
@@ -65,6 +71,8 @@ public:
     std::optional<int> askPatientId(QWidget* parent, const GetNewIdSetup& setup) override;
     std::optional<int> askBackupDate(QWidget* parent, const BackupDateSetup& setup) override;
     bool runBackup(QWidget* parent, BackupRunner& runner) override;
+    std::optional<int> askVideoId(QWidget* parent, int oldId) override;
+    int runTrimDialog(CTrim& dialog) override;
 };
 
 }  // namespace tolvek

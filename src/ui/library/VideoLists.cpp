@@ -132,7 +132,7 @@ VideoLists::VideoLists(CTolvek2Dlg& window, UserPrompts* prompts, QObject* paren
         list->header()->viewport()->installEventFilter(this);
     }
 
-    for (int id : {int(IDC_LISTVIEW), int(IDC_TOTOP)})
+    for (int id : {int(IDC_LISTVIEW), int(IDC_TOTOP), int(IDC_TRIM)})
         if (auto* button = qobject_cast<QPushButton*>(window.control(id)))
             connect(button, &QPushButton::clicked, this, [this, id] { m_window.executeCommand(id); });
     connect(&window, &CTolvek2Dlg::commandRequested, this, &VideoLists::onCommand);
@@ -617,6 +617,9 @@ void VideoLists::onCommand(int command)
     case CmdDeleteAllListVideo:
     case CmdAddToReferenceList:
     case CmdChangeId:
+    case CmdTrimToRange:
+    case CmdTrimToRangeKey:
+    case IDC_TRIM:
         m_management->run(command);
         break;
     default:

@@ -3,25 +3,26 @@
 #include "core/i18n/MenuCaptions.h"
 #include "core/i18n/Messages.h"
 #include "core/library/VideoRecord.h"
+#include "core/manage/TrimWorker.h"
 #include "core/manage/VideoTags.h"
+#include "core/playback/SliderMath.h"
 #include "core/settings/Settings.h"
 #include "core/settings/VideoFileName.h"
 #include "ui/app/CTolvek2Dlg.h"
+#include "ui/app/ControlIds.h"
 #include "ui/app/UserPrompts.h"
 #include "ui/library/VideoLists.h"
+#include "ui/manage/CTrim.h"
+#include "ui/playback/PlaybackController.h"
 
 #include <QCursor>
 #include <QFile>
 #include <QFileInfo>
-#include <QProgressDialog>
-#include <QTimer>
 #include <QTreeWidget>
 
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <memory>
-#include <thread>
 
 namespace tolvek {
 
@@ -58,15 +59,6 @@ QTreeWidgetItem* allListRowContaining(QTreeWidget* all, const QString& name)
 VideoManagement::VideoManagement(CTolvek2Dlg& window, VideoLists& lists, UserPrompts* prompts, QObject* parent)
     : QObject(parent), m_window(window), m_lists(lists), m_prompts(prompts)
 {
-    m_reIdRunner = [this](const QString& source, const QString& target, int newId) {
-        return runReIdWithProgress(&m_window, source, target, newId, appSettings().getInt(CaptureFps));
-    };
-}
-
-void VideoManagement::setReIdRunner(ReIdRunner runner)
-{
-    if (runner)
-        m_reIdRunner = std::move(runner);
 }
 
 void VideoManagement::run(int command)
@@ -83,6 +75,11 @@ void VideoManagement::run(int command)
         break;
     case CmdChangeId:
         changeVideoId();
+        break;
+    case CmdTrimToRange:
+    case CmdTrimToRangeKey:
+    case IDC_TRIM:
+        trimToRange();
         break;
     default:
         break;
@@ -223,7 +220,7 @@ void VideoManagement::changeVideoId()
     m_window.stopPlayback();
 
     const int oldId = name.left(8).toInt();
-    const std::optional<int> entered = m_window.askForId(1);
+    const std::optional<int> entered = m_prompts ? m_prompts->askVideoId(&m_window, oldId) : std::nullopt;
     if (!entered || *entered == oldId)
         return;
     const int newId = *entered;
@@ -237,19 +234,20 @@ void VideoManagement::changeVideoId()
     const QString source = savePath(oldName);
     const QString target = savePath(newName);
 
-    switch (m_reIdRunner(source, target, newId)) {
-    case ReIdResult::Done:
-        break;
-    case ReIdResult::Cancelled:
-        return;
-    case ReIdResult::TargetExists:
-        message(QStringLiteral("%1 already exists.").arg(target));
-        return;
-    case ReIdResult::SourceUnreadable:
-        message(QStringLiteral("%1 can't be read.").arg(source));
-        return;
-    case ReIdResult::TargetUnwritable:
-        message(QStringLiteral("%1 can't be written.").arg(target));
+    CTrim dialog(&m_window);
+    dialog.sourcePath = source;
+    dialog.targetPath = target;
+    dialog.newId = newId;
+    dialog.sliderLength = m_window.playback().sliderLength();
+    const bool accepted = m_prompts->runTrimDialog(dialog) == QDialog::Accepted;
+    dialog.finishWorker(); // the worker's files are settled from here on
+    const TrimResult result = dialog.result();
+    if (!accepted) {
+        // A re-encode that completed just as Cancel was pressed: the user asked for no new file.
+        if (result == TrimResult::Done)
+            QFile::remove(target);
+        else if (result != TrimResult::Cancelled && result != TrimResult::NotRun)
+            message(trimFailureMessage(result, source, target));
         return;
     }
 
@@ -275,48 +273,91 @@ void VideoManagement::changeVideoId()
     m_window.openVideo(newName);
 }
 
-ReIdResult VideoManagement::runReIdWithProgress(QWidget* parent, const QString& source, const QString& target,
-                                                int newId, double fallbackFps)
+QString VideoManagement::trimFailureMessage(TrimResult result, const QString& source, const QString& target)
 {
-    struct Shared {
-        ReIdProgress progress;
-        std::atomic<bool> running{true};
-        std::atomic<ReIdResult> result{ReIdResult::Cancelled};
-    };
-    auto shared = std::make_shared<Shared>();
-    std::thread worker([shared, source, target, newId, fallbackFps] {
-        shared->result = reburnVideoId(source, target, newId, fallbackFps, shared->progress);
-        shared->running = false;
-    });
+    switch (result) {
+    case TrimResult::SourceUnreadable:
+        return QStringLiteral("%1 can't be read.").arg(source);
+    case TrimResult::TargetExists:
+        return QStringLiteral("%1 already exists.").arg(target);
+    case TrimResult::TargetUnwritable:
+        return QStringLiteral("%1 can't be written.").arg(target);
+    case TrimResult::NotRun:
+    case TrimResult::Done:
+    case TrimResult::Cancelled:
+        break;
+    }
+    return {};
+}
 
-    QProgressDialog dialog(parent);
-    dialog.setWindowTitle(QStringLiteral("Change ID"));
-    dialog.setCancelButtonText(QStringLiteral("Cancel"));
-    dialog.setAutoClose(false);
-    dialog.setAutoReset(false);
-    dialog.setMinimumDuration(0);
-    dialog.setRange(0, 0);
-    QTimer poll;
-    poll.setInterval(100);
-    QObject::connect(&poll, &QTimer::timeout, &dialog, [&dialog, shared] {
-        const int done = shared->progress.framesDone;
-        const int total = shared->progress.framesTotal;
-        dialog.setLabelText(QString::asprintf("frames : %04d/%04d", done, total));
-        if (total > 0) {
-            dialog.setMaximum(total);
-            dialog.setValue(std::min(done, total));
-        }
-        if (!shared->running)
-            dialog.accept();
-    });
-    poll.start();
-    dialog.setLabelText(QStringLiteral("frames : 0000/0000"));
-    if (dialog.exec() != QDialog::Accepted)
-        shared->progress.cancelRequested = true;
-    poll.stop();
-    // The worker stops within one frame and removes its partial output itself.
-    worker.join();
-    return shared->result;
+void VideoManagement::trimToRange()
+{
+    const QString name = m_window.playbackVideoName;
+    PlaybackController& player = m_window.playback();
+    const int sliderLength = player.sliderLength();
+    if (!name.contains(QLatin1String(".wmv")) || !isSubRange(player.rangeStart(), player.rangeEnd(), sliderLength))
+        return;
+    const int rangeStart = player.rangeStart();
+    const int rangeEnd = std::min(player.rangeEnd(), sliderLength);
+
+    const QTreeWidgetItem* row = nullptr;
+    QTreeWidget* all = m_lists.allList();
+    for (int i = 0; i < all->topLevelItemCount() && !row; ++i)
+        if (all->topLevelItem(i)->text(AllFileColumn) == name)
+            row = all->topLevelItem(i);
+    const QString memo = row ? row->text(AllMemoColumn).left(199) : QString();
+
+    const QString source = savePath(name);
+    const std::optional<QString> target =
+        makeTrimmedFileName(source, rangeStart, player.frameCount(), sliderLength, appSettings().getInt(CaptureFps));
+    if (!target) {
+        message(QStringLiteral("%1 carries no valid recording time; it can't be trimmed.").arg(name));
+        return;
+    }
+    const QString newName = QFileInfo(*target).fileName();
+    m_window.flags().currentPatientId = name.left(8).toInt();
+
+    // Awake while the worker runs; a request that was held already is left as it was.
+    platform::PowerRequest& power = m_window.power();
+    const bool wasAwake = power.active();
+    power.acquire(QStringLiteral("Trimming a video"));
+    CTrim dialog(&m_window);
+    dialog.sourcePath = source;
+    dialog.targetPath = *target;
+    dialog.rangeStart = rangeStart;
+    dialog.rangeEnd = rangeEnd;
+    dialog.sliderLength = sliderLength;
+    const bool accepted = m_prompts && m_prompts->runTrimDialog(dialog) == QDialog::Accepted;
+    dialog.finishWorker(); // the worker's files are settled from here on
+    if (!wasAwake)
+        power.release();
+    const TrimResult result = dialog.result();
+    if (!accepted) {
+        // A worker that completed just as Cancel was pressed: the user asked for no new file.
+        if (result == TrimResult::Done)
+            QFile::remove(*target);
+        else if (result != TrimResult::Cancelled && result != TrimResult::NotRun)
+            message(trimFailureMessage(result, source, *target));
+        return;
+    }
+
+    // The tags go into the new file before anything lists or opens it.
+    writeVideoTags(*target, memo);
+    m_window.stopPlayback();
+    m_lists.addVideoRow(all, newName, memo);
+    m_lists.library().push_back(recordFromFileName(newName, memo));
+    if (!dialog.keepOriginal)
+        m_lists.removeVideo(name); // its rows, its record, and the file to the trash
+    m_window.refreshFolderPanel();
+
+    m_window.playbackVideoName = newName;
+    const bool reference = isReferenceVideoName(newName);
+    QTreeWidget* list = reference ? m_lists.referenceList() : m_lists.idList();
+    m_lists.refillIdList(list, newName);
+    m_lists.sortList(list, SmallListTextColumn, reference);
+    m_lists.selectRowByName(list, newName, false);
+    m_window.openVideo(newName);
+    list->setFocus();
 }
 
 } // namespace tolvek

@@ -1,0 +1,174 @@
+#include "core/manage/TrimWorker.h"
+
+#include "core/capture/CaptureThread.h"
+#include "core/settings/VideoFileName.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
+#include <opencv2/videoio.hpp>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
+namespace tolvek {
+
+int TrimWorkerState::expectedFrames() const
+{
+    const int total = framesTotal.load();
+    if (reIdMode())
+        return total;
+    return trimFrameRange(rangeStart, rangeEnd, sliderLength, total).count;
+}
+
+FrameRange trimFrameRange(int rangeStart, int rangeEnd, int sliderLength, int frameCount)
+{
+    const std::int64_t length = std::max(1, sliderLength);
+    const std::int64_t frames = std::max(0, frameCount);
+    FrameRange r;
+    if (rangeStart > 0)
+        r.first = int(std::clamp<std::int64_t>(frames * rangeStart / length, 0, frames));
+    r.count = int(std::max<std::int64_t>(0, rangeEnd - rangeStart) * frames / length);
+    return r;
+}
+
+std::optional<QString> makeTrimmedFileName(const QString& sourcePath, int rangeStart, int frameCount,
+                                           int sliderLength, int fps)
+{
+    const QFileInfo source(sourcePath);
+    const VideoNameFields fields = parseVideoFileName(source.fileName());
+    if (!fields.timeValid() || !source.fileName().endsWith(QLatin1String(".wmv")))
+        return std::nullopt;
+    const QDateTime start = fields.localTime();
+    if (!start.isValid())
+        return std::nullopt;
+
+    std::int64_t offset = 0;
+    if (fps > 0)
+        offset = std::int64_t(std::max(0, rangeStart)) * std::max(0, frameCount) / std::max(1, sliderLength) / fps;
+    // Always at least one second, so the new name differs from the source's even for a range
+    // that starts at the first frame.
+    if (offset <= 0)
+        offset = 1;
+    const QString folder = source.path();
+    return makeSavePath(folder, freeVideoFileName(folder, fields.patientId, start.addSecs(offset)));
+}
+
+namespace {
+
+// The frames a worker reads, and what it does to each.
+struct CopyPlan {
+    bool wholeFile = false; // every frame, else the frames of the marked range
+    int burnId = -1;        // ID label to burn into every frame, -1 for none
+};
+
+TrimResult copyFrames(TrimWorkerState& s, const CopyPlan& plan)
+{
+    if (QFileInfo::exists(s.targetPath))
+        return TrimResult::TargetExists;
+
+    cv::VideoCapture reader(s.sourcePath.toStdString(), cv::CAP_FFMPEG);
+    if (!reader.isOpened())
+        return TrimResult::SourceUnreadable;
+    const double count = reader.get(cv::CAP_PROP_FRAME_COUNT);
+    s.framesTotal = std::isfinite(count) && count > 0 ? int(std::lround(count)) : 0;
+
+    int first = 0;
+    int wanted = -1; // all frames up to the end of the file
+    if (!plan.wholeFile) {
+        // The range is known only now that the worker's own frame count is.
+        const FrameRange range = trimFrameRange(s.rangeStart, s.rangeEnd, s.sliderLength, s.framesTotal);
+        first = range.first;
+        wanted = range.count;
+        if (wanted <= 0)
+            return TrimResult::SourceUnreadable;
+    }
+    if (first > 0)
+        reader.set(cv::CAP_PROP_POS_FRAMES, first);
+
+    cv::Mat frame;
+    if (!reader.read(frame) || frame.empty())
+        return TrimResult::SourceUnreadable;
+
+    // The source's own size and rate: every frame stays writable and the duration unchanged even
+    // when the configured capture size or rate changed since it was recorded.
+    const cv::Size size = frame.size();
+    double fps = reader.get(cv::CAP_PROP_FPS);
+    if (!std::isfinite(fps) || fps <= 0 || fps > 1000)
+        fps = s.fps > 0 ? s.fps : 30.0;
+
+    // A leading dot and no leading digits: a library scan never lists a half-written file.
+    const QFileInfo targetInfo(s.targetPath);
+    const QString working = targetInfo.dir().filePath(QStringLiteral(".part-") + targetInfo.fileName());
+    QFile::remove(working);
+    cv::VideoWriter writer(working.toStdString(), cv::CAP_FFMPEG, cv::VideoWriter::fourcc('W', 'M', 'V', '2'), fps,
+                           size, true);
+    if (!writer.isOpened()) {
+        QFile::remove(working);
+        return TrimResult::TargetUnwritable;
+    }
+
+    bool cancelled = false;
+    cv::Mat sized;
+    do {
+        if (!s.running) {
+            cancelled = true;
+            break;
+        }
+        if (frame.channels() == 1)
+            cv::cvtColor(frame, frame, cv::COLOR_GRAY2BGR);
+        cv::Mat& out = frame.size() == size ? frame : (cv::resize(frame, sized, size), sized);
+        if (plan.burnId >= 0)
+            stampIdLabel(out, plan.burnId);
+        writer.write(out);
+        ++s.framesDone;
+    } while ((wanted < 0 || s.framesDone < wanted) && reader.read(frame) && !frame.empty());
+    writer.release();
+    reader.release();
+
+    if (cancelled || !s.running) {
+        QFile::remove(working);
+        return TrimResult::Cancelled;
+    }
+    if (QFileInfo(working).size() <= 0) {
+        QFile::remove(working);
+        return TrimResult::TargetUnwritable;
+    }
+    // rename refuses an existing target, so a file that appeared meanwhile is never replaced.
+    if (!QFile::rename(working, s.targetPath)) {
+        QFile::remove(working);
+        return QFileInfo::exists(s.targetPath) ? TrimResult::TargetExists : TrimResult::TargetUnwritable;
+    }
+    return TrimResult::Done;
+}
+
+int finish(TrimWorkerState& s, TrimResult result)
+{
+    // The result first: a watcher that sees running cleared reads the final result.
+    s.result = result;
+    s.ended = true;
+    s.running = false;
+    return 0;
+}
+
+} // namespace
+
+int TrimWorker(std::shared_ptr<TrimWorkerState> state)
+{
+    TrimWorkerState& s = *state;
+    s.framesDone = 0;
+    return finish(s, copyFrames(s, CopyPlan{false, -1}));
+}
+
+int ReburnIdWorker(std::shared_ptr<TrimWorkerState> state)
+{
+    TrimWorkerState& s = *state;
+    s.framesDone = 0;
+    return finish(s, copyFrames(s, CopyPlan{true, s.newId}));
+}
+
+} // namespace tolvek

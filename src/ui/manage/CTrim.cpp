@@ -1,0 +1,176 @@
+#include "ui/manage/CTrim.h"
+
+#include "core/i18n/Messages.h"
+#include "core/settings/Settings.h"
+
+#include <QCheckBox>
+#include <QFontMetricsF>
+#include <QLabel>
+#include <QPushButton>
+
+#include <algorithm>
+
+namespace tolvek {
+
+namespace {
+
+// The template, in dialog units.
+constexpr QSize DialogUnits(156, 52);
+constexpr QRect StatusUnits(12, 4, 109, 8);
+constexpr QRect KeepUnits(12, 16, 132, 10);
+constexpr QRect OkUnits(32, 32, 50, 14);
+constexpr QRect CancelUnits(88, 32, 50, 14);
+
+QFont templateFont()
+{
+    QFont f;
+    f.setFamilies({QStringLiteral("Meiryo"), QStringLiteral("メイリオ"), QStringLiteral("Noto Sans CJK JP")});
+    f.setPointSizeF(12.0);
+    return f;
+}
+
+} // namespace
+
+CTrim::CTrim(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("154"));
+    setWindowTitle(QStringLiteral("thread"));
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setFont(templateFont());
+
+    // Dialog units to pixels from the template font, as dialog templates are laid out.
+    const QFontMetricsF fm(font());
+    const double baseX =
+        fm.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) / 52.0;
+    const double baseY = fm.height();
+    auto px = [&](const QRect& du) {
+        return QRect(qRound(du.x() * baseX / 4), qRound(du.y() * baseY / 8), qRound(du.width() * baseX / 4),
+                     qRound(du.height() * baseY / 8));
+    };
+
+    m_status = new QLabel(QStringLiteral("trim the range."), this);
+    m_status->setGeometry(px(StatusUnits));
+    m_keep = new QCheckBox(QStringLiteral(" Keep the original video"), this);
+    m_keep->setGeometry(px(KeepUnits));
+    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    ok->setGeometry(px(OkUnits));
+    ok->setDefault(true);
+    auto* cancel = new QPushButton(QStringLiteral("キャンセル"), this);
+    cancel->setGeometry(px(CancelUnits));
+    m_controls = {{IDC_STATUS, m_status}, {IDC_KEEP_ORIGINAL, m_keep}, {IDC_OK, ok}, {IDC_CANCEL, cancel}};
+    for (const auto& [id, widget] : m_controls)
+        widget->setObjectName(QString::number(id));
+
+    connect(ok, &QPushButton::clicked, this, &CTrim::accept);
+    connect(cancel, &QPushButton::clicked, this, &CTrim::reject);
+    // The checkbox only shows the status text again.
+    connect(m_keep, &QCheckBox::clicked, this, [this] { m_status->setText(statusText); });
+    m_timer.setInterval(ProgressIntervalMs);
+    m_timer.setObjectName(QString::number(ProgressTimerId));
+    connect(&m_timer, &QTimer::timeout, this, &CTrim::onTimer);
+    setFixedSize(px(QRect(QPoint(0, 0), DialogUnits)).size());
+}
+
+CTrim::~CTrim()
+{
+    finishWorker();
+}
+
+QWidget* CTrim::control(int id) const
+{
+    const auto it = m_controls.find(id);
+    return it == m_controls.end() ? nullptr : it->second;
+}
+
+TrimResult CTrim::result() const
+{
+    return m_state ? m_state->result.load() : TrimResult::NotRun;
+}
+
+void CTrim::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (!m_initialised) {
+        m_initialised = true;
+        initDialog();
+    }
+}
+
+void CTrim::initDialog()
+{
+    m_keep->setChecked(false);
+    m_status->setText(statusText);
+
+    m_state = std::make_shared<TrimWorkerState>();
+    const Settings& settings = appSettings();
+    m_state->rangeStart = rangeStart;
+    m_state->rangeEnd = rangeEnd;
+    m_state->newId = newId;
+    m_state->frameWidth = settings.captureWidth();
+    m_state->frameHeight = settings.captureHeight();
+    m_state->fps = settings.getInt(CaptureFps);
+    m_state->sliderLength = std::max(1, sliderLength);
+    m_state->sourcePath = sourcePath;
+    m_state->targetPath = targetPath;
+
+    if (reIdMode()) {
+        m_keep->hide();
+        startWorker();
+    } else {
+        m_keep->setText(Message(MsgKeepOriginal));
+    }
+}
+
+void CTrim::startWorker()
+{
+    m_started = true;
+    // Set before the thread exists, so the end-of-work test can never see a worker that has not
+    // yet begun.
+    m_state->running = true;
+    m_worker = std::thread(reIdMode() ? &ReburnIdWorker : &TrimWorker, m_state);
+    m_timer.start();
+}
+
+void CTrim::accept()
+{
+    if (!m_state || m_started || m_state->running)
+        return;
+    keepOriginal = m_keep->isChecked();
+    if (!reIdMode())
+        startWorker();
+}
+
+void CTrim::reject()
+{
+    if (m_state)
+        m_state->running = false;
+    m_timer.stop();
+    QDialog::reject();
+}
+
+void CTrim::onTimer()
+{
+    statusText = QString::asprintf("frames : %04d/%04d", m_state->framesDone.load(),
+                                   std::max(0, m_state->expectedFrames()));
+    m_status->setText(statusText);
+    if (!m_started || m_state->running)
+        return;
+    m_timer.stop();
+    // A worker that could not write its output must not end the dialog as a success.
+    if (m_state->result == TrimResult::Done)
+        QDialog::accept();
+    else
+        QDialog::reject();
+}
+
+void CTrim::finishWorker()
+{
+    m_timer.stop();
+    if (m_state)
+        m_state->running = false;
+    // The worker checks running before every frame, so this waits for at most one frame.
+    if (m_worker.joinable())
+        m_worker.join();
+}
+
+} // namespace tolvek
