@@ -165,6 +165,12 @@ TEST_F(BackupByDateTest, KeypadDigitsKeysAndQuickPicksGiveThePrefix)
     const int C = CDayretr::IDC_REMOVE_DIGIT;
     const std::vector<Case> cases = {
         {"opens on today", {}, 20240305},
+        {"typing on opening starts a new entry", {Qt::Key_2, Qt::Key_0, Qt::Key_2, Qt::Key_3}, 2023},
+        {"a leading 0 keeps today", {Qt::Key_0}, 20240305},
+        {"AC then a typed year and month",
+         {Click{C}, Click{CDayretr::IDC_CLEAR_ALL}, Click{CDayretr::IDC_DIGIT_1 + 1}, Qt::Key_0, Qt::Key_2, Qt::Key_3,
+          Qt::Key_1, Qt::Key_1},
+         202311},
         {"C down to the year", {Click{C}, Click{C}, Click{C}, Click{C}}, 2024},
         {"Backspace and Clear to the month", {Qt::Key_Backspace, Qt::Key_Clear}, 202403},
         {"year then month typed", {Click{C}, Click{C}, Click{C}, Click{C}, Qt::Key_0, Qt::Key_4}, 202404},

@@ -190,6 +190,9 @@ void CDayretr::refreshQuickDates()
 
 void CDayretr::setDateValue(int value)
 {
+    // An empty entry shows today, and OK takes today; the first digit typed over it starts a new
+    // entry, while C works on today's digits (C twice gives this month).
+    m_showingToday = value == 0;
     m_dateValue = dateKeypadShownValue(value, today());
     if (QWidget* display = control(IDC_DATE_DISPLAY))
         display->update();
@@ -198,9 +201,9 @@ void CDayretr::setDateValue(int value)
 void CDayretr::command(int id)
 {
     if (id >= IDC_DIGIT_1 && id <= IDC_DIGIT_9)
-        setDateValue(dateKeypadAppendDigit(m_dateValue, id - IDC_DIGIT_1 + 1));
+        setDateValue(dateKeypadAppendDigit(m_showingToday ? 0 : m_dateValue, id - IDC_DIGIT_1 + 1));
     else if (id == IDC_DIGIT_0)
-        setDateValue(dateKeypadAppendDigit(m_dateValue, 0));
+        setDateValue(dateKeypadAppendDigit(m_showingToday ? 0 : m_dateValue, 0));
     else if (id == IDC_REMOVE_DIGIT)
         setDateValue(dateKeypadRemoveDigit(m_dateValue));
     else if (id == IDC_CLEAR_ALL)
