@@ -2,6 +2,7 @@
 
 #include "core/platform/WindowPlacement.h"
 #include "ui/capture/DigitStrip.h"
+#include "ui/capture/DigitsView.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -17,46 +18,6 @@ namespace {
 constexpr QSize DateArea(315, 66);
 constexpr QSize QuickArea(98, 33);
 constexpr int KeySize = 71;
-
-// A static that paints a picture through a callback and reports left clicks; the main display
-// and the quick-pick cells.
-class DigitsView : public QWidget
-{
-  public:
-    DigitsView(QWidget* parent, QSize whiteArea, std::function<void(QPainter&)> paint,
-               std::function<void()> click = {})
-        : QWidget(parent), m_whiteArea(whiteArea), m_paint(std::move(paint)), m_click(std::move(click))
-    {
-        setFocusPolicy(Qt::NoFocus);
-        if (m_click)
-            setCursor(Qt::PointingHandCursor);
-    }
-
-  protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        // Drawn off-screen first: the glyphs are ANDed onto white, which needs a raster target.
-        QImage img(size(), QImage::Format_RGB32);
-        img.fill(QColor(120, 120, 120)); // the thin sunken frame around the white area
-        {
-            QPainter ip(&img);
-            ip.translate((width() - m_whiteArea.width()) / 2, (height() - m_whiteArea.height()) / 2);
-            m_paint(ip);
-        }
-        QPainter p(this);
-        p.drawImage(0, 0, img);
-    }
-    void mouseReleaseEvent(QMouseEvent* e) override
-    {
-        if (m_click && e->button() == Qt::LeftButton && rect().contains(e->position().toPoint()))
-            m_click();
-    }
-
-  private:
-    QSize m_whiteArea;
-    std::function<void(QPainter&)> m_paint;
-    std::function<void()> m_click;
-};
 
 } // namespace
 

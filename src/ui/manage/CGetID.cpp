@@ -3,6 +3,7 @@
 #include "core/capture/IdHistory.h"
 #include "core/settings/VideoFileName.h"
 #include "ui/capture/DigitStrip.h"
+#include "ui/capture/DigitsView.h"
 
 #include <QKeyEvent>
 #include <QPainter>
@@ -28,34 +29,6 @@ QString blankLeadingZeros(int value, bool keepLast)
     return cells;
 }
 
-// A static whose picture is one of the number displays.
-class DisplayView : public QWidget
-{
-  public:
-    DisplayView(QWidget* parent, std::function<QString()> glyphs) : QWidget(parent), m_glyphs(std::move(glyphs))
-    {
-        setFocusPolicy(Qt::NoFocus);
-    }
-
-  protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        // Drawn off-screen first: the glyphs are ANDed onto white, which needs a raster target.
-        QImage img(size(), QImage::Format_RGB32);
-        img.fill(QColor(120, 120, 120)); // the thin sunken frame around the white area
-        {
-            QPainter ip(&img);
-            ip.translate((width() - DisplayArea.width()) / 2, (height() - DisplayArea.height()) / 2);
-            CGetID::paintDisplay(ip, m_glyphs());
-        }
-        QPainter p(this);
-        p.drawImage(0, 0, img);
-    }
-
-  private:
-    std::function<QString()> m_glyphs;
-};
-
 } // namespace
 
 CGetID::CGetID(QWidget* parent) : QDialog(parent)
@@ -73,7 +46,9 @@ CGetID::CGetID(QWidget* parent) : QDialog(parent)
     setFocusPolicy(Qt::StrongFocus);
 
     auto display = [this](int id, int y, std::function<QString()> glyphs) {
-        auto* view = new DisplayView(this, std::move(glyphs));
+        auto* view = new DigitsView(this, DisplayArea, [glyphs = std::move(glyphs)](QPainter& p) {
+            CGetID::paintDisplay(p, glyphs());
+        });
         view->setObjectName(QString::number(id));
         view->setGeometry(20, y, 257, 70);
         m_controls[id] = view;
