@@ -209,18 +209,12 @@ void CDayretr::keyPressEvent(QKeyEvent* event)
 
 void CDayretr::paintDateDigits(QPainter& painter, int dateValue)
 {
-    painter.fillRect(QRect(QPoint(0, 0), DateArea), Qt::white);
-    const QString cells = dateDisplayGlyphs(dateValue);
-    for (int i = 0; i < cells.size(); ++i)
-        DigitStrip::draw(painter, QPoint(20 + 35 * i, 10), DigitStrip::largeCell(cells[i]));
+    DigitStrip::drawRow(painter, DateArea, dateDisplayGlyphs(dateValue), DigitStrip::Size::Large, QPoint(20, 10), 35);
 }
 
 void CDayretr::paintQuickDate(QPainter& painter, int dateValue)
 {
-    painter.fillRect(QRect(QPoint(0, 0), QuickArea), Qt::white);
-    const QString cells = quickDateGlyphs(dateValue);
-    for (int i = 0; i < cells.size(); ++i)
-        DigitStrip::draw(painter, QPoint(2 + 12 * i, 5), DigitStrip::smallCell(cells[i]));
+    DigitStrip::drawRow(painter, QuickArea, quickDateGlyphs(dateValue), DigitStrip::Size::Small, QPoint(2, 5), 12);
 }
 
 } // namespace tolvek

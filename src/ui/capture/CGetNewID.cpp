@@ -261,18 +261,12 @@ void CGetNewID::done(int result)
 
 void CGetNewID::paintIdDigits(QPainter& painter, int value)
 {
-    painter.fillRect(QRect(QPoint(0, 0), IdArea), Qt::white);
-    const QString cells = idDisplayGlyphs(value);
-    for (int i = 0; i < cells.size(); ++i)
-        DigitStrip::draw(painter, QPoint(20 + 35 * i, 10), DigitStrip::largeCell(cells[i]));
+    DigitStrip::drawRow(painter, IdArea, idDisplayGlyphs(value), DigitStrip::Size::Large, QPoint(20, 10), 35);
 }
 
 void CGetNewID::paintHistoryDigits(QPainter& painter, int value)
 {
-    painter.fillRect(QRect(QPoint(0, 0), HistoryArea), Qt::white);
-    const QString cells = historyDisplayGlyphs(value);
-    for (int i = 0; i < cells.size(); ++i)
-        DigitStrip::draw(painter, QPoint(2 + 12 * i, 8), DigitStrip::smallCell(cells[i]));
+    DigitStrip::drawRow(painter, HistoryArea, historyDisplayGlyphs(value), DigitStrip::Size::Small, QPoint(2, 8), 12);
 }
 
 }  // namespace tolvek

@@ -118,4 +118,12 @@ void DigitStrip::draw(QPainter& painter, QPoint at, const QRect& cell)
     painter.setCompositionMode(old);
 }
 
+void DigitStrip::drawRow(QPainter& painter, QSize whiteArea, const QString& glyphs, Size size, QPoint first,
+                         int pitch)
+{
+    painter.fillRect(QRect(QPoint(0, 0), whiteArea), Qt::white);
+    for (int i = 0; i < glyphs.size(); ++i)
+        draw(painter, first + QPoint(pitch * i, 0), size == Size::Large ? largeCell(glyphs[i]) : smallCell(glyphs[i]));
+}
+
 }  // namespace tolvek

@@ -7,6 +7,8 @@
 #include <QImage>
 #include <QPoint>
 #include <QRect>
+#include <QSize>
+#include <QString>
 
 class QPainter;
 
@@ -34,6 +36,11 @@ public:
     // Copies a cell of the strip to `at`, combined with what is there by a bitwise AND, so on a
     // white background the glyph appears as drawn.
     static void draw(QPainter& painter, QPoint at, const QRect& cell);
+
+    enum class Size { Large, Small };
+    // A number display: fills whiteArea (at the painter's origin) white, then draws glyph k of
+    // `glyphs` at first + (pitch * k, 0).
+    static void drawRow(QPainter& painter, QSize whiteArea, const QString& glyphs, Size size, QPoint first, int pitch);
 };
 
 }  // namespace tolvek

@@ -166,9 +166,7 @@ QString CGetID::oldIdGlyphs(int value)
 
 void CGetID::paintDisplay(QPainter& painter, const QString& glyphs)
 {
-    painter.fillRect(QRect(QPoint(0, 0), DisplayArea), Qt::white);
-    for (int i = 0; i < glyphs.size(); ++i)
-        DigitStrip::draw(painter, QPoint(3 + 30 * i, 10), DigitStrip::largeCell(glyphs[i]));
+    DigitStrip::drawRow(painter, DisplayArea, glyphs, DigitStrip::Size::Large, QPoint(3, 10), 30);
 }
 
 } // namespace tolvek
