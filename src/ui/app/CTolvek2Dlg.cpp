@@ -13,6 +13,7 @@
 #include "ui/app/ButtonImages.h"
 #include "ui/app/ControlIds.h"
 #include "ui/app/FolderPanel.h"
+#include "ui/app/Fonts.h"
 #include "ui/app/ModeTable.h"
 #include "ui/app/UserPrompts.h"
 #include "ui/backup/BackupByDate.h"
@@ -221,9 +222,7 @@ void CTolvek2Dlg::initialise()
 
     setCurrentLanguage(languageFromSetting(settings.value(Language)));
 
-    QFont listFont;
-    listFont.setFamilies({QStringLiteral("MS Gothic"), QStringLiteral("Noto Sans Mono CJK JP"),
-                          QStringLiteral("Noto Sans CJK JP"), QStringLiteral("IPAGothic")});
+    QFont listFont = gothicFont();
     listFont.setPointSizeF(19.0 * 0.75);  // 19 points at the 96 dpi the layout was designed for
     m_listFont = listFont;
 
@@ -817,9 +816,7 @@ void CTolvek2Dlg::refreshFolderPanel()
     auto* panel = qobject_cast<QLabel*>(control(IDC_FOLDER_PANEL));
     if (!panel)
         return;
-    QFont font;
-    font.setFamilies({QStringLiteral("MS Gothic"), QStringLiteral("Noto Sans Mono CJK JP"),
-                      QStringLiteral("Noto Sans CJK JP"), QStringLiteral("IPAGothic")});
+    QFont font = gothicFont();
     font.setPointSize(17 * 3 / 4);  // 17 points at the 96 dpi the layout was designed for
     panel->setFont(font);
     const Settings& s = appSettings();

@@ -2,6 +2,7 @@
 
 #include "core/capture/IdHistory.h"
 #include "core/settings/VideoFileName.h"
+#include "ui/app/Fonts.h"
 #include "ui/capture/DigitStrip.h"
 #include "ui/capture/DigitsView.h"
 
@@ -37,10 +38,7 @@ CGetID::CGetID(QWidget* parent) : QDialog(parent)
     setWindowTitle(QString::fromLatin1(Title));
     // A caption without system menu or close box: the keypad ends only by OK, Cancel or Esc.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
-    QFont f;
-    f.setFamilies({QStringLiteral("Meiryo"), QStringLiteral("メイリオ"), QStringLiteral("Noto Sans CJK JP")});
-    f.setPointSizeF(14.0);
-    setFont(f);
+    setFont(meiryoFont(14.0));
     // The keys go to the dialog itself: no control takes the focus, so Enter and the digits never
     // click whatever button happens to be focused.
     setFocusPolicy(Qt::StrongFocus);

@@ -1,5 +1,7 @@
 #include "ui/manage/CSetMemo.h"
 
+#include "ui/app/Fonts.h"
+
 #include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QGuiApplication>
@@ -23,10 +25,7 @@ constexpr QRect CancelUnits(291, 2, 26, 11);
 
 QFont templateFont()
 {
-    QFont f;
-    f.setFamilies({QStringLiteral("Meiryo"), QStringLiteral("メイリオ"), QStringLiteral("Noto Sans CJK JP")});
-    f.setPointSizeF(14.0);
-    return f;
+    return meiryoFont(14.0);
 }
 
 } // namespace

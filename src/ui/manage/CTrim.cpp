@@ -2,6 +2,7 @@
 
 #include "core/i18n/Messages.h"
 #include "core/settings/Settings.h"
+#include "ui/app/Fonts.h"
 
 #include <QCheckBox>
 #include <QFontMetricsF>
@@ -23,10 +24,7 @@ constexpr QRect CancelUnits(88, 32, 50, 14);
 
 QFont templateFont()
 {
-    QFont f;
-    f.setFamilies({QStringLiteral("Meiryo"), QStringLiteral("メイリオ"), QStringLiteral("Noto Sans CJK JP")});
-    f.setPointSizeF(12.0);
-    return f;
+    return meiryoFont(12.0);
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include "ui/app/ButtonImages.h"
 #include "ui/app/CTolvek2Dlg.h"
 #include "ui/app/ControlIds.h"
+#include "ui/app/Fonts.h"
 #include "ui/capture/KeyCommands.h"
 #include "ui/playback/PlaybackSlider.h"
 
@@ -27,9 +28,7 @@ constexpr std::size_t StillCacheBytes = std::size_t(16) << 20;
 
 QFont timeTextFont(int dpiY)
 {
-    QFont font;
-    font.setFamilies({QStringLiteral("MS Gothic"), QStringLiteral("Noto Sans Mono CJK JP"),
-                      QStringLiteral("Noto Sans CJK JP"), QStringLiteral("IPAGothic")});
+    QFont font = gothicFont();
     // 17 points at the screen's vertical resolution (96 when there is none).
     font.setPixelSize(std::max(1, int(std::lround(17.0 * (dpiY > 0 ? dpiY : 96) / 72.0))));
     return font;
