@@ -61,10 +61,12 @@ TEST(CSetMemo, OpensInTheCornerWithPromptMemoAndBigFont)
     const QRect frame = dialog.frameGeometry();
     EXPECT_EQ(frame.topLeft(), placeMemoDialog(corner, frame.size(), screen));
     EXPECT_NE(frame.topLeft(), corner);
-    if (frame.width() + 10 <= screen.width())
+    if (frame.width() + 10 <= screen.width()) {
         EXPECT_EQ(frame.right() + 1, screen.width() - 5);
-    if (frame.height() + 10 <= screen.height())
+    }
+    if (frame.height() + 10 <= screen.height()) {
         EXPECT_EQ(frame.bottom() + 1, screen.height() - 5);
+    }
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("set the memo"));
     EXPECT_EQ(dialog.findChild<QLabel*>("1002")->text(), QStringLiteral("tag of 0000012320240305140709.wmv"));
     auto* edit = dialog.findChild<QLineEdit*>("1001");
