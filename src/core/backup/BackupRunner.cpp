@@ -1,5 +1,6 @@
 #include "core/backup/BackupRunner.h"
 
+#include "core/platform/DurableFiles.h"
 #include "core/settings/VideoFileName.h"
 
 #include <QDateTime>
@@ -7,51 +8,12 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace tolvek {
 
 namespace {
 
 constexpr qint64 ChunkBytes = 1 << 20;
-
-enum class RenameResult { Renamed, TargetExists, Failed };
-
-// Renames without ever replacing an existing target. renameat2 does that atomically; file
-// systems without it get link + unlink, which is atomic too; those without hard links (FAT
-// drives) get a check right before the rename, the best they allow.
-RenameResult renameNoReplace(const QString& from, const QString& to, QString& error)
-{
-    const QByteArray src = QFile::encodeName(from);
-    const QByteArray dst = QFile::encodeName(to);
-    if (::renameat2(AT_FDCWD, src.constData(), AT_FDCWD, dst.constData(), RENAME_NOREPLACE) == 0)
-        return RenameResult::Renamed;
-    int err = errno;
-    if (err == EEXIST)
-        return RenameResult::TargetExists;
-    if (err == EINVAL || err == ENOSYS || err == ENOTSUP) {
-        if (::link(src.constData(), dst.constData()) == 0) {
-            ::unlink(src.constData());
-            return RenameResult::Renamed;
-        }
-        err = errno;
-        if (err == EEXIST)
-            return RenameResult::TargetExists;
-        if (err == EPERM || err == ENOTSUP || err == EOPNOTSUPP || err == EXDEV) {
-            if (QFileInfo::exists(to))
-                return RenameResult::TargetExists;
-            if (::rename(src.constData(), dst.constData()) == 0)
-                return RenameResult::Renamed;
-            err = errno;
-        }
-    }
-    error = QString::fromLocal8Bit(std::strerror(err));
-    return RenameResult::Failed;
-}
 
 BackupFileResult failure(QFile& working, const QString& detail)
 {
@@ -107,23 +69,22 @@ BackupFileResult backupFile(const QString& source, const QString& target)
     if (!working.flush())
         return failure(working, QStringLiteral("cannot be written (%1)").arg(working.errorString()));
     // Only data on the disk counts as backed up: a full or removed drive shows up here at the latest.
-    if (::fsync(working.handle()) != 0)
-        return failure(
-            working,
-            QStringLiteral("cannot be written (%1)").arg(QString::fromLocal8Bit(std::strerror(errno))));
+    if (!platform::syncFileToDisk(working.fileName()))
+        return failure(working, QStringLiteral("cannot be written to the disk"));
     if (total != sourceInfo.size())
         return failure(working, QStringLiteral("the video changed while it was copied"));
     working.setFileTime(sourceInfo.lastModified(), QFileDevice::FileModificationTime);
     working.close();
 
     QString error;
-    switch (renameNoReplace(working.fileName(), target, error)) {
-    case RenameResult::Renamed:
+    switch (platform::renameNoReplace(working.fileName(), target, error)) {
+    case platform::RenameResult::Renamed:
+        platform::syncFolderOf(target);
         return {BackupFileStatus::Copied, {}};
-    case RenameResult::TargetExists:
+    case platform::RenameResult::TargetExists:
         working.remove();
         return {BackupFileStatus::Skipped, {}};
-    case RenameResult::Failed:
+    case platform::RenameResult::Failed:
         break;
     }
     return failure(working, QStringLiteral("cannot be renamed (%1)").arg(error));

@@ -3,6 +3,7 @@
 #include "core/library/AsfHeader.h"
 #include "core/library/VideoHeaderReader.h"
 #include "core/manage/VideoTags.h"
+#include "core/platform/DurableFiles.h"
 #include "core/settings/VideoFileName.h"
 
 #include <QFile>
@@ -10,8 +11,6 @@
 #include <QProcess>
 
 #include <cstdio>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace tolvek {
 
@@ -28,17 +27,6 @@ constexpr qint64 DataObjectPrefixSize = 50;
 constexpr int FfmpegMsPerMiB = 2000;
 constexpr int FfmpegBaseMs = 30000;
 constexpr int CancelPollMs = 100;
-
-bool syncPath(const QString& path, bool directory)
-{
-    const QByteArray name = QFile::encodeName(path);
-    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | (directory ? O_DIRECTORY : 0));
-    if (fd < 0)
-        return false;
-    const bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
-}
 
 // Runs ffmpeg with `args` until it ends, the bound passes or `cancel` is set; true on exit code 0.
 bool runFfmpeg(const QString& program, const QStringList& args, qint64 inputBytes, const std::atomic<bool>* cancel)
@@ -164,11 +152,11 @@ RepairResult repairRecording(const QString& path, const QString& ffmpeg, const s
     if (QFileInfo(absolute).size() != before.fileSize)
         return fail(RepairResult::Busy);
     QFile::setPermissions(temp, QFile::permissions(absolute));
-    if (!syncPath(temp, false))
+    if (!platform::syncFileToDisk(temp))
         return fail(RepairResult::Failed);
     if (std::rename(QFile::encodeName(temp).constData(), QFile::encodeName(absolute).constData()) != 0)
         return fail(RepairResult::Failed);
-    syncPath(QFileInfo(absolute).absolutePath(), true);
+    platform::syncFolderOf(absolute);
     return RepairResult::Repaired;
 }
 

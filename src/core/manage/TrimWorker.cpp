@@ -1,6 +1,7 @@
 #include "core/manage/TrimWorker.h"
 
 #include "core/capture/CaptureThread.h"
+#include "core/platform/DurableFiles.h"
 #include "core/settings/VideoFileName.h"
 
 #include <QDir>
@@ -138,12 +139,25 @@ TrimResult copyFrames(TrimWorkerState& s, const CopyPlan& plan)
         QFile::remove(working);
         return TrimResult::TargetUnwritable;
     }
-    // rename refuses an existing target, so a file that appeared meanwhile is never replaced.
-    if (!QFile::rename(working, s.targetPath)) {
+    // On the disk before it takes its final name, so that a power cut never leaves a partial
+    // video under that name; and a file that appeared meanwhile is never replaced.
+    if (!platform::syncFileToDisk(working)) {
         QFile::remove(working);
-        return QFileInfo::exists(s.targetPath) ? TrimResult::TargetExists : TrimResult::TargetUnwritable;
+        return TrimResult::TargetUnwritable;
     }
-    return TrimResult::Done;
+    QString error;
+    switch (platform::renameNoReplace(working, s.targetPath, error)) {
+    case platform::RenameResult::Renamed:
+        platform::syncFolderOf(s.targetPath);
+        return TrimResult::Done;
+    case platform::RenameResult::TargetExists:
+        QFile::remove(working);
+        return TrimResult::TargetExists;
+    case platform::RenameResult::Failed:
+        break;
+    }
+    QFile::remove(working);
+    return TrimResult::TargetUnwritable;
 }
 
 int finish(TrimWorkerState& s, TrimResult result)

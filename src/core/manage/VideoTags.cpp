@@ -2,6 +2,7 @@
 
 #include "core/library/AsfHeader.h"
 #include "core/library/TagLibText.h"
+#include "core/platform/DurableFiles.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -11,10 +12,8 @@
 #include <taglib/asftag.h>
 #include <taglib/tbytevectorstream.h>
 
-#include <fcntl.h>
 #include <optional>
 #include <tuple>
-#include <unistd.h>
 #include <vector>
 
 namespace tolvek {
@@ -74,18 +73,6 @@ std::optional<QList<QByteArray>> untaggedObjects(const QByteArray& header)
                 kept.append(header.mid(n.offset, n.size));
     }
     return kept;
-}
-
-// Flushes the folder entry of a rename, so that a power cut right after it cannot bring the old
-// name back. Best effort: the rename itself has already happened.
-void syncFolder(const QString& filePath)
-{
-    const QByteArray dir = QFile::encodeName(QFileInfo(filePath).absolutePath());
-    const int fd = ::open(dir.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
 }
 
 // The mode bits alone; WriteUser would report what this process may do, which for a privileged
@@ -191,7 +178,9 @@ TagWriteResult replaceHeader(QFile& in, const QString& path, QByteArray newHeade
     in.close();
     if (!out.commit())
         return TagWriteResult::WriteFailed;
-    syncFolder(path);
+    // The folder entry of the rename, so that a power cut right after it cannot bring the old
+    // file back. Best effort: the rename itself has already happened.
+    platform::syncFolderOf(path);
     return TagWriteResult::Written;
 }
 
