@@ -88,6 +88,37 @@ TEST(SettingsParse, LongValuesAreCutTo259)
     EXPECT_EQ(s.value(BackupFolder).size(), 259);
 }
 
+// The cut must not leave what the file cannot hold at the end of a value: a carriage return
+// (dropped with the line end on reading) or half of a character outside the BMP. Otherwise the
+// saved file reads back different from what was saved.
+TEST(SettingsParse, ValuesCutTo259ReadBackAsSaved)
+{
+    const QString high = QString(QChar(0xD83D));
+    const QString low = QString(QChar(0xDE00));
+    const struct {
+        const char* what;
+        QString value;
+        QString kept;
+    } cases[] = {
+        {"carriage return at the cut", QString(258, u'x') + u'\r' + QStringLiteral("tail"), QString(258, u'x')},
+        {"pair split by the cut", QString(258, u'x') + high + low, QString(258, u'x')},
+        {"pair before the cut", QString(257, u'x') + high + low + u'y', QString(257, u'x') + high + low},
+        {"carriage return inside", QStringLiteral("a\rb"), QStringLiteral("a\rb")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Settings s;
+        s.parse(QStringLiteral("SaveFolder:") + c.value + QStringLiteral("\r\n"));
+        EXPECT_EQ(s.value(SaveFolder), c.kept);
+        s.setValue(BackupFolder, c.value);
+        EXPECT_EQ(s.value(BackupFolder), c.kept);
+        Settings again;
+        again.parse(decodeConfigBytes(s.serialize()).text);
+        EXPECT_EQ(again.value(SaveFolder), s.value(SaveFolder));
+        EXPECT_EQ(again.value(BackupFolder), s.value(BackupFolder));
+    }
+}
+
 TEST(SettingsParse, CaptureSizeFallsBackForUnusableSizes)
 {
     const struct {

@@ -162,6 +162,22 @@ DecodedConfig decodeConfigBytes(const QByteArray& bytes)
     return {decodeWindows1252(bytes), false};
 }
 
+namespace {
+
+// The 259-unit cut, without leaving at the end what a saved line cannot give back: a carriage
+// return (read as part of the line end) or the first half of a surrogate pair.
+QString cutSettingValue(const QString& value)
+{
+    QString cut = value.left(MaxSettingLength);
+    if (cut.size() < value.size() && !cut.isEmpty() && cut.back().isHighSurrogate())
+        cut.chop(1);
+    while (cut.endsWith(u'\r'))
+        cut.chop(1);
+    return cut;
+}
+
+}  // namespace
+
 Settings::Settings()
 {
     resetToDefaults();
@@ -176,7 +192,7 @@ QString Settings::value(SettingIndex index) const
 void Settings::setValue(SettingIndex index, const QString& value)
 {
     std::lock_guard lock(m_mutex);
-    m_values.at(index) = value.left(MaxSettingLength);
+    m_values.at(index) = cutSettingValue(value);
 }
 
 bool Settings::contains(SettingIndex index, QChar c) const
@@ -245,7 +261,7 @@ int Settings::parse(const QString& text)
             QString value = line.mid(keys[i].size());
             while (value.endsWith(u'\r') || value.endsWith(u'\n'))
                 value.chop(1);
-            m_values[i] = value.left(MaxSettingLength);
+            m_values[i] = cutSettingValue(value);
             matched[i] = true;
             any = true;
         }
