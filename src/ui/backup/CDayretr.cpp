@@ -70,15 +70,7 @@ QDate CDayretr::today() const
 QPushButton* CDayretr::makeButton(int id, const QString& caption, const QRect& at, int fontPixels)
 {
     auto* b = new QPushButton(caption, this);
-    b->setObjectName(QString::number(id));
-    b->setGeometry(at);
-    b->setAutoDefault(false);
-    b->setDefault(false);
-    b->setFocusPolicy(Qt::NoFocus);
-    QFont f = b->font();
-    f.setPixelSize(fontPixels);
-    f.setBold(true);
-    b->setFont(f);
+    setUpKeypadButton(b, id, at, fontPixels);
     connect(b, &QPushButton::clicked, this, [this, id] { command(id); });
     m_controls[id] = b;
     return b;

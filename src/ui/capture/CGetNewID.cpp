@@ -84,16 +84,8 @@ QWidget* CGetNewID::control(int id) const
 QPushButton* CGetNewID::makeButton(int id, const QString& caption, const QRect& at, int fontPixels)
 {
     QPushButton* b = id == IDC_START_CAPTURE ? new PictureButton(buttonImage(ImgStart), this) : new QPushButton(this);
-    b->setObjectName(QString::number(id));
     b->setText(caption);
-    b->setGeometry(at);
-    b->setAutoDefault(false);
-    b->setDefault(false);
-    b->setFocusPolicy(Qt::NoFocus);
-    QFont f = b->font();
-    f.setPixelSize(fontPixels);
-    f.setBold(true);
-    b->setFont(f);
+    setUpKeypadButton(b, id, at, fontPixels);
     connect(b, &QPushButton::clicked, this, [this, id] { command(id); });
     m_controls[id] = b;
     return b;

@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPushButton>
 
 namespace tolvek {
 
@@ -32,6 +33,21 @@ void DigitsView::mouseReleaseEvent(QMouseEvent* e)
 {
     if (m_click && e->button() == Qt::LeftButton && rect().contains(e->position().toPoint()))
         m_click();
+}
+
+void setUpKeypadButton(QPushButton* button, int id, const QRect& at, int fontPixels)
+{
+    button->setObjectName(QString::number(id));
+    button->setGeometry(at);
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    button->setFocusPolicy(Qt::NoFocus);
+    if (fontPixels > 0) {
+        QFont f = button->font();
+        f.setPixelSize(fontPixels);
+        f.setBold(true);
+        button->setFont(f);
+    }
 }
 
 }  // namespace tolvek

@@ -9,6 +9,8 @@
 #include <functional>
 
 class QPainter;
+class QPushButton;
+class QRect;
 
 namespace tolvek {
 
@@ -28,5 +30,10 @@ private:
     std::function<void(QPainter&)> m_paint;
     std::function<void()> m_click;
 };
+
+// Sets up a keypad button: objectName = its control ID, placed at `at`, never the default button
+// and never focused (Enter and the digit keys go to the keypad itself); a font size in pixels
+// above 0 makes its caption bold at that size.
+void setUpKeypadButton(QPushButton* button, int id, const QRect& at, int fontPixels = 0);
 
 }  // namespace tolvek

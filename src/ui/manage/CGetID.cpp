@@ -56,10 +56,7 @@ CGetID::CGetID(QWidget* parent) : QDialog(parent)
 
     auto button = [this](int id, const QString& caption, const QRect& at) {
         auto* b = new QPushButton(caption, this);
-        b->setObjectName(QString::number(id));
-        b->setGeometry(at);
-        b->setAutoDefault(false);
-        b->setFocusPolicy(Qt::NoFocus);
+        setUpKeypadButton(b, id, at);
         connect(b, &QPushButton::clicked, this, [this, id] { command(id); });
         m_controls[id] = b;
     };
