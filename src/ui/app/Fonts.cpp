@@ -1,5 +1,6 @@
 #include "ui/app/Fonts.h"
 
+#include <QFontMetricsF>
 #include <QStringList>
 
 namespace tolvek {
@@ -18,6 +19,19 @@ QFont gothicFont()
     f.setFamilies({QStringLiteral("MS Gothic"), QStringLiteral("Noto Sans Mono CJK JP"), QStringLiteral("Noto Sans CJK JP"),
                    QStringLiteral("IPAGothic")});
     return f;
+}
+
+DialogUnitScale::DialogUnitScale(const QFont& font)
+{
+    const QFontMetricsF fm(font);
+    m_baseX = fm.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) / 52.0;
+    m_baseY = fm.height();
+}
+
+QRect DialogUnitScale::toPixels(const QRect& du) const
+{
+    return QRect(qRound(du.x() * m_baseX / 4), qRound(du.y() * m_baseY / 8), qRound(du.width() * m_baseX / 4),
+                 qRound(du.height() * m_baseY / 8));
 }
 
 }  // namespace tolvek

@@ -3,6 +3,7 @@
 // them where they are not installed. UI thread only; no failure modes (Qt falls back itself).
 
 #include <QFont>
+#include <QRect>
 
 namespace tolvek {
 
@@ -10,5 +11,18 @@ namespace tolvek {
 QFont meiryoFont(double points);
 // "MS Gothic", for the lists, the folder panel and the time text; size left to the caller.
 QFont gothicFont();
+
+// Converts a rectangle in dialog units to pixels for a dialog laid out in `font`, as dialog
+// templates are: a horizontal unit is a quarter of the font's average character width, a vertical
+// unit an eighth of its height.
+class DialogUnitScale {
+public:
+    explicit DialogUnitScale(const QFont& font);
+    QRect toPixels(const QRect& units) const;
+
+private:
+    double m_baseX;
+    double m_baseY;
+};
 
 }  // namespace tolvek

@@ -37,14 +37,8 @@ CTrim::CTrim(QWidget* parent) : QDialog(parent)
     setFont(templateFont());
 
     // Dialog units to pixels from the template font, as dialog templates are laid out.
-    const QFontMetricsF fm(font());
-    const double baseX =
-        fm.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) / 52.0;
-    const double baseY = fm.height();
-    auto px = [&](const QRect& du) {
-        return QRect(qRound(du.x() * baseX / 4), qRound(du.y() * baseY / 8), qRound(du.width() * baseX / 4),
-                     qRound(du.height() * baseY / 8));
-    };
+    const DialogUnitScale units(font());
+    auto px = [&units](const QRect& du) { return units.toPixels(du); };
 
     m_status = new QLabel(QStringLiteral("trim the range."), this);
     m_status->setGeometry(px(StatusUnits));
