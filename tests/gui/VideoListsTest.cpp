@@ -660,16 +660,19 @@ TEST_F(VideoListsTest, RecordingsCutOffByACrashAreRepairedInTheBackgroundAndRepo
     prompts.messages.clear();
 
     lists->reload();
-    // At once: the cut recording listed without a length, the empty file not at all.
-    ASSERT_NE(lists->findRowByName(all, cut), all->topLevelItemCount());
-    EXPECT_EQ(all->topLevelItem(lists->findRowByName(all, cut))->text(AllLengthColumn), QStringLiteral("01s"));
-    EXPECT_EQ(lists->findRowByName(all, empty), all->topLevelItemCount());
+    // At once: the cut recording listed without a length, the empty file as an unreadable video.
+    for (const QString& name : {cut, empty}) {
+        ASSERT_NE(lists->findRowByName(all, name), all->topLevelItemCount()) << name.toStdString();
+        EXPECT_EQ(all->topLevelItem(lists->findRowByName(all, name))->text(AllLengthColumn),
+                  QStringLiteral("01s"));
+    }
 
     ASSERT_TRUE(waitUntil([&] { return !prompts.messages.isEmpty(); }, std::chrono::seconds(120)));
     ASSERT_EQ(prompts.messages.size(), 1);
     EXPECT_EQ(prompts.messages[0],
-              QStringLiteral("1 recording(s) interrupted by a crash were repaired:\r\n%1\r\n\r\n"
-                             "1 file(s) left empty by a crash are not listed:\r\n%2")
+              QStringLiteral(
+                  "1 recording(s) interrupted by a crash were repaired:\r\n%1\r\n\r\n"
+                  "1 file(s) left empty by a crash hold no video and can be deleted from the list:\r\n%2")
                   .arg(cut, empty));
     const int row = lists->findRowByName(all, cut);
     ASSERT_NE(row, all->topLevelItemCount());

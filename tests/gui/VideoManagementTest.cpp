@@ -379,6 +379,42 @@ TEST_F(VideoManagementTest, ChangeIdTakesTheIdTypedOnTheKeypadAndACancelledReEnc
     EXPECT_EQ(window->currentPatientId(), 45);
 }
 
+TEST_F(VideoManagementTest, EmptyVideoFilesAreListedAsUnreadableAndCanBeDeleted)
+{
+    const QString newest = QStringLiteral("0000012320240308080000.wmv"); // patient 123
+    const QString other = QStringLiteral("0000045620240309080000.wmv");  // patient 456
+    for (const QString& name : {newest, other})
+        ASSERT_TRUE(QFile(path(name)).open(QIODevice::WriteOnly));
+    lists->reload();
+
+    // Listed as videos that cannot be read: one second, no memo.
+    for (const QString& name : {newest, other}) {
+        const int row = column(all, AllFileColumn).indexOf(name);
+        ASSERT_GE(row, 0) << name.toStdString();
+        EXPECT_EQ(all->topLevelItem(row)->text(AllLengthColumn), QStringLiteral("01s"));
+        EXPECT_EQ(all->topLevelItem(row)->text(AllMemoColumn), QString());
+    }
+    EXPECT_EQ(column(ids, SmallListFileColumn), (QStringList{newest, P3, P2, P1}));
+
+    // Deleted from the patient's list ...
+    open(ids, newest);
+    command(CmdDeleteVideo);
+    EXPECT_EQ(prompts.questions, QStringList{question(newest)});
+    EXPECT_TRUE(inTrash(newest));
+    EXPECT_FALSE(column(all, AllFileColumn).contains(newest));
+    EXPECT_EQ(column(ids, SmallListFileColumn), (QStringList{P3, P2, P1}));
+
+    // ... and from the all-videos list.
+    window->setWindowMode(ModeListAll);
+    all->setCurrentItem(all->topLevelItem(column(all, AllFileColumn).indexOf(other)));
+    ASSERT_EQ(window->allListPendingName, other);
+    command(CmdDeleteAllListVideo);
+    EXPECT_TRUE(inTrash(other));
+    EXPECT_FALSE(QFileInfo::exists(path(other)));
+    EXPECT_FALSE(column(all, AllFileColumn).contains(other));
+    EXPECT_FALSE(recordNames().contains(other));
+}
+
 TEST(CenteredQuestion, TheBoxIsCentredOnThePointAndKeptOnTheScreen)
 {
     const QRect screen(0, 0, 1920, 1080);

@@ -164,7 +164,7 @@ TEST(RecordingRecoveryTest, BackgroundPassReportsRepairsAndEmptyFilesToTheCaller
     VideoLibrary library;
     const ScanOutcome scan = scanSaveFolder(dir.path(), library);
     EXPECT_EQ(scan.emptyFiles, QStringList{emptyName});
-    EXPECT_EQ(library.size(), 2u); // the empty file is not a video
+    EXPECT_EQ(library.size(), 3u); // the empty file is listed, so that it can be deleted
     const QString firstName = QFileInfo(first.path).fileName();
     const QString busyName = QFileInfo(busy.path).fileName();
 
@@ -185,8 +185,9 @@ TEST(RecordingRecoveryTest, BackgroundPassReportsRepairsAndEmptyFilesToTheCaller
     EXPECT_EQ(bytesOf(busy.path), busyBytes);
     EXPECT_EQ(inspectRecording(first.path).state, RecordingState::Finished);
     EXPECT_EQ(recoveryMessage(*report),
-              QStringLiteral("1 recording(s) interrupted by a crash were repaired:\r\n%1\r\n\r\n"
-                             "1 file(s) left empty by a crash are not listed:\r\n%2")
+              QStringLiteral(
+                  "1 recording(s) interrupted by a crash were repaired:\r\n%1\r\n\r\n"
+                  "1 file(s) left empty by a crash hold no video and can be deleted from the list:\r\n%2")
                   .arg(firstName, emptyName));
     EXPECT_TRUE(recoveryMessage({}).isEmpty());
 }

@@ -200,7 +200,8 @@ QString recoveryMessage(const RecoveryReport& report)
                      .arg(report.failed.size())
                      .arg(report.failed.join(QStringLiteral("\r\n")));
     if (!report.emptyFiles.isEmpty())
-        parts << QStringLiteral("%1 file(s) left empty by a crash are not listed:\r\n%2")
+        parts << QStringLiteral(
+                     "%1 file(s) left empty by a crash hold no video and can be deleted from the list:\r\n%2")
                      .arg(report.emptyFiles.size())
                      .arg(report.emptyFiles.join(QStringLiteral("\r\n")));
     return parts.join(QStringLiteral("\r\n\r\n"));

@@ -130,14 +130,16 @@ ScanOutcome scanSaveFolder(const QString& folder, VideoLibrary& library, const S
     library.reserve(names.size());
     QStringList empty;
     for (const QString& name : names) {
+        // A 0-byte file is listed like any unreadable video, so that the user can delete it.
         if (QFileInfo(makeSavePath(folder, name)).size() == 0)
             empty << name;
-        else
-            library.push_back(recordFromFileName(name));
+        library.push_back(recordFromFileName(name));
     }
     ScanOutcome outcome = readVideoHeaders(folder, library, options);
     outcome.status = status;
     outcome.emptyFiles = empty;
+    // Reported once, as empty.
+    outcome.unreadableFiles.removeIf([&empty](const QString& name) { return empty.contains(name); });
     return outcome;
 }
 

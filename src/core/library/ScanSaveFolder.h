@@ -2,8 +2,8 @@
 // ScanSaveFolder: builds the video library from the save folder. The caller's thread lists the
 // folder and waits while one worker per hardware thread reads the headers; records are handed out
 // one at a time through an atomic counter and each worker writes only the records it took.
-// Unreadable files stay listed ("01s", no memo); 0-byte files (left by a crash) are reported, not
-// listed; a missing folder gives an empty library.
+// Unreadable files stay listed ("01s", no memo), 0-byte files (left by a crash) too, and are also
+// reported; a missing folder gives an empty library.
 
 #include "core/library/VideoRecord.h"
 
@@ -36,7 +36,8 @@ struct ScanOutcome
     // give no play length (for example a recording whose header was never finished).
     QStringList unreadableFiles;
     QStringList filesWithoutLength;
-    // 0-byte files with a video name: not videos, so not in the library.
+    // 0-byte files with a video name: in the library as unreadable videos (and only here, not
+    // among unreadableFiles), so that they can be deleted.
     QStringList emptyFiles;
 };
 
@@ -44,8 +45,7 @@ struct ScanOutcome
 // that every scan of the same folder gives the same order.
 QStringList listVideoFiles(const QString& folder, ScanStatus* status = nullptr);
 
-// Clears library and fills it from folder: names (0-byte files left out), then lengths and memos
-// from the headers.
+// Clears library and fills it from folder: names, then lengths and memos from the headers.
 ScanOutcome scanSaveFolder(const QString& folder, VideoLibrary& library, const ScanOptions& options = {});
 
 // The header pass alone: fills lengthText and memo of every record in library.
