@@ -26,6 +26,7 @@
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
+#include <QImage>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QProcess>
@@ -467,6 +468,43 @@ TEST_F(VideoListsTest, MemoEditWritesTheHeaderAndUpdatesTheLists)
     EXPECT_EQ(all->topLevelItem(0)->text(AllMemoColumn), QStringLiteral("old"));
     ASSERT_EQ(prompts.messages.size(), 1);
     EXPECT_TRUE(prompts.messages[0].contains(gone));
+}
+
+TEST_F(VideoListsTest, AVideoThatCannotBeOpenedShowsABlankPictureNotThePreviousOne)
+{
+    const struct
+    {
+        const char* what;
+        QByteArray bytes;
+        bool removed;
+    } cases[] = {
+        {"not a video", QByteArray("no video in here"), false},
+        {"0 bytes", QByteArray(), false},
+        {"gone", QByteArray(), true},
+    };
+    window->setWindowMode(ModeLibrary);
+    const QRect view = window->layoutValues().liveView;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        click(ids->viewport(), rowPoint(ids, rowOf(ids, P3)));
+        ASSERT_EQ(window->playbackVideoName, P3);
+        ASSERT_TRUE(window->displayFrame().ready()); // the picture of P3
+
+        if (c.removed) {
+            ASSERT_TRUE(QFile::remove(path(P2)));
+        } else {
+            QFile f(path(P2));
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            ASSERT_EQ(f.write(c.bytes), c.bytes.size());
+        }
+        click(ids->viewport(), rowPoint(ids, rowOf(ids, P2)));
+        EXPECT_EQ(window->playbackVideoName, P2);
+        EXPECT_FALSE(window->displayFrame().ready());
+        const QImage painted = window->grab(view).toImage();
+        for (QPoint p : {QPoint(1, 1), QPoint(view.width() / 2, view.height() / 2),
+                         QPoint(view.width() - 2, view.height() - 2)})
+            EXPECT_EQ(painted.pixelColor(p), QColor(Qt::white)) << p.x() << "," << p.y();
+    }
 }
 
 TEST_F(VideoListsTest, ARecordedVideoIsListedSelectedAndMeasuredByListAll)

@@ -455,9 +455,16 @@ void CTolvek2Dlg::openVideo(const QString& name)
     m_playback->stopPlayerAndWait();
     m_playback->resetSlider();
     m_playback->setPaused(true);
+    blankPicture();
     m_playback->showVideoFrame(name, 0);
     m_playback->drawSlider(2);
     m_playback->updateTimeDisplay();
+}
+
+void CTolvek2Dlg::blankPicture()
+{
+    m_displayFrame.clear();
+    update(m_layout.liveView);
 }
 
 void CTolvek2Dlg::stopPlayback()

@@ -80,8 +80,11 @@ public:
     void showMessage(const QString& text, int icon);
     // Asks the player to show PlaybackVideoName (frame 0) and select its row.
     void requestShowPlaybackVideo();
-    // Shows frame 0 of a video, paused, with the whole range marked and its time.
+    // Shows frame 0 of a video, paused, with the whole range marked and its time. The picture is
+    // blanked first, so a video that cannot be opened never shows the previous one's picture.
     void openVideo(const QString& name);
+    // The video picture painted white until a frame is shown.
+    void blankPicture();
     // The ID keypad in its capture form (0) or set-ID form (1).
     std::optional<int> askForId(int form);
     // Stops a running player and waits for it.

@@ -537,6 +537,8 @@ void VideoLists::onAllListDoubleClick(QTreeWidgetItem* item)
         refillIdList(m_window.currentPatientId());
     }
     m_window.setWindowMode(ModeLibrary);
+    // Nothing of the video shown before stays on screen should this one not open.
+    m_window.blankPicture();
     Q_EMIT playVideo(name);
     QTreeWidget* list = listForVideo(name);
     list->setFocus();
