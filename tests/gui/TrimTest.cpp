@@ -9,6 +9,7 @@
 #include "core/settings/Settings.h"
 #include "core/settings/Storage.h"
 #include "core/settings/VideoFileName.h"
+#include "support/HeldRepair.h"
 #include "support/IndexedVideo.h"
 #include "support/LibraryFixtureNames.h"
 #include "support/ScriptedPrompts.h"
@@ -296,4 +297,37 @@ TEST_F(TrimTest, ACancelledOrFailedTrimLeavesFilesAndListsAsTheyWere)
     EXPECT_EQ(column(ids, SmallListFileColumn), idsBefore);
     EXPECT_EQ(folderEntries(), (QStringList{P1, Q1, R1}));
     EXPECT_EQ(window->playbackVideoName, P3);
+}
+
+TEST_F(TrimTest, ATrimEndingWhileTheListsAreRebuiltListsItsVideoOnce)
+{
+    // A background repair ends, and the lists are rebuilt from the folder, after the trimmed video
+    // has taken its name and before the dialog has closed.
+    HeldRepair repair(dir.path());
+    const QString cut = QStringLiteral("0004711020240105120000.wmv");
+    ASSERT_TRUE(repair.start(*lists, folder, cut));
+    lists->refillIdList(123);
+    open(ids, P3);
+    player().setRange(length() / 2, length() * 3 / 4);
+    player().drawSlider(1);
+    const QString trimmed = QStringLiteral("0000012320240307100005.wmv");
+    bool repaired = false;
+    prompts.trimAction = [&](CTrim& dialog) {
+        static_cast<QPushButton*>(dialog.control(CTrim::IDC_OK))->click();
+        if (waitUntil([&] { return QFileInfo::exists(path(trimmed)); }))
+            repaired = repair.finish();
+    };
+    static_cast<QPushButton*>(window->control(IDC_TRIM))->click();
+    ASSERT_TRUE(repaired);
+    ASSERT_EQ(prompts.messages.size(), 1); // the repair's report
+    EXPECT_TRUE(prompts.messages[0].contains(cut));
+
+    EXPECT_EQ(column(all, AllFileColumn).count(trimmed), 1);
+    EXPECT_EQ(column(ids, SmallListFileColumn), (QStringList{trimmed, P1}));
+    EXPECT_EQ(memoOf(all, trimmed, AllMemoColumn, AllFileColumn), QStringLiteral("eye memo"));
+    EXPECT_FALSE(column(all, AllFileColumn).contains(P3));
+    int records = 0;
+    for (const VideoRecord& r : lists->library())
+        records += r.fileName == trimmed ? 1 : 0;
+    EXPECT_EQ(records, 1);
 }

@@ -9,6 +9,7 @@
 #include "core/settings/Settings.h"
 #include "core/settings/Storage.h"
 #include "core/settings/VideoFileName.h"
+#include "support/HeldRepair.h"
 #include "support/KilledRecorder.h"
 #include "support/ScriptedPrompts.h"
 #include "support/LibraryFixtureNames.h"
@@ -19,6 +20,7 @@
 #include "ui/app/CTolvek2Dlg.h"
 #include "ui/app/ControlIds.h"
 #include "ui/capture/KeyCommands.h"
+#include "ui/manage/CSetMemo.h"
 
 #include <QAction>
 #include <QApplication>
@@ -27,10 +29,12 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QImage>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QProcess>
 #include <QPushButton>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
@@ -468,6 +472,71 @@ TEST_F(VideoListsTest, MemoEditWritesTheHeaderAndUpdatesTheLists)
     EXPECT_EQ(all->topLevelItem(0)->text(AllMemoColumn), QStringLiteral("old"));
     ASSERT_EQ(prompts.messages.size(), 1);
     EXPECT_TRUE(prompts.messages[0].contains(gone));
+}
+
+TEST_F(VideoListsTest, AMemoTypedWhileTheListsAreRebuiltGoesToItsOwnVideoOrNowhere)
+{
+    // While the real memo dialog is open, a background repair ends and the lists are rebuilt from
+    // the folder; in the second case the video itself has gone meanwhile.
+    const struct
+    {
+        QString name;
+        QString cut; // the repaired recording
+        bool removed;
+    } cases[] = {
+        {P2, QStringLiteral("0004711020240105120000.wmv"), false},
+        {P1, QStringLiteral("0004711020240105120100.wmv"), true},
+    };
+    HeldRepair repair(dir.path());
+    VideoHeaderReader reader;
+    window->setWindowMode(ModeLibrary);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name.toStdString());
+        ASSERT_TRUE(repair.start(*lists, folder, c.cut));
+        click(ids->viewport(), rowPoint(ids, rowOf(ids, c.name)));
+        ASSERT_EQ(window->playbackVideoName, c.name);
+        prompts.messages.clear();
+        const QString typed = QStringLiteral("memo of ") + c.name;
+        bool repaired = false;
+        lists->setMemoDialog([&](const QString& prompt, const QString& memo, QPoint at) {
+            QTimer::singleShot(0, [&] {
+                auto* dialog = qobject_cast<CSetMemo*>(QApplication::activeModalWidget());
+                if (!dialog)
+                    return; // the expectations below fail
+                if (c.removed)
+                    QFile::remove(path(c.name));
+                repaired = repair.finish();
+                dialog->findChild<QLineEdit*>()->setText(typed);
+                dialog->accept();
+            });
+            return CSetMemo::ask(window.get(), prompt, memo, at);
+        });
+        window->executeCommand(CmdEditVideoTags);
+        ASSERT_TRUE(repaired);
+        ASSERT_FALSE(prompts.messages.isEmpty());
+        EXPECT_TRUE(prompts.messages[0].contains(c.cut)); // the repair's report
+
+        const QStringList memos = column(all, AllMemoColumn);
+        const QStringList files = column(all, AllFileColumn);
+        const VideoRecord* record = findRecord(lists->library(), c.name);
+        if (!c.removed) {
+            EXPECT_EQ(prompts.messages.size(), 1) << prompts.messages.join('|').toStdString();
+            EXPECT_EQ(reader.readDurationAndTitle(path(c.name)).memo, typed);
+            EXPECT_EQ(memos.count(typed), 1);
+            EXPECT_EQ(memos.indexOf(typed), files.indexOf(c.name));
+            ASSERT_NE(record, nullptr);
+            EXPECT_EQ(record->memo, typed);
+            EXPECT_EQ(selectedNames(ids, SmallListFileColumn), QStringList{c.name}); // kept by the rebuild
+        } else {
+            // The user is told, and nothing is written anywhere.
+            ASSERT_EQ(prompts.messages.size(), 2);
+            EXPECT_TRUE(prompts.messages[1].contains(c.name)) << prompts.messages[1].toStdString();
+            EXPECT_FALSE(QFile::exists(path(c.name)));
+            EXPECT_FALSE(files.contains(c.name));
+            EXPECT_EQ(memos.count(typed), 0);
+            EXPECT_EQ(record, nullptr);
+        }
+    }
 }
 
 TEST_F(VideoListsTest, AVideoThatCannotBeOpenedShowsABlankPictureNotThePreviousOne)

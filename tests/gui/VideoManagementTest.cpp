@@ -10,6 +10,7 @@
 #include "core/settings/Settings.h"
 #include "core/settings/Storage.h"
 #include "core/settings/VideoFileName.h"
+#include "support/HeldRepair.h"
 #include "support/IdLabelVideo.h"
 #include "support/ScriptedPrompts.h"
 #include "support/LibraryFixtureNames.h"
@@ -377,6 +378,86 @@ TEST_F(VideoManagementTest, ChangeIdTakesTheIdTypedOnTheKeypadAndACancelledReEnc
     EXPECT_FALSE(QFileInfo::exists(path(P2)));
     EXPECT_EQ(window->playbackVideoName, renamed);
     EXPECT_EQ(window->currentPatientId(), 45);
+}
+
+TEST_F(VideoManagementTest, ChangeIdWhileTheListsAreRebuiltRefilesItsOwnVideoOrNothing)
+{
+    // A background repair ends, and the lists are rebuilt from the folder, while the keypad or the
+    // re-encode dialog is open; in the last case the video itself has gone meanwhile.
+    enum class During { Keypad, ReEncode };
+    const struct
+    {
+        const char* what;
+        QString name;
+        int newId;
+        During during;
+        bool removed;
+        QString memo;
+        QString cut; // the repaired recording
+    } cases[] = {
+        {"rebuilt during the keypad", P3, 777, During::Keypad, false, "eye memo",
+         "0004711020240105120000.wmv"},
+        {"rebuilt during the re-encode", P2, 778, During::ReEncode, false, "second",
+         "0004711020240105120100.wmv"},
+        {"gone during the keypad", P1, 779, During::Keypad, true, "", "0004711020240105120200.wmv"},
+    };
+    ASSERT_EQ(writeVideoTags(path(P2), QStringLiteral("second")), TagWriteResult::Written);
+    HeldRepair repair(dir.path());
+    VideoHeaderReader reader;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(repair.start(*lists, folder, c.cut));
+        window->setWindowMode(ModeLibrary);
+        window->playbackVideoName = c.name;
+        prompts.messages.clear();
+        const std::size_t runsBefore = prompts.trimRuns.size();
+        bool repaired = false;
+        auto rebuild = [&] {
+            if (c.removed)
+                QFile::remove(path(c.name));
+            repaired = repair.finish();
+        };
+        prompts.videoIdDialog = [&](QWidget*, int) -> std::optional<int> {
+            if (c.during == During::Keypad)
+                rebuild();
+            return c.newId;
+        };
+        prompts.trimAction = [&](CTrim&) {
+            if (c.during == During::ReEncode)
+                rebuild(); // the dialog closes by itself when the re-encode ends
+        };
+        command(CmdChangeId);
+        ASSERT_TRUE(repaired);
+        ASSERT_FALSE(prompts.messages.isEmpty());
+        EXPECT_TRUE(prompts.messages[0].contains(c.cut)); // the repair's report
+
+        const QString renamed = formatPatientId(c.newId) + c.name.mid(8);
+        const QStringList files = column(all, AllFileColumn);
+        if (!c.removed) {
+            EXPECT_EQ(prompts.messages.size(), 1) << prompts.messages.join('|').toStdString();
+            EXPECT_TRUE(QFileInfo::exists(path(renamed)));
+            EXPECT_FALSE(QFileInfo::exists(path(c.name)));
+            EXPECT_EQ(reader.readDurationAndTitle(path(renamed)).memo, c.memo);
+            EXPECT_EQ(files.count(renamed), 1);
+            EXPECT_FALSE(files.contains(c.name));
+            const int row = files.indexOf(renamed);
+            ASSERT_GE(row, 0);
+            EXPECT_EQ(all->topLevelItem(row)->text(AllIdColumn), formatPatientId(c.newId));
+            EXPECT_EQ(all->topLevelItem(row)->text(AllMemoColumn), c.memo);
+            EXPECT_EQ(column(ids, SmallListFileColumn), QStringList{renamed});
+            EXPECT_EQ(window->playbackVideoName, renamed);
+            EXPECT_EQ(recordNames().count(renamed), 1);
+            EXPECT_FALSE(recordNames().contains(c.name));
+        } else {
+            // The user is told, and nothing is re-encoded or listed.
+            ASSERT_EQ(prompts.messages.size(), 2);
+            EXPECT_TRUE(prompts.messages[1].contains(c.name)) << prompts.messages[1].toStdString();
+            EXPECT_EQ(prompts.trimRuns.size(), runsBefore);
+            EXPECT_FALSE(QFileInfo::exists(path(renamed)));
+            EXPECT_FALSE(files.contains(renamed));
+            EXPECT_FALSE(files.contains(c.name));
+        }
+    }
 }
 
 TEST_F(VideoManagementTest, EmptyVideoFilesAreListedAsUnreadableAndCanBeDeleted)

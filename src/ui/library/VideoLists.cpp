@@ -257,11 +257,23 @@ void VideoLists::onRecoveryFinished(const RecoveryReport& report)
     for (const QString& name : report.failed + report.emptyFiles)
         m_recoveryReported.insert(name);
     if (!report.repaired.isEmpty() && saveFolder() == m_recoveryFolder) {
+        // Every row is made anew: commands hold video names, never rows, across a dialog.
         scanSaveFolder(m_recoveryFolder, m_library);
         fillLists();
+        reselectAfterRebuild();
     }
     if (report.anything() && m_prompts)
         m_prompts->message(&m_window, recoveryMessage(report), UserPrompts::Icon::Information);
+}
+
+void VideoLists::reselectAfterRebuild()
+{
+    const QString& open = m_window.playbackVideoName;
+    QTreeWidget* list = listForVideo(open);
+    if (QTreeWidgetItem* row = open.isEmpty() ? nullptr : findRow(list, open)) {
+        GuardScope guard(*this);
+        selectRow(list, row);
+    }
 }
 
 void VideoLists::fillLists()
@@ -328,14 +340,62 @@ void VideoLists::refillIdList(QTreeWidget* target, const QString& fileName)
 
 void VideoLists::addVideoRow(QTreeWidget* list, const QString& fileName, const QString& memo)
 {
+    if (QTreeWidgetItem* row = findRow(list, fileName)) {
+        row->setText(AllMemoColumn, memo);
+        return;
+    }
     list->insertTopLevelItem(0, makeAllListRow(videoIdText(fileName), videoDateText(fileName),
                                                QString::fromLatin1(MissingLengthMark), memo, fileName));
 }
 
+void VideoLists::addVideo(const QString& fileName, const QString& memo)
+{
+    addVideoRow(m_all, fileName, memo);
+    if (VideoRecord* record = findRecord(m_library, fileName))
+        record->memo = memo;
+    else
+        m_library.push_back(recordFromFileName(fileName, memo));
+}
+
+void VideoLists::renameVideo(const QString& from, const QString& to)
+{
+    if (from == to)
+        return;
+    {
+        GuardScope guard(*this);
+        QTreeWidgetItem* row = findRow(m_all, from);
+        if (QTreeWidgetItem* listed = findRow(m_all, to)) {
+            if (row)
+                listed->setText(AllMemoColumn, row->text(AllMemoColumn));
+            delete row;
+        } else if (row) {
+            row->setText(AllIdColumn, videoIdText(to));
+            row->setText(AllDateColumn, videoDateText(to));
+            row->setText(AllFileColumn, to);
+        }
+    }
+    if (VideoRecord* listed = findRecord(m_library, to)) {
+        if (const VideoRecord* record = findRecord(m_library, from))
+            listed->memo = record->memo;
+        removeRecord(m_library, from);
+    } else if (VideoRecord* record = findRecord(m_library, from)) {
+        const VideoRecord renamed = recordFromFileName(to, record->memo);
+        record->fileName = renamed.fileName;
+        record->id = renamed.id;
+        record->dateText = renamed.dateText;
+    }
+}
+
+std::optional<QString> VideoLists::memoOf(const QString& fileName) const
+{
+    if (const QTreeWidgetItem* row = findRow(m_all, fileName))
+        return row->text(AllMemoColumn);
+    return std::nullopt;
+}
+
 void VideoLists::addRecordedVideo(const QString& name)
 {
-    addVideoRow(m_all, name, QString());
-    m_library.push_back(recordFromFileName(name));
+    addVideo(name, QString());
     refillIdList(m_window.currentPatientId());
     selectRowByName(m_ids, name, true);
 }
@@ -662,20 +722,29 @@ void VideoLists::editVideoTags()
 {
     const QString name = bareName(m_window.windowMode() == ModeLibrary ? m_window.playbackVideoName
                                                                        : m_window.allListPendingName);
-    QTreeWidgetItem* row = name.isEmpty() ? nullptr : findRow(m_all, name);
-    if (!row)
+    const std::optional<QString> current = name.isEmpty() ? std::nullopt : memoOf(name);
+    if (!current)
         return;
     const std::optional<QString> edited =
-        m_memoDialog(QStringLiteral("tag of %1").arg(name), row->text(AllMemoColumn), QCursor::pos());
+        m_memoDialog(QStringLiteral("tag of %1").arg(name), *current, QCursor::pos());
     if (!edited)
         return;
+    // The lists may have been rebuilt, and the file removed, while the dialog was open.
+    const QString path = makeSavePath(saveFolder(), name);
+    if (!memoOf(name) || !QFileInfo::exists(path)) {
+        if (m_prompts)
+            m_prompts->message(
+                &m_window,
+                QStringLiteral("%1\r\nThis video is no longer there; the memo was not saved.").arg(name),
+                UserPrompts::Icon::Warning);
+        return;
+    }
     const QString memo = cleanMemoText(*edited);
     if (!memoLengthAccepted(memo)) {
         if (m_prompts)
             m_prompts->message(&m_window, QString::fromLatin1(MemoTooLongMessage));
         return;
     }
-    const QString path = makeSavePath(saveFolder(), name);
     if (writeVideoTags(path, memo) != TagWriteResult::Written) {
         // The lists keep the memo the file really holds.
         if (m_prompts)
@@ -684,7 +753,8 @@ void VideoLists::editVideoTags()
                 UserPrompts::Icon::Warning);
         return;
     }
-    row->setText(AllMemoColumn, memo);
+    if (QTreeWidgetItem* row = findRow(m_all, name))
+        row->setText(AllMemoColumn, memo);
     if (VideoRecord* record = findRecord(m_library, name))
         record->memo = memo;
     if (QTreeWidgetItem* reference = findRow(m_refs, name)) {
@@ -698,8 +768,7 @@ void VideoLists::editVideoTags()
 QMenu* VideoLists::buildVideoPopupMenu(VideoMenuSource source, QWidget* parent)
 {
     const QString& playing = m_window.playbackVideoName;
-    const QTreeWidgetItem* row = findRow(m_all, bareName(playing));
-    QString memo = row ? row->text(AllMemoColumn) : QString();
+    QString memo = memoOf(bareName(playing)).value_or(QString());
     if (memo.isEmpty())
         memo = QString::fromLatin1(NoMemoText);
 

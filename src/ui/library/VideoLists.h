@@ -83,8 +83,21 @@ class VideoLists : public QObject
     // RemoveVideoRows: the row of name in each list (the reference list only for reference names).
     void removeVideoRows(const QString& name);
     // AddVideoRow: a new first row for a file written without a scan; its length reads "0" until
-    // List All measures it.
+    // List All measures it. A file that has a row already keeps that row, which takes the memo:
+    // a rescan may have listed the file before its command got round to it.
     void addVideoRow(QTreeWidget* list, const QString& fileName, const QString& memo);
+    // A file written without a scan into the all-videos list and the library, once.
+    void addVideo(const QString& fileName, const QString& memo);
+    // The row of a video whose file has been renamed (Change ID) follows it, in the all-videos list
+    // and the library: ID, date and file name. Where the new name is listed already, that row and
+    // record take the memo and the old ones go.
+    void renameVideo(const QString& from, const QString& to);
+    // The all-videos row whose file name is name, or null. Rows live only until the lists are
+    // rebuilt, which any dialog or event-loop turn may do: never keep one across those; keep the
+    // name and look the row up again.
+    QTreeWidgetItem* findRow(QTreeWidget* list, const QString& name) const; // file cell equals
+    // The memo the all-videos list shows for a video; nothing when the video is not listed.
+    std::optional<QString> memoOf(const QString& fileName) const;
     // RemoveVideo: rows, record and file (to the trash) of fileName.
     void removeVideo(const QString& fileName);
     // DeselectAll: no selected or focused row in list.
@@ -105,7 +118,8 @@ class VideoLists : public QObject
     bool listAllFromLive() const { return m_listAllFromLive; }
     void setListAllFromLive(bool set) { m_listAllFromLive = set; } // recording start sets it
 
-    // EditVideoTags (command 32771).
+    // EditVideoTags (command 32771). The video is found again by its name after the memo dialog;
+    // when it has gone meanwhile the user is told and nothing is written.
     void editVideoTags();
 
     // VideoPopupMenu for the current video as opened from source; the caller owns it.
@@ -152,7 +166,6 @@ class VideoLists : public QObject
 
     QTreeWidget* otherSmallList(QTreeWidget* list) const;
     int fileColumn(const QTreeWidget* list) const;
-    QTreeWidgetItem* findRow(QTreeWidget* list, const QString& name) const; // file cell equals
     QString saveFolder() const;
     QTreeWidget* listForVideo(const QString& name) const;
     void sortRows(QTreeWidget* list, const std::function<int(QTreeWidgetItem*, QTreeWidgetItem*)>& compare);
@@ -168,6 +181,8 @@ class VideoLists : public QObject
     void selectAdjacentAllListRow(int step);
     void startRecovery(const QString& folder, const ScanOutcome& outcome);
     void onRecoveryFinished(const RecoveryReport& report);
+    // After a rebuild: the open video's row selected again, without opening anything.
+    void reselectAfterRebuild();
 
     CTolvek2Dlg& m_window;
     UserPrompts* m_prompts;

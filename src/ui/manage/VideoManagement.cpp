@@ -2,7 +2,6 @@
 
 #include "core/i18n/MenuCaptions.h"
 #include "core/i18n/Messages.h"
-#include "core/library/VideoRecord.h"
 #include "core/manage/TrimWorker.h"
 #include "core/manage/VideoTags.h"
 #include "core/playback/SliderMath.h"
@@ -44,14 +43,6 @@ int selectedRowIndex(QTreeWidget* list)
         if (list->topLevelItem(i)->isSelected())
             return i;
     return 0;
-}
-
-QTreeWidgetItem* allListRowContaining(QTreeWidget* all, const QString& name)
-{
-    for (int i = 0; i < all->topLevelItemCount(); ++i)
-        if (all->topLevelItem(i)->text(AllFileColumn).contains(name))
-            return all->topLevelItem(i);
-    return nullptr;
 }
 
 } // namespace
@@ -197,16 +188,17 @@ void VideoManagement::addToReferenceList()
     }
 
     QTreeWidget* refs = m_lists.referenceList();
-    const QTreeWidgetItem* row = allListRowContaining(m_lists.allList(), name);
-    QString memo = row ? row->text(AllMemoColumn) : QString();
+    QString memo = m_lists.memoOf(name).value_or(QString());
     if (memo.isEmpty())
         memo = name.left(16);
-    auto* item = new QTreeWidgetItem;
+    QTreeWidgetItem* item = m_lists.findRow(refs, newName);
+    if (!item) {
+        item = new QTreeWidgetItem;
+        item->setText(SmallListFileColumn, newName);
+        refs->addTopLevelItem(item);
+    }
     item->setText(SmallListTextColumn, memo);
-    item->setText(SmallListFileColumn, newName);
-    refs->addTopLevelItem(item);
-    m_lists.library().push_back(recordFromFileName(newName, memo));
-    m_lists.addVideoRow(m_lists.allList(), newName, memo);
+    m_lists.addVideo(newName, memo);
     writeVideoTags(target, memo);
     m_lists.sortList(refs, SmallListTextColumn, true);
     m_lists.selectRowByName(refs, newName, false);
@@ -225,14 +217,16 @@ void VideoManagement::changeVideoId()
         return;
     const int newId = *entered;
 
-    QTreeWidgetItem* row = allListRowContaining(m_lists.allList(), name);
-    if (!row)
-        return;
-    const QString oldName = row->text(AllFileColumn);
-    const QString memo = row->text(AllMemoColumn);
+    // Only the name is held across the keypad and the re-encode: the lists may be rebuilt while
+    // either is open, so the video is looked up again after each.
+    const QString oldName = name;
     const QString newName = replaceVideoId(oldName, newId);
     const QString source = savePath(oldName);
     const QString target = savePath(newName);
+    if (!m_lists.memoOf(oldName) || !QFileInfo::exists(source)) {
+        message(QStringLiteral("%1\r\nThis video is no longer there; its ID was not changed.").arg(oldName));
+        return;
+    }
 
     CTrim dialog(&m_window);
     dialog.sourcePath = source;
@@ -251,16 +245,17 @@ void VideoManagement::changeVideoId()
         return;
     }
 
-    row->setText(AllIdColumn, formatPatientId(newId));
-    row->setText(AllFileColumn, newName);
-    m_window.playbackVideoName = newName;
-    writeVideoTags(target, memo);
-    if (VideoRecord* record = findRecord(m_lists.library(), oldName)) {
-        const VideoRecord renamed = recordFromFileName(newName, record->memo);
-        record->fileName = renamed.fileName;
-        record->id = renamed.id;
-        record->dateText = renamed.dateText;
+    const std::optional<QString> memo = m_lists.memoOf(oldName);
+    if (!memo || !QFileInfo::exists(source)) {
+        // The original went while it was re-encoded; the complete copy is kept for the user.
+        message(
+            QStringLiteral("%1\r\nThis video is no longer there; its copy under the new ID was kept as %2.")
+                .arg(oldName, newName));
+        return;
     }
+    m_lists.renameVideo(oldName, newName);
+    m_window.playbackVideoName = newName;
+    writeVideoTags(target, *memo);
     // The new file is complete, so the old one goes for good rather than to the trash.
     if (QFileInfo::exists(source) && !QFile::remove(source)) {
         message(QStringLiteral("%1 can't be deleted.").arg(source));
@@ -300,12 +295,7 @@ void VideoManagement::trimToRange()
     const int rangeStart = player.rangeStart();
     const int rangeEnd = std::min(player.rangeEnd(), sliderLength);
 
-    const QTreeWidgetItem* row = nullptr;
-    QTreeWidget* all = m_lists.allList();
-    for (int i = 0; i < all->topLevelItemCount() && !row; ++i)
-        if (all->topLevelItem(i)->text(AllFileColumn) == name)
-            row = all->topLevelItem(i);
-    const QString memo = row ? row->text(AllMemoColumn).left(199) : QString();
+    const QString memo = m_lists.memoOf(name).value_or(QString()).left(199);
 
     const QString source = savePath(name);
     const std::optional<QString> target =
@@ -344,8 +334,8 @@ void VideoManagement::trimToRange()
     // The tags go into the new file before anything lists or opens it.
     writeVideoTags(*target, memo);
     m_window.stopPlayback();
-    m_lists.addVideoRow(all, newName, memo);
-    m_lists.library().push_back(recordFromFileName(newName, memo));
+    // A rebuild of the lists while the dialog was open may have listed the new file already.
+    m_lists.addVideo(newName, memo);
     if (!dialog.keepOriginal)
         m_lists.removeVideo(name); // its rows, its record, and the file to the trash
     m_window.refreshFolderPanel();
