@@ -6,18 +6,22 @@
 #include "core/settings/Storage.h"
 #include "core/settings/VideoFileName.h"
 #include "support/GyroBoardProcess.h"
+#include "support/HeldRepair.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TempDir.h"
 #include "support/TestVideos.h"
+#include "support/TreeRows.h"
 #include "support/WaitUntil.h"
 #include "ui/app/CTolvek2Dlg.h"
 #include "ui/app/ControlIds.h"
+#include "ui/library/VideoLists.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QThread>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
@@ -246,4 +250,33 @@ TEST_F(RecordingControlTest, GyroBoardTurnsTheRecordedHeadAndSpaceRezeroesIt)
     ASSERT_GT(heads.size(), 20u);
     const double change = cv::norm(heads[2], heads[heads.size() - 2], cv::NORM_L1) / (72.0 * 72.0 * 3.0);
     EXPECT_GT(change, 2.0);  // mean change per channel: the wire drawing moved
+}
+
+TEST_F(RecordingControlTest, ARepairEndingDuringARecordingListsTheRecordingOnce)
+{
+    makeWindow(1); // the first keypad is cancelled: the library view
+    ASSERT_TRUE(waitUntil([this] { return prompts.keypadRuns == 1; }));
+    VideoLists& lists = w->lists();
+    HeldRepair repair(dir.path());
+    const QString cut = QStringLiteral("0004711020240105120000.wmv");
+    ASSERT_TRUE(repair.start(lists, saveFolder, cut));
+
+    // A recording runs while the repair ends and the lists are rebuilt from the folder.
+    prompts.patientIds.push_back(4711);
+    w->startRecordingCommand();
+    ASSERT_TRUE(waitUntil([this] { return !w->recordingControl().openedFileName().isEmpty(); }));
+    const QString recorded = w->recordingControl().openedFileName();
+    ASSERT_TRUE(waitUntil([&] { return QFileInfo(makeSavePath(saveFolder, recorded)).size() > 0; }));
+    ASSERT_TRUE(repair.finish());
+    ASSERT_FALSE(prompts.messages.isEmpty());
+    EXPECT_TRUE(prompts.messages.last().contains(cut));                      // the repair's report
+    EXPECT_FALSE(column(lists.allList(), AllFileColumn).contains(recorded)); // not while recording
+
+    w->recordingControl().stopRecording();
+    EXPECT_EQ(column(lists.allList(), AllFileColumn).count(recorded), 1);
+    EXPECT_EQ(column(lists.idList(), SmallListFileColumn).count(recorded), 1);
+    int records = 0;
+    for (const VideoRecord& r : lists.library())
+        records += r.fileName == recorded ? 1 : 0;
+    EXPECT_EQ(records, 1);
 }

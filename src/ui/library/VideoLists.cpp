@@ -226,7 +226,7 @@ QTreeWidgetItem* VideoLists::findRow(QTreeWidget* list, const QString& name) con
 ScanOutcome VideoLists::reload()
 {
     const QString folder = saveFolder();
-    const ScanOutcome outcome = scanSaveFolder(folder, m_library);
+    const ScanOutcome outcome = scanFolder(folder);
     if (outcome.status == ScanStatus::PathTooLong && m_prompts)
         m_prompts->message(
             &m_window, QStringLiteral("%1\r\nThe save folder path is too long to be searched.").arg(folder),
@@ -246,8 +246,8 @@ void VideoLists::startRecovery(const QString& folder, const ScanOutcome& outcome
         return;
     // The file being recorded has the same unfinished header; it is not a crash's leftover.
     QStringList skip;
-    if (m_window.flags().recording)
-        skip << m_window.recordingControl().openedFileName();
+    if (const QString recording = fileBeingRecorded(); !recording.isEmpty())
+        skip << recording;
     m_recoveryFolder = folder;
     m_recovery.start(folder, candidates, skip);
 }
@@ -258,12 +258,28 @@ void VideoLists::onRecoveryFinished(const RecoveryReport& report)
         m_recoveryReported.insert(name);
     if (!report.repaired.isEmpty() && saveFolder() == m_recoveryFolder) {
         // Every row is made anew: commands hold video names, never rows, across a dialog.
-        scanSaveFolder(m_recoveryFolder, m_library);
+        scanFolder(m_recoveryFolder);
         fillLists();
         reselectAfterRebuild();
     }
     if (report.anything() && m_prompts)
         m_prompts->message(&m_window, recoveryMessage(report), UserPrompts::Icon::Information);
+}
+
+ScanOutcome VideoLists::scanFolder(const QString& folder)
+{
+    const ScanOutcome outcome = scanSaveFolder(folder, m_library);
+    // A recording in progress is listed by its stop, once it is finished; listing it here too
+    // would give it two rows.
+    if (const QString recording = fileBeingRecorded(); !recording.isEmpty())
+        while (removeRecord(m_library, recording)) {
+        }
+    return outcome;
+}
+
+QString VideoLists::fileBeingRecorded() const
+{
+    return m_window.recordingControl().openedFileName();
 }
 
 void VideoLists::reselectAfterRebuild()

@@ -64,7 +64,8 @@ class VideoLists : public QObject
 
     // ScanSaveFolder of the SaveFolder setting, then FillLists. A folder path too long to be
     // searched is reported to the user. Recordings left unfinished by a crash, and 0-byte files,
-    // go to a background repair; when it ends the lists are refilled and the user is told.
+    // go to a background repair; when it ends the lists are refilled and the user is told. The
+    // file being recorded is never listed by a scan.
     ScanOutcome reload();
     // The background repair started by reload (tests wait on it).
     RecordingRecovery& recovery() { return m_recovery; }
@@ -181,6 +182,10 @@ class VideoLists : public QObject
     void selectAdjacentAllListRow(int step);
     void startRecovery(const QString& folder, const ScanOutcome& outcome);
     void onRecoveryFinished(const RecoveryReport& report);
+    // ScanSaveFolder without the file being recorded, which its stop lists once it is finished.
+    ScanOutcome scanFolder(const QString& folder);
+    // The file the recorder has opened and not yet handed to the lists; empty when none.
+    QString fileBeingRecorded() const;
     // After a rebuild: the open video's row selected again, without opening anything.
     void reselectAfterRebuild();
 
