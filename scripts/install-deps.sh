@@ -52,7 +52,13 @@ log=$(mktemp)
 trap 'rm -f "$log"' EXIT
 if ! "${sudo[@]}" apt-get update -qq >"$log" 2>&1; then
   cat "$log" >&2
-  fail "apt-get update failed: no network access to the package archive?"
+  fail "apt-get update failed: no permission, or no access to the package archive"
+fi
+# A dry run first: without the archive (no network) apt knows none of them, and the user gets the
+# one line below instead of a page of apt errors.
+if ! apt-get install -s -qq --no-install-recommends "${missing[@]}" >"$log" 2>&1; then
+  grep -E '^E:' "$log" | head -n 3 >&2
+  fail "the package archive cannot be reached or does not have them"
 fi
 "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}" || fail "apt-get install failed"
 still=()
