@@ -37,8 +37,8 @@ done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
 fail() {
-  echo "Tolvek needs these Debian packages, which could not be installed ($1): ${missing[*]}" >&2
-  echo "Install them as an administrator (apt-get install ${missing[*]}), then run make again." >&2
+  echo "Tolvek cannot install the Debian packages it needs ($1); have an administrator run" \
+       "'apt-get install ${missing[*]}', then run make again." >&2
   exit 1
 }
 sudo=()
@@ -55,9 +55,8 @@ if ! "${sudo[@]}" apt-get update -qq >"$log" 2>&1; then
   fail "apt-get update failed: no permission, or no access to the package archive"
 fi
 # A dry run first: without the archive (no network) apt knows none of them, and the user gets the
-# one line below instead of a page of apt errors.
+# one line of fail() instead of a page of apt errors.
 if ! apt-get install -s -qq --no-install-recommends "${missing[@]}" >"$log" 2>&1; then
-  grep -E '^E:' "$log" | head -n 3 >&2
   fail "the package archive cannot be reached or does not have them"
 fi
 "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}" || fail "apt-get install failed"
