@@ -774,9 +774,11 @@ void CTolvek2Dlg::wireListsAndPlayer()
 {
     PlaybackController* player = m_playback.get();
     connect(m_recording, &RecordingControl::slidersResetRequested, this, [player] { player->resetSlider(); });
+    connect(m_recording, &RecordingControl::recordingListed, this,
+            [this](const QString& name) { m_lists->addRecordedVideo(name); });
     connect(m_recording, &RecordingControl::recordingFinished, this, [this](const QString& name) {
-        m_lists->addRecordedVideo(name);
         openVideo(name);
+        Q_EMIT showVideoRequested(name);
     });
     connect(m_recording, &RecordingControl::idChosen, this, [this](int id) {
         m_lists->refillIdList(id);
