@@ -2,17 +2,30 @@
 BUILD ?= build
 JOBS  ?= $(shell nproc)
 
-.PHONY: deps build run demo test bench clean fault fuzz fuzz-build fuzz-smoke
+.PHONY: deps deps-test deps-fuzz build build-tests run demo test bench clean fault fuzz fuzz-build \
+        fuzz-smoke ci-fresh
 FUZZ_BUILD   ?= build-fuzz
 FUZZ_SECONDS ?= 60
 FAULT_KILLS  ?= 100
 
 deps:
-	@./scripts/install-deps.sh
+	@./scripts/install-deps.sh run
+deps-test:
+	@./scripts/install-deps.sh test
+deps-fuzz:
+	@./scripts/install-deps.sh fuzz
 
-build: deps
-	@cmake --preset default -B $(BUILD) >/dev/null
+define configure_and_build
+	@cmake --preset default -B $(BUILD) $(1) >/dev/null
 	@cmake --build $(BUILD) -j $(JOBS)
+endef
+
+# The program alone: no compilers beyond g++, no test tools.
+build: deps
+	$(call configure_and_build,-DTOLVEK_BUILD_TESTS=OFF)
+
+build-tests: deps-test
+	$(call configure_and_build,-DTOLVEK_BUILD_TESTS=ON)
 
 run: build
 	$(BUILD)/tolvek
@@ -20,18 +33,17 @@ run: build
 demo: build
 	./scripts/demo.sh $(BUILD)
 
-# The fault tests run with a few kills here; make fault runs them with FAULT_KILLS.
-test: build
+# Every test, the fuzz targets' seeds among them; the fault tests run with a few kills here and
+# with FAULT_KILLS under make fault.
+test: build-tests
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
-	@$(MAKE) --no-print-directory fuzz-smoke
 
-fault: build
+fault: build-tests
 	cd $(BUILD) && TOLVEK_FAULT_KILLS=$(FAULT_KILLS) ctest --output-on-failure -L fault
 	cd $(BUILD) && TOLVEK_FAULT_KILLS=$(FAULT_KILLS) ctest --output-on-failure -V -R KilledWriteLeavesTheOldOrTheNewFile
 
-# libFuzzer targets in a build of their own (clang, sanitizers): a few seconds each under make
-# test, FUZZ_SECONDS each under make fuzz.
-fuzz-build: deps
+# libFuzzer targets in a build of their own (clang, sanitizers), FUZZ_SECONDS each.
+fuzz-build: deps-fuzz
 	@cmake -S fuzz -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ >/dev/null
 	@cmake --build $(FUZZ_BUILD) -j $(JOBS)
 
@@ -44,7 +56,12 @@ fuzz: fuzz-build
 	cd $(FUZZ_BUILD) && ctest --output-on-failure
 
 bench: build
+	@cmake --build $(BUILD) -j $(JOBS) --target benches
 	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && "$$b"; done; true
+
+# The CI run: make test on a clean clone inside a brand-new minimal Debian 12 root (as root).
+ci-fresh:
+	./scripts/fresh-root-test.sh
 
 clean:
 	rm -rf $(BUILD) $(FUZZ_BUILD)

@@ -1,24 +1,66 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages Tolvek needs to build, run and test, but only those missing.
+# Installs the Debian 12 packages Tolvek needs, but only those missing.
+#   install-deps.sh        build and run the program (make build, make run, make demo)
+#   install-deps.sh test   the same plus what the tests need (make test)
+#   install-deps.sh fuzz   the same plus clang for the libFuzzer targets (make fuzz)
+# When the packages cannot be installed (no network, no sudo), it stops with one line that names
+# them, so that the caller never goes on into a CMake error about a missing file.
 set -euo pipefail
+group=${1:-run}
+
+# Compiler, build tools and the development files of every library the program links. OpenCV's
+# module packages carry the headers and libraries the build locates itself (no OpenCVConfig.cmake,
+# whose libopencv-dev would add some 85 packages, VTK among them).
 packages=(
-  build-essential cmake pkg-config git
-  qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev
-  libopencv-core-dev libopencv-imgproc-dev libopencv-videoio-dev libopencv-imgcodecs-dev
-  libtag1-dev ffmpeg
+  g++ make cmake pkg-config
+  qt6-base-dev qt6-serialport-dev libgl-dev
+  libopencv-core-dev libopencv-imgproc-dev libopencv-videoio-dev
+  libtag1-dev
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
-  libgtest-dev
-  clang libclang-rt-14-dev
-  fonts-noto-cjk
+  ffmpeg
+  # A font for every script of the interface's 13 languages: Latin and Cyrillic (DejaVu),
+  # Japanese, Chinese and Korean (Noto CJK), Devanagari and Arabic (Noto UI).
+  fonts-dejavu-core fonts-noto-cjk fonts-noto-ui-core
 )
+case "$group" in
+  run) ;;
+  test) packages+=(libgtest-dev git) ;;
+  fuzz) packages+=(libgtest-dev git clang libclang-rt-14-dev) ;;
+  *) echo "install-deps.sh: unknown group '$group' (run, test or fuzz)" >&2; exit 2 ;;
+esac
+
+installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 missing=()
 for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  installed "$p" || missing+=("$p")
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
+
+fail() {
+  echo "Tolvek cannot install the Debian packages it needs ($1); have an administrator run" \
+       "'apt-get install ${missing[*]}', then run make again." >&2
+  exit 1
+}
+sudo=()
+if [ "$(id -u)" -ne 0 ]; then
+  command -v sudo >/dev/null || fail "not root and no sudo"
+  sudo=(sudo)
+fi
 echo "Installing: ${missing[*]}"
-sudo=""
-[ "$(id -u)" -ne 0 ] && sudo="sudo"
 export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -qq
-$sudo apt-get install -y --no-install-recommends "${missing[@]}"
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+if ! "${sudo[@]}" apt-get update -qq >"$log" 2>&1; then
+  cat "$log" >&2
+  fail "apt-get update failed: no permission, or no access to the package archive"
+fi
+# A dry run first: without the archive (no network) apt knows none of them, and the user gets the
+# one line of fail() instead of a page of apt errors.
+if ! apt-get install -s -qq --no-install-recommends "${missing[@]}" >"$log" 2>&1; then
+  fail "the package archive cannot be reached or does not have them"
+fi
+"${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}" || fail "apt-get install failed"
+still=()
+for p in "${missing[@]}"; do installed "$p" || still+=("$p"); done
+[ ${#still[@]} -eq 0 ] || { missing=("${still[@]}"); fail "not installed after apt-get"; }
+echo "Installed ${#missing[@]} packages."
