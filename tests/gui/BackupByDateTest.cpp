@@ -12,6 +12,7 @@
 #include "support/TestVideos.h"
 #include "support/WaitUntil.h"
 #include "ui/app/CTolvek2Dlg.h"
+#include "ui/app/ControlIds.h"
 #include "ui/backup/CProgressDlg.h"
 #include "ui/capture/DigitStrip.h"
 
@@ -119,6 +120,12 @@ class BackupByDateTest : public ::testing::Test
             ASSERT_FALSE(makeTestWmv(save + u'/' + name, 12).isEmpty());
 
         prompts.backupToday = [] { return Today; };
+        openWindow();
+    }
+
+    void openWindow()
+    {
+        window.reset();
         MainWindowServices services;
         services.prompts = &prompts;
         services.profile = &profile;
@@ -362,6 +369,62 @@ TEST_F(BackupByDateTest, AFailedCopyIsCountedAsAnErrorAndTold)
         << prompts.messages[0].toStdString();
     EXPECT_FALSE(QFileInfo::exists(backup + u'/' + DayA));
     EXPECT_TRUE(QFileInfo::exists(backup + u'/' + DayB));
+}
+
+TEST_F(BackupByDateTest, QuittingWhileABackupRunsAsksFirst)
+{
+    const QStringList all = {DayA, DayB, NextDay};
+    const QString asked = QStringLiteral("A backup is still running.\r\n\r\nStop it and quit now?");
+    const QString cameraLost =
+        QStringLiteral("The camera connection was lost. Recording will stop and the application will close.");
+    struct Case
+    {
+        const char* what;
+        bool cameraLost; // the program ends itself instead of the Quit button
+        bool answer;
+        bool allCopied; // else it stopped between two files
+        bool closedAtTheEnd;
+    };
+    const Case cases[] = {
+        {"Quit, answered No: the backup goes on, the program stays", false, false, true, false},
+        {"camera lost, answered No: the program ends after the backup", true, false, true, true},
+        {"Quit, answered Yes: stopped between two files", false, true, false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (const QString& name : backupEntries())
+            ASSERT_TRUE(QFile::remove(backup + u'/' + name));
+        openWindow();
+        prompts.questions.clear();
+        prompts.messages.clear();
+        prompts.answers = {c.answer};
+        prompts.driveBackupDialog = [&](BackupDlg& dlg) {
+            // Nothing has been copied yet: the dialog's timer has not ticked.
+            ASSERT_TRUE(dlg.running());
+            if (c.cameraLost)
+                window->onCameraLost();
+            else
+                click(window->control(IDC_QUIT));
+            EXPECT_EQ(prompts.questions,
+                      QStringList{asked + (c.cameraLost ? QStringLiteral("\r\nNo: the program closes as "
+                                                                         "soon as it has finished.")
+                                                        : QString())});
+            EXPECT_EQ(dlg.cancelRequested(), c.answer);
+            if (!c.answer)
+                EXPECT_TRUE(window->isVisible());
+            EXPECT_TRUE(waitUntil([&] { return !dlg.running() || !dlg.isVisible(); }));
+            if (dlg.isVisible())
+                click(dlg.control(BackupDlg::IDC_OK));
+        };
+        prompts.backupDates = {2024};
+        window->executeCommand(CmdBackup);
+        EXPECT_EQ(prompts.messages, c.cameraLost ? QStringList{cameraLost} : QStringList());
+        if (c.allCopied)
+            EXPECT_EQ(backupEntries(), all);
+        else
+            EXPECT_TRUE(backupEntries().isEmpty()); // whole files only, and no working file
+        EXPECT_EQ(window->isVisible(), !c.closedAtTheEnd);
+    }
 }
 
 TEST(CProgressDlgTest, BlinksUntilStoppedThenShowsItsMessage)

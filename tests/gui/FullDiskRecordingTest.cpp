@@ -209,7 +209,9 @@ TEST_F(FullDiskRecordingTest, LowSpaceStopsTheRecordingWithAPlayableFileAndNothi
     EXPECT_TRUE(prompts.messages.last().endsWith(QStringLiteral("The recording was stopped and kept.")));
     EXPECT_EQ(w->closeAllowed(), 1);
     EXPECT_FALSE(w->flags().recording);
-    EXPECT_EQ(w->playbackVideoName.toStdString(), fileName.toStdString());
+    // Shown once the capture thread has closed the file.
+    EXPECT_TRUE(waitUntil([this] { return w->playbackVideoName == fileName; }))
+        << w->playbackVideoName.toStdString() << " instead of " << fileName.toStdString();
 
     // The file is finished and playable, its header agrees with its frames, it carries the mark.
     const QString path = makeSavePath(saveFolder, fileName);

@@ -11,6 +11,7 @@
 #include "core/settings/Settings.h"
 #include "core/settings/Storage.h"
 #include "core/settings/VideoFileName.h"
+#include "support/ScopedHome.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TempDir.h"
 #include "support/TestVideos.h"
@@ -258,6 +259,7 @@ protected:
     bool recordingForASecond() { return waitUntil([this] { return w->flags().recordingElapsedMs >= 1100; }); }
 
     TempDir dir;
+    ScopedHome home{dir.file("home")};
     StorageOutcome storage;
     QString saveFolder;
     KeypadPrompts prompts;
@@ -297,7 +299,8 @@ TEST_F(RecordingAcceptanceTest, KeypadThenEnterLeavesAStampedWmvOfTheRecordedTim
     key(Qt::Key_Return);
     EXPECT_EQ(w->windowMode(), ModeLibrary);
     EXPECT_EQ(w->closeAllowed(), 1);
-    ASSERT_TRUE(waitUntil([this] { return closedFiles == 1; }));
+    // Shown once the capture thread has closed the file.
+    ASSERT_TRUE(waitUntil([this] { return closedFiles == 1 && !w->playbackVideoName.isEmpty(); }));
     const QDateTime after = QDateTime::currentDateTime();
 
     const QStringList names = videos();
@@ -380,11 +383,12 @@ TEST_F(RecordingAcceptanceTest, SingleKeysRestartOnF1AndOnADoubleSpaceOnly)
     EXPECT_EQ(w->windowMode(), ModeRecording);
     EXPECT_TRUE(w->flags().recording);
 
-    // F1: the partial file goes, a new one with a later start time is recorded.
+    // F1: the partial file goes to the trash, a new one with a later start time is recorded.
     const QString first = opened();
     ASSERT_TRUE(recordingForASecond());
     key(Qt::Key_F1);
     EXPECT_FALSE(QFile::exists(makeSavePath(saveFolder, first)));
+    EXPECT_GT(countDecodedFrames(home.trashed(first)), 0);
     EXPECT_EQ(w->windowMode(), ModeRecording);
     EXPECT_EQ(w->closeAllowed(), 0);
     ASSERT_TRUE(waitUntil([this] { return !opened().isEmpty(); }));
@@ -413,12 +417,15 @@ TEST_F(RecordingAcceptanceTest, SingleKeysRestartOnF1AndOnADoubleSpaceOnly)
     tick += 299;
     key(Qt::Key_Space);
     EXPECT_FALSE(QFile::exists(makeSavePath(saveFolder, second)));
+    EXPECT_GT(countDecodedFrames(home.trashed(second)), 0);
     ASSERT_TRUE(waitUntil([this] { return !opened().isEmpty(); }));
     const QString third = opened();
     EXPECT_GT(third, second);
 
+    ASSERT_TRUE(recordingForASecond());
     key(Qt::Key_Return);
     EXPECT_EQ(w->windowMode(), ModeLibrary);
+    ASSERT_TRUE(waitUntil([&] { return w->playbackVideoName == third; }));
     EXPECT_EQ(videos(), QStringList{third});
     EXPECT_TRUE(w->control(IDC_QUIT)->isEnabled());
 }
@@ -493,24 +500,29 @@ TEST_F(RecordingAcceptanceTest, UnparsableRecordingLimitEndsEachRecordingAtOnceA
     ASSERT_TRUE(olderFile.open(QIODevice::ReadOnly));
     const QByteArray olderBytes = olderFile.readAll();
     olderFile.close();
+    auto emptyNotices = [this] {
+        return prompts.messages.filter(QStringLiteral("was stopped before its first picture was written"))
+            .size();
+    };
 
     makeWindow();
     ASSERT_TRUE(waitUntil([this] { return prompts.keypadRuns == 1; }));
-    // The limit is below zero: the first frame after the file opened stops the recording.
-    ASSERT_TRUE(waitUntil([this] { return w->windowMode() == ModeLibrary && videos().size() == 2; }));
+    // The limit is below zero: the first frame after the file opened stops the recording before
+    // any picture went into it. The empty file goes to the trash, and the user is told.
+    ASSERT_TRUE(waitUntil([&] { return w->windowMode() == ModeLibrary && emptyNotices() == 1; }));
     EXPECT_EQ(w->closeAllowed(), 1);
-    const QStringList afterFirst = videos();
 
     // A second recording of the same patient, from the library with F1.
     key(Qt::Key_F1);
     ASSERT_EQ(prompts.keypadRuns, 2);
-    ASSERT_TRUE(waitUntil([this] { return w->windowMode() == ModeLibrary && videos().size() == 3; }));
+    ASSERT_TRUE(waitUntil([&] { return w->windowMode() == ModeLibrary && emptyNotices() == 2; }));
     EXPECT_EQ(w->closeAllowed(), 1);
 
-    const QStringList all = videos();
-    for (const QString& name : afterFirst)
-        EXPECT_TRUE(all.contains(name)) << name.toStdString();
-    for (const QString& name : all)
+    EXPECT_EQ(videos(), QStringList{QFileInfo(older).fileName()});
+    // Both may have the same name (the same second); the trash keeps them apart.
+    const QStringList trashed = QFileInfo(home.trashed(QStringLiteral("x"))).dir().entryList(QDir::Files);
+    ASSERT_EQ(trashed.size(), 2);
+    for (const QString& name : trashed)
         EXPECT_TRUE(name.startsWith(QStringLiteral("00000123"))) << name.toStdString();
     QFile again(older);
     ASSERT_TRUE(again.open(QIODevice::ReadOnly));

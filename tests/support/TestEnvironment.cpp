@@ -22,7 +22,8 @@ TestEnvironment::TestEnvironment()
     {
         const char* variable;
         const char* folder;
-    } folders[] = {{"XDG_DATA_HOME", "data"},
+    } folders[] = {{"HOME", "home"},
+                   {"XDG_DATA_HOME", "data"},
                    {"XDG_CONFIG_HOME", "config"},
                    {"XDG_CACHE_HOME", "cache"},
                    {"XDG_RUNTIME_DIR", "runtime"}};

@@ -1,6 +1,6 @@
 #pragma once
 // Gives one test process folders of its own for everything the program finds through the
-// environment: data (and with it the trash), config and runtime. Set before anything reads them,
+// environment: home, data (and with it the trash), config, cache and runtime. Set before anything reads them,
 // removed with their contents when the object ends. Helper processes started by a test inherit
 // them. Not thread-safe: construct it first thing in main.
 

@@ -155,11 +155,18 @@ TEST_F(Mp4ExportTest, ExportWritesPlayableMp4WithTags)
     EXPECT_EQ(otherFiles(out.path(), {QStringLiteral("export.mp4")}), QStringList());
 }
 
-TEST_F(Mp4ExportTest, ExportReplacesAnExistingTarget)
+TEST_F(Mp4ExportTest, ExportReplacesAnExistingTargetOnlyWhenAgreed)
 {
     ASSERT_TRUE(out.write(QStringLiteral("old.mp4"), "old bytes"));
     const QString target = out.file(QStringLiteral("old.mp4"));
-    ASSERT_EQ(runMp4Export({s_source, target, QStringLiteral("ffmpeg")}).status, Mp4ExportStatus::Completed);
+    // Nobody agreed: the file found under the name is kept.
+    const Mp4ExportResult kept = runMp4Export({s_source, target, QStringLiteral("ffmpeg")});
+    EXPECT_EQ(kept.status, Mp4ExportStatus::Failed);
+    EXPECT_EQ(out.read(QStringLiteral("old.mp4")), QByteArray("old bytes"));
+    EXPECT_EQ(otherFiles(out.path(), {QStringLiteral("old.mp4")}), QStringList());
+
+    ASSERT_EQ(runMp4Export({s_source, target, QStringLiteral("ffmpeg"), true}).status,
+              Mp4ExportStatus::Completed);
     EXPECT_EQ(value(probe(target, {"-select_streams", "v:0", "-show_entries", "stream=codec_name"}),
                     QStringLiteral("codec_name")),
               QStringLiteral("h264"));

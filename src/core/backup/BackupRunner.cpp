@@ -15,10 +15,10 @@ namespace {
 
 constexpr qint64 ChunkBytes = 1 << 20;
 
-BackupFileResult failure(QFile& working, const QString& detail)
+BackupFileResult failure(QFile& out, platform::WorkingFile& working, const QString& detail)
 {
-    if (working.isOpen())
-        working.close();
+    if (out.isOpen())
+        out.close();
     working.remove();
     return {BackupFileStatus::Failed, detail};
 }
@@ -47,11 +47,16 @@ BackupFileResult backupFile(const QString& source, const QString& target)
 
     if (!targetInfo.dir().exists())
         return {BackupFileStatus::Failed, QStringLiteral("the backup folder does not exist")};
-    QFile working(backupWorkingPath(target));
-    // A working file left by an interrupted copy is ours to replace.
-    if (!working.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return failure(working,
-                       QStringLiteral("cannot write to the backup folder (%1)").arg(working.errorString()));
+    // Created new: a leftover of an interrupted copy is replaced, anything else at the name (a
+    // link planted in a shared folder) is never written through.
+    platform::WorkingFile working = platform::WorkingFile::create(backupWorkingPath(target));
+    QFile out;
+    if (!working.created())
+        return failure(out, working,
+                       QStringLiteral("cannot write to the backup folder (%1)").arg(working.error()));
+    if (!out.open(working.handle(), QIODevice::WriteOnly, QFileDevice::DontCloseHandle))
+        return failure(out, working,
+                       QStringLiteral("cannot write to the backup folder (%1)").arg(out.errorString()));
 
     QByteArray buffer;
     qint64 total = 0;
@@ -59,25 +64,27 @@ BackupFileResult backupFile(const QString& source, const QString& target)
         buffer = in.read(ChunkBytes);
         if (buffer.isEmpty()) {
             if (in.error() != QFileDevice::NoError)
-                return failure(working, QStringLiteral("cannot be read (%1)").arg(in.errorString()));
+                return failure(out, working, QStringLiteral("cannot be read (%1)").arg(in.errorString()));
             break;
         }
-        if (working.write(buffer) != buffer.size())
-            return failure(working, QStringLiteral("cannot be written (%1)").arg(working.errorString()));
+        if (out.write(buffer) != buffer.size())
+            return failure(out, working, QStringLiteral("cannot be written (%1)").arg(out.errorString()));
         total += buffer.size();
     }
-    if (!working.flush())
-        return failure(working, QStringLiteral("cannot be written (%1)").arg(working.errorString()));
+    if (!out.flush())
+        return failure(out, working, QStringLiteral("cannot be written (%1)").arg(out.errorString()));
     // Only data on the disk counts as backed up: a full or removed drive shows up here at the latest.
-    if (!platform::syncFileToDisk(working.fileName()))
-        return failure(working, QStringLiteral("cannot be written to the disk"));
+    if (!platform::syncHandleToDisk(out.handle()))
+        return failure(out, working, QStringLiteral("cannot be written to the disk"));
     if (total != sourceInfo.size())
-        return failure(working, QStringLiteral("the video changed while it was copied"));
-    working.setFileTime(sourceInfo.lastModified(), QFileDevice::FileModificationTime);
-    working.close();
+        return failure(out, working, QStringLiteral("the video changed while it was copied"));
+    out.setFileTime(sourceInfo.lastModified(), QFileDevice::FileModificationTime);
+    out.close();
+    if (!working.stillOurs())
+        return failure(out, working, QStringLiteral("the working file was replaced while it was written"));
 
     QString error;
-    switch (platform::renameNoReplace(working.fileName(), target, error)) {
+    switch (platform::renameNoReplace(working.path(), target, error)) {
     case platform::RenameResult::Renamed:
         platform::syncFolderOf(target);
         return {BackupFileStatus::Copied, {}};
@@ -87,7 +94,7 @@ BackupFileResult backupFile(const QString& source, const QString& target)
     case platform::RenameResult::Failed:
         break;
     }
-    return failure(working, QStringLiteral("cannot be renamed (%1)").arg(error));
+    return failure(out, working, QStringLiteral("cannot be renamed (%1)").arg(error));
 }
 
 BackupRunner::BackupRunner(QString saveFolder, QString backupFolder, QStringList names, QString prefix)

@@ -5,8 +5,8 @@
 #include "core/settings/VideoFileName.h"
 
 #include <QDeadlineTimer>
-#include <QFileInfo>
 #include <QFile>
+#include <QFileInfo>
 #include <QThread>
 #include <QtDebug>
 
@@ -16,6 +16,7 @@
 #include <atomic>
 #include <chrono>
 #include <limits>
+#include <mutex>
 #include <thread>
 
 namespace tolvek {
@@ -39,7 +40,7 @@ void drawText(cv::Mat& frame, const QString& text, cv::Point origin)
                 cv::LINE_AA);
 }
 
-}  // namespace
+} // namespace
 
 void stampFrame(cv::Mat& frame, int mode, const QDateTime& now, int patientId)
 {
@@ -65,36 +66,110 @@ void stampIdLabel(cv::Mat& frame, int patientId)
     drawText(frame, QString::asprintf("ID:%08d", patientId), cv::Point(2, h - 3));
 }
 
+// The capture thread's side. It holds `lock` whenever it touches anything outside itself: the
+// window's flags and picture, the settings, the head pose, the owner's signals. It lets go only
+// around the camera's own calls, which may block for good, and around its pauses. An owner that
+// gives up on it takes the lock and marks it abandoned; from then on it only closes its own file
+// and camera.
+struct CaptureThread::Worker
+{
+    Worker(CaptureThread& owner, CaptureFlags& flags, DisplayFrame& display, Settings& settings,
+           FrameSourceFactory sources, HeadOverlay overlay)
+        : owner(owner), flags(flags), display(display), settings(settings), sources(std::move(sources)),
+          overlay(std::move(overlay)), tick(steadyTickClock()),
+          wallClock([] { return QDateTime::currentDateTime(); })
+    {
+    }
+
+    void run();
+
+    CaptureThread& owner;
+    CaptureFlags& flags;
+    DisplayFrame& display;
+    Settings& settings;
+    FrameSourceFactory sources;
+    HeadOverlay overlay;
+    TickClock tick;
+    WallClock wallClock;
+
+    std::mutex lock;
+    bool abandoned = false; // guarded by lock
+
+  private:
+    void loop();
+    // One turn of the loop; false ends the thread.
+    bool turn();
+    // Runs a camera call or a pause without the lock; false when the owner gave up meanwhile.
+    template <class Call> bool outsideLock(Call&& call)
+    {
+        m_held.unlock();
+        call();
+        m_held.lock();
+        return !abandoned;
+    }
+    bool pause(int ms)
+    {
+        return outsideLock([ms] { sleepMs(ms); });
+    }
+    bool openCamera(int index);
+    void cameraFailed();
+    void prepareFrame(cv::Mat& frame, int mode);
+    // Closes the file for a restart or a stop asked for since the last look.
+    void takeCloseRequests();
+    // Opens the recording file and takes the record request, whether the file opened or not.
+    void openFile();
+    enum CloseMode { KeepRecordingFlag, ClearRecording };
+    void closeFile(CloseMode mode = KeepRecordingFlag, bool forRestart = false);
+    void writeFrame(const cv::Mat& frame);
+    // After the owner gave up: the file and the camera are let go, nothing else is touched.
+    void releaseOwnResources();
+
+    std::unique_lock<std::mutex> m_held{lock, std::defer_lock};
+    std::unique_ptr<FrameSource> m_source;
+    cv::VideoWriter m_writer;
+    int m_cameraIndex = 0;
+    bool m_fileOpen = false;
+    QString m_fileName;
+    int m_width = 0;
+    int m_height = 0;
+    RecordingPacer m_pacer;
+    cv::Mat m_frame;
+    cv::Mat m_scaled;
+    bool m_overlayFailed = false;
+};
+
 CaptureThread::CaptureThread(CaptureFlags& flags, DisplayFrame& display, Settings& settings,
                              FrameSourceFactory sources, HeadOverlay overlay, QObject* parent)
-    : QObject(parent),
-      m_flags(flags),
-      m_display(display),
-      m_settings(settings),
-      m_sources(std::move(sources)),
-      m_overlay(std::move(overlay)),
-      m_tick(steadyTickClock()),
-      m_wallClock([] { return QDateTime::currentDateTime(); })
+    : QObject(parent), m_worker(std::make_shared<Worker>(*this, flags, display, settings, std::move(sources),
+                                                         std::move(overlay)))
 {
 }
 
 CaptureThread::~CaptureThread()
 {
-    m_flags.captureRunning = false;
-    if (m_thread)
-        m_thread->wait();
+    m_worker->flags.captureRunning = false;
+    if (!m_thread || m_thread->wait(QDeadlineTimer(m_stopTimedOut ? 0 : StopWaitMs)))
+        return;
+    {
+        const std::lock_guard guard(m_worker->lock);
+        m_worker->abandoned = true;
+    }
+    // The thread is inside a camera call that does not return. Its QThread must outlive it; the
+    // thread's function holds the worker.
+    qWarning("The camera does not answer; its thread is left to end by itself.");
+    (void)m_thread.release();
 }
 
 void CaptureThread::setTickClock(TickClock clock)
 {
     if (clock)
-        m_tick = std::move(clock);
+        m_worker->tick = std::move(clock);
 }
 
 void CaptureThread::setWallClock(WallClock clock)
 {
     if (clock)
-        m_wallClock = std::move(clock);
+        m_worker->wallClock = std::move(clock);
 }
 
 bool CaptureThread::start()
@@ -105,9 +180,10 @@ bool CaptureThread::start()
         m_thread->wait();
         m_thread.reset();
     }
-    m_flags.captureRunning = true;
-    m_flags.cameraOpened = false;
-    m_thread.reset(QThread::create([this] { run(); }));
+    m_stopTimedOut = false;
+    m_worker->flags.captureRunning = true;
+    m_worker->flags.cameraOpened = false;
+    m_thread.reset(QThread::create([worker = m_worker] { worker->run(); }));
     m_thread->setObjectName(QStringLiteral("CaptureThread"));
     m_thread->start();
     return true;
@@ -115,8 +191,11 @@ bool CaptureThread::start()
 
 bool CaptureThread::stop(int timeoutMs)
 {
-    m_flags.captureRunning = false;
-    return wait(timeoutMs);
+    m_worker->flags.captureRunning = false;
+    const bool ended = wait(timeoutMs);
+    if (!ended)
+        m_stopTimedOut = true;
+    return ended;
 }
 
 bool CaptureThread::wait(int timeoutMs)
@@ -131,129 +210,173 @@ bool CaptureThread::isRunning() const
     return m_thread && m_thread->isRunning();
 }
 
-void CaptureThread::run()
+void CaptureThread::Worker::run()
 {
+    m_held.lock();
     m_fileOpen = false;
     m_fileName.clear();
     m_overlayFailed = false;
     m_pacer.reset();
+    // A stop asked for while no thread ran concerns no file of this run.
+    flags.closeRequested = false;
     try {
         loop();
     } catch (const std::exception& e) {
-        // Nothing in the loop is expected to throw; if something does, end like a lost camera
-        // so the window leaves the recording and the file written so far is kept.
-        qWarning("Capture thread stopped: %s", e.what());
-        const bool hadFile = m_fileOpen;
-        closeFile();
-        m_flags.cameraOpened = false;
-        m_flags.captureRunning = false;
-        if (hadFile)
-            Q_EMIT stopRequested();
+        if (!m_held.owns_lock())
+            m_held.lock();
+        if (!abandoned) {
+            // Nothing in the loop is expected to throw; if something does, end like a lost
+            // camera so the window leaves the recording and the file written so far is kept.
+            qWarning("Capture thread stopped: %s", e.what());
+            const bool hadFile = m_fileOpen;
+            closeFile();
+            flags.cameraOpened = false;
+            flags.captureRunning = false;
+            if (hadFile)
+                Q_EMIT owner.stopRequested();
+        }
+    }
+    if (abandoned) {
+        releaseOwnResources();
+        return;
     }
     closeFile();
     if (m_source)
         m_source->release();
     m_source.reset();
     m_writer.release();
-    Q_EMIT finished();
+    Q_EMIT owner.finished();
+    m_held.unlock();
 }
 
-bool CaptureThread::openCamera(int index)
+void CaptureThread::Worker::releaseOwnResources()
 {
+    m_held.unlock();
+    m_writer.release();
+    m_fileOpen = false;
     if (m_source)
         m_source->release();
     m_source.reset();
+}
+
+bool CaptureThread::Worker::openCamera(int index)
+{
+    if (m_source && !outsideLock([this] { m_source->release(); }))
+        return false;
+    m_source.reset();
     for (int attempt = 0; attempt < 2; ++attempt) {
-        auto source = m_sources ? m_sources(index) : nullptr;
-        if (source && source->open()) {
+        auto source = sources ? sources(index) : nullptr;
+        bool opened = false;
+        if (source && !outsideLock([&] { opened = source->open(); })) {
+            m_source = std::move(source); // released with the rest when the thread ends
+            return false;
+        }
+        if (opened) {
             m_source = std::move(source);
             return true;
         }
-        sleepMs(OpenRetryDelayMs);
+        if (!pause(OpenRetryDelayMs))
+            return false;
     }
     return false;
 }
 
-void CaptureThread::cameraFailed()
+void CaptureThread::Worker::cameraFailed()
 {
-    m_display.clear();
-    Q_EMIT frameReady();
-    m_flags.cameraOpened = false;
-    m_flags.captureRunning = false;
+    display.clear();
+    Q_EMIT owner.frameReady();
+    flags.cameraOpened = false;
+    flags.captureRunning = false;
 }
 
-void CaptureThread::loop()
+void CaptureThread::Worker::loop()
 {
     // The size is fixed when the settings are loaded; the live view and the writer rely on it.
-    m_width = m_settings.captureWidth();
-    m_height = m_settings.captureHeight();
+    m_width = settings.captureWidth();
+    m_height = settings.captureHeight();
 
-    m_cameraIndex = m_settings.getInt(CameraNumber);
+    m_cameraIndex = settings.getInt(CameraNumber);
     if (!openCamera(m_cameraIndex)) {
-        m_settings.setValue(CameraNumber, QStringLiteral("0"));
+        if (abandoned)
+            return;
+        settings.setValue(CameraNumber, QStringLiteral("0"));
         m_cameraIndex = 0;
         if (!openCamera(0)) {
-            cameraFailed();
+            if (!abandoned)
+                cameraFailed();
             return;
         }
     }
-    m_flags.cameraOpened = true;
+    flags.cameraOpened = true;
     m_pacer.reset();
-    m_pacer.setMaxFrames(RecordingPacer::maxFramesForMinutes(m_settings.getInt(MaxRecordingMinutes)));
+    m_pacer.setMaxFrames(RecordingPacer::maxFramesForMinutes(settings.getInt(MaxRecordingMinutes)));
 
-    while (m_flags.captureRunning) {
+    while (flags.captureRunning) {
         if (!turn())
             return;
     }
 }
 
-bool CaptureThread::turn()
+void CaptureThread::Worker::takeCloseRequests()
 {
-    if (m_flags.cameraCount == 0) {
-        // The camera was given up after a failed read; wait only for the end.
-        sleepMs(IdleSleepMs);
-        return true;
-    }
-
-    if (m_flags.restartRequested) {
-        closeFile(ClearRecording);
-        m_flags.recording = false;
-        m_flags.restartRequested = false;
+    if (flags.restartRequested) {
+        closeFile(ClearRecording, true);
+        flags.recording = false;
         m_pacer.reset();
+        // Cleared last: the window finds the closed file reported once it sees the request taken.
+        flags.restartRequested = false;
+    }
+    if (flags.closeRequested.exchange(false))
+        closeFile(ClearRecording);
+}
+
+bool CaptureThread::Worker::turn()
+{
+    if (flags.cameraCount == 0) {
+        // The camera was given up after a failed read; wait only for the end.
+        return pause(IdleSleepMs);
     }
 
-    const int wanted = m_settings.getInt(CameraNumber);
+    takeCloseRequests();
+
+    const int wanted = settings.getInt(CameraNumber);
     if (wanted != m_cameraIndex) {
-        if (m_fileOpen && m_flags.recording)
-            Q_EMIT restartRequested();
+        if (m_fileOpen && flags.recording)
+            Q_EMIT owner.restartRequested();
         if (!openCamera(wanted)) {
-            cameraFailed();
+            if (!abandoned)
+                cameraFailed();
             return false;
         }
         m_cameraIndex = wanted;
     }
 
-    if (!m_source->read(m_frame) || !toBgr8(m_frame)) {
+    bool read = false;
+    if (!outsideLock([this, &read] { read = m_source->read(m_frame); }))
+        return false;
+    if (!read || !toBgr8(m_frame)) {
         // Whoever looks at the live picture must learn that the camera is gone; that includes
         // the recording mode before its file opened or after the writer failed to open one.
-        const int mode = m_flags.windowMode;
+        const int mode = flags.windowMode;
         if (m_fileOpen || mode == ModeLive || mode == ModeRecording) {
             closeFile();
-            Q_EMIT stopRequested();
-            m_flags.windowMode = ModeLibrary;
-            Q_EMIT cameraLost();
+            Q_EMIT owner.stopRequested();
+            flags.windowMode = ModeLibrary;
+            Q_EMIT owner.cameraLost();
             return false;
         }
-        m_flags.cameraCount = 0;
+        flags.cameraCount = 0;
         return true;
     }
+    // A stop or restart asked for while the camera was read closes the file before this frame,
+    // which may already belong to the next recording, goes into it.
+    takeCloseRequests();
 
-    const int mode = m_flags.windowMode;
+    const int mode = flags.windowMode;
     if (mode != ModeRecording && mode != ModeLive) {
         if (m_fileOpen)
             closeFile(ClearRecording);
-        sleepMs(IdleSleepMs);
-        return true;
+        return pause(IdleSleepMs);
     }
 
     cv::Mat& frame = m_frame.cols == m_width && m_frame.rows == m_height ? m_frame : m_scaled;
@@ -261,16 +384,14 @@ bool CaptureThread::turn()
         cv::resize(m_frame, m_scaled, cv::Size(m_width, m_height), 0, 0, cv::INTER_LINEAR);
     prepareFrame(frame, mode);
 
-    if (m_flags.liveViewPaused) {
-        sleepMs(PausedSleepMs);
-        return true;
-    }
+    if (flags.liveViewPaused)
+        return pause(PausedSleepMs);
 
-    m_display.shareBgr(frame);
-    Q_EMIT frameReady();
+    display.shareBgr(frame);
+    Q_EMIT owner.frameReady();
 
     // A request that arrives while a file is open waits until that file has been closed.
-    if (m_flags.recordRequested && !m_fileOpen)
+    if (flags.recordRequested && !m_fileOpen)
         openFile();
 
     if (m_fileOpen)
@@ -280,14 +401,14 @@ bool CaptureThread::turn()
     return true;
 }
 
-void CaptureThread::prepareFrame(cv::Mat& frame, int mode)
+void CaptureThread::Worker::prepareFrame(cv::Mat& frame, int mode)
 {
-    stampFrame(frame, mode, m_wallClock(), m_flags.currentPatientId.load());
+    stampFrame(frame, mode, wallClock(), flags.currentPatientId.load());
 
-    if (m_overlay) {
-        const int posture = m_settings.contains(Posture, u'1') ? 1 : 2;
+    if (overlay) {
+        const int posture = settings.contains(Posture, u'1') ? 1 : 2;
         try {
-            m_overlay(frame, posture);
+            overlay(frame, posture);
         } catch (const cv::Exception& e) {
             // A picture the overlay cannot draw into (a tiny capture size) must not end the
             // recording; the frame goes out without the head.
@@ -298,16 +419,16 @@ void CaptureThread::prepareFrame(cv::Mat& frame, int mode)
     }
 }
 
-void CaptureThread::openFile()
+void CaptureThread::Worker::openFile()
 {
-    const QString folder = m_settings.value(SaveFolder);
-    const QDateTime now = m_wallClock();
+    const QString folder = settings.value(SaveFolder);
+    const QDateTime now = wallClock();
     // Whole seconds name the file; a name already taken moves on a second at a time, so a
     // second recording of the same patient in the same second never overwrites the first.
     const QDateTime start(now.date(), QTime(now.time().hour(), now.time().minute(), now.time().second()));
-    const QString name = freeVideoFileName(folder, m_flags.currentPatientId, start);
+    const QString name = freeVideoFileName(folder, flags.currentPatientId, start);
     const QString path = makeSavePath(folder, name);
-    const int fps = m_settings.getInt(CaptureFps);
+    const int fps = settings.getInt(CaptureFps);
 
     bool opened = false;
     if (fps > 0 && !folder.isEmpty()) {
@@ -316,8 +437,8 @@ void CaptureThread::openFile()
         const WriterFlushScope promptFlush;
         try {
             opened = m_writer.open(QFile::encodeName(path).toStdString(), cv::CAP_FFMPEG,
-                                   cv::VideoWriter::fourcc('W', 'M', 'V', '2'), fps, cv::Size(m_width, m_height),
-                                   true);
+                                   cv::VideoWriter::fourcc('W', 'M', 'V', '2'), fps,
+                                   cv::Size(m_width, m_height), true);
         } catch (const cv::Exception&) {
             opened = false;
         }
@@ -329,12 +450,12 @@ void CaptureThread::openFile()
     if (opened) {
         m_fileOpen = true;
         m_fileName = name;
-        m_flags.recording = true;
-        m_pacer.start(m_tick(), fps);
-        m_flags.recordingElapsedMs = 0;
+        flags.recording = true;
+        m_pacer.start(tick(), fps);
+        flags.recordingElapsedMs = 0;
         // The request is taken before it is reported, so the window may set a new one at once.
-        m_flags.recordRequested = false;
-        Q_EMIT recordingOpened(name);
+        flags.recordRequested = false;
+        Q_EMIT owner.recordingOpened(name);
         return;
     }
 
@@ -345,38 +466,38 @@ void CaptureThread::openFile()
     if (leftover.exists() && leftover.isFile() && leftover.size() == 0)
         QFile::remove(path);
     m_fileOpen = false;
-    m_flags.recording = false;
-    m_flags.recordRequested = false;
-    Q_EMIT recordingOpenFailed(path);
+    flags.recording = false;
+    flags.recordRequested = false;
+    Q_EMIT owner.recordingOpenFailed(path);
 }
 
-void CaptureThread::closeFile(CloseMode mode)
+void CaptureThread::Worker::closeFile(CloseMode mode, bool forRestart)
 {
     if (!m_fileOpen)
         return;
-    // Released before `recording` clears: the window deletes the file of a restart as soon as
-    // it sees the flag clear.
+    // The file is reported only once the writer has let it go, so that whoever stamps or moves
+    // it next works on the finished file.
     m_writer.release();
     m_fileOpen = false;
+    Q_EMIT owner.recordingClosed(m_fileName, m_pacer.framesWritten(), forRestart);
     if (mode == ClearRecording)
-        m_flags.recording = false;
-    Q_EMIT recordingClosed(m_fileName, m_pacer.framesWritten());
+        flags.recording = false;
 }
 
-void CaptureThread::writeFrame(const cv::Mat& frame)
+void CaptureThread::Worker::writeFrame(const cv::Mat& frame)
 {
-    const std::int64_t now = m_tick();
+    const std::int64_t now = tick();
     const RecordingPacer::Step step = m_pacer.onFrame(now);
     for (int i = 0; i < step.writes; ++i)
         m_writer.write(frame);
     if (step.limitReached) {
         closeFile();
-        Q_EMIT stopRequested();
+        Q_EMIT owner.stopRequested();
     }
     if (m_pacer.isRecording()) {
         const std::int64_t elapsed = m_pacer.elapsedMs(now);
-        m_flags.recordingElapsedMs = int(std::clamp<std::int64_t>(elapsed, 0, std::numeric_limits<int>::max()));
+        flags.recordingElapsedMs = int(std::clamp<std::int64_t>(elapsed, 0, std::numeric_limits<int>::max()));
     }
 }
 
-}  // namespace tolvek
+} // namespace tolvek

@@ -4,7 +4,8 @@
 // DisplayFrame, and while a recording is open writes the frame into a WMV file paced to the
 // configured frame rate. Steered only through CaptureFlags and the settings; reports through
 // signals that the window connects queued. Never touches widgets. A failing camera or writer is
-// reported, never thrown; a file already written is never lost.
+// reported, never thrown; a file already written is never lost. A camera call that never returns
+// never holds up the owner longer than StopWaitMs.
 
 #include "core/capture/CaptureFlags.h"
 #include "core/capture/DisplayFrame.h"
@@ -36,9 +37,10 @@ void stampFrame(cv::Mat& frame, int mode, const QDateTime& now, int patientId);
 // over an older label it covers it completely. Pure drawing; any thread.
 void stampIdLabel(cv::Mat& frame, int patientId);
 
-class CaptureThread : public QObject {
+class CaptureThread : public QObject
+{
     Q_OBJECT
-public:
+  public:
     // Draws the head-position picture into the top-left 85 x 85 square of a BGR frame; posture
     // 1 is lying, 2 sitting. Called on the capture thread.
     using HeadOverlay = std::function<void(cv::Mat& bgr, int posture)>;
@@ -50,10 +52,15 @@ public:
     // The idle pause per turn in the library modes and after the camera was given up.
     static constexpr int IdleSleepMs = 30;
     static constexpr int PausedSleepMs = 5;
+    // How long the destructor waits for the thread to end.
+    static constexpr int StopWaitMs = 3000;
 
     CaptureThread(CaptureFlags& flags, DisplayFrame& display, Settings& settings, FrameSourceFactory sources,
                   HeadOverlay overlay, QObject* parent = nullptr);
-    // Clears captureRunning and waits for the thread however long its last camera read takes.
+    // Clears captureRunning and waits up to StopWaitMs for the thread, not at all when an earlier
+    // stop() already waited in vain. A thread still stuck in a camera call then is left behind:
+    // from that moment it touches nothing but its own camera and file, which it closes when the
+    // call returns, and it ends by itself (or with the process).
     ~CaptureThread() override;
 
     // Replace the clocks before start(); tests drive pacing and file names with them.
@@ -63,11 +70,11 @@ public:
     // Sets captureRunning, clears cameraOpened and starts the thread. False when it still runs.
     bool start();
     // Clears captureRunning and waits up to timeoutMs for the thread to end; true when it ended.
-    bool stop(int timeoutMs = 3000);
+    bool stop(int timeoutMs = StopWaitMs);
     bool wait(int timeoutMs);
     bool isRunning() const;
 
-Q_SIGNALS:
+  Q_SIGNALS:
     // A new picture is in DisplayFrame, or DisplayFrame was emptied (camera failed to open).
     void frameReady();
     // Stop the recording: the frame limit was reached, or the camera was lost.
@@ -82,46 +89,20 @@ Q_SIGNALS:
     // The writer could not open fullPath (missing or read-only folder, no codec, bad frame
     // rate); recording is cleared and the live view continues.
     void recordingOpenFailed(const QString& fullPath);
-    // A recording file was closed (stop, restart, limit, lost camera or end of the thread).
-    void recordingClosed(const QString& fileName, qint64 framesWritten);
+    // A recording file was closed and the writer has let it go (stop, restart, limit, lost camera
+    // or end of the thread). forRestart: the restart request closed it, to be discarded.
+    void recordingClosed(const QString& fileName, qint64 framesWritten, bool forRestart);
     // The thread has ended.
     void finished();
 
-private:
-    void run();
-    void loop();
-    // One turn of the loop; false ends the thread.
-    bool turn();
-    bool openCamera(int index);
-    void cameraFailed();
-    void prepareFrame(cv::Mat& frame, int mode);
-    // Opens the recording file and takes the record request, whether the file opened or not.
-    void openFile();
-    enum CloseMode { KeepRecordingFlag, ClearRecording };
-    void closeFile(CloseMode mode = KeepRecordingFlag);
-    void writeFrame(const cv::Mat& frame);
+  private:
+    struct Worker;
 
-    CaptureFlags& m_flags;
-    DisplayFrame& m_display;
-    Settings& m_settings;
-    FrameSourceFactory m_sources;
-    HeadOverlay m_overlay;
-    TickClock m_tick;
-    WallClock m_wallClock;
+    // Everything the running thread touches lives in the worker, which the thread shares; so a
+    // thread that outlives this object never reaches freed memory.
+    std::shared_ptr<Worker> m_worker;
     std::unique_ptr<QThread> m_thread;
-
-    // Owned by the worker while it runs.
-    std::unique_ptr<FrameSource> m_source;
-    cv::VideoWriter m_writer;
-    int m_cameraIndex = 0;
-    bool m_fileOpen = false;
-    QString m_fileName;
-    int m_width = 0;
-    int m_height = 0;
-    RecordingPacer m_pacer;
-    cv::Mat m_frame;
-    cv::Mat m_scaled;
-    bool m_overlayFailed = false;
+    bool m_stopTimedOut = false;
 };
 
-}  // namespace tolvek
+} // namespace tolvek

@@ -121,8 +121,12 @@ RepairResult repairRecording(const QString& path, const QString& ffmpeg, const s
     const VideoHeaderInfo tags = reader.readDurationAndTitle(path);
 
     const QString absolute = QFileInfo(path).absoluteFilePath();
-    const QString temp = repairTempPath(absolute);
-    QFile::remove(temp); // a leftover of a repair that was itself cut off
+    // Created new before ffmpeg opens it (-y): a leftover of a repair that was itself cut off is
+    // replaced, a link planted at the name is never written through.
+    platform::WorkingFile working = platform::WorkingFile::create(repairTempPath(absolute));
+    if (!working.created())
+        return RepairResult::Failed;
+    const QString temp = working.path();
     // Only whole packets go in: a packet cut by the crash would give a damaged last frame. The
     // "file:" prefix keeps any character of the path from being read as a protocol or option.
     QString input = QStringLiteral("file:") + absolute;
@@ -133,11 +137,14 @@ RepairResult repairRecording(const QString& path, const QString& ffmpeg, const s
                            input,                      QStringLiteral("-c"),           QStringLiteral("copy"),
                            QStringLiteral("-map_metadata"), QStringLiteral("0"),       QStringLiteral("-f"),
                            QStringLiteral("asf"),      QStringLiteral("file:") + temp};
-    auto fail = [&temp](RepairResult r) {
-        QFile::remove(temp);
+    auto fail = [&working](RepairResult r) {
+        working.remove();
         return r;
     };
     if (!runFfmpeg(ffmpeg, args, before.completeEnd, cancel))
+        return fail(RepairResult::Failed);
+    // ffmpeg opened the name itself: only the file created above is worked on.
+    if (!working.stillOurs())
         return fail(RepairResult::Failed);
     if (inspectRecording(temp).state != RecordingState::Finished)
         return fail(RepairResult::Failed);
@@ -145,7 +152,8 @@ RepairResult repairRecording(const QString& path, const QString& ffmpeg, const s
     // Keep the memo and give the file the product mark the recorder adds when it closes a file.
     const TagWriteResult tagged = tags.result == VideoHeaderInfo::Result::Memo ? writeVideoTags(temp, tags.memo)
                                                                               : writeCopyrightTag(temp);
-    if (tagged != TagWriteResult::Written)
+    // The tag write replaced the working file by a copy of its own.
+    if (tagged != TagWriteResult::Written || !working.acceptReplacement())
         return fail(RepairResult::Failed);
 
     // A file that changed meanwhile is still being written by someone: leave it to them.

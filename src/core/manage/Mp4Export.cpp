@@ -1,15 +1,18 @@
 #include "core/manage/Mp4Export.h"
 
+#include "core/platform/DurableFiles.h"
+#include "core/settings/VideoFileName.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QMetaObject>
 #include <QProcess>
-#include <QRandomGenerator>
 
-#include <filesystem>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <mutex>
-#include <system_error>
 
 namespace tolvek {
 
@@ -51,28 +54,6 @@ QString lastLine(const QByteArray& text)
         if (!line.isEmpty())
             return line;
     }
-    return {};
-}
-
-// A new, empty file beside target whose name ends in ".mp4" (ffmpeg picks the container from it).
-// The leading dot keeps it out of ordinary folder views while it grows.
-QString createTemporaryBeside(const QString& target, QString* error)
-{
-    const QFileInfo info(target);
-    for (int attempt = 0; attempt < 20; ++attempt) {
-        const QString name = QStringLiteral(".%1.%2.part.mp4")
-                                 .arg(info.fileName())
-                                 .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
-        const QString path = info.dir().filePath(name);
-        QFile file(path);
-        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-            return path;
-        if (file.exists())
-            continue;
-        *error = QStringLiteral("%1: %2").arg(info.absolutePath(), file.errorString());
-        return {};
-    }
-    *error = QStringLiteral("%1: no free temporary name").arg(info.absolutePath());
     return {};
 }
 
@@ -152,14 +133,42 @@ QStringList ffmpegExportArguments(const QString& sourcePath, const QString& outp
     return args;
 }
 
+QString mp4WorkingPath(const QString& targetPath)
+{
+    const QFileInfo info(targetPath);
+    return info.dir().filePath(QStringLiteral(".%1.part.mp4").arg(info.fileName()));
+}
+
+QString exportTargetProblem(const QString& sourcePath, const QString& targetPath, const QString& saveFolder)
+{
+    if (platform::isSameFile(sourcePath, targetPath))
+        return QStringLiteral("%1\r\nis the video being exported. Choose another name.").arg(targetPath);
+    const QFileInfo target(targetPath);
+    const QString name = target.fileName();
+    const bool videoName = isVideoFileName(name) || name.endsWith(QLatin1String(".wmv"), Qt::CaseInsensitive);
+    if (videoName && platform::isSameFile(target.absolutePath(), saveFolder))
+        return QStringLiteral(
+                   "%1\r\nwould be taken for a recorded video in the save folder. Choose another name or "
+                   "folder.")
+            .arg(targetPath);
+    return {};
+}
+
 Mp4ExportResult runMp4Export(const Mp4ExportJob& job, const std::atomic<bool>* cancel)
 {
     if (cancel && cancel->load())
         return outcome(Mp4ExportStatus::Cancelled, job.targetPath);
-    QString error;
-    const QString temporary = createTemporaryBeside(job.targetPath, &error);
-    if (temporary.isEmpty())
-        return outcome(Mp4ExportStatus::Failed, job.targetPath, error);
+    // Checked here as well as before the job was made: the rename below would put the MP4 in
+    // place of the video it was made from.
+    if (platform::isSameFile(job.sourcePath, job.targetPath))
+        return outcome(Mp4ExportStatus::Failed, job.targetPath,
+                       QStringLiteral("the target is the source video"));
+    // Created new before ffmpeg opens it (-y), so a link planted at the name is never written
+    // through; a leftover of an export that was cut off is replaced.
+    platform::WorkingFile working = platform::WorkingFile::create(mp4WorkingPath(job.targetPath));
+    if (!working.created())
+        return outcome(Mp4ExportStatus::Failed, job.targetPath, working.error());
+    const QString temporary = working.path();
 
     QProcess ffmpeg;
     ffmpeg.setProgram(job.program);
@@ -169,7 +178,7 @@ Mp4ExportResult runMp4Export(const Mp4ExportJob& job, const std::atomic<bool>* c
     ffmpeg.setStandardOutputFile(QProcess::nullDevice());
     ffmpeg.start();
     if (!ffmpeg.waitForStarted(-1)) {
-        QFile::remove(temporary);
+        working.remove();
         return outcome(Mp4ExportStatus::StartFailed, job.targetPath, ffmpeg.errorString());
     }
 
@@ -179,7 +188,7 @@ Mp4ExportResult runMp4Export(const Mp4ExportJob& job, const std::atomic<bool>* c
         if (cancel && cancel->load()) {
             ffmpeg.kill();
             ffmpeg.waitForFinished(-1);
-            QFile::remove(temporary);
+            working.remove();
             return outcome(Mp4ExportStatus::Cancelled, job.targetPath);
         }
         if (ffmpeg.state() == QProcess::NotRunning)
@@ -188,31 +197,58 @@ Mp4ExportResult runMp4Export(const Mp4ExportJob& job, const std::atomic<bool>* c
     appendTail(errorTail, ffmpeg.readAllStandardError());
 
     if (ffmpeg.exitStatus() != QProcess::NormalExit || ffmpeg.exitCode() != 0) {
-        QFile::remove(temporary);
+        working.remove();
         QString detail = lastLine(errorTail);
         if (detail.isEmpty())
             detail = QStringLiteral("ffmpeg exit code %1").arg(ffmpeg.exitCode());
         return outcome(Mp4ExportStatus::Failed, job.targetPath, detail);
     }
     if (cancel && cancel->load()) {
-        QFile::remove(temporary);
+        working.remove();
         return outcome(Mp4ExportStatus::Cancelled, job.targetPath);
     }
+    if (!working.stillOurs()) {
+        working.remove();
+        return outcome(Mp4ExportStatus::Failed, job.targetPath,
+                       QStringLiteral("%1 was replaced while ffmpeg wrote it").arg(temporary));
+    }
     if (QFileInfo(temporary).size() <= 0) {
-        QFile::remove(temporary);
+        working.remove();
         return outcome(Mp4ExportStatus::Failed, job.targetPath, QStringLiteral("ffmpeg wrote no data"));
     }
-
-    // rename() replaces an existing target in one step, so the target is never half written.
-    std::error_code ec;
-    std::filesystem::rename(std::filesystem::path(temporary.toStdU16String()),
-                            std::filesystem::path(job.targetPath.toStdU16String()), ec);
-    if (ec) {
-        QFile::remove(temporary);
+    if (platform::isSameFile(job.sourcePath, job.targetPath)) {
+        working.remove();
         return outcome(Mp4ExportStatus::Failed, job.targetPath,
-                       QStringLiteral("%1: %2").arg(job.targetPath, QString::fromLocal8Bit(ec.message())));
+                       QStringLiteral("the target is the source video"));
     }
-    return outcome(Mp4ExportStatus::Completed, job.targetPath);
+
+    platform::syncHandleToDisk(working.handle());
+    if (job.replaceExisting) {
+        // The user agreed to replace the target: rename() does it in one step, so the target is
+        // never half written.
+        if (std::rename(QFile::encodeName(temporary).constData(),
+                        QFile::encodeName(job.targetPath).constData()) == 0)
+            return outcome(Mp4ExportStatus::Completed, job.targetPath);
+        const QString reason = QString::fromLocal8Bit(std::strerror(errno));
+        working.remove();
+        return outcome(Mp4ExportStatus::Failed, job.targetPath,
+                       QStringLiteral("%1: %2").arg(job.targetPath, reason));
+    }
+    // Nobody was asked about replacing a file: one that appeared meanwhile is kept.
+    QString error;
+    switch (platform::renameNoReplace(temporary, job.targetPath, error)) {
+    case platform::RenameResult::Renamed:
+        return outcome(Mp4ExportStatus::Completed, job.targetPath);
+    case platform::RenameResult::TargetExists:
+        working.remove();
+        return outcome(Mp4ExportStatus::Failed, job.targetPath,
+                       QStringLiteral("%1 appeared meanwhile and was kept").arg(job.targetPath));
+    case platform::RenameResult::Failed:
+        break;
+    }
+    working.remove();
+    return outcome(Mp4ExportStatus::Failed, job.targetPath,
+                   QStringLiteral("%1: %2").arg(job.targetPath, error));
 }
 
 Mp4ExportWorker::Mp4ExportWorker(Mp4ExportJob job, QObject* parent) : QObject(parent), m_job(std::move(job)) {}

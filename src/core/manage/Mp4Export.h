@@ -1,8 +1,9 @@
 #pragma once
 // Export of a recorded WMV video to MP4 by the external ffmpeg program, run as a process with an
-// argument list (no shell). ffmpeg writes to a temporary file beside the target, which is renamed
-// to the target only after a clean exit, so a failed or cancelled export leaves nothing under the
-// target name. Mp4ExportWorker runs one export on its own thread and reports through a queued call.
+// argument list (no shell). ffmpeg writes to a working file beside the target, created new for it,
+// which is renamed to the target only after a clean exit, so a failed or cancelled export leaves
+// nothing under the target name. Mp4ExportWorker runs one export on its own thread and reports
+// through a queued call.
 
 #include <QObject>
 #include <QString>
@@ -31,6 +32,13 @@ QString proposedMp4Name(const QString& name);
 // "YYYY-MM-DDThh:mm:ss" from the 14 timestamp digits after the 8-digit ID of the file-name part of
 // sourcePath; empty when the name has no such digits.
 QString mp4CreationTime(const QString& sourcePath);
+// The hidden working file an export to targetPath is written to before it takes its name: beside
+// the target, ending in ".mp4" (ffmpeg picks the container from it).
+QString mp4WorkingPath(const QString& targetPath);
+// Why targetPath must not receive an export of sourcePath, as a message for the user; empty when
+// it may. Refused: the source itself under any name (same device and inode), and a name in the
+// save folder that would be taken for a recorded video.
+QString exportTargetProblem(const QString& sourcePath, const QString& targetPath, const QString& saveFolder);
 // The ffmpeg arguments (without the program) that convert sourcePath into outputPath. Without a
 // creation time the creation_time pair is left out rather than passed empty.
 QStringList ffmpegExportArguments(const QString& sourcePath, const QString& outputPath);
@@ -39,12 +47,15 @@ struct Mp4ExportJob {
     QString sourcePath;                         // full path of the WMV video
     QString targetPath;                         // full path of the MP4 chosen by the user
     QString program = QString::fromLatin1(DefaultFfmpegProgram);
+    // The user agreed to replace an existing target. Without it a file found under the target name
+    // when the export is done is kept and the export fails.
+    bool replaceExisting = false;
 };
 
 enum class Mp4ExportStatus {
     Completed,   // the target holds the converted video
     StartFailed, // ffmpeg could not be started (missing or not executable)
-    Failed,      // ffmpeg failed, or the temporary file could not be created or renamed
+    Failed,      // ffmpeg failed, or the working file could not be created or renamed
     Cancelled,   // stopped on request; nothing written
 };
 
@@ -55,8 +66,8 @@ struct Mp4ExportResult {
 };
 
 // Runs the export in the calling thread and waits for ffmpeg, polling `cancel` every 100 ms (a set
-// flag kills ffmpeg). On every outcome but Completed the temporary file is removed and an existing
-// target is left as it was.
+// flag kills ffmpeg). On every outcome but Completed the working file is removed and an existing
+// target is left as it was. A target that is the source itself is refused (Failed).
 Mp4ExportResult runMp4Export(const Mp4ExportJob& job, const std::atomic<bool>* cancel = nullptr);
 
 // One export on its own thread. finished() is emitted once, in the thread that owns the worker.

@@ -102,14 +102,17 @@ TrimResult copyFrames(TrimWorkerState& s, const CopyPlan& plan)
     if (!std::isfinite(fps) || fps <= 0 || fps > 1000)
         fps = s.fps > 0 ? s.fps : 30.0;
 
-    // A leading dot and no leading digits: a library scan never lists a half-written file.
+    // A leading dot and no leading digits: a library scan never lists a half-written file. Created
+    // new before the writer opens it, so a link planted at the name is never written through.
     const QFileInfo targetInfo(s.targetPath);
-    const QString working = targetInfo.dir().filePath(QStringLiteral(".part-") + targetInfo.fileName());
-    QFile::remove(working);
-    cv::VideoWriter writer(working.toStdString(), cv::CAP_FFMPEG, cv::VideoWriter::fourcc('W', 'M', 'V', '2'), fps,
-                           size, true);
+    platform::WorkingFile working = platform::WorkingFile::create(
+        targetInfo.dir().filePath(QStringLiteral(".part-") + targetInfo.fileName()));
+    if (!working.created())
+        return TrimResult::TargetUnwritable;
+    cv::VideoWriter writer(working.path().toStdString(), cv::CAP_FFMPEG,
+                           cv::VideoWriter::fourcc('W', 'M', 'V', '2'), fps, size, true);
     if (!writer.isOpened()) {
-        QFile::remove(working);
+        working.remove();
         return TrimResult::TargetUnwritable;
     }
 
@@ -132,31 +135,32 @@ TrimResult copyFrames(TrimWorkerState& s, const CopyPlan& plan)
     reader.release();
 
     if (cancelled || !s.running) {
-        QFile::remove(working);
+        working.remove();
         return TrimResult::Cancelled;
     }
-    if (QFileInfo(working).size() <= 0) {
-        QFile::remove(working);
+    // The writer opened the name itself: only the file created above may take the target's name.
+    if (!working.stillOurs() || QFileInfo(working.path()).size() <= 0) {
+        working.remove();
         return TrimResult::TargetUnwritable;
     }
     // On the disk before it takes its final name, so that a power cut never leaves a partial
     // video under that name; and a file that appeared meanwhile is never replaced.
-    if (!platform::syncFileToDisk(working)) {
-        QFile::remove(working);
+    if (!platform::syncHandleToDisk(working.handle())) {
+        working.remove();
         return TrimResult::TargetUnwritable;
     }
     QString error;
-    switch (platform::renameNoReplace(working, s.targetPath, error)) {
+    switch (platform::renameNoReplace(working.path(), s.targetPath, error)) {
     case platform::RenameResult::Renamed:
         platform::syncFolderOf(s.targetPath);
         return TrimResult::Done;
     case platform::RenameResult::TargetExists:
-        QFile::remove(working);
+        working.remove();
         return TrimResult::TargetExists;
     case platform::RenameResult::Failed:
         break;
     }
-    QFile::remove(working);
+    working.remove();
     return TrimResult::TargetUnwritable;
 }
 

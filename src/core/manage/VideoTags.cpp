@@ -6,12 +6,12 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <taglib/asffile.h>
 #include <taglib/asftag.h>
 #include <taglib/tbytevectorstream.h>
 
+#include <cstdio>
 #include <optional>
 #include <tuple>
 #include <vector>
@@ -154,33 +154,47 @@ TagWriteResult replaceHeader(QFile& in, const QString& path, QByteArray newHeade
         props && props->fileSize == quint64(fileSize))
         writeLe64(newHeader.data() + props->offset + AsfFileSizeField, quint64(newHeader.size() + mediaSize));
 
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly))
+    // A link to the video is followed here, once: the copy goes beside the file it leads to and
+    // replaces that file, and the link stays a link.
+    const QFileInfo info(path);
+    const QString real = info.isSymLink() ? info.canonicalFilePath() : path;
+    if (real.isEmpty())
+        return TagWriteResult::CannotOpen;
+    platform::WorkingFile working = platform::WorkingFile::create(tagWorkingPath(real));
+    QFile out;
+    if (!working.created() ||
+        !out.open(working.handle(), QIODevice::WriteOnly, QFileDevice::DontCloseHandle)) {
+        working.remove();
         return TagWriteResult::NotWritable;
-    if (out.write(newHeader) != newHeader.size() || !in.seek(mediaStart)) {
-        out.cancelWriting();
-        return TagWriteResult::WriteFailed;
     }
+    out.setPermissions(QFileInfo(real).permissions());
+    auto fail = [&] {
+        out.close();
+        working.remove();
+        return TagWriteResult::WriteFailed;
+    };
+    if (out.write(newHeader) != newHeader.size() || !in.seek(mediaStart))
+        return fail();
     qint64 copied = 0;
     while (copied < mediaSize) {
         const QByteArray chunk = in.read(qMin(CopyChunkSize, mediaSize - copied));
-        if (chunk.isEmpty() || out.write(chunk) != chunk.size()) {
-            out.cancelWriting();
-            return TagWriteResult::WriteFailed;
-        }
+        if (chunk.isEmpty() || out.write(chunk) != chunk.size())
+            return fail();
         copied += chunk.size();
     }
     // A file that grew while we copied is still being written by someone else.
-    if (!in.atEnd() || in.size() != fileSize) {
-        out.cancelWriting();
-        return TagWriteResult::WriteFailed;
-    }
+    if (!in.atEnd() || in.size() != fileSize)
+        return fail();
     in.close();
-    if (!out.commit())
-        return TagWriteResult::WriteFailed;
+    if (!out.flush() || !platform::syncHandleToDisk(out.handle()))
+        return fail();
+    out.close();
+    if (!working.stillOurs() ||
+        std::rename(QFile::encodeName(working.path()).constData(), QFile::encodeName(real).constData()) != 0)
+        return fail();
     // The folder entry of the rename, so that a power cut right after it cannot bring the old
     // file back. Best effort: the rename itself has already happened.
-    platform::syncFolderOf(path);
+    platform::syncFolderOf(real);
     return TagWriteResult::Written;
 }
 
@@ -224,6 +238,12 @@ TagWriteResult writeTags(const QString& path, const std::optional<QString>& memo
 }
 
 }  // namespace
+
+QString tagWorkingPath(const QString& path)
+{
+    const QFileInfo info(path);
+    return info.absolutePath() + QStringLiteral("/.tags-") + info.fileName() + QStringLiteral(".part");
+}
 
 TagWriteResult writeVideoTags(const QString& path, const QString& memo)
 {

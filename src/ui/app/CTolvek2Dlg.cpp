@@ -17,10 +17,12 @@
 #include "ui/app/ModeTable.h"
 #include "ui/app/UserPrompts.h"
 #include "ui/backup/BackupByDate.h"
+#include "ui/backup/BackupDlg.h"
 #include "ui/capture/CGetNewID.h"
 #include "ui/capture/KeyCommands.h"
 #include "ui/capture/LiveView.h"
 #include "ui/library/VideoLists.h"
+#include "ui/manage/ExportMp4.h"
 #include "ui/playback/PlaybackController.h"
 
 #include <QDesktopServices>
@@ -475,6 +477,8 @@ void CTolvek2Dlg::stopPlayback()
 
 void CTolvek2Dlg::quitApplication()
 {
+    if (!settleRunningWork(false))
+        return;
     if (m_playback)
         m_playback->stopPlayer();
     m_recording->stopCapture();
@@ -503,6 +507,63 @@ void CTolvek2Dlg::onCameraLost()
 {
     showMessage(QStringLiteral("The camera connection was lost. Recording will stop and the application will close."), 0);
     power().release();
+    if (!settleRunningWork(true))
+        return; // closes by itself once the export or backup has ended
+    m_quitting = true;
+    close();
+}
+
+BackupDlg* CTolvek2Dlg::runningBackup() const
+{
+    for (BackupDlg* dialog : findChildren<BackupDlg*>(Qt::FindDirectChildrenOnly))
+        if (dialog->running())
+            return dialog;
+    return nullptr;
+}
+
+bool CTolvek2Dlg::settleRunningWork(bool closeLater)
+{
+    const QList<ExportMp4*> exports = ExportMp4::runningExports(this);
+    BackupDlg* backup = runningBackup();
+    const int running = int(exports.size()) + (backup ? 1 : 0);
+    if (running == 0 || !m_services.prompts)
+        return true;
+
+    QStringList lines;
+    if (exports.size() == 1)
+        lines << QStringLiteral("An MP4 export is still running.");
+    else if (exports.size() > 1)
+        lines << QStringLiteral("%1 MP4 exports are still running.").arg(exports.size());
+    if (backup)
+        lines << QStringLiteral("A backup is still running.");
+    QString text = lines.join(QStringLiteral("\r\n")) +
+                   (running == 1 ? QStringLiteral("\r\n\r\nStop it and quit now?")
+                                 : QStringLiteral("\r\n\r\nStop them and quit now?"));
+    if (closeLater)
+        text += running == 1 ? QStringLiteral("\r\nNo: the program closes as soon as it has finished.")
+                             : QStringLiteral("\r\nNo: the program closes as soon as they have finished.");
+    if (!m_services.prompts->question(this, text, QString(), true)) {
+        if (closeLater) {
+            m_quitWhenIdle = true;
+            for (ExportMp4* e : exports)
+                connect(e, &ExportMp4::finished, this, &CTolvek2Dlg::closeWhenIdle, Qt::UniqueConnection);
+        }
+        return false;
+    }
+    // Stopped, not cut off: an export removes its working file and leaves the target as it was; the
+    // backup ends between two files, each of which is whole or absent.
+    for (ExportMp4* e : exports)
+        e->stop();
+    if (backup)
+        backup->reject();
+    return true;
+}
+
+void CTolvek2Dlg::closeWhenIdle()
+{
+    if (!m_quitWhenIdle || !ExportMp4::runningExports(this).isEmpty() || runningBackup())
+        return;
+    m_quitWhenIdle = false;
     m_quitting = true;
     close();
 }
@@ -608,6 +669,7 @@ void CTolvek2Dlg::executeCommand(int command)
     case CmdBackup:
         if (m_services.prompts)
             backupByDate(this, *m_services.prompts, s, currentLanguage(), m_layout.rawClient);
+        closeWhenIdle();
         return;
     case CmdSetBackupFolder:
     case CmdChangeSaveFolder: {
@@ -781,9 +843,11 @@ void CTolvek2Dlg::wireListsAndPlayer()
 {
     PlaybackController* player = m_playback.get();
     connect(m_recording, &RecordingControl::slidersResetRequested, this, [player] { player->resetSlider(); });
+    connect(m_recording, &RecordingControl::recordingListed, this,
+            [this](const QString& name) { m_lists->addRecordedVideo(name); });
     connect(m_recording, &RecordingControl::recordingFinished, this, [this](const QString& name) {
-        m_lists->addRecordedVideo(name);
         openVideo(name);
+        Q_EMIT showVideoRequested(name);
     });
     connect(m_recording, &RecordingControl::idChosen, this, [this](int id) {
         m_lists->refillIdList(id);

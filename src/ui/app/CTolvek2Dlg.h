@@ -29,6 +29,7 @@ class QTreeWidget;
 
 namespace tolvek {
 
+class BackupDlg;
 class PlaybackController;
 class VideoLists;
 class UserPrompts;
@@ -120,7 +121,8 @@ public Q_SLOTS:
     void onFrameReady();           // repaints the picture without erasing
     void onCameraLost();           // tells the user, then closes the program in order
     void startLiveCapture();       // the first ID entry once the window is on screen
-    void quitApplication();        // Quit button and the allowed system Close
+    void quitApplication();        // Quit button and the allowed system Close; asks first while
+                                   // an MP4 export or a backup runs
     void resetHead();              // "Reset head": re-zero, or toggle the posture by hand
     void showMainMenu();
 
@@ -146,7 +148,17 @@ protected:
     void accept() override {}  // Enter never closes the main window
     void reject() override {}  // neither does Esc
 
+private Q_SLOTS:
+    // Ends the program once nothing runs any more, when a quit was put off for a running export
+    // or backup.
+    void closeWhenIdle();
+
 private:
+    // Before the program ends while MP4 exports or a backup run: the user decides whether they are
+    // stopped now (no partial file either way). True when quitting may go on. On No the program
+    // stays; with closeLater it closes by itself once they have finished.
+    bool settleRunningWork(bool closeLater);
+    BackupDlg* runningBackup() const;
     void createControls();
     void initialise();
     void layoutMainWindow();
@@ -182,6 +194,7 @@ private:
     int m_closeAllowed = 1;
     bool m_toolTipsActive = true;
     bool m_quitting = false;
+    bool m_quitWhenIdle = false;
     bool m_destroyed = false;
     bool m_positionRestored = false;
     bool m_initialised = false;

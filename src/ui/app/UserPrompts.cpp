@@ -89,7 +89,8 @@ QString QtUserPrompts::pickFolder(QWidget* parent, const QString& title, const Q
 QString QtUserPrompts::pickSaveFile(QWidget* parent, const QString& title, const QString& proposed,
                                     const QString& filter)
 {
-    return QFileDialog::getSaveFileName(parent, title, proposed, filter);
+    return QFileDialog::getSaveFileName(parent, title, proposed, filter, nullptr,
+                                        QFileDialog::DontConfirmOverwrite);
 }
 
 void QtUserPrompts::beep()

@@ -36,7 +36,8 @@ public:
     }
     // A folder picker; empty when cancelled.
     virtual QString pickFolder(QWidget* parent, const QString& title, const QString& start) = 0;
-    // A save-file dialog; empty when cancelled.
+    // A save-file dialog; empty when cancelled. It does not ask about replacing an existing file:
+    // the caller may still add an extension, so it asks about the name it will really write.
     virtual QString pickSaveFile(QWidget* parent, const QString& title, const QString& proposed,
                                  const QString& filter) = 0;
     // The warning beep.

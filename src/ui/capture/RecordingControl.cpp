@@ -4,6 +4,7 @@
 #include "core/capture/IdHistory.h"
 #include "core/i18n/Messages.h"
 #include "core/platform/PowerRequest.h"
+#include "core/platform/Trash.h"
 #include "core/sensor/HeadOverlay.h"
 #include "core/settings/Settings.h"
 #include "core/settings/VideoFileName.h"
@@ -11,7 +12,6 @@
 #include "ui/app/ControlIds.h"
 #include "ui/app/UserPrompts.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -58,9 +58,10 @@ void RecordingControl::checkDiskSpace()
     m_diskTimer.stop();
     stopRecording();
     if (verdict.kind == DiskSpaceVerdict::FolderGone)
-        m_window.showMessage(QStringLiteral("The save folder %1 is no longer available.\r\nThe recording was stopped.")
-                                 .arg(folder),
-                             static_cast<int>(UserPrompts::Icon::Error));
+        m_window.showMessage(
+            QStringLiteral("The save folder %1 is no longer available.\r\nThe recording was stopped.")
+                .arg(folder),
+            static_cast<int>(UserPrompts::Icon::Error));
     else
         m_window.showMessage(QStringLiteral("The disk of the save folder is almost full (%1 MB left).\r\n"
                                             "The recording was stopped and kept.")
@@ -84,29 +85,42 @@ void RecordingControl::startCaptureThread()
     if (captureThreadRunning())
         return;
     m_capture.reset();
-    m_capture = std::make_unique<CaptureThread>(flags, m_window.displayFrame(), appSettings(), m_services.frameSources,
-                                                makeHeadOverlayCallback(m_window.head().poseStore(), appSettings()));
+    m_capture = std::make_unique<CaptureThread>(
+        flags, m_window.displayFrame(), appSettings(), m_services.frameSources,
+        makeHeadOverlayCallback(m_window.head().poseStore(), appSettings()));
+    m_capture->setWallClock(m_services.wallClock);
     auto* w = &m_window;
     connect(m_capture.get(), &CaptureThread::frameReady, w, &CTolvek2Dlg::onFrameReady, Qt::QueuedConnection);
     connect(m_capture.get(), &CaptureThread::cameraLost, w, &CTolvek2Dlg::onCameraLost, Qt::QueuedConnection);
-    connect(m_capture.get(), &CaptureThread::stopRequested, this, &RecordingControl::stopRecording, Qt::QueuedConnection);
+    connect(m_capture.get(), &CaptureThread::stopRequested, this, &RecordingControl::stopRecording,
+            Qt::QueuedConnection);
     connect(m_capture.get(), &CaptureThread::restartRequested, this, &RecordingControl::restartRecording,
             Qt::QueuedConnection);
-    connect(m_capture.get(), &CaptureThread::recordingOpened, this,
-            [this](const QString& name) {
-                m_openedName = name;
-                m_window.currentVideoName = name;
-            },
-            Qt::QueuedConnection);
-    connect(m_capture.get(), &CaptureThread::recordingClosed, this, [this] { m_fileClosed = true; },
-            Qt::DirectConnection);
-    connect(m_capture.get(), &CaptureThread::recordingOpenFailed, this,
-            [this](const QString& path) {
-                m_window.showMessage(QStringLiteral("The recording could not be started: %1 cannot be written.\r\n"
-                                                    "Check the save folder.")
-                                         .arg(path),
-                                     static_cast<int>(UserPrompts::Icon::Error));
-            },
+    // The file reports are queued by the thread itself, in order, so that a restart waiting for
+    // the thread finds them without handling any other event.
+    connect(
+        m_capture.get(), &CaptureThread::recordingOpened, this,
+        [this](const QString& name) {
+            queueFileEvent({name, true, 0, false});
+        },
+        Qt::DirectConnection);
+    connect(
+        m_capture.get(), &CaptureThread::recordingClosed, this,
+        [this](const QString& name, qint64 written, bool forRestart) {
+            queueFileEvent({name, false, written, forRestart});
+        },
+        Qt::DirectConnection);
+    connect(
+        m_capture.get(), &CaptureThread::recordingOpenFailed, this,
+        [this](const QString& path) {
+            m_window.showMessage(
+                QStringLiteral("The recording could not be started: %1 cannot be written.\r\n"
+                               "Check the save folder.")
+                    .arg(path),
+                static_cast<int>(UserPrompts::Icon::Error));
+        },
+        Qt::QueuedConnection);
+    connect(m_capture.get(), &CaptureThread::finished, this, &RecordingControl::onCaptureThreadEnded,
             Qt::QueuedConnection);
     flags.cameraOpened = false;
     m_capture->start();
@@ -124,6 +138,30 @@ void RecordingControl::beginRecordingMode()
     if (auto* time = qobject_cast<QLabel*>(m_window.control(IDC_TIME_TEXT)))
         time->clear();
     m_window.timer1().start();
+}
+
+void RecordingControl::beginSession()
+{
+    m_inSession = true;
+    m_keptInSession.clear();
+    m_openedName.clear();
+    m_window.setCloseAllowed(0);
+    m_window.flags().recordRequested = true;
+    startDiskWatch();
+}
+
+void RecordingControl::releaseRecordingHold()
+{
+    CaptureFlags& flags = m_window.flags();
+    m_inSession = false;
+    flags.recordRequested = false;
+    flags.recording = false;
+    m_diskTimer.stop();
+    m_window.timer1().stop();
+    if (m_services.stopSensorLinks)
+        m_services.stopSensorLinks();
+    m_window.power().release();
+    m_window.setCloseAllowed(1);
 }
 
 void RecordingControl::startLiveCapture()
@@ -150,22 +188,17 @@ void RecordingControl::startLiveCapture()
             Q_EMIT slidersResetRequested();
             addToIdHistory(appSettings(), *id);
             m_window.setWindowMode(ModeRecording);
-            m_window.setCloseAllowed(0);
-            m_openedName.clear();
             flags.recording = false;
-            m_fileClosed = false;
-            flags.recordRequested = true;
-            startDiskWatch();
+            beginSession();
         } else {
-            m_window.power().release();
-            m_window.timer1().stop();
-            m_window.showMessage(QStringLiteral("Camera Open-error!"), static_cast<int>(UserPrompts::Icon::Error));
+            releaseRecordingHold();
+            m_window.showMessage(QStringLiteral("Camera Open-error!"),
+                                 static_cast<int>(UserPrompts::Icon::Error));
             m_window.setWindowMode(ModeLibrary);
         }
         return;
     }
-    flags.recordRequested = false;
-    flags.recording = false;
+    releaseRecordingHold();
     flags.cameraOpened = false;
     if (m_window.playbackVideoName.size() <= 9) {
         flags.currentPatientId = firstHistoryId(appSettings().value(IdHistory));
@@ -180,25 +213,36 @@ void RecordingControl::startRecording()
 {
     CaptureFlags& flags = m_window.flags();
     if (flags.cameraCount == 0) {
-        m_window.showMessage(QStringLiteral("No camera is connected."), static_cast<int>(UserPrompts::Icon::Error));
+        m_window.showMessage(QStringLiteral("No camera is connected."),
+                             static_cast<int>(UserPrompts::Icon::Error));
         return;
     }
-    if (flags.recording)
+    if (m_inSession)
         return;
     m_window.power().acquire(QStringLiteral("Recording an examination"));
     flags.liveViewPaused = false;
     m_window.stopPlayback();
     startSensorLink();
     // A camera failure may have ended the capture thread: start a new one rather than enter the
-    // recording mode with nothing to record.
-    if (!captureThreadRunning())
+    // recording mode with nothing to record. A running thread has its camera, or opens it.
+    if (captureThreadRunning())
+        flags.cameraOpened = true;
+    else
         startCaptureThread();
-    flags.cameraOpened = true;
     flags.captureRunning = true;
     m_window.setWindowMode(ModeLive);
 
     m_previousPatientId = flags.currentPatientId;
     const std::optional<int> id = m_services.askForId ? m_services.askForId() : std::nullopt;
+    if (id && !captureThreadRunning()) {
+        // The camera did not come up while the ID was entered.
+        releaseRecordingHold();
+        m_window.showMessage(QStringLiteral("Camera Open-error!"),
+                             static_cast<int>(UserPrompts::Icon::Error));
+        m_window.setWindowMode(ModeLibrary);
+        m_window.requestShowPlaybackVideo();
+        return;
+    }
     if (id) {
         flags.currentPatientId = *id;
         addToIdHistory(appSettings(), *id);
@@ -206,108 +250,154 @@ void RecordingControl::startRecording()
         if (auto* time = qobject_cast<QLabel*>(m_window.control(IDC_TIME_TEXT)))
             time->clear();
         m_window.timer1().start();
-        m_openedName.clear();
-        m_fileClosed = false;
-        flags.recordRequested = true;
         flags.recording = true;
         flags.cameraOpened = false;
-        startDiskWatch();
+        beginSession();
         flags.captureRunning = true;
         m_window.setWindowMode(ModeRecording);
-        m_window.setCloseAllowed(0);
         return;
     }
     flags.currentPatientId = m_previousPatientId;
-    flags.recordRequested = false;
-    flags.recording = false;
+    releaseRecordingHold();
     flags.liveViewPaused = true;
     flags.cameraOpened = false;
-    m_window.power().release();
     m_window.setWindowMode(ModeLibrary);
-    m_window.timer1().stop();
     Q_EMIT slidersResetRequested();
     m_window.requestShowPlaybackVideo();
-}
-
-bool RecordingControl::waitForFileClosed(int timeoutMs)
-{
-    CaptureFlags& flags = m_window.flags();
-    QElapsedTimer t;
-    t.start();
-    while (flags.recording && !m_fileClosed && captureThreadRunning() && t.elapsed() < timeoutMs)
-        QThread::msleep(10);
-    // Take the capture thread's queued reports (the opened file name) before going on.
-    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
-    return !flags.recording;
 }
 
 void RecordingControl::stopRecording()
 {
     CaptureFlags& flags = m_window.flags();
-    // When the writer could not open the file nothing is recorded or pending, yet the window
-    // stands in the recording mode with Quit greyed and Close refused: the stop leads out.
-    const bool openFailed = !flags.recording && !flags.recordRequested && m_window.windowMode() == ModeRecording;
-    if ((!flags.recording && !openFailed) || !m_capture)
+    // Also when the writer could not open the file: nothing is recorded or pending, yet the
+    // window stands in the recording mode with Quit greyed and Close refused; the stop leads out.
+    if (!m_inSession)
         return;
     m_window.stopPlayback();
-    if (m_services.stopSensorLinks)
-        m_services.stopSensorLinks();
-
-    // Mode 2 makes the capture thread close the file; wait until it has, rather than guess.
-    const bool fileWasRequested = flags.recordRequested.exchange(false);
+    // Mode 2 and the close request make the capture thread close the file at its next look; it
+    // reports the file once the writer has let it go, and only then is the file stamped and listed.
+    flags.closeRequested = true;
     m_window.setWindowMode(ModeLibrary);
-    m_window.timer1().stop();
-    m_diskTimer.stop();
-    waitForFileClosed(fileWasRequested ? 0 : 3000);
-    flags.recording = false;
-    m_window.power().release();
-    m_window.setCloseAllowed(1);
+    releaseRecordingHold();
     Q_EMIT slidersResetRequested();
 
-    const QString name = m_openedName;
-    m_openedName.clear();
-    if (name.isEmpty()) {
-        // The file never opened (stopped before the first frame, or the writer failed).
-        m_window.requestShowPlaybackVideo();
+    takeFileEvents();
+    const QString kept = std::exchange(m_keptInSession, QString());
+    if (!kept.isEmpty())
+        showRecording(kept); // closed already, at the frame limit
+    else if (m_openedName.isEmpty())
+        m_window.requestShowPlaybackVideo(); // no file yet; one still opening is shown when it closes
+}
+
+void RecordingControl::restartRecording()
+{
+    CaptureFlags& flags = m_window.flags();
+    if (!m_inSession || !flags.recording || !captureThreadRunning() || !flags.captureRunning)
         return;
+    flags.restartRequested = true;
+    // Waits for the thread to take the request without handling any event, so that a stop
+    // queued meanwhile runs after the restart and not inside it.
+    for (int i = 0; i < 500 && flags.restartRequested && captureThreadRunning(); ++i)
+        QThread::msleep(10);
+    if (flags.restartRequested.exchange(false))
+        return; // not taken: the recording goes on in its file
+    Q_EMIT slidersResetRequested();
+    m_window.setWindowMode(ModeRecording);
+    m_window.head().rezero();
+    flags.recording = true;
+    beginSession();
+    // The file just closed goes to the trash, last: its messages may run other events.
+    takeFileEvents();
+}
+
+void RecordingControl::queueFileEvent(FileEvent event)
+{
+    {
+        const std::lock_guard lock(m_eventMutex);
+        m_events.push_back(std::move(event));
     }
+    QMetaObject::invokeMethod(this, &RecordingControl::takeFileEvents, Qt::QueuedConnection);
+}
+
+void RecordingControl::takeFileEvents()
+{
+    std::vector<FileEvent> events;
+    {
+        const std::lock_guard lock(m_eventMutex);
+        events.swap(m_events);
+    }
+    for (const FileEvent& e : events) {
+        if (e.opened) {
+            m_openedName = e.name;
+            m_window.currentVideoName = e.name;
+            continue;
+        }
+        if (e.name == m_openedName)
+            m_openedName.clear();
+        if (e.forRestart)
+            discardRecording(e.name);
+        else
+            keepRecording(e.name, e.framesWritten);
+    }
+}
+
+void RecordingControl::keepRecording(const QString& name, qint64 framesWritten)
+{
     const QString path = makeSavePath(appSettings().value(SaveFolder), name);
-    if (!QFileInfo::exists(path)) {
-        // The save folder went away during the recording: there is nothing to stamp, list or show.
-        m_window.requestShowPlaybackVideo();
-        return;
+    if (!QFileInfo::exists(path))
+        return; // the save folder went away during the recording: nothing to stamp, list or show
+    if (framesWritten <= 0) {
+        // Stopped before its first picture was written: a header the library would report as
+        // an empty leftover. It goes where the user can still find it.
+        if (platform::moveToTrash(path)) {
+            m_window.showMessage(QStringLiteral("The recording %1 was stopped before its first picture was "
+                                                "written.\r\nThe empty file was moved to the trash.")
+                                     .arg(name),
+                                 static_cast<int>(UserPrompts::Icon::Information));
+            return;
+        }
     }
     if (m_services.writeCopyrightTag)
         m_services.writeCopyrightTag(path);
+    Q_EMIT recordingListed(name);
+    if (m_inSession)
+        m_keptInSession = name;
+    else if (m_window.windowMode() == ModeLibrary)
+        showRecording(name);
+}
+
+void RecordingControl::discardRecording(const QString& name)
+{
+    const QString path = makeSavePath(appSettings().value(SaveFolder), name);
+    if (!QFileInfo::exists(path) || platform::moveToTrash(path))
+        return;
+    // Nothing is lost to a key pressed by mistake: what the trash refused stays a video.
+    if (m_services.writeCopyrightTag)
+        m_services.writeCopyrightTag(path);
+    Q_EMIT recordingListed(name);
+    m_window.showMessage(QStringLiteral("The restarted recording %1 could not be moved to the trash.\r\n"
+                                        "It is kept in the save folder.")
+                             .arg(name),
+                         static_cast<int>(UserPrompts::Icon::Warning));
+}
+
+void RecordingControl::showRecording(const QString& name)
+{
     m_window.playbackVideoName = name;
     Q_EMIT recordingFinished(name);
     m_window.setWindowMode(ModeLibrary);
     m_window.update();
 }
 
-void RecordingControl::restartRecording()
+void RecordingControl::onCaptureThreadEnded()
 {
-    CaptureFlags& flags = m_window.flags();
-    if (!flags.recording || !captureThreadRunning() || !flags.captureRunning)
+    if (!m_inSession || captureThreadRunning())
         return;
-    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
-    const QString name = m_openedName;
-    flags.restartRequested = true;
-    for (int i = 0; i < 500 && flags.recording; ++i)
-        QThread::msleep(10);
-    if (flags.recording)
-        return;  // the capture thread did not take the request: keep the file
-    if (!name.isEmpty())
-        QFile::remove(makeSavePath(appSettings().value(SaveFolder), name));
-    m_openedName.clear();
-    Q_EMIT slidersResetRequested();
-    m_window.setWindowMode(ModeRecording);
-    m_window.setCloseAllowed(0);
-    m_window.head().rezero();
-    m_fileClosed = false;
-    flags.recordRequested = true;
-    flags.recording = true;
-    startDiskWatch();
+    const bool cameraFailed = !m_window.flags().cameraOpened;
+    stopRecording();
+    if (cameraFailed)
+        m_window.showMessage(QStringLiteral("Camera Open-error!"),
+                             static_cast<int>(UserPrompts::Icon::Error));
 }
 
 void RecordingControl::startDiskWatch()
@@ -322,8 +412,10 @@ void RecordingControl::stopCapture()
     CaptureFlags& flags = m_window.flags();
     flags.captureRunning = false;
     flags.cameraOpened = false;
-    if (m_capture)
-        m_capture->stop(3000);
+    // A thread that does not end in time hangs in a camera call: it is let go, so that the
+    // window closes whatever the camera does.
+    if (m_capture && !m_capture->stop(CaptureThread::StopWaitMs))
+        m_capture.reset();
 }
 
-}  // namespace tolvek
+} // namespace tolvek

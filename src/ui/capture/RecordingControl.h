@@ -1,26 +1,29 @@
 #pragma once
 // The user-interface side of recording: starts the capture thread, asks for the patient ID,
 // starts, stops and restarts recordings, and quits. It steers the capture thread only through
-// CaptureFlags and waits for it by bounded polling. UI thread only.
+// CaptureFlags, learns about its files from its reports, and never handles other events while it
+// waits for it (bounded). UI thread only.
 
 #include "core/capture/CaptureThread.h"
 #include "core/capture/FrameSource.h"
 
 #include <QElapsedTimer>
 #include <QObject>
-#include <QTimer>
 #include <QString>
+#include <QTimer>
 
-#include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <vector>
 
 namespace tolvek {
 
 class CTolvek2Dlg;
 
-struct RecordingServices {
+struct RecordingServices
+{
     FrameSourceFactory frameSources;
     // Runs the ID keypad in its capture form; the accepted ID, or nothing when cancelled.
     std::function<std::optional<int>()> askForId;
@@ -31,19 +34,26 @@ struct RecordingServices {
     std::function<void(const QString& path)> writeCopyrightTag;
     // Free bytes in a folder, -1 when it is gone (the real probe when not set).
     std::function<qint64(const QString& folder)> freeBytes;
+    // Local date and time for the burnt-in text and the file names (the system clock when not set).
+    CaptureThread::WallClock wallClock;
 };
 
-class RecordingControl : public QObject {
+class RecordingControl : public QObject
+{
     Q_OBJECT
-public:
+  public:
     RecordingControl(CTolvek2Dlg& window, RecordingServices services);
     ~RecordingControl() override;
 
     void startLiveCapture();
     void startRecording();
+    // Ends the recording at once; the file is stamped, listed and shown when the capture thread
+    // reports it closed, which may be later than the stop when the camera hangs.
     void stopRecording();
+    // Discards the recording so far (to the trash) and starts a new file under the same ID.
     void restartRecording();
-    // Stops the capture thread (up to 3 s); the window then closes.
+    // Stops the capture thread (up to 3 s; a thread stuck in a camera call is left behind); the
+    // window then closes.
     void stopCapture();
 
     bool captureThreadRunning() const;
@@ -53,18 +63,44 @@ public:
     // The file opened by the capture thread for the current recording; empty before it opened.
     const QString& openedFileName() const { return m_openedName; }
 
-Q_SIGNALS:
-    // A recording has been closed and stamped; the lists and the player show it.
+  Q_SIGNALS:
+    // A recording has been closed and stamped: the lists add it. Once per kept file.
+    void recordingListed(const QString& fileName);
+    // A listed recording is to be shown: the stop's result. Not emitted while another recording
+    // is on its way or the user looks at the all-videos view.
     void recordingFinished(const QString& fileName);
     void idChosen(int patientId);
     void slidersResetRequested();
 
-private:
+  private:
+    // What the capture thread reports about its files, in the order it happened.
+    struct FileEvent
+    {
+        QString name;
+        bool opened = false; // else closed
+        qint64 framesWritten = 0;
+        bool forRestart = false;
+    };
+
     void startCaptureThread();
     void startSensorLink();
     void beginRecordingMode();
-    // Waits (bounded) until the capture thread has no file open any more.
-    bool waitForFileClosed(int timeoutMs);
+    // A recording is under way from here until the stop: its file is requested.
+    void beginSession();
+    // Gives back what a recording holds: keep-awake, Close and Quit, the sensor link, the
+    // elapsed time and the disk watch. For the stop and every way out of a start that failed.
+    void releaseRecordingHold();
+    // Called on the capture thread: queues the report and has takeFileEvents run.
+    void queueFileEvent(FileEvent event);
+    // Handles the capture thread's file reports. Handles no other event while it runs.
+    void takeFileEvents();
+    // A closed recording: stamped and listed, or moved to the trash when it holds no picture.
+    void keepRecording(const QString& name, qint64 framesWritten);
+    // The partial recording of a restart: moved to the trash; kept and listed if the trash refuses.
+    void discardRecording(const QString& name);
+    void showRecording(const QString& name);
+    // The capture thread ended; a recording that waits for it cannot go on.
+    void onCaptureThreadEnded();
     // Stops the recording cleanly before the save folder runs out of space or disappears.
     void checkDiskSpace();
     void startDiskWatch();
@@ -73,13 +109,16 @@ private:
     RecordingServices m_services;
     std::unique_ptr<CaptureThread> m_capture;
     QString m_openedName;
-    // Set straight from the capture thread when it has closed its file; cleared with every
-    // record request. A file closed at the frame limit leaves `recording` set for the stop.
-    std::atomic<bool> m_fileClosed{true};
+    // A recording was started and not yet stopped (the UI's view; the file may still be opening).
+    bool m_inSession = false;
+    // A file of the running session that closed before its stop (the frame limit): the stop shows it.
+    QString m_keptInSession;
+    std::mutex m_eventMutex;
+    std::vector<FileEvent> m_events; // guarded by m_eventMutex
     int m_previousPatientId = 0;
     QTimer m_diskTimer;
     QElapsedTimer m_sizeClock;
     qint64 m_lastFileSize = 0;
 };
 
-}  // namespace tolvek
+} // namespace tolvek

@@ -13,9 +13,30 @@ namespace tolvek {
 // ---- export -------------------------------------------------------------------------------------
 
 ExportMp4::ExportMp4(QWidget* owner, UserPrompts* prompts, Mp4ExportJob job)
-    : QObject(owner), m_owner(owner), m_prompts(prompts), m_worker(new Mp4ExportWorker(std::move(job), this))
+    : QObject(owner), m_owner(owner), m_prompts(prompts), m_job(job),
+      m_worker(new Mp4ExportWorker(std::move(job), this))
 {
     connect(m_worker, &Mp4ExportWorker::finished, this, &ExportMp4::onWorkerFinished);
+}
+
+QList<ExportMp4*> ExportMp4::runningExports(const QObject* owner)
+{
+    QList<ExportMp4*> running;
+    if (owner)
+        for (ExportMp4* e : owner->findChildren<ExportMp4*>(Qt::FindDirectChildrenOnly))
+            if (e->running())
+                running << e;
+    return running;
+}
+
+void ExportMp4::stop()
+{
+    // The worker's destructor ends ffmpeg, which removes the working file, and waits for its thread.
+    delete m_worker;
+    m_worker = nullptr;
+    if (m_progress)
+        m_progress->close();
+    deleteLater();
 }
 
 ExportMp4* ExportMp4::start(QWidget* owner, UserPrompts* prompts, const QString& saveFolder,
@@ -29,14 +50,37 @@ ExportMp4* ExportMp4::start(QWidget* owner, UserPrompts* prompts, const QString&
                                            QString::fromLatin1(Mp4SaveFilter));
     if (target.isEmpty())
         return nullptr;
-    // The dialog's default extension: a name typed without one gets ".mp4".
+    // The dialog's default extension: a name typed without one gets ".mp4". From here on every
+    // check and question is about the name that is actually written.
     if (QFileInfo(target).suffix().isEmpty())
         target += QStringLiteral(".mp4");
+    const QString source = makeSavePath(saveFolder, name);
+    if (const QString problem = exportTargetProblem(source, target, saveFolder); !problem.isEmpty()) {
+        prompts->message(owner, problem, UserPrompts::Icon::Warning);
+        return nullptr;
+    }
+    const QFileInfo targetInfo(target);
+    for (const ExportMp4* running : runningExports(owner))
+        if (QFileInfo(running->job().targetPath).absoluteFilePath() == targetInfo.absoluteFilePath()) {
+            prompts->message(owner,
+                             QStringLiteral("%1\r\nis still being written by another export.").arg(target),
+                             UserPrompts::Icon::Warning);
+            return nullptr;
+        }
+    bool replace = false;
+    if (targetInfo.exists() || targetInfo.isSymLink()) {
+        replace = prompts->question(
+            owner, QStringLiteral("%1 already exists.\r\nDo you want to replace it?").arg(target),
+            QStringLiteral("Confirm Save As"), true);
+        if (!replace)
+            return nullptr;
+    }
 
     Mp4ExportJob job;
-    job.sourcePath = makeSavePath(saveFolder, name);
+    job.sourcePath = source;
     job.targetPath = target;
     job.program = ffmpegProgram();
+    job.replaceExisting = replace;
     auto* exporter = new ExportMp4(owner, prompts, std::move(job));
 
     auto* progress = new CProgressDlg(QString::fromLatin1(ConvertingVideoTitle),
@@ -58,6 +102,8 @@ ExportMp4* ExportMp4::start(QWidget* owner, UserPrompts* prompts, const QString&
 
 void ExportMp4::onWorkerFinished(const Mp4ExportResult& result)
 {
+    m_worker->deleteLater();
+    m_worker = nullptr;
     switch (result.status) {
     case Mp4ExportStatus::Completed:
         if (m_progress) {

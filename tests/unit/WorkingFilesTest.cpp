@@ -1,0 +1,190 @@
+// Every working file the program writes before renaming it into place (backup, trim, tag writer,
+// repair of a cut-off recording, MP4 export), run for real with something planted at its name: a
+// link to a file elsewhere must leave that file untouched, a dangling link must not create its
+// target, and a leftover of an interrupted run of our own is replaced.
+
+#include "core/backup/BackupRunner.h"
+#include "core/library/RecordingRecovery.h"
+#include "core/manage/Mp4Export.h"
+#include "core/manage/TrimWorker.h"
+#include "core/manage/VideoTags.h"
+#include "support/KilledRecorder.h"
+#include "support/TempDir.h"
+#include "support/TestVideos.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+using namespace tolvek;
+using namespace tolvek::test;
+
+namespace {
+
+const QString Video = QStringLiteral("0000012320240305140709.wmv");
+const QString Trimmed = QStringLiteral("0000012320240305140710.wmv");
+const QByteArray VictimBytes = "a file outside the folder that nothing may write";
+const QByteArray LeftoverBytes = "half a file from an interrupted run";
+
+QByteArray bytesOf(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// One run of a site in `folder` (which holds a copy of the source video): the working name it
+// uses, the operation, and the file it makes or changes.
+struct SiteRun
+{
+    QString working;
+    std::function<bool()> run; // true when the operation completed
+    QString output;
+};
+
+struct Site
+{
+    const char* what;
+    std::function<SiteRun(const QString& folder, const QString& video)> prepare;
+};
+
+class WorkingFilesTest : public ::testing::Test
+{
+  protected:
+    static void SetUpTestSuite()
+    {
+        s_sources = std::make_unique<TempDir>();
+        s_finished = makeTestWmv(s_sources->file(Video), 30, 160, 120, 30);
+        // A recording cut off by a kill: its header still holds the writer's placeholders.
+        const KilledRecording killed = recordAndKill(s_sources->path(), 1000, 160, 120);
+        if (killed.ok())
+            s_unfinished = killed.path;
+    }
+    static void TearDownTestSuite() { s_sources.reset(); }
+
+    static inline std::unique_ptr<TempDir> s_sources;
+    static inline QString s_finished;
+    static inline QString s_unfinished;
+    TempDir dir;
+};
+
+} // namespace
+
+TEST_F(WorkingFilesTest, APlantedLinkIsNeverWrittenThroughAndOurLeftoverIsReplaced)
+{
+    ASSERT_FALSE(s_finished.isEmpty());
+    ASSERT_FALSE(s_unfinished.isEmpty());
+    ASSERT_EQ(inspectRecording(s_unfinished).state, RecordingState::Unfinished);
+
+    const Site sites[] = {
+        {"backup",
+         [](const QString& folder, const QString& video) {
+             const QString target = folder + QStringLiteral("/backup/") + Video;
+             QDir().mkpath(folder + QStringLiteral("/backup"));
+             return SiteRun{
+                 backupWorkingPath(target),
+                 [video, target] { return backupFile(video, target).status == BackupFileStatus::Copied; },
+                 target};
+         }},
+        {"trim",
+         [](const QString& folder, const QString& video) {
+             auto state = std::make_shared<TrimWorkerState>();
+             state->rangeStart = 10;
+             state->rangeEnd = 60;
+             state->sliderLength = 100;
+             state->fps = 30;
+             state->sourcePath = video;
+             state->targetPath = folder + u'/' + Trimmed;
+             state->running = true;
+             return SiteRun{folder + QStringLiteral("/.part-") + Trimmed,
+                            [state] {
+                                TrimWorker(state);
+                                return state->result == TrimResult::Done;
+                            },
+                            state->targetPath};
+         }},
+        {"tag writer",
+         [](const QString&, const QString& video) {
+             return SiteRun{
+                 tagWorkingPath(video),
+                 [video] { return writeVideoTags(video, QStringLiteral("memo")) == TagWriteResult::Written; },
+                 video};
+         }},
+        {"repair",
+         [](const QString& folder, const QString&) {
+             const QString cut = folder + QStringLiteral("/0000012320240305150000.wmv");
+             QFile::copy(s_unfinished, cut);
+             return SiteRun{repairTempPath(cut),
+                            [cut] { return repairRecording(cut) == RepairResult::Repaired; }, cut};
+         }},
+        {"MP4 export",
+         [](const QString& folder, const QString& video) {
+             const QString target = folder + QStringLiteral("/clip.mp4");
+             return SiteRun{mp4WorkingPath(target),
+                            [video, target] {
+                                return runMp4Export({video, target, QStringLiteral("ffmpeg")}).status ==
+                                       Mp4ExportStatus::Completed;
+                            },
+                            target};
+         }},
+    };
+    enum class Planted { LinkToAFile, DanglingLink, OurLeftover };
+    const Planted plantings[] = {Planted::LinkToAFile, Planted::DanglingLink, Planted::OurLeftover};
+
+    int n = 0;
+    for (const Site& site : sites) {
+        for (Planted planted : plantings) {
+            SCOPED_TRACE(testing::Message() << site.what << ", planted " << int(planted));
+            const QString folder = dir.file(QString::number(++n));
+            const QString elsewhere = dir.file(QStringLiteral("elsewhere%1").arg(n));
+            ASSERT_TRUE(QDir().mkpath(folder) && QDir().mkpath(elsewhere));
+            const QString video = folder + u'/' + Video;
+            ASSERT_TRUE(QFile::copy(s_finished, video));
+            const SiteRun r = site.prepare(folder, video);
+            const QString victim = elsewhere + QStringLiteral("/victim");
+            const QString created = elsewhere + QStringLiteral("/created through the link");
+            switch (planted) {
+            case Planted::LinkToAFile: {
+                QFile f(victim);
+                ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(VictimBytes) == VictimBytes.size());
+                f.close();
+                ASSERT_TRUE(QFile::link(victim, r.working));
+                break;
+            }
+            case Planted::DanglingLink:
+                ASSERT_TRUE(QFile::link(created, r.working));
+                break;
+            case Planted::OurLeftover: {
+                QFile f(r.working);
+                ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(LeftoverBytes) == LeftoverBytes.size());
+                break;
+            }
+            }
+            const bool outputExisted = QFileInfo::exists(r.output);
+            const QByteArray outputBefore = bytesOf(r.output);
+
+            const bool done = r.run();
+
+            if (planted == Planted::OurLeftover) {
+                // An interrupted run of our own is no obstacle, and its leftover is gone.
+                EXPECT_TRUE(done);
+                EXPECT_FALSE(QFileInfo(r.working).exists() || QFileInfo(r.working).isSymLink());
+                EXPECT_GT(QFileInfo(r.output).size(), 0);
+                continue;
+            }
+            // Whatever was planted stays as it was, and nothing was written through it.
+            EXPECT_FALSE(done);
+            EXPECT_TRUE(QFileInfo(r.working).isSymLink());
+            if (planted == Planted::LinkToAFile)
+                EXPECT_EQ(bytesOf(victim), VictimBytes);
+            else
+                EXPECT_FALSE(QFileInfo::exists(created));
+            EXPECT_EQ(QFileInfo::exists(r.output), outputExisted);
+            EXPECT_EQ(bytesOf(r.output), outputBefore);
+        }
+    }
+}
