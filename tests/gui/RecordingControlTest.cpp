@@ -502,15 +502,13 @@ TEST_F(RecordingControlTest, ARepairEndingDuringARecordingListsTheRecordingOnce)
     w->startRecordingCommand();
     ASSERT_TRUE(waitUntil([this] { return !w->recordingControl().openedFileName().isEmpty(); }));
     const QString recorded = w->recordingControl().openedFileName();
-    ASSERT_TRUE(waitUntil([&] { return QFileInfo(makeSavePath(saveFolder, recorded)).size() > 0; }));
+    ASSERT_TRUE(recordedFor(300)); // frames in the file, so that the stop keeps it
     ASSERT_TRUE(repair.finish());
     ASSERT_FALSE(prompts.messages.isEmpty());
     EXPECT_TRUE(prompts.messages.last().contains(cut));                      // the repair's report
     EXPECT_FALSE(column(lists.allList(), AllFileColumn).contains(recorded)); // not while recording
 
-    // The stop lists and shows the file once the writer has let it go.
-    w->recordingControl().stopRecording();
-    ASSERT_TRUE(waitUntil([&] { return w->playbackVideoName == recorded; }));
+    stopAndWaitListed();
     EXPECT_EQ(column(lists.allList(), AllFileColumn).count(recorded), 1);
     EXPECT_EQ(column(lists.idList(), SmallListFileColumn).count(recorded), 1);
     int records = 0;
