@@ -410,8 +410,9 @@ TEST_F(BackupByDateTest, QuittingWhileABackupRunsAsksFirst)
                                                                          "soon as it has finished.")
                                                         : QString())});
             EXPECT_EQ(dlg.cancelRequested(), c.answer);
-            if (!c.answer)
+            if (!c.answer) {
                 EXPECT_TRUE(window->isVisible());
+            }
             EXPECT_TRUE(waitUntil([&] { return !dlg.running() || !dlg.isVisible(); }));
             if (dlg.isVisible())
                 click(dlg.control(BackupDlg::IDC_OK));
