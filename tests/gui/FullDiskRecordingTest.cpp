@@ -276,8 +276,13 @@ TEST_F(FullDiskRecordingTest, VanishingSaveFolderStopsTheRecording)
         // The vanished file is not shown or listed as if it were there.
         EXPECT_NE(w->playbackVideoName.toStdString(), fileName.toStdString());
         if (how == Renamed) {
-            // The writer kept its file open under the new name and finished it there.
-            const Playability p = playability(QDir(movedTo).filePath(fileName));
+            // The writer kept its file open under the new name and finishes it there; the stop
+            // does not wait for the capture thread, so the file's header is final a moment later.
+            Playability p;
+            EXPECT_TRUE(waitUntil([&] {
+                p = playability(QDir(movedTo).filePath(fileName));
+                return p.decoded > 0 && p.counted == p.decoded;
+            }));
             EXPECT_GT(p.decoded, 0);
             EXPECT_EQ(p.counted, p.decoded);
             EXPECT_TRUE(p.probeOk) << p.probeText.toStdString();
