@@ -13,6 +13,7 @@
 #include "support/LibraryFixtureNames.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TempDir.h"
+#include "support/TestVideos.h"
 #include "support/TreeRows.h"
 #include "ui/app/CTolvek2Dlg.h"
 #include "ui/app/ControlIds.h"
@@ -295,5 +296,43 @@ TEST_F(TrimTest, ACancelledOrFailedTrimLeavesFilesAndListsAsTheyWere)
     EXPECT_EQ(column(all, AllFileColumn), allBefore);
     EXPECT_EQ(column(ids, SmallListFileColumn), idsBefore);
     EXPECT_EQ(folderEntries(), (QStringList{P1, Q1, R1}));
+    EXPECT_EQ(window->playbackVideoName, P3);
+}
+
+// A source whose second half turned unreadable after it was opened: the trim makes no new video,
+// keeps the original listed and in place, and says how far the source could be read.
+TEST_F(TrimTest, ADamagedSourceIsNeverTrimmedShort)
+{
+    open(ids, P3);
+    player().setRange(0, length() - 3);
+    const int expected = int(qint64(length() - 3) * Frames / length());
+    ASSERT_TRUE(damageVideo(path(P3), VideoDamage::Zeroed));
+    const int readable = countDecodedFrames(path(P3));
+    ASSERT_LT(readable, Frames * 3 / 4);
+    QFile damaged(path(P3));
+    ASSERT_TRUE(damaged.open(QIODevice::ReadOnly));
+    const QByteArray bytes = damaged.readAll();
+    damaged.close();
+    const QStringList allBefore = column(all, AllFileColumn);
+    const QStringList idsBefore = column(ids, SmallListFileColumn);
+    prompts.trimAction = [](CTrim& dialog) {
+        static_cast<QPushButton*>(dialog.control(CTrim::IDC_OK))->click();
+    };
+
+    window->executeCommand(CmdTrimToRange);
+    ASSERT_EQ(prompts.trimRuns.size(), 1u);
+    EXPECT_EQ(prompts.messages,
+              QStringList{path(P3) +
+                          QStringLiteral(" can be read only up to frame %1 of %2; the rest is damaged.\r\n"
+                                         "The original video is kept unchanged and no new video was made.")
+                              .arg(readable)
+                              .arg(expected)});
+    EXPECT_EQ(folderEntries(), original);
+    ASSERT_TRUE(damaged.open(QIODevice::ReadOnly));
+    EXPECT_EQ(damaged.readAll(), bytes);
+    damaged.close();
+    EXPECT_FALSE(inTrash(P3));
+    EXPECT_EQ(column(all, AllFileColumn), allBefore);
+    EXPECT_EQ(column(ids, SmallListFileColumn), idsBefore);
     EXPECT_EQ(window->playbackVideoName, P3);
 }

@@ -5,6 +5,7 @@
 #include "core/library/VideoRecord.h"
 #include "core/manage/TrimWorker.h"
 #include "core/manage/VideoTags.h"
+#include "core/platform/Trash.h"
 #include "core/playback/SliderMath.h"
 #include "core/settings/Settings.h"
 #include "core/settings/VideoFileName.h"
@@ -225,7 +226,7 @@ void VideoManagement::changeVideoId()
         return;
     const int newId = *entered;
 
-    QTreeWidgetItem* row = allListRowContaining(m_lists.allList(), name);
+    const QTreeWidgetItem* row = allListRowContaining(m_lists.allList(), name);
     if (!row)
         return;
     const QString oldName = row->text(AllFileColumn);
@@ -247,24 +248,34 @@ void VideoManagement::changeVideoId()
         if (result == TrimResult::Done)
             QFile::remove(target);
         else if (result != TrimResult::Cancelled && result != TrimResult::NotRun)
-            message(trimFailureMessage(result, source, target));
+            message(failureOf(dialog, source, target));
         return;
     }
 
-    row->setText(AllIdColumn, formatPatientId(newId));
-    row->setText(AllFileColumn, newName);
-    m_window.playbackVideoName = newName;
     writeVideoTags(target, memo);
+    // The original goes to the trash, as a deleted video does, so a refile can be undone. If the
+    // trash refuses it, the refile is undone instead: the original stays as it was and the new
+    // file goes, so that no video is listed twice under two IDs.
+    if (QFileInfo::exists(source)) {
+        const platform::TrashResult trashed = platform::moveToTrash(source);
+        if (!trashed) {
+            QFile::remove(target);
+            message(QStringLiteral("%1 can't be moved to the trash (%2).\r\nIts ID was not changed.")
+                        .arg(source, trashed.error));
+            return;
+        }
+    }
+    // The dialog ran modally; the lists may have been rebuilt meanwhile, so the row is found again.
+    if (QTreeWidgetItem* row = allListRowContaining(m_lists.allList(), oldName)) {
+        row->setText(AllIdColumn, formatPatientId(newId));
+        row->setText(AllFileColumn, newName);
+    }
+    m_window.playbackVideoName = newName;
     if (VideoRecord* record = findRecord(m_lists.library(), oldName)) {
         const VideoRecord renamed = recordFromFileName(newName, record->memo);
         record->fileName = renamed.fileName;
         record->id = renamed.id;
         record->dateText = renamed.dateText;
-    }
-    // The new file is complete, so the old one goes for good rather than to the trash.
-    if (QFileInfo::exists(source) && !QFile::remove(source)) {
-        message(QStringLiteral("%1 can't be deleted.").arg(source));
-        return;
     }
     m_window.flags().currentPatientId = newId;
     m_lists.refillIdList(newId);
@@ -273,9 +284,23 @@ void VideoManagement::changeVideoId()
     m_window.openVideo(newName);
 }
 
-QString VideoManagement::trimFailureMessage(TrimResult result, const QString& source, const QString& target)
+QString VideoManagement::failureOf(const CTrim& dialog, const QString& source, const QString& target)
+{
+    const std::shared_ptr<TrimWorkerState>& state = dialog.state();
+    return trimFailureMessage(dialog.result(), source, target, state ? state->framesDone.load() : 0,
+                              state ? state->expectedFrames() : 0);
+}
+
+QString VideoManagement::trimFailureMessage(TrimResult result, const QString& source, const QString& target,
+                                            int framesDone, int framesExpected)
 {
     switch (result) {
+    case TrimResult::SourceCutShort:
+        return QStringLiteral("%1 can be read only up to frame %2 of %3; the rest is damaged.\r\n"
+                              "The original video is kept unchanged and no new video was made.")
+            .arg(source)
+            .arg(framesDone)
+            .arg(framesExpected);
     case TrimResult::SourceUnreadable:
         return QStringLiteral("%1 can't be read.").arg(source);
     case TrimResult::TargetExists:
@@ -337,7 +362,7 @@ void VideoManagement::trimToRange()
         if (result == TrimResult::Done)
             QFile::remove(*target);
         else if (result != TrimResult::Cancelled && result != TrimResult::NotRun)
-            message(trimFailureMessage(result, source, *target));
+            message(failureOf(dialog, source, *target));
         return;
     }
 
