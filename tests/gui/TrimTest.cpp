@@ -336,3 +336,25 @@ TEST_F(TrimTest, ADamagedSourceIsNeverTrimmedShort)
     EXPECT_EQ(column(ids, SmallListFileColumn), idsBefore);
     EXPECT_EQ(window->playbackVideoName, P3);
 }
+
+// A trimmed original that the trash refuses stays where it was and stays listed beside the new
+// video; the user is told.
+TEST_F(TrimTest, AnOriginalTheTrashRefusesStaysListed)
+{
+    open(ids, P1);
+    player().setRange(0, length() / 2);
+    ASSERT_TRUE(dir.write(QStringLiteral("not a folder"), "x"));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dir.file(QStringLiteral("not a folder/share"))));
+    prompts.trimAction = [](CTrim& dialog) {
+        static_cast<QPushButton*>(dialog.control(CTrim::IDC_OK))->click();
+    };
+    window->executeCommand(CmdTrimToRange);
+    const QString trimmed = QStringLiteral("0000012320240305140710.wmv");
+    ASSERT_EQ(prompts.trimRuns.size(), 1u);
+    EXPECT_EQ(prompts.messages, QStringList{path(P1) + QStringLiteral(" can't be deleted.")});
+    EXPECT_TRUE(QFileInfo::exists(path(P1)));
+    EXPECT_TRUE(QFileInfo::exists(path(trimmed)));
+    EXPECT_TRUE(column(all, AllFileColumn).contains(P1));
+    EXPECT_TRUE(column(all, AllFileColumn).contains(trimmed));
+    EXPECT_TRUE(findRecord(lists->library(), P1) != nullptr);
+}

@@ -130,7 +130,8 @@ void VideoManagement::deleteCurrentVideo()
     QTreeWidget* list = name.startsWith(QLatin1String(ReferenceIdText)) ? m_lists.referenceList() : m_lists.idList();
     const int remembered = selectedRowIndex(list);
     m_window.stopPlayback();
-    m_lists.removeVideo(name);
+    if (!m_lists.removeVideo(name))
+        return; // kept, and the user told why
 
     const int rows = list->topLevelItemCount();
     if (rows == 0) {
@@ -157,7 +158,8 @@ void VideoManagement::deleteSelectedVideo()
     QTreeWidget* all = m_lists.allList();
     const int remembered = selectedRowIndex(all);
     m_window.stopPlayback();
-    m_lists.removeVideo(name);
+    if (!m_lists.removeVideo(name))
+        return; // kept, and the user told why
     m_window.allListPendingName.clear();
     // The player must not keep a file that is gone.
     if (m_window.playbackVideoName == name) {
