@@ -9,6 +9,7 @@
 #include "support/ScriptedPrompts.h"
 #include "support/TempDir.h"
 #include "support/TestVideos.h"
+#include "support/TreeRows.h"
 #include "ui/app/CTolvek2Dlg.h"
 #include "ui/library/VideoLists.h"
 
@@ -152,6 +153,12 @@ TEST_F(TrashTest, TheUsersTrashIsMadeWhenMissingAndADeleteArrivesThere)
             EXPECT_EQ(lines[1], "Path=" + QUrl::toPercentEncoding(path, "/"));
             EXPECT_TRUE(lines[2].startsWith("DeletionDate=")) << lines[2].toStdString();
         }
+        // A row goes only with its file: a refused video stays listed, with its record.
+        bool recorded = false;
+        for (const VideoRecord& r : window->lists().library())
+            recorded = recorded || r.fileName == name;
+        EXPECT_EQ(column(window->lists().allList(), AllFileColumn).contains(name), c.trash.isEmpty());
+        EXPECT_EQ(recorded, c.trash.isEmpty());
         // Nothing lands in the folder the program was started from.
         EXPECT_TRUE(entries(dir.file("cwd")).isEmpty()) << entries(dir.file("cwd")).join(u' ').toStdString();
     }

@@ -14,6 +14,7 @@
 #include "support/LibraryFixtureNames.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TempDir.h"
+#include "support/TestVideos.h"
 #include "support/TreeRows.h"
 #include "ui/app/CTolvek2Dlg.h"
 #include "ui/app/ControlIds.h"
@@ -330,4 +331,64 @@ TEST_F(TrimTest, ATrimEndingWhileTheListsAreRebuiltListsItsVideoOnce)
     for (const VideoRecord& r : lists->library())
         records += r.fileName == trimmed ? 1 : 0;
     EXPECT_EQ(records, 1);
+}
+
+// A source whose second half turned unreadable after it was opened: the trim makes no new video,
+// keeps the original listed and in place, and says how far the source could be read.
+TEST_F(TrimTest, ADamagedSourceIsNeverTrimmedShort)
+{
+    open(ids, P3);
+    player().setRange(0, length() - 3);
+    const int expected = int(qint64(length() - 3) * Frames / length());
+    ASSERT_TRUE(damageVideo(path(P3), VideoDamage::Zeroed));
+    const int readable = countDecodedFrames(path(P3));
+    ASSERT_LT(readable, Frames * 3 / 4);
+    QFile damaged(path(P3));
+    ASSERT_TRUE(damaged.open(QIODevice::ReadOnly));
+    const QByteArray bytes = damaged.readAll();
+    damaged.close();
+    const QStringList allBefore = column(all, AllFileColumn);
+    const QStringList idsBefore = column(ids, SmallListFileColumn);
+    prompts.trimAction = [](CTrim& dialog) {
+        static_cast<QPushButton*>(dialog.control(CTrim::IDC_OK))->click();
+    };
+
+    window->executeCommand(CmdTrimToRange);
+    ASSERT_EQ(prompts.trimRuns.size(), 1u);
+    EXPECT_EQ(prompts.messages,
+              QStringList{path(P3) +
+                          QStringLiteral(" can be read only up to frame %1 of %2; the rest is damaged.\r\n"
+                                         "The original video is kept unchanged and no new video was made.")
+                              .arg(readable)
+                              .arg(expected)});
+    EXPECT_EQ(folderEntries(), original);
+    ASSERT_TRUE(damaged.open(QIODevice::ReadOnly));
+    EXPECT_EQ(damaged.readAll(), bytes);
+    damaged.close();
+    EXPECT_FALSE(inTrash(P3));
+    EXPECT_EQ(column(all, AllFileColumn), allBefore);
+    EXPECT_EQ(column(ids, SmallListFileColumn), idsBefore);
+    EXPECT_EQ(window->playbackVideoName, P3);
+}
+
+// A trimmed original that the trash refuses stays where it was and stays listed beside the new
+// video; the user is told.
+TEST_F(TrimTest, AnOriginalTheTrashRefusesStaysListed)
+{
+    open(ids, P1);
+    player().setRange(0, length() / 2);
+    ASSERT_TRUE(dir.write(QStringLiteral("not a folder"), "x"));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dir.file(QStringLiteral("not a folder/share"))));
+    prompts.trimAction = [](CTrim& dialog) {
+        static_cast<QPushButton*>(dialog.control(CTrim::IDC_OK))->click();
+    };
+    window->executeCommand(CmdTrimToRange);
+    const QString trimmed = QStringLiteral("0000012320240305140710.wmv");
+    ASSERT_EQ(prompts.trimRuns.size(), 1u);
+    EXPECT_EQ(prompts.messages, QStringList{path(P1) + QStringLiteral(" can't be deleted.")});
+    EXPECT_TRUE(QFileInfo::exists(path(P1)));
+    EXPECT_TRUE(QFileInfo::exists(path(trimmed)));
+    EXPECT_TRUE(column(all, AllFileColumn).contains(P1));
+    EXPECT_TRUE(column(all, AllFileColumn).contains(trimmed));
+    EXPECT_TRUE(findRecord(lists->library(), P1) != nullptr);
 }

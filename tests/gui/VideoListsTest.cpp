@@ -706,7 +706,7 @@ TEST_F(VideoListsTest, RowOperationsByName)
     QStringList deleted;
     lists->setFileDeleter([&](const QString& p) {
         deleted << p;
-        QFile::remove(p);
+        return QFile::remove(p);
     });
     lists->removeVideo(R2);
     EXPECT_TRUE(refs->topLevelItemCount() == 0);

@@ -293,7 +293,7 @@ TEST_F(VideoManagementTest, ChangeIdRefilesUnderTheNewIdWithItBurntIn)
     EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join('|').toStdString();
     ASSERT_TRUE(QFileInfo::exists(path(renamed)));
     EXPECT_FALSE(QFileInfo::exists(path(P3)));
-    EXPECT_FALSE(inTrash(P3)); // removed for good, not trashed
+    EXPECT_TRUE(inTrash(P3)); // the original can be had back
     EXPECT_EQ(countDecodedFrames(path(renamed)), 12);
     const double asNew = idLabelDifference(path(renamed), 0, 777);
     const double asOld = idLabelDifference(path(renamed), 0, 123);
@@ -317,6 +317,67 @@ TEST_F(VideoManagementTest, ChangeIdRefilesUnderTheNewIdWithItBurntIn)
     ASSERT_NE(record, nullptr);
     EXPECT_EQ(record->id, QStringLiteral("00000777"));
     EXPECT_FALSE(recordNames().contains(P3));
+}
+
+// A re-encode that cannot end as a whole copy of the original, because the original turns
+// unreadable part-way or cannot go to the trash: the original stays, under its name and in the
+// lists, no file of the new ID remains, and the user is told why.
+TEST_F(VideoManagementTest, ChangeIdKeepsTheOriginalWhenTheCopyFallsShortOrTheTrashRefuses)
+{
+    const QString renamed = QStringLiteral("0000077720240306090000.wmv");
+    ASSERT_TRUE(dir.write(QStringLiteral("not a folder"), "x"));
+    struct Case
+    {
+        const char* what;
+        bool damage;
+        QString dataHome;
+        QString message;
+    };
+    const Case cases[] = {
+        {"the second half is zeros", true, dir.file("xdg"),
+         path(P2) + QStringLiteral(" can be read only up to frame %1 of 90; the rest is damaged.\r\n"
+                                   "The original video is kept unchanged and no new video was made.")},
+        {"the trash cannot be made", false, dir.file("not a folder/share"),
+         path(P2) + QStringLiteral(" can't be moved to the trash (%1).\r\nIts ID was not changed.")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(QFile::remove(path(P2)));
+        ASSERT_FALSE(makeIdLabelWmv(path(P2), 90, 123).isEmpty());
+        if (c.damage) {
+            ASSERT_TRUE(damageVideo(path(P2), VideoDamage::Zeroed));
+        }
+        QFile source(path(P2));
+        ASSERT_TRUE(source.open(QIODevice::ReadOnly));
+        const QByteArray bytes = source.readAll();
+        source.close();
+        const int readable = countDecodedFrames(path(P2));
+        qputenv("XDG_DATA_HOME", QFile::encodeName(c.dataHome));
+        prompts.messages.clear();
+        open(ids, P2);
+        prompts.videoIds = {777};
+        command(CmdChangeId);
+
+        ASSERT_EQ(prompts.messages.size(), 1);
+        if (c.damage) {
+            EXPECT_EQ(prompts.messages[0], c.message.arg(readable));
+        } else {
+            const QString head = c.message.left(c.message.indexOf(QLatin1String("%1")));
+            EXPECT_TRUE(prompts.messages[0].startsWith(head)) << prompts.messages[0].toStdString();
+            EXPECT_TRUE(prompts.messages[0].endsWith(QStringLiteral("Its ID was not changed.")));
+        }
+        QFile after(path(P2));
+        ASSERT_TRUE(after.open(QIODevice::ReadOnly));
+        EXPECT_EQ(after.readAll(), bytes);
+        EXPECT_FALSE(QFileInfo::exists(path(renamed)));
+        EXPECT_FALSE(inTrash(P2));
+        EXPECT_EQ(window->playbackVideoName, P2);
+        EXPECT_EQ(column(ids, SmallListFileColumn), (QStringList{P3, P2, P1}));
+        EXPECT_TRUE(column(all, AllFileColumn).contains(P2));
+        EXPECT_FALSE(column(all, AllFileColumn).contains(renamed));
+        EXPECT_TRUE(recordNames().contains(P2));
+        EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot).size(), 6);
+    }
 }
 
 TEST_F(VideoManagementTest, ChangeIdNeverReplacesAnExistingFile)

@@ -48,6 +48,31 @@ QString makeFfmpegWmv(const QString& path, int frames, const QString& title, int
     return QFile::exists(path) ? path : QString();
 }
 
+bool damageVideo(const QString& path, VideoDamage how, double from)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite))
+        return false;
+    const qint64 size = file.size();
+    const qint64 start = qint64(double(size) * from);
+    switch (how) {
+    case VideoDamage::CutOff:
+        return file.resize(start);
+    case VideoDamage::Zeroed:
+        return file.seek(start) && file.write(QByteArray(size - start, '\0')) == size - start;
+    case VideoDamage::Noise: {
+        QByteArray noise(size / 4, Qt::Uninitialized);
+        quint32 x = 12345;
+        for (char& c : noise) {
+            x = x * 1103515245u + 12345u;
+            c = char(x >> 24);
+        }
+        return file.seek(start) && file.write(noise) == noise.size();
+    }
+    }
+    return false;
+}
+
 int countDecodedFrames(const QString& path)
 {
     cv::VideoCapture capture(path.toStdString(), cv::CAP_FFMPEG);

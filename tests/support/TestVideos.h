@@ -22,4 +22,11 @@ QString makeFfmpegWmv(const QString& path, int frames, const QString& title = QS
 // cannot open the file.
 int countDecodedFrames(const QString& path);
 
+// Ways a video turns unreadable part-way, as a failing disk or a cut copy leaves it: the file ends
+// there, everything from there on is zeros, or a quarter of the file from there on is noise (the
+// same noise every time).
+enum class VideoDamage { CutOff, Zeroed, Noise };
+// Damages the file at `path` from `from` (a share of its size) on. False when it cannot be changed.
+bool damageVideo(const QString& path, VideoDamage how, double from = 0.5);
+
 }  // namespace tolvek::test

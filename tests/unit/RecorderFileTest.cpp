@@ -2,11 +2,15 @@
 // overlay, simulated cameras on a virtual clock, and the files read back through OpenCV.
 #include "core/capture/CaptureThread.h"
 #include "core/capture/SimulatedEyeSource.h"
+#include "core/manage/TrimWorker.h"
+#include "core/manage/VideoFiles.h"
 #include "core/sensor/HeadOverlay.h"
 #include "core/sensor/HeadPose.h"
 #include "core/settings/Settings.h"
 #include "core/settings/VideoFileName.h"
+#include "support/TestVideos.h"
 
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <opencv2/imgproc.hpp>
@@ -192,6 +196,30 @@ TEST(RecorderFileTest, CaptureSizesBelowTheHeadSquareRecordWithTheHeadClipped)
             ASSERT_EQ(f.size(), size);
             EXPECT_LT(meanAbsDiff(f, head), 12.0);
         }
+    }
+}
+
+// The recorder's own files, from two frames (too few for a demuxer to measure their rate) to several
+// seconds: the re-encode of Change ID reads every frame the recorder wrote and counts the copy as
+// complete.
+TEST(RecorderFileTest, EveryRecordingReEncodesCompletely)
+{
+    for (const int ms : {501, 540, 600, 4000}) {
+        SCOPED_TRACE(testing::Message() << ms << " ms");
+        Recorder r(cv::Size(160, 120));
+        const QString path = r.record(
+            [&r] { return std::make_unique<SimulatedEyeSource>(r.cameraOptions(cv::Size(160, 120))); }, ms);
+        ASSERT_GT(r.m_written, 0);
+        ASSERT_EQ(test::countDecodedFrames(path), r.m_written.load());
+        auto s = std::make_shared<TrimWorkerState>();
+        s->fps = FileFps;
+        s->sourcePath = path;
+        s->targetPath = makeSavePath(r.m_dir.path(), replaceVideoId(QFileInfo(path).fileName(), 815));
+        s->newId = 815;
+        s->running = true;
+        ReburnIdWorker(s);
+        EXPECT_EQ(s->result.load(), TrimResult::Done);
+        EXPECT_EQ(s->framesDone.load(), r.m_written.load());
     }
 }
 

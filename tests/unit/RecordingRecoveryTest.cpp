@@ -7,6 +7,7 @@
 #include "core/library/TagLibText.h"
 #include "core/library/VideoHeaderReader.h"
 #include "core/manage/VideoTags.h"
+#include "core/platform/Trash.h"
 #include "support/KilledRecorder.h"
 #include "support/TempDir.h"
 #include "support/TestVideos.h"
@@ -70,8 +71,11 @@ TEST(RecordingRecoveryTest, KilledRecordingIsRepairedInPlaceKeepingNameAndMemo)
     EXPECT_EQ(scan.filesWithoutLength, QStringList{name});
     // A memo given to the unfinished file before the repair must survive it.
     ASSERT_EQ(writeVideoTags(killed.path, QStringLiteral("vertigo, right")), TagWriteResult::Written);
+    const QByteArray cut = bytesOf(killed.path);
 
     ASSERT_EQ(repairRecording(killed.path), RepairResult::Repaired);
+    // The cut original is kept in the trash.
+    EXPECT_EQ(bytesOf(platform::homeTrashFolder() + QStringLiteral("/files/") + name), cut);
     EXPECT_EQ(inspectRecording(killed.path).state, RecordingState::Finished);
     const int decoded = countDecodedFrames(killed.path);
     EXPECT_GT(decoded, 30);
@@ -91,6 +95,53 @@ TEST(RecordingRecoveryTest, KilledRecordingIsRepairedInPlaceKeepingNameAndMemo)
     EXPECT_EQ(repairRecording(killed.path), RepairResult::NotNeeded);
 }
 
+// A repair is taken only when the repaired file reads back every packet of the original, and only
+// once the original is safe in the trash; otherwise the original keeps every byte and nothing else
+// is left behind.
+TEST(RecordingRecoveryTest, ARepairThatFallsShortOrCannotKeepTheOriginalChangesNothing)
+{
+    TempDir dir;
+    const QString folder = dir.file(QStringLiteral("videos"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const KilledRecording killed = recordAndKill(folder, 2000);
+    ASSERT_TRUE(killed.ok());
+    const QString name = QFileInfo(killed.path).fileName();
+    const QByteArray cut = bytesOf(killed.path);
+    ASSERT_GT(countDecodedFrames(killed.path), 20);
+
+    // Runs the real ffmpeg, which writes a finished header, but copies only the first ten frames.
+    const QString shortCopy = dir.file(QStringLiteral("short-ffmpeg"));
+    ASSERT_TRUE(dir.write(QStringLiteral("short-ffmpeg"),
+                          "#!/bin/bash\nexec ffmpeg \"${@:1:$#-1}\" -frames:v 10 \"${@: -1}\"\n"));
+    ASSERT_TRUE(QFile::setPermissions(shortCopy, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    ASSERT_TRUE(dir.write(QStringLiteral("not a folder"), "x"));
+    const QByteArray xdgBefore = qgetenv("XDG_DATA_HOME");
+
+    struct Case {
+        const char* what;
+        QString ffmpeg;
+        QString dataHome; // where the trash is looked for
+    };
+    const Case cases[] = {
+        {"the repaired file holds ten frames", shortCopy, dir.file(QStringLiteral("data"))},
+        {"the trash cannot be made", QStringLiteral("ffmpeg"),
+         dir.file(QStringLiteral("not a folder/share"))},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        qputenv("XDG_DATA_HOME", QFile::encodeName(c.dataHome));
+        EXPECT_EQ(repairRecording(killed.path, c.ffmpeg), RepairResult::Failed);
+        EXPECT_EQ(bytesOf(killed.path), cut);
+        EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{name});
+        EXPECT_FALSE(QFileInfo::exists(c.dataHome + QStringLiteral("/Trash/files/") + name));
+    }
+    qputenv("XDG_DATA_HOME", xdgBefore);
+
+    // The same recording, with the real ffmpeg and a trash: repaired.
+    EXPECT_EQ(repairRecording(killed.path), RepairResult::Repaired);
+    EXPECT_EQ(bytesOf(platform::homeTrashFolder() + QStringLiteral("/files/") + name), cut);
+}
+
 TEST(RecordingRecoveryTest, FilesWithNothingToRepairAreLeftAsTheyAre)
 {
     TempDir dir;
@@ -108,7 +159,8 @@ TEST(RecordingRecoveryTest, FilesWithNothingToRepairAreLeftAsTheyAre)
     QByteArray garbage(4096, '\0');
     for (int i = 0; i < garbage.size(); ++i)
         garbage[i] = char(i * 7 + 3);
-    struct Case {
+    struct Case
+    {
         const char* what;
         QByteArray bytes; // empty: the file is not created
         RecordingState state;

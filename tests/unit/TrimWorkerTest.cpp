@@ -162,6 +162,104 @@ TEST_F(TrimWorkerTest, NothingIsWrittenOrReplacedWhenTheRunCannotComplete)
     EXPECT_EQ(entries(folder), (QStringList{QStringLiteral("0000000120240101000000.wmv"), Source}));
 }
 
+QByteArray bytesOf(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// A source that stops being readable part-way: neither worker takes the frames before the damage
+// for the whole, both leave no output and the source as it was. A range wholly before the damage
+// still trims.
+TEST_F(TrimWorkerTest, ASourceThatTurnsUnreadablePartWayIsNeverCopiedShort)
+{
+    struct Case {
+        const char* what;
+        VideoDamage damage;
+    };
+    const Case cases[] = {
+        {"cut off at half", VideoDamage::CutOff},
+        {"zeros from half on", VideoDamage::Zeroed},
+        {"noise from half on", VideoDamage::Noise},
+    };
+    const QString target = path(QStringLiteral("0000012320240305140710.wmv"));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QFile::remove(path(Source));
+        ASSERT_TRUE(writeIndexedWmv(path(Source), 120));
+        ASSERT_TRUE(damageVideo(path(Source), c.damage));
+        const QByteArray damaged = bytesOf(path(Source));
+        const int readable = countDecodedFrames(path(Source));
+        ASSERT_GT(readable, 30);
+        ASSERT_LT(readable, 110);
+
+        auto reId = state(0, 0, 600, target);
+        reId->newId = 456;
+        ReburnIdWorker(reId);
+        EXPECT_EQ(reId->result.load(), TrimResult::SourceCutShort);
+        EXPECT_EQ(reId->expectedFrames(), 120);
+        EXPECT_LT(reId->framesDone.load(), 110);
+
+        auto trim = state(100, 590, 600, target); // frames 20..118
+        TrimWorker(trim);
+        EXPECT_EQ(trim->result.load(), TrimResult::SourceCutShort);
+        EXPECT_EQ(trim->expectedFrames(), 98);
+
+        EXPECT_EQ(entries(folder), QStringList{Source});
+        EXPECT_EQ(bytesOf(path(Source)), damaged);
+
+        auto head = state(0, 150, 600, target); // frames 0..29, all readable
+        TrimWorker(head);
+        ASSERT_EQ(head->result.load(), TrimResult::Done);
+        EXPECT_EQ(decodedIndices(target), sequence(0, 30));
+        ASSERT_TRUE(QFile::remove(target));
+    }
+}
+
+// Whole videos of every length and rate, as the recorder's writer and the ffmpeg program make them,
+// down to a single frame whose rate no demuxer can measure: a re-encode of any of them is complete.
+TEST_F(TrimWorkerTest, AReEncodeOfAnyWholeVideoCountsAsComplete)
+{
+    struct Case
+    {
+        int frames, fps;
+        bool ffmpeg;
+    };
+    const Case cases[] = {{1, 30, false},  {2, 5, false},    {3, 15, false}, {3, 60, false}, {4, 30, false},
+                          {31, 25, false}, {301, 30, false}, {1, 30, true},  {3, 30, true},  {90, 30, true}};
+    const QString target = path(QStringLiteral("0000045620240305140709.wmv"));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << c.frames << " frames at " << c.fps << (c.ffmpeg ? " by ffmpeg" : ""));
+        QFile::remove(path(Source));
+        const QString made = c.ffmpeg ? makeFfmpegWmv(path(Source), c.frames, QString(), 64, 48, c.fps)
+                                      : makeTestWmv(path(Source), c.frames, 64, 48, c.fps);
+        ASSERT_FALSE(made.isEmpty());
+        ASSERT_EQ(countDecodedFrames(made), c.frames);
+        auto s = state(0, 0, 600, target);
+        s->newId = 456;
+        ReburnIdWorker(s);
+        EXPECT_EQ(s->result.load(), TrimResult::Done);
+        EXPECT_EQ(s->framesDone.load(), c.frames);
+        EXPECT_EQ(countDecodedFrames(target), c.frames);
+        QFile::remove(target);
+    }
+}
+
+TEST(CopyIsComplete, AShortfallBeyondRoundingFails)
+{
+    struct Case
+    {
+        int done, expected;
+        bool complete;
+    };
+    const Case cases[] = {{0, 0, true},       {1, 3, true},       {0, 3, false},
+                          {98, 100, true},    {97, 100, false},   {990, 1000, true},
+                          {989, 1000, false}, {500, 1000, false}, {1000, 1000, true}};
+    for (const Case& c : cases)
+        EXPECT_EQ(copyIsComplete(c.done, c.expected), c.complete) << c.done << " of " << c.expected;
+}
+
 TEST_F(TrimWorkerTest, ACancelDuringTheCopyStopsAndRemovesThePartialOutput)
 {
     ASSERT_TRUE(writeIndexedWmv(path(Source), 400));
@@ -190,7 +288,8 @@ TEST(TrimmedFileName, TheTimeMovesOnByTheTrimmedHeadAndNeverOntoAnExistingFile)
         return p ? *p : QStringLiteral("none");
     };
     auto in = [&](const char* n) { return folder + u'/' + QLatin1String(n); };
-    struct Case {
+    struct Case
+    {
         const char* source;
         int start, frames, length, fps;
         const char* expected; // nullptr: no name

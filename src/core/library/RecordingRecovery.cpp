@@ -4,13 +4,16 @@
 #include "core/library/VideoHeaderReader.h"
 #include "core/manage/VideoTags.h"
 #include "core/platform/DurableFiles.h"
+#include "core/platform/Trash.h"
 #include "core/settings/VideoFileName.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 
-#include <cstdio>
+extern "C" {
+#include <libavformat/avformat.h>
+}
 
 namespace tolvek {
 
@@ -51,6 +54,24 @@ bool runFfmpeg(const QString& program, const QStringList& args, qint64 inputByte
         }
     }
     return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+// The packets of all streams the demuxer reads from `url` before the end or the first error; -1
+// when it does not open. Counts without decoding, so a long recording is counted quickly.
+qint64 countReadablePackets(const QString& url)
+{
+    AVFormatContext* context = nullptr;
+    if (avformat_open_input(&context, url.toUtf8().constData(), nullptr, nullptr) < 0)
+        return -1;
+    qint64 packets = 0;
+    AVPacket* packet = av_packet_alloc();
+    while (packet && av_read_frame(context, packet) >= 0) {
+        ++packets;
+        av_packet_unref(packet);
+    }
+    av_packet_free(&packet);
+    avformat_close_input(&context);
+    return packets;
 }
 
 } // namespace
@@ -141,6 +162,11 @@ RepairResult repairRecording(const QString& path, const QString& ffmpeg, const s
         working.remove();
         return r;
     };
+    // What the repair must keep: every packet that can be read from the whole packets of the
+    // original, counted from the same bytes that ffmpeg is given.
+    const qint64 readable = countReadablePackets(input);
+    if (readable <= 0)
+        return fail(RepairResult::Failed);
     if (!runFfmpeg(ffmpeg, args, before.completeEnd, cancel))
         return fail(RepairResult::Failed);
     // ffmpeg opened the name itself: only the file created above is worked on.
@@ -155,6 +181,10 @@ RepairResult repairRecording(const QString& path, const QString& ffmpeg, const s
     // The tag write replaced the working file by a copy of its own.
     if (tagged != TagWriteResult::Written || !working.acceptReplacement())
         return fail(RepairResult::Failed);
+    // A finished-looking header proves nothing: the repaired file must read back every packet the
+    // original could give, or the original stays as it is.
+    if (countReadablePackets(QStringLiteral("file:") + temp) < readable)
+        return fail(RepairResult::Failed);
 
     // A file that changed meanwhile is still being written by someone: leave it to them.
     if (QFileInfo(absolute).size() != before.fileSize)
@@ -162,8 +192,17 @@ RepairResult repairRecording(const QString& path, const QString& ffmpeg, const s
     QFile::setPermissions(temp, QFile::permissions(absolute));
     if (!platform::syncFileToDisk(temp))
         return fail(RepairResult::Failed);
-    if (std::rename(QFile::encodeName(temp).constData(), QFile::encodeName(absolute).constData()) != 0)
+    // The original is kept, in the trash, until the repaired file holds its name; if the trash
+    // refuses it, nothing changes.
+    const platform::TrashResult trashed = platform::moveToTrash(absolute);
+    if (!trashed)
         return fail(RepairResult::Failed);
+    QString error;
+    if (platform::renameNoReplace(temp, absolute, error) != platform::RenameResult::Renamed) {
+        // Put the original back where it was.
+        platform::renameNoReplace(trashed.trashedPath, absolute, error);
+        return fail(RepairResult::Failed);
+    }
     platform::syncFolderOf(absolute);
     return RepairResult::Repaired;
 }

@@ -1,8 +1,9 @@
 #pragma once
 // Repairs recordings cut off by a crash or power cut: their WMV header still holds the writer's
 // placeholders (file size 0, packet count 0), so players see no length. The complete data packets
-// are stream-copied by the ffmpeg program into a hidden file beside the original, which is checked,
-// flushed and renamed over it, so the file is always either the old or the repaired one.
+// are stream-copied by the ffmpeg program into a hidden file beside the original. Only when that file
+// reads back at least every packet the original could give does the original go to the trash and
+// the repaired file take its name; otherwise the original stays untouched.
 // The free functions are thread-safe for different files; RecordingRecovery runs them on its own
 // worker thread and reports once through a signal. Failures are reported, never thrown.
 
@@ -37,9 +38,10 @@ enum class RepairResult {
     Repaired,
     NotNeeded,   // the header is already finished
     NothingToKeep, // Empty: left as it is
-    NotReadable, // Unreadable: left as it is
-    Busy,        // the file changed while it was copied (still being written); left as it is
-    Failed,      // ffmpeg missing or failing, the copy unusable, or the rename refused
+    NotReadable,   // Unreadable: left as it is
+    Busy,          // the file changed while it was copied (still being written); left as it is
+    Failed,        // ffmpeg missing or failing, the copy short or unusable, the trash or rename
+                   // refused; the original is left as it was
 };
 
 // The hidden file a repair of `path` writes before the rename; the library scan never lists it.

@@ -1,6 +1,7 @@
 #include "core/manage/TrimWorker.h"
 
 #include "core/capture/CaptureThread.h"
+#include "core/library/VideoHeaderReader.h"
 #include "core/platform/DurableFiles.h"
 #include "core/settings/VideoFileName.h"
 
@@ -24,6 +25,12 @@ int TrimWorkerState::expectedFrames() const
     if (reIdMode())
         return total;
     return trimFrameRange(rangeStart, rangeEnd, sliderLength, total).count;
+}
+
+bool copyIsComplete(int framesDone, int framesExpected)
+{
+    const int margin = std::max(2, framesExpected / 100);
+    return framesDone >= framesExpected - margin;
 }
 
 FrameRange trimFrameRange(int rangeStart, int rangeEnd, int sliderLength, int frameCount)
@@ -67,6 +74,49 @@ struct CopyPlan {
     int burnId = -1;        // ID label to burn into every frame, -1 for none
 };
 
+// A frame rate a camera recording can have; the demuxer reports its time base (1000) for a video
+// too short to measure one.
+bool plausibleFps(double fps)
+{
+    return std::isfinite(fps) && fps > 0 && fps <= 240;
+}
+
+// The frame rate the timestamps of a video's first two frames give; 0 when fewer than two frames
+// can be read.
+double measuredFps(const QString& path)
+{
+    cv::VideoCapture probe(path.toStdString(), cv::CAP_FFMPEG);
+    cv::Mat frame;
+    if (!probe.isOpened() || !probe.read(frame))
+        return 0;
+    const double first = probe.get(cv::CAP_PROP_POS_MSEC);
+    if (!probe.read(frame))
+        return 0;
+    const double interval = probe.get(cv::CAP_PROP_POS_MSEC) - first;
+    return interval > 0 ? 1000.0 / interval : 0;
+}
+
+// The number of frames the source announces. The demuxer's count is its play length times its
+// frame rate; a file cut short loses that length (the count comes out negative or absurd), and a
+// video of a few frames has no rate the demuxer trusts. Then the play length in the file's own ASF
+// header stands in, times the rate the demuxer gives or the one its first frames' timestamps show,
+// so that a copy that stops early is still measured against the whole video.
+int announcedFrameCount(cv::VideoCapture& reader, const QString& path)
+{
+    const double fps = reader.get(cv::CAP_PROP_FPS);
+    const double count = reader.get(cv::CAP_PROP_FRAME_COUNT);
+    if (plausibleFps(fps) && std::isfinite(count) && count > 0 && count < 1e9)
+        return int(std::lround(count));
+    const double seconds = VideoHeaderReader().readDurationAndTitle(path).seconds;
+    if (!(seconds > 0))
+        return 0;
+    const double rate = plausibleFps(fps) ? fps : measuredFps(path);
+    if (!plausibleFps(rate))
+        return 1; // one readable frame, and nothing that tells of more
+    const double frames = seconds * rate;
+    return frames < 1e9 ? std::max(1, int(std::lround(frames))) : 0;
+}
+
 TrimResult copyFrames(TrimWorkerState& s, const CopyPlan& plan)
 {
     if (QFileInfo::exists(s.targetPath))
@@ -75,8 +125,7 @@ TrimResult copyFrames(TrimWorkerState& s, const CopyPlan& plan)
     cv::VideoCapture reader(s.sourcePath.toStdString(), cv::CAP_FFMPEG);
     if (!reader.isOpened())
         return TrimResult::SourceUnreadable;
-    const double count = reader.get(cv::CAP_PROP_FRAME_COUNT);
-    s.framesTotal = std::isfinite(count) && count > 0 ? int(std::lround(count)) : 0;
+    s.framesTotal = announcedFrameCount(reader, s.sourcePath);
 
     int first = 0;
     int wanted = -1; // all frames up to the end of the file
@@ -137,6 +186,12 @@ TrimResult copyFrames(TrimWorkerState& s, const CopyPlan& plan)
     if (cancelled || !s.running) {
         working.remove();
         return TrimResult::Cancelled;
+    }
+    // Reading stops at the first frame that cannot be decoded, which for a damaged source is not
+    // its end: such a copy is no replacement for the original.
+    if (!copyIsComplete(s.framesDone, wanted < 0 ? s.framesTotal.load() : wanted)) {
+        working.remove();
+        return TrimResult::SourceCutShort;
     }
     // The writer opened the name itself: only the file created above may take the target's name.
     if (!working.stillOurs() || QFileInfo(working.path()).size() <= 0) {

@@ -18,7 +18,14 @@ enum class TrimResult {
     SourceUnreadable, // the source does not open or holds no frame in the range
     TargetExists,     // a file of the target name exists; nothing written
     TargetUnwritable, // the output could not be written; nothing left behind
+    SourceCutShort,   // the source stopped being readable before its end; nothing written
 };
+
+// Whether a copy of framesDone frames holds the framesExpected the source announced. The count a
+// container announces is its play length times its frame rate, exact for every video this program
+// writes; the margin (2 frames, or 1 % of long videos) only absorbs rounding, while a copy that
+// stopped at an unreadable frame part-way falls far below it.
+bool copyIsComplete(int framesDone, int framesExpected);
 
 // Shared by the dialog and its worker; whichever lets go last frees it. The plain fields are
 // written before the worker starts and only read afterwards.
@@ -27,7 +34,9 @@ struct TrimWorkerState {
     // once both files are closed and its result is stored.
     std::atomic<bool> running{false};
     std::atomic<int> framesDone{0};
-    std::atomic<int> framesTotal{0}; // the source's frame count once opened, never negative
+    // The source's frame count once opened, never negative: the demuxer's count, or the play
+    // length in the file's own header times the frame rate when the demuxer gives none.
+    std::atomic<int> framesTotal{0};
     std::atomic<TrimResult> result{TrimResult::NotRun};
     // Set last by the worker, after its output is renamed or removed: the files are settled.
     std::atomic<bool> ended{false};

@@ -153,6 +153,7 @@ VideoLists::VideoLists(CTolvek2Dlg& window, UserPrompts* prompts, QObject* paren
         const DeleteResult result = deleteVideoFile(path);
         if (result != DeleteResult::Deleted && m_prompts)
             m_prompts->message(&m_window, deleteFailureMessage(result, path));
+        return result != DeleteResult::Failed;
     };
     m_management = new VideoManagement(window, *this, prompts, this);
 }
@@ -446,8 +447,12 @@ void VideoLists::removeVideoRows(const QString& name)
         delete findRow(m_refs, name);
 }
 
-void VideoLists::removeVideo(const QString& fileName)
+bool VideoLists::removeVideo(const QString& fileName)
 {
+    // The file first: a row disappears only with its file, never before the trash has taken it.
+    const QString path = makeSavePath(saveFolder(), fileName);
+    if (QFileInfo::exists(path) && !m_fileDeleter(path))
+        return false;
     {
         GuardScope guard(*this);
         delete findRow(m_all, fileName);
@@ -455,10 +460,8 @@ void VideoLists::removeVideo(const QString& fileName)
         delete findRow(m_refs, fileName);
     }
     removeRecord(m_library, fileName);
-    const QString path = makeSavePath(saveFolder(), fileName);
-    if (QFileInfo::exists(path))
-        m_fileDeleter(path);
     Q_EMIT folderPanelRefreshRequested();
+    return true;
 }
 
 void VideoLists::deselectAll(QTreeWidget* list)

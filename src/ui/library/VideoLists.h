@@ -49,7 +49,8 @@ class VideoLists : public QObject
     // Runs a pop-up menu at a screen point; the chosen command or 0.
     using MenuRunner = std::function<int(QMenu& menu, QPoint at)>;
     // Moves a video file to the trash and reports failures itself.
-    using FileDeleter = std::function<void(const QString& path)>;
+    // Moves the file at path away and reports any problem itself; true once the file is gone.
+    using FileDeleter = std::function<bool(const QString& path)>;
 
     // Takes the three lists of `window` and connects itself to the window's buttons 1040 and 1043
     // and to its signals commandRequested (32908 List All, 32771 Edit Video Tags),
@@ -99,8 +100,9 @@ class VideoLists : public QObject
     QTreeWidgetItem* findRow(QTreeWidget* list, const QString& name) const; // file cell equals
     // The memo the all-videos list shows for a video; nothing when the video is not listed.
     std::optional<QString> memoOf(const QString& fileName) const;
-    // RemoveVideo: rows, record and file (to the trash) of fileName.
-    void removeVideo(const QString& fileName);
+    // RemoveVideo: the file of fileName to the trash, then its rows and record. A file the trash
+    // refuses stays listed (the user has been told); false then.
+    bool removeVideo(const QString& fileName);
     // DeselectAll: no selected or focused row in list.
     void deselectAll(QTreeWidget* list);
     // Sorts list by column with CompareRowText.

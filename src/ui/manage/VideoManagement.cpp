@@ -4,6 +4,7 @@
 #include "core/i18n/Messages.h"
 #include "core/manage/TrimWorker.h"
 #include "core/manage/VideoTags.h"
+#include "core/platform/Trash.h"
 #include "core/playback/SliderMath.h"
 #include "core/settings/Settings.h"
 #include "core/settings/VideoFileName.h"
@@ -120,7 +121,8 @@ void VideoManagement::deleteCurrentVideo()
     QTreeWidget* list = name.startsWith(QLatin1String(ReferenceIdText)) ? m_lists.referenceList() : m_lists.idList();
     const int remembered = selectedRowIndex(list);
     m_window.stopPlayback();
-    m_lists.removeVideo(name);
+    if (!m_lists.removeVideo(name))
+        return; // kept, and the user told why
 
     const int rows = list->topLevelItemCount();
     if (rows == 0) {
@@ -147,7 +149,8 @@ void VideoManagement::deleteSelectedVideo()
     QTreeWidget* all = m_lists.allList();
     const int remembered = selectedRowIndex(all);
     m_window.stopPlayback();
-    m_lists.removeVideo(name);
+    if (!m_lists.removeVideo(name))
+        return; // kept, and the user told why
     m_window.allListPendingName.clear();
     // The player must not keep a file that is gone.
     if (m_window.playbackVideoName == name) {
@@ -241,7 +244,7 @@ void VideoManagement::changeVideoId()
         if (result == TrimResult::Done)
             QFile::remove(target);
         else if (result != TrimResult::Cancelled && result != TrimResult::NotRun)
-            message(trimFailureMessage(result, source, target));
+            message(failureOf(dialog, source, target));
         return;
     }
 
@@ -253,14 +256,19 @@ void VideoManagement::changeVideoId()
                 .arg(oldName, newName));
         return;
     }
-    m_lists.renameVideo(oldName, newName);
-    m_window.playbackVideoName = newName;
     writeVideoTags(target, *memo);
-    // The new file is complete, so the old one goes for good rather than to the trash.
-    if (QFileInfo::exists(source) && !QFile::remove(source)) {
-        message(QStringLiteral("%1 can't be deleted.").arg(source));
+    // The original goes to the trash, as a deleted video does, so a refile can be undone. If the
+    // trash refuses it, the refile is undone instead: the original stays as it was and the new
+    // file goes, so that no video is listed twice under two IDs.
+    const platform::TrashResult trashed = platform::moveToTrash(source);
+    if (!trashed) {
+        QFile::remove(target);
+        message(QStringLiteral("%1 can't be moved to the trash (%2).\r\nIts ID was not changed.")
+                    .arg(source, trashed.error));
         return;
     }
+    m_lists.renameVideo(oldName, newName);
+    m_window.playbackVideoName = newName;
     m_window.flags().currentPatientId = newId;
     m_lists.refillIdList(newId);
     m_lists.sortList(m_lists.idList(), 0, false);
@@ -268,9 +276,23 @@ void VideoManagement::changeVideoId()
     m_window.openVideo(newName);
 }
 
-QString VideoManagement::trimFailureMessage(TrimResult result, const QString& source, const QString& target)
+QString VideoManagement::failureOf(const CTrim& dialog, const QString& source, const QString& target)
+{
+    const std::shared_ptr<TrimWorkerState>& state = dialog.state();
+    return trimFailureMessage(dialog.result(), source, target, state ? state->framesDone.load() : 0,
+                              state ? state->expectedFrames() : 0);
+}
+
+QString VideoManagement::trimFailureMessage(TrimResult result, const QString& source, const QString& target,
+                                            int framesDone, int framesExpected)
 {
     switch (result) {
+    case TrimResult::SourceCutShort:
+        return QStringLiteral("%1 can be read only up to frame %2 of %3; the rest is damaged.\r\n"
+                              "The original video is kept unchanged and no new video was made.")
+            .arg(source)
+            .arg(framesDone)
+            .arg(framesExpected);
     case TrimResult::SourceUnreadable:
         return QStringLiteral("%1 can't be read.").arg(source);
     case TrimResult::TargetExists:
@@ -327,7 +349,7 @@ void VideoManagement::trimToRange()
         if (result == TrimResult::Done)
             QFile::remove(*target);
         else if (result != TrimResult::Cancelled && result != TrimResult::NotRun)
-            message(trimFailureMessage(result, source, *target));
+            message(failureOf(dialog, source, *target));
         return;
     }
 

@@ -17,6 +17,7 @@ class QWidget;
 namespace tolvek {
 
 class CTolvek2Dlg;
+class CTrim;
 class UserPrompts;
 class VideoLists;
 
@@ -36,9 +37,13 @@ class VideoManagement : public QObject
     void trimToRange();         // 1028, 32929, 32921
 
     // The message for a trim or re-ID worker that could not write its output; empty otherwise.
-    static QString trimFailureMessage(TrimResult result, const QString& source, const QString& target);
+    // framesDone and framesExpected are the worker's counts, told when the source was cut short.
+    static QString trimFailureMessage(TrimResult result, const QString& source, const QString& target,
+                                      int framesDone = 0, int framesExpected = 0);
 
   private:
+    // trimFailureMessage for the worker of a dialog that has ended.
+    static QString failureOf(const CTrim& dialog, const QString& source, const QString& target);
     bool askDelete(const QString& name);
     QString savePath(const QString& name) const;
     void message(const QString& text);
