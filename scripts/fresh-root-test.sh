@@ -41,7 +41,7 @@ mkdir -p "$root/work"
 git clone -q --no-local "$project" "$root/work/project"
 cp /etc/resolv.conf "$root/etc/resolv.conf" 2>/dev/null || true
 # The root is thrown away after the run, so dpkg need not sync every file it unpacks: that sync
-# made up most of the ten minutes the package installation took. What is installed is unchanged.
+# made the installation of some 400 packages take many minutes. What is installed is unchanged.
 echo force-unsafe-io > "$root/etc/dpkg/dpkg.cfg.d/tolvek-throwaway-root"
 echo "fresh-root-test: '$command' in a new Debian 12 root at $(git -C "$project" rev-parse --short HEAD)" \
      "(root ready after $(elapsed))"
