@@ -13,8 +13,11 @@
 # into a temporary folder, removed afterwards; its mounts live in a private mount namespace.
 set -euo pipefail
 [ "$(id -u)" -eq 0 ] || { echo "fresh-root-test: run as root (it makes a chroot)" >&2; exit 2; }
-# CI may hand root a clone that another account owns; git would refuse it as "dubious".
-git() { command git -c safe.directory='*' "$@"; }
+# CI may hand root a clone that another account owns; git (and the upload-pack the clone starts)
+# would refuse it as "dubious". safe.directory counts only in the global or system config.
+gitconfig=$(mktemp)
+printf '[include]\n\tpath = %s/.gitconfig\n[safe]\n\tdirectory = *\n' "$HOME" >"$gitconfig"
+export GIT_CONFIG_GLOBAL=$gitconfig
 project=$(git -C "$(dirname "$0")/.." rev-parse --show-toplevel)
 cache=${TOLVEK_ROOT_CACHE:-/var/cache/tolvek-fresh-root}
 tarball=$cache/bookworm-minbase.tar
@@ -37,7 +40,7 @@ if [ ! -s "$tarball" ]; then
 fi
 
 root=$(mktemp -d /var/tmp/tolvek-fresh-root.XXXXXX)
-trap 'rm -rf --one-file-system "$root"' EXIT
+trap 'rm -rf --one-file-system "$root"; rm -f "$gitconfig"' EXIT
 tar -xf "$tarball" -C "$root"
 mkdir -p "$root/work"
 git clone -q --no-local "$project" "$root/work/project"
