@@ -18,6 +18,8 @@ set -euo pipefail
 gitconfig=$(mktemp)
 printf '[include]\n\tpath = %s/.gitconfig\n[safe]\n\tdirectory = *\n' "$HOME" >"$gitconfig"
 export GIT_CONFIG_GLOBAL=$gitconfig
+root=""
+trap 'rm -f "$gitconfig"; [ -z "$root" ] || rm -rf --one-file-system "$root"' EXIT
 project=$(git -C "$(dirname "$0")/.." rev-parse --show-toplevel)
 cache=${TOLVEK_ROOT_CACHE:-/var/cache/tolvek-fresh-root}
 tarball=$cache/bookworm-minbase.tar
@@ -40,7 +42,6 @@ if [ ! -s "$tarball" ]; then
 fi
 
 root=$(mktemp -d /var/tmp/tolvek-fresh-root.XXXXXX)
-trap 'rm -rf --one-file-system "$root"; rm -f "$gitconfig"' EXIT
 tar -xf "$tarball" -C "$root"
 mkdir -p "$root/work"
 git clone -q --no-local "$project" "$root/work/project"
