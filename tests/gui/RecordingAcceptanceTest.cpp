@@ -5,7 +5,6 @@
 #include "core/capture/CameraDevices.h"
 #include "core/capture/CaptureThread.h"
 #include "core/capture/FrameSource.h"
-#include "core/library/TagLibText.h"
 #include "core/manage/VideoTags.h"
 #include "core/sensor/HeadOverlay.h"
 #include "core/settings/Settings.h"
@@ -35,9 +34,6 @@
 #include <opencv2/videoio.hpp>
 
 #include <gtest/gtest.h>
-#include <taglib/asffile.h>
-#include <taglib/asftag.h>
-#include <taglib/tfilestream.h>
 
 #include <atomic>
 #include <memory>
@@ -137,16 +133,6 @@ Probe ffprobe(const QString& path)
             out.fields[line.left(eq)] = line.mid(eq + 1).trimmed();
     }
     return out;
-}
-
-QString copyrightOf(const QString& path)
-{
-    const QByteArray name = QFile::encodeName(path);
-    TagLib::FileStream stream(name.constData(), true);
-    TagLib::ASF::File file(&stream);
-    if (!file.isValid() || !file.tag())
-        return QStringLiteral("<not an ASF file>");
-    return fromTagLibString(file.tag()->copyright());
 }
 
 cv::Mat decodedFrame(const QString& path, int index)

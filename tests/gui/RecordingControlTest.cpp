@@ -2,7 +2,6 @@
 #include "core/capture/SimulatedEyeSource.h"
 #include "core/i18n/Messages.h"
 #include "core/library/RecordingRecovery.h"
-#include "core/library/TagLibText.h"
 #include "core/manage/VideoTags.h"
 #include "core/settings/Settings.h"
 #include "core/settings/Storage.h"
@@ -31,9 +30,6 @@
 #include <gtest/gtest.h>
 #include <opencv2/core.hpp>
 #include <opencv2/videoio.hpp>
-#include <taglib/asffile.h>
-#include <taglib/asftag.h>
-#include <taglib/tfilestream.h>
 
 #include <atomic>
 #include <memory>
@@ -43,16 +39,6 @@ using namespace tolvek;
 using namespace tolvek::test;
 
 namespace {
-
-QString copyrightOf(const QString& path)
-{
-    const QByteArray name = QFile::encodeName(path);
-    TagLib::FileStream stream(name.constData(), true);
-    TagLib::ASF::File file(&stream);
-    if (!file.isValid() || !file.tag())
-        return QStringLiteral("<not an ASF file>");
-    return fromTagLibString(file.tag()->copyright());
-}
 
 class RecordingControlTest : public ::testing::Test
 {

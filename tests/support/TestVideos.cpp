@@ -1,8 +1,13 @@
 #include "support/TestVideos.h"
 
+#include "core/library/TagLibText.h"
+
 #include <QFile>
 #include <QProcess>
 #include <QStringList>
+
+#include <taglib/asffile.h>
+#include <taglib/tfilestream.h>
 
 #include <opencv2/imgproc.hpp>
 #include <opencv2/videoio.hpp>
@@ -83,6 +88,16 @@ int countDecodedFrames(const QString& path)
     while (capture.read(frame) && !frame.empty())
         ++count;
     return count;
+}
+
+QString copyrightOf(const QString& path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    TagLib::FileStream stream(name.constData(), true);
+    TagLib::ASF::File file(&stream);
+    if (!file.isValid() || !file.tag())
+        return QStringLiteral("<not an ASF file>");
+    return fromTagLibString(file.tag()->copyright());
 }
 
 }  // namespace tolvek::test

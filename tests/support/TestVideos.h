@@ -22,6 +22,10 @@ QString makeFfmpegWmv(const QString& path, int frames, const QString& title = QS
 // cannot open the file.
 int countDecodedFrames(const QString& path);
 
+// The Copyright field of a video's ASF header through TagLib; "<not an ASF file>" when TagLib
+// cannot read the header.
+QString copyrightOf(const QString& path);
+
 // Ways a video turns unreadable part-way, as a failing disk or a cut copy leaves it: the file ends
 // there, everything from there on is zeros, or a quarter of the file from there on is noise (the
 // same noise every time).

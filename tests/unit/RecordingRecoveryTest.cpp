@@ -4,7 +4,6 @@
 #include "core/library/RecordingRecovery.h"
 #include "core/library/AsfHeader.h"
 #include "core/library/ScanSaveFolder.h"
-#include "core/library/TagLibText.h"
 #include "core/library/VideoHeaderReader.h"
 #include "core/manage/VideoTags.h"
 #include "core/platform/Trash.h"
@@ -22,8 +21,6 @@
 
 #include <gtest/gtest.h>
 #include <opencv2/videoio.hpp>
-#include <taglib/asffile.h>
-#include <taglib/asftag.h>
 
 using namespace tolvek;
 using namespace tolvek::test;
@@ -40,12 +37,6 @@ int headerFrameCount(const QString& path)
 {
     cv::VideoCapture cap(path.toStdString(), cv::CAP_FFMPEG);
     return cap.isOpened() ? int(cap.get(cv::CAP_PROP_FRAME_COUNT)) : -1;
-}
-
-QString copyrightOf(const QString& path)
-{
-    TagLib::ASF::File f(QFile::encodeName(path).constData());
-    return f.isValid() && f.tag() ? fromTagLibString(f.tag()->copyright()) : QString();
 }
 
 }  // namespace
