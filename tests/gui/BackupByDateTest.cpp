@@ -11,6 +11,7 @@
 #include "support/TempDir.h"
 #include "support/TestVideos.h"
 #include "support/WaitUntil.h"
+#include "support/TestWindow.h"
 #include "ui/app/CTolvek2Dlg.h"
 #include "ui/app/ControlIds.h"
 #include "ui/backup/CProgressDlg.h"
@@ -126,14 +127,7 @@ class BackupByDateTest : public ::testing::Test
     void openWindow()
     {
         window.reset();
-        MainWindowServices services;
-        services.prompts = &prompts;
-        services.profile = &profile;
-        services.paths = storage.paths;
-        services.countCameras = [] { return 1; };
-        window = std::make_unique<CTolvek2Dlg>(services);
-        window->show();
-        QCoreApplication::processEvents();
+        window = openTestWindow(prompts, profile, storage.paths);
         window->setWindowMode(ModeListAll);
     }
 

@@ -11,6 +11,7 @@
 #include "support/TempDir.h"
 #include "support/TestVideos.h"
 #include "support/WaitUntil.h"
+#include "support/TestWindow.h"
 #include "ui/app/CTolvek2Dlg.h"
 #include "ui/app/ControlIds.h"
 
@@ -68,14 +69,7 @@ protected:
         const QString folder = appSettings().value(SaveFolder);
         ASSERT_FALSE(makeTestWmv(folder + u'/' + Played, 20).isEmpty());
         ASSERT_FALSE(makeTestWmv(folder + u'/' + Pending, 40).isEmpty());
-        MainWindowServices services;
-        services.prompts = &prompts;
-        services.profile = &profile;
-        services.paths = storage.paths;
-        services.countCameras = [] { return 1; };
-        window = std::make_unique<CTolvek2Dlg>(services);
-        window->show();
-        QCoreApplication::processEvents();
+        window = openTestWindow(prompts, profile, storage.paths);
         window->playbackVideoName = Played;
         window->allListPendingName = Pending;
     }

@@ -7,6 +7,7 @@
 #include "support/TestVideos.h"
 #include "support/WaitUntil.h"
 #include "support/TempDir.h"
+#include "support/TestWindow.h"
 #include "ui/app/CTolvek2Dlg.h"
 #include "ui/app/ControlIds.h"
 #include "ui/app/MainMenu.h"
@@ -113,15 +114,7 @@ protected:
     {
         appSettings().resetToDefaults();
         storage = initStorage(appSettings(), dir.file("data"));
-        MainWindowServices services;
-        services.prompts = &prompts;
-        services.profile = &profile;
-        services.paths = storage.paths;
-        services.countCameras = [] { return 1; };
-        w = std::make_unique<CTolvek2Dlg>(services);
-        w->resize(1280, 720);
-        w->show();
-        QCoreApplication::processEvents();
+        w = openTestWindow(prompts, profile, storage.paths, QSize(1280, 720));
     }
     void press(int key)
     {

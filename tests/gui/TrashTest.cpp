@@ -10,6 +10,7 @@
 #include "support/TempDir.h"
 #include "support/TestVideos.h"
 #include "support/TreeRows.h"
+#include "support/TestWindow.h"
 #include "ui/app/CTolvek2Dlg.h"
 #include "ui/library/VideoLists.h"
 
@@ -78,14 +79,7 @@ class TrashTest : public ::testing::Test
         ASSERT_FALSE(storage.load.mustExit);
         folder = appSettings().value(SaveFolder);
 
-        MainWindowServices services;
-        services.prompts = &prompts;
-        services.profile = &profile;
-        services.paths = storage.paths;
-        services.countCameras = [] { return 1; };
-        window = std::make_unique<CTolvek2Dlg>(services);
-        window->show();
-        QCoreApplication::processEvents();
+        window = openTestWindow(prompts, profile, storage.paths);
         window->setWindowMode(ModeListAll);
     }
 

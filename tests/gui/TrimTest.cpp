@@ -16,6 +16,7 @@
 #include "support/TempDir.h"
 #include "support/TestVideos.h"
 #include "support/TreeRows.h"
+#include "support/TestWindow.h"
 #include "ui/app/CTolvek2Dlg.h"
 #include "ui/app/ControlIds.h"
 #include "ui/library/VideoLists.h"
@@ -94,15 +95,7 @@ class TrimTest : public ::testing::Test
         ASSERT_EQ(writeVideoTags(path(R1), QStringLiteral("b ref")), TagWriteResult::Written);
         original = folderEntries();
 
-        MainWindowServices services;
-        services.prompts = &prompts;
-        services.profile = &profile;
-        services.paths = storage.paths;
-        services.countCameras = [] { return 1; };
-        window = std::make_unique<CTolvek2Dlg>(services);
-        window->resize(1280, 720);
-        window->show();
-        QCoreApplication::processEvents();
+        window = openTestWindow(prompts, profile, storage.paths, QSize(1280, 720));
         lists = &window->lists();
         lists->reload();
         all = lists->allList();

@@ -17,6 +17,7 @@
 #include "support/TreeRows.h"
 #include "support/TestVideos.h"
 #include "support/WaitUntil.h"
+#include "support/TestWindow.h"
 #include "ui/app/CTolvek2Dlg.h"
 #include "ui/app/ControlIds.h"
 #include "ui/capture/KeyCommands.h"
@@ -140,15 +141,7 @@ class VideoListsTest : public ::testing::Test
         put(s_titled, R1);
         put(s_other, R2);
 
-        MainWindowServices services;
-        services.prompts = &prompts;
-        services.profile = &profile;
-        services.paths = storage.paths;
-        services.countCameras = [] { return 1; };
-        window = std::make_unique<CTolvek2Dlg>(services);
-        window->resize(1280, 720);
-        window->show();
-        QCoreApplication::processEvents();
+        window = openTestWindow(prompts, profile, storage.paths, QSize(1280, 720));
         lists = &window->lists();  // the window's own lists, filled at its start
         lists->setMenuRunner([this](QMenu& menu, QPoint) {
             shownMenus.push_back({});

@@ -17,6 +17,7 @@
 #include "support/TempDir.h"
 #include "support/TreeRows.h"
 #include "support/TestVideos.h"
+#include "support/TestWindow.h"
 #include "ui/app/CTolvek2Dlg.h"
 #include "ui/app/UserPrompts.h"
 #include "ui/library/VideoLists.h"
@@ -76,15 +77,7 @@ class VideoManagementTest : public ::testing::Test
         ASSERT_EQ(writeVideoTags(path(R1), QStringLiteral("b ref")), TagWriteResult::Written);
         ASSERT_EQ(writeVideoTags(path(R2), QStringLiteral("a ref")), TagWriteResult::Written);
 
-        MainWindowServices services;
-        services.prompts = &prompts;
-        services.profile = &profile;
-        services.paths = storage.paths;
-        services.countCameras = [] { return 1; };
-        window = std::make_unique<CTolvek2Dlg>(services);
-        window->resize(1280, 720);
-        window->show();
-        QCoreApplication::processEvents();
+        window = openTestWindow(prompts, profile, storage.paths, QSize(1280, 720));
         lists = &window->lists();
         lists->reload();
         all = lists->allList();
