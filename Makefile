@@ -39,7 +39,7 @@ test: build-tests
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 fault: build-tests
-	cd $(BUILD) && TOLVEK_FAULT_KILLS=$(FAULT_KILLS) ctest --output-on-failure -L fault
+	cd $(BUILD) && TOLVEK_FAULT_KILLS=$(FAULT_KILLS) ctest --output-on-failure -V -L fault
 	cd $(BUILD) && TOLVEK_FAULT_KILLS=$(FAULT_KILLS) ctest --output-on-failure -V -R KilledWriteLeavesTheOldOrTheNewFile
 
 # libFuzzer targets in a build of their own (clang, sanitizers), FUZZ_SECONDS each.

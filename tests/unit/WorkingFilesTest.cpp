@@ -8,6 +8,7 @@
 #include "core/manage/Mp4Export.h"
 #include "core/manage/TrimWorker.h"
 #include "core/manage/VideoTags.h"
+#include "core/platform/DurableFiles.h"
 #include "support/KilledRecorder.h"
 #include "support/TempDir.h"
 #include "support/TestVideos.h"
@@ -19,6 +20,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <unistd.h>
 #include <memory>
 
 using namespace tolvek;
@@ -187,4 +189,73 @@ TEST_F(WorkingFilesTest, APlantedLinkIsNeverWrittenThroughAndOurLeftoverIsReplac
             EXPECT_EQ(bytesOf(r.output), outputBefore);
         }
     }
+}
+
+// The clean-up at start removes what the notes of programs no longer running name, and nothing a
+// note should not reach: a video (no leading dot), a link's target, a file of a running program.
+TEST(WorkingFileJournalTest, TheSweepRemovesOnlyLeftoverWorkingFilesOfProgramsNoLongerRunning)
+{
+    TempDir dir;
+    const QString journal = dir.file(QStringLiteral("working/"));
+    ASSERT_TRUE(QDir().mkpath(journal));
+    ASSERT_TRUE(dir.write(QStringLiteral("outside.wmv"), "video bytes"));
+    ASSERT_TRUE(QFile::link(dir.file(QStringLiteral("outside.wmv")), dir.file(QStringLiteral(".link.part"))));
+    const struct
+    {
+        const char* note;
+        QString path;
+        bool create;
+        bool removed;
+    } cases[] = {
+        {"leftover of a killed run", dir.file(QStringLiteral(".backup-a.wmv.part")), true, true},
+        {"noted, never created", dir.file(QStringLiteral(".part-b.wmv")), false, false},
+        {"a video name, not a working name", dir.file(QStringLiteral("0000471120261210093000.wmv")), true, false},
+        {"a link at the working name", dir.file(QStringLiteral(".link.part")), false, false},
+    };
+    // pid 0 never names a running program.
+    int n = 0;
+    for (const auto& c : cases) {
+        if (c.create)
+            ASSERT_TRUE(dir.write(QFileInfo(c.path).fileName(), "data"));
+        ASSERT_TRUE(dir.write(QStringLiteral("working/%1.note").arg(n++), "0\n" + QFile::encodeName(c.path) + '\n'));
+    }
+    ASSERT_TRUE(dir.write(QStringLiteral(".export.part.mp4"), "still written"));
+    // A running program's note: the parent of this test process.
+    ASSERT_TRUE(dir.write(QStringLiteral("working/running.note"),
+                          QByteArray::number(qint64(::getppid())) + '\n' +
+                              QFile::encodeName(dir.file(QStringLiteral(".export.part.mp4"))) + '\n'));
+
+    const QStringList removed = platform::sweepLeftoverWorkingFiles(journal);
+    EXPECT_EQ(removed, QStringList{dir.file(QStringLiteral(".backup-a.wmv.part"))});
+    for (const auto& c : cases)
+        if (c.create)
+            EXPECT_EQ(QFileInfo::exists(c.path), !c.removed) << c.note;
+    EXPECT_EQ(dir.read(QStringLiteral("outside.wmv")), QByteArray("video bytes"));
+    EXPECT_TRUE(QFileInfo(dir.file(QStringLiteral(".link.part"))).isSymLink());
+    EXPECT_TRUE(QFileInfo::exists(dir.file(QStringLiteral(".export.part.mp4"))));
+    // The notes of ended programs go; the running program's stays.
+    EXPECT_EQ(QDir(journal).entryList(QDir::Files), QStringList{QStringLiteral("running.note")});
+}
+
+// Each working file is noted while it exists and its note goes with it, whether it was renamed
+// into place or removed.
+TEST(WorkingFileJournalTest, ANoteLivesExactlyAsLongAsItsWorkingFile)
+{
+    TempDir dir;
+    const QDir journal(platform::workingFileJournal());
+    const auto notes = [&journal] { return journal.entryList({QStringLiteral("*.note")}, QDir::Files).size(); };
+    const qsizetype before = notes();
+    {
+        platform::WorkingFile renamed = platform::WorkingFile::create(dir.file(QStringLiteral(".a.part")));
+        platform::WorkingFile dropped = platform::WorkingFile::create(dir.file(QStringLiteral(".b.part")));
+        ASSERT_TRUE(renamed.created() && dropped.created());
+        EXPECT_EQ(notes(), before + 2);
+        QString error;
+        ASSERT_EQ(platform::renameNoReplace(renamed.path(), dir.file(QStringLiteral("a.wmv")), error),
+                  platform::RenameResult::Renamed);
+    }
+    EXPECT_EQ(notes(), before);
+    EXPECT_TRUE(QFileInfo::exists(dir.file(QStringLiteral("a.wmv"))));
+    // Neither renamed nor removed by its writer: it goes with the object.
+    EXPECT_FALSE(QFileInfo::exists(dir.file(QStringLiteral(".b.part"))));
 }

@@ -3,6 +3,7 @@
 #include "core/library/AsfHeader.h"
 #include "core/library/VideoHeaderReader.h"
 #include "core/manage/VideoTags.h"
+#include "core/platform/ChildProcess.h"
 #include "core/platform/DurableFiles.h"
 #include "core/platform/Trash.h"
 #include "core/settings/VideoFileName.h"
@@ -37,6 +38,7 @@ bool runFfmpeg(const QString& program, const QStringList& args, qint64 inputByte
     QProcess p;
     p.setProcessChannelMode(QProcess::MergedChannels);
     p.setStandardInputFile(QProcess::nullDevice());
+    platform::endWithThisProgram(p);
     p.start(program, args);
     if (!p.waitForStarted(10000))
         return false;

@@ -1,5 +1,6 @@
 #include "core/manage/Mp4Export.h"
 
+#include "core/platform/ChildProcess.h"
 #include "core/platform/DurableFiles.h"
 #include "core/settings/VideoFileName.h"
 
@@ -176,6 +177,7 @@ Mp4ExportResult runMp4Export(const Mp4ExportJob& job, const std::atomic<bool>* c
     // ffmpeg reads keys from its input; an empty input keeps it from waiting on an open pipe.
     ffmpeg.setStandardInputFile(QProcess::nullDevice());
     ffmpeg.setStandardOutputFile(QProcess::nullDevice());
+    platform::endWithThisProgram(ffmpeg);
     ffmpeg.start();
     if (!ffmpeg.waitForStarted(-1)) {
         working.remove();
@@ -227,8 +229,10 @@ Mp4ExportResult runMp4Export(const Mp4ExportJob& job, const std::atomic<bool>* c
         // The user agreed to replace the target: rename() does it in one step, so the target is
         // never half written.
         if (std::rename(QFile::encodeName(temporary).constData(),
-                        QFile::encodeName(job.targetPath).constData()) == 0)
+                        QFile::encodeName(job.targetPath).constData()) == 0) {
+            platform::syncFolderOf(job.targetPath);
             return outcome(Mp4ExportStatus::Completed, job.targetPath);
+        }
         const QString reason = QString::fromLocal8Bit(std::strerror(errno));
         working.remove();
         return outcome(Mp4ExportStatus::Failed, job.targetPath,
@@ -238,6 +242,7 @@ Mp4ExportResult runMp4Export(const Mp4ExportJob& job, const std::atomic<bool>* c
     QString error;
     switch (platform::renameNoReplace(temporary, job.targetPath, error)) {
     case platform::RenameResult::Renamed:
+        platform::syncFolderOf(job.targetPath);
         return outcome(Mp4ExportStatus::Completed, job.targetPath);
     case platform::RenameResult::TargetExists:
         working.remove();

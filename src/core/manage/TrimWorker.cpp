@@ -2,6 +2,7 @@
 
 #include "core/capture/CaptureThread.h"
 #include "core/library/VideoHeaderReader.h"
+#include "core/manage/VideoTags.h"
 #include "core/platform/DurableFiles.h"
 #include "core/settings/VideoFileName.h"
 
@@ -198,9 +199,15 @@ TrimResult copyFrames(TrimWorkerState& s, const CopyPlan& plan)
         working.remove();
         return TrimResult::TargetUnwritable;
     }
+    // The tag write replaces the working file by a rename of its own, already flushed to the disk.
+    const bool tagged = s.memo.has_value();
+    if (tagged && (writeVideoTags(working.path(), *s.memo) != TagWriteResult::Written || !working.acceptReplacement())) {
+        working.remove();
+        return TrimResult::TargetUnwritable;
+    }
     // On the disk before it takes its final name, so that a power cut never leaves a partial
     // video under that name; and a file that appeared meanwhile is never replaced.
-    if (!platform::syncHandleToDisk(working.handle())) {
+    if (!tagged && !platform::syncHandleToDisk(working.handle())) {
         working.remove();
         return TrimResult::TargetUnwritable;
     }

@@ -52,6 +52,9 @@ struct TrimWorkerState {
     int sliderLength = 1;
     QString sourcePath;
     QString targetPath;
+    // The memo written into the copy's header (with the product mark) before it takes its name, so
+    // the target never exists without it; none leaves the header as the encoder made it.
+    std::optional<QString> memo;
 
     bool reIdMode() const { return rangeStart == rangeEnd; }
     // What the progress text counts towards: the source's frames in re-ID mode, the range's share

@@ -1,12 +1,18 @@
 #include "core/platform/DurableFiles.h"
 
+#include "core/platform/DataLocation.h"
+
+#include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,6 +33,38 @@ bool syncPath(const QString& path, bool directory)
     const bool ok = ::fsync(fd) == 0;
     ::close(fd);
     return ok;
+}
+
+// Writes a note "<pid>\n<path>\n" for a working file about to be created; returns its path, empty
+// when the journal cannot be written (the working file is still made: the note only helps clean up).
+QString writeNote(const QString& workingPath)
+{
+    static std::atomic<unsigned> counter{0};
+    const QString journal = workingFileJournal();
+    if (!QDir().mkpath(journal))
+        return {};
+    const QString note = QStringLiteral("%1%2-%3-%4.note")
+                             .arg(journal)
+                             .arg(::getpid())
+                             .arg(counter.fetch_add(1))
+                             .arg(QDateTime::currentMSecsSinceEpoch());
+    const QByteArray text = QByteArray::number(::getpid()) + '\n' + QFile::encodeName(workingPath) + '\n';
+    const int fd = ::open(QFile::encodeName(note).constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                          0600);
+    if (fd < 0)
+        return {};
+    const bool written = ::write(fd, text.constData(), size_t(text.size())) == text.size() && ::fsync(fd) == 0;
+    ::close(fd);
+    if (!written) {
+        ::unlink(QFile::encodeName(note).constData());
+        return {};
+    }
+    return note;
+}
+
+bool processIsRunning(pid_t pid)
+{
+    return pid > 0 && (::kill(pid, 0) == 0 || errno == EPERM);
 }
 
 }  // namespace
@@ -94,6 +132,7 @@ WorkingFile WorkingFile::create(const QString& path)
 {
     WorkingFile file;
     file.m_path = path;
+    file.m_note = writeNote(path);
     const QByteArray name = QFile::encodeName(path);
     StatBuf st{};
     // lstat, so a link is seen as a link. Should the name change between the look and the unlink,
@@ -106,12 +145,14 @@ WorkingFile WorkingFile::create(const QString& path)
         file.m_error = err == EEXIST
                            ? QStringLiteral("%1 is in the way (not a file of this program)").arg(path)
                            : QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(err)));
+        file.forgetNote();
         return file;
     }
     if (::fstat(fd, &st) != 0) {
         file.m_error = QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
         ::close(fd);
         ::unlink(name.constData());
+        file.forgetNote();
         return file;
     }
     file.m_fd = fd;
@@ -130,7 +171,11 @@ WorkingFile& WorkingFile::operator=(WorkingFile&& other) noexcept
 {
     if (this != &other) {
         closeHandle();
+        remove();
+        forgetNote();
         m_path = std::move(other.m_path);
+        m_note = std::move(other.m_note);
+        other.m_note.clear();
         m_error = std::move(other.m_error);
         m_fd = other.m_fd;
         m_created = other.m_created;
@@ -145,6 +190,16 @@ WorkingFile& WorkingFile::operator=(WorkingFile&& other) noexcept
 WorkingFile::~WorkingFile()
 {
     closeHandle();
+    // Renamed into place, the name no longer leads to the file created here and nothing goes.
+    remove();
+    forgetNote();
+}
+
+void WorkingFile::forgetNote()
+{
+    if (!m_note.isEmpty())
+        ::unlink(QFile::encodeName(m_note).constData());
+    m_note.clear();
 }
 
 int WorkingFile::takeHandle()
@@ -184,6 +239,36 @@ bool WorkingFile::acceptReplacement()
     m_device = st.st_dev;
     m_inode = st.st_ino;
     return true;
+}
+
+QString workingFileJournal()
+{
+    return dataFolder() + QStringLiteral("working/");
+}
+
+QStringList sweepLeftoverWorkingFiles(const QString& journal)
+{
+    QStringList removed;
+    const QDir dir(journal);
+    for (const QFileInfo& noteInfo : dir.entryInfoList({QStringLiteral("*.note")}, QDir::Files | QDir::Hidden)) {
+        QFile note(noteInfo.filePath());
+        if (!note.open(QIODevice::ReadOnly))
+            continue;
+        const QList<QByteArray> lines = note.readAll().split('\n');
+        note.close();
+        bool numeric = false;
+        const pid_t writer = pid_t(lines.value(0).toLongLong(&numeric));
+        if (numeric && writer != ::getpid() && processIsRunning(writer))
+            continue; // still being written by a program that runs
+        const QByteArray path = lines.value(1);
+        StatBuf st{};
+        if (!path.isEmpty() && QFileInfo(QFile::decodeName(path)).fileName().startsWith(u'.') &&
+            ::lstat(path.constData(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() &&
+            ::unlink(path.constData()) == 0)
+            removed << QFile::decodeName(path);
+        QFile::remove(noteInfo.filePath());
+    }
+    return removed;
 }
 
 }  // namespace tolvek::platform

@@ -5,6 +5,7 @@
 // safe from any thread. Failures are returned, never thrown.
 
 #include <QString>
+#include <QStringList>
 
 #include <sys/types.h>
 
@@ -34,7 +35,12 @@ bool isSameFile(const QString& a, const QString& b);
 // exclusively and without following a link (O_CREAT | O_EXCL | O_NOFOLLOW), so a link or file
 // planted at the name is never written through. A leftover at the name is removed first only when
 // it is a regular file of this user (an earlier run cut off); a link, a folder or another user's
-// file stays where it is and creation fails. The descriptor closes with the object; the file stays.
+// file stays where it is and creation fails. The descriptor closes with the object.
+//
+// While a working file exists a note of its path lies in the journal folder, so that one left
+// behind by a program that was killed or lost its power is found at the next start wherever it
+// was written (a backup folder, an export's folder). The object removes its note when it goes;
+// the working file itself is removed too unless it was renamed into place or handed on.
 class WorkingFile
 {
   public:
@@ -65,12 +71,23 @@ class WorkingFile
     bool acceptReplacement();
 
   private:
+    void forgetNote();
+
     QString m_path;
+    QString m_note;
     QString m_error;
     int m_fd = -1;
     bool m_created = false;
     dev_t m_device = 0;
     ino_t m_inode = 0;
 };
+
+// The folder of working-file notes: "working/" in the data folder.
+QString workingFileJournal();
+// Removes the working files that programs no longer running left behind, and their notes; run at
+// start, before any write. A noted file is removed only when it is a regular file of this user
+// whose name begins with "." (every working name does), so a damaged note can never remove a
+// video. Notes of a program still running are kept. Returns the paths removed.
+QStringList sweepLeftoverWorkingFiles(const QString& journal = workingFileJournal());
 
 }  // namespace tolvek::platform

@@ -3,6 +3,7 @@
 #include "core/capture/CameraDevices.h"
 #include "core/capture/FrameSource.h"
 #include "core/manage/VideoTags.h"
+#include "core/platform/DurableFiles.h"
 #include "core/platform/PowerRequest.h"
 #include "core/sensor/ComPortList.h"
 #include "core/platform/ProfileStore.h"
@@ -33,6 +34,10 @@ int runApplication(int argc, char** argv)
         qCInfo(lcStartup) << "another copy is running; raised:" << raised;
         return 0;
     }
+
+    // Working files of a copy that was killed or lost its power go before anything is listed.
+    for (const QString& removed : platform::sweepLeftoverWorkingFiles())
+        qCInfo(lcStartup) << "removed a working file left behind:" << removed;
 
     QtUserPrompts prompts;
     const StorageOutcome storage = initStorage(appSettings());

@@ -104,6 +104,7 @@ void CTrim::initDialog()
     m_state->sliderLength = std::max(1, sliderLength);
     m_state->sourcePath = sourcePath;
     m_state->targetPath = targetPath;
+    m_state->memo = memo;
 
     if (reIdMode()) {
         m_keep->hide();

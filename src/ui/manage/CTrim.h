@@ -11,6 +11,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <thread>
 
 class QCheckBox;
@@ -41,6 +42,8 @@ class CTrim : public QDialog
     int rangeEnd = 0;
     int newId = 0;
     int sliderLength = 1;
+    // The memo the new file carries in its header from the moment it has its name.
+    std::optional<QString> memo;
     // After OK: the state of checkbox 1001 when OK was pressed.
     bool keepOriginal = false;
     // The text shown in static 1023.

@@ -226,7 +226,8 @@ void VideoManagement::changeVideoId()
     const QString newName = replaceVideoId(oldName, newId);
     const QString source = savePath(oldName);
     const QString target = savePath(newName);
-    if (!m_lists.memoOf(oldName) || !QFileInfo::exists(source)) {
+    const std::optional<QString> memoBefore = m_lists.memoOf(oldName);
+    if (!memoBefore || !QFileInfo::exists(source)) {
         message(QStringLiteral("%1\r\nThis video is no longer there; its ID was not changed.").arg(oldName));
         return;
     }
@@ -235,6 +236,7 @@ void VideoManagement::changeVideoId()
     dialog.sourcePath = source;
     dialog.targetPath = target;
     dialog.newId = newId;
+    dialog.memo = *memoBefore;
     dialog.sliderLength = m_window.playback().sliderLength();
     const bool accepted = m_prompts->runTrimDialog(dialog) == QDialog::Accepted;
     dialog.finishWorker(); // the worker's files are settled from here on
@@ -248,15 +250,13 @@ void VideoManagement::changeVideoId()
         return;
     }
 
-    const std::optional<QString> memo = m_lists.memoOf(oldName);
-    if (!memo || !QFileInfo::exists(source)) {
+    if (!m_lists.memoOf(oldName) || !QFileInfo::exists(source)) {
         // The original went while it was re-encoded; the complete copy is kept for the user.
         message(
             QStringLiteral("%1\r\nThis video is no longer there; its copy under the new ID was kept as %2.")
                 .arg(oldName, newName));
         return;
     }
-    writeVideoTags(target, *memo);
     // The original goes to the trash, as a deleted video does, so a refile can be undone. If the
     // trash refuses it, the refile is undone instead: the original stays as it was and the new
     // file goes, so that no video is listed twice under two IDs.
@@ -339,6 +339,7 @@ void VideoManagement::trimToRange()
     dialog.rangeStart = rangeStart;
     dialog.rangeEnd = rangeEnd;
     dialog.sliderLength = sliderLength;
+    dialog.memo = memo;
     const bool accepted = m_prompts && m_prompts->runTrimDialog(dialog) == QDialog::Accepted;
     dialog.finishWorker(); // the worker's files are settled from here on
     if (!wasAwake)
@@ -353,8 +354,6 @@ void VideoManagement::trimToRange()
         return;
     }
 
-    // The tags go into the new file before anything lists or opens it.
-    writeVideoTags(*target, memo);
     m_window.stopPlayback();
     // A rebuild of the lists while the dialog was open may have listed the new file already.
     m_lists.addVideo(newName, memo);
