@@ -385,3 +385,23 @@ TEST_F(TrimTest, AnOriginalTheTrashRefusesStaysListed)
     EXPECT_TRUE(column(all, AllFileColumn).contains(trimmed));
     EXPECT_TRUE(findRecord(lists->library(), P1) != nullptr);
 }
+
+// The original removed by someone else while it was copied: the copy is kept and listed, the
+// original's rows go, and the user is told instead of finding the video renamed without a word.
+TEST_F(TrimTest, AnOriginalRemovedDuringTheTrimIsReportedAndItsCopyKept)
+{
+    open(ids, P1);
+    player().setRange(0, length() / 2);
+    const QString trimmed = QStringLiteral("0000012320240305140710.wmv");
+    prompts.trimAction = [&](CTrim& dialog) {
+        static_cast<QPushButton*>(dialog.control(CTrim::IDC_OK))->click();
+        if (waitUntil([&] { return QFileInfo::exists(path(trimmed)); }))
+            QFile::remove(path(P1));
+    };
+    window->executeCommand(CmdTrimToRange);
+    ASSERT_EQ(prompts.messages.size(), 1);
+    EXPECT_TRUE(prompts.messages[0].contains(P1) && prompts.messages[0].contains(trimmed)) << prompts.messages[0].toStdString();
+    EXPECT_TRUE(column(all, AllFileColumn).contains(trimmed));
+    EXPECT_FALSE(column(all, AllFileColumn).contains(P1));
+    EXPECT_EQ(findRecord(lists->library(), P1), nullptr);
+}

@@ -354,6 +354,8 @@ void VideoManagement::trimToRange()
         return;
     }
 
+    // Someone may have removed the original while it was copied (another program, a file manager).
+    const bool sourceGone = !QFileInfo::exists(source);
     m_window.stopPlayback();
     // A rebuild of the lists while the dialog was open may have listed the new file already.
     m_lists.addVideo(newName, memo);
@@ -369,6 +371,9 @@ void VideoManagement::trimToRange()
     m_lists.selectRowByName(list, newName, false);
     m_window.openVideo(newName);
     list->setFocus();
+    if (sourceGone)
+        message(QStringLiteral("%1\r\nThis video was removed while it was trimmed; the trimmed copy was kept as %2.")
+                    .arg(name, newName));
 }
 
 } // namespace tolvek
