@@ -6,7 +6,7 @@
 
 #include "core/capture/CaptureThread.h"
 #include "core/capture/SimulatedEyeSource.h"
-#include "core/manage/VideoTags.h"
+#include "core/media/WmvWriter.h"
 #include "core/sensor/HeadOverlay.h"
 #include "core/sensor/HeadPose.h"
 #include "core/settings/VideoFileName.h"
@@ -37,8 +37,13 @@ bool writeSample(const QString& folder, const Sample& s, std::uint32_t seed)
     constexpr int W = 640, H = 480, Fps = 30;
     const QDateTime start = QDateTime::fromString(QString::fromLatin1(s.start), QStringLiteral("yyyyMMddhhmmss"));
     const QString path = makeSavePath(folder, makeVideoFileName(s.patientId, start));
-    cv::VideoWriter writer(path.toStdString(), cv::VideoWriter::fourcc('W', 'M', 'V', '2'), Fps, cv::Size(W, H));
-    if (!writer.isOpened())
+    media::WmvWriterSettings file;
+    file.width = W;
+    file.height = H;
+    file.fps = Fps;
+    file.title = QString::fromUtf8(s.memo);
+    media::WmvWriter writer;
+    if (!writer.open(path, file))
         return false;
     SimulatedEyeSource::Options o;
     o.width = W;
@@ -54,10 +59,10 @@ bool writeSample(const QString& folder, const Sample& s, std::uint32_t seed)
         const HeadPose pose = s.sections.empty() ? InitialHeadPose : manualPose(s.sections[step]).value_or(InitialHeadPose);
         stampFrame(frame, 0, start.addMSecs(qint64(k) * 1000 / Fps), s.patientId);
         drawHeadOverlay(frame, pose, s.posture);
-        writer.write(frame);
+        if (!writer.write(frame))
+            return false;
     }
-    writer.release();
-    return writeVideoTags(path, QString::fromUtf8(s.memo)) == TagWriteResult::Written;
+    return writer.close();
 }
 
 }  // namespace

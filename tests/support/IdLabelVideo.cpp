@@ -1,6 +1,7 @@
 #include "support/IdLabelVideo.h"
 
 #include "core/capture/CaptureThread.h"
+#include "core/media/WmvWriter.h"
 
 #include <QFile>
 
@@ -11,18 +12,17 @@ namespace tolvek::test {
 
 QString makeIdLabelWmv(const QString& path, int frames, int id, int w, int h, int fps)
 {
-    cv::VideoWriter writer(path.toStdString(), cv::CAP_FFMPEG, cv::VideoWriter::fourcc('W', 'M', 'V', '2'), fps,
-                           cv::Size(w, h), true);
-    if (!writer.isOpened())
+    media::WmvWriter writer;
+    if (!writer.open(path, {w, h, double(fps), QString(), false, false}))
         return {};
     cv::Mat frame(h, w, CV_8UC3);
     for (int i = 0; i < frames; ++i) {
         frame.setTo(cv::Scalar(90 + i % 40, 120, 150));
         stampIdLabel(frame, id);
-        writer.write(frame);
+        if (!writer.write(frame))
+            return {};
     }
-    writer.release();
-    return QFile::exists(path) ? path : QString();
+    return writer.close() ? path : QString();
 }
 
 double idLabelDifference(const QString& path, int frame, int id)

@@ -1,5 +1,7 @@
 #include "support/IndexedVideo.h"
 
+#include "core/media/WmvWriter.h"
+
 #include <opencv2/imgproc.hpp>
 #include <opencv2/videoio.hpp>
 
@@ -41,14 +43,13 @@ cv::Mat indexedFrame(int index, int width, int height)
 
 bool writeIndexedWmv(const QString& path, int frames, int width, int height, double fps)
 {
-    cv::VideoWriter writer(path.toStdString(), cv::VideoWriter::fourcc('W', 'M', 'V', '2'), fps,
-                           cv::Size(width, height));
-    if (!writer.isOpened())
+    media::WmvWriter writer;
+    if (!writer.open(path, {width, height, fps, QString(), false, false}))
         return false;
     for (int i = 0; i < frames; ++i)
-        writer.write(indexedFrame(i, width, height));
-    writer.release();
-    return true;
+        if (!writer.write(indexedFrame(i, width, height)))
+            return false;
+    return writer.close();
 }
 
 int frameIndexOf(const cv::Mat& bgr)

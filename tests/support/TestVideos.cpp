@@ -1,6 +1,7 @@
 #include "support/TestVideos.h"
 
 #include "core/library/TagLibText.h"
+#include "core/media/WmvWriter.h"
 
 #include <QFile>
 #include <QProcess>
@@ -18,19 +19,18 @@ namespace tolvek::test {
 
 QString makeTestWmv(const QString& path, int frames, int w, int h, int fps)
 {
-    cv::VideoWriter writer(path.toStdString(), cv::CAP_FFMPEG, cv::VideoWriter::fourcc('W', 'M', 'V', '2'),
-                           fps, cv::Size(w, h), true);
-    if (!writer.isOpened())
+    media::WmvWriter writer;
+    if (!writer.open(path, {w, h, double(fps), QString(), false, false}))
         return {};
     cv::Mat frame(h, w, CV_8UC3);
     for (int i = 0; i < frames; ++i) {
         frame.setTo(cv::Scalar((i * 7) % 256, 128, 255 - (i * 5) % 256));
         const int x = (i * 3) % std::max(1, w - 8);
         cv::rectangle(frame, cv::Rect(x, 0, 8, h), cv::Scalar(255, 255, 255), cv::FILLED);
-        writer.write(frame);
+        if (!writer.write(frame))
+            return {};
     }
-    writer.release();
-    return QFile::exists(path) ? path : QString();
+    return writer.close() ? path : QString();
 }
 
 QString makeFfmpegWmv(const QString& path, int frames, const QString& title, int w, int h, int fps)

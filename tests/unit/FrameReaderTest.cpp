@@ -1,6 +1,7 @@
 #include "core/playback/FrameReader.h"
 
 #include "core/library/RecordingRecovery.h"
+#include "core/media/WmvWriter.h"
 
 #include "support/IndexedVideo.h"
 #include "support/KilledRecorder.h"
@@ -47,9 +48,8 @@ protected:
 // colour conversion has real work and the decoder's padded picture has to be cut.
 QString writeTexturedWmv(const QString& path, int frames, int w, int h, double fps)
 {
-    cv::VideoWriter writer(path.toStdString(), cv::CAP_FFMPEG, cv::VideoWriter::fourcc('W', 'M', 'V', '2'), fps,
-                           cv::Size(w, h));
-    if (!writer.isOpened())
+    media::WmvWriter writer;
+    if (!writer.open(path, {w, h, fps, QString(), false, false}))
         return {};
     cv::Mat texture(h * 2, w * 2, CV_8UC3);
     cv::theRNG().state = 11;
@@ -58,10 +58,10 @@ QString writeTexturedWmv(const QString& path, int frames, int w, int h, double f
     for (int i = 0; i < frames; ++i) {
         cv::Mat m = texture(cv::Rect(i % w, (i * 2) % h, w, h)).clone();
         cv::circle(m, {(i * 5) % w, h / 2}, h / 4, cv::Scalar(20, 200, 60), cv::FILLED);
-        writer.write(m);
+        if (!writer.write(m))
+            return {};
     }
-    writer.release();
-    return path;
+    return writer.close() ? path : QString();
 }
 
 struct Decoded {
@@ -200,7 +200,7 @@ TEST_F(FrameReaderTest, AnyOrderOfRequestsGivesTheRightFrames)
     EXPECT_EQ(frameIndexOf(reader.readNext()), 31);
 }
 
-// cv::VideoWriter puts a key frame every 12 frames.
+// The writer puts a key frame every 12 frames.
 constexpr int Group = 12;
 
 TEST_F(FrameReaderTest, StepsBackWithinAGroupComeFromTheCache)

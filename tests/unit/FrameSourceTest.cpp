@@ -1,5 +1,6 @@
 #include "core/capture/FrameSource.h"
 #include "core/capture/SimulatedEyeSource.h"
+#include "core/media/WmvWriter.h"
 #include "core/settings/Settings.h"
 
 #include <QTemporaryDir>
@@ -39,10 +40,11 @@ TEST(FrameSourceTest, videoFileSourcePlaysItsFramesThenReadsAsLost)
     ASSERT_TRUE(dir.isValid());
     const std::string path = dir.filePath(QStringLiteral("clip.wmv")).toStdString();
     {
-        cv::VideoWriter writer(path, cv::CAP_FFMPEG, cv::VideoWriter::fourcc('W', 'M', 'V', '2'), 50, {160, 120});
-        ASSERT_TRUE(writer.isOpened());
+        media::WmvWriter writer;
+        ASSERT_TRUE(writer.open(QString::fromStdString(path), {160, 120, 50.0, QString(), false, false}));
         for (int i = 0; i < 6; ++i)
-            writer.write(cv::Mat(120, 160, CV_8UC3, cv::Scalar(40 * i, 100, 200)));
+            ASSERT_TRUE(writer.write(cv::Mat(120, 160, CV_8UC3, cv::Scalar(40 * i, 100, 200))));
+        ASSERT_TRUE(writer.close());
     }
 
     auto source = makeFrameSource(QString::fromStdString(path), 0);

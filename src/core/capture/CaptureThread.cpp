@@ -1,6 +1,6 @@
 #include "core/capture/CaptureThread.h"
 
-#include "core/capture/WriterFlush.h"
+#include "core/media/WmvWriter.h"
 #include "core/settings/Settings.h"
 #include "core/settings/VideoFileName.h"
 
@@ -126,10 +126,11 @@ struct CaptureThread::Worker
 
     std::unique_lock<std::mutex> m_held{lock, std::defer_lock};
     std::unique_ptr<FrameSource> m_source;
-    cv::VideoWriter m_writer;
+    media::WmvWriter m_writer;
     int m_cameraIndex = 0;
     bool m_fileOpen = false;
     QString m_fileName;
+    QString m_writeError; // why the open file's last write failed; cleared when a file opens
     int m_width = 0;
     int m_height = 0;
     RecordingPacer m_pacer;
@@ -244,7 +245,7 @@ void CaptureThread::Worker::run()
     if (m_source)
         m_source->release();
     m_source.reset();
-    m_writer.release();
+    m_writer.close();
     Q_EMIT owner.finished();
     m_held.unlock();
 }
@@ -252,7 +253,7 @@ void CaptureThread::Worker::run()
 void CaptureThread::Worker::releaseOwnResources()
 {
     m_held.unlock();
-    m_writer.release();
+    m_writer.close();
     m_fileOpen = false;
     if (m_source)
         m_source->release();
@@ -432,22 +433,21 @@ void CaptureThread::Worker::openFile()
 
     bool opened = false;
     if (fps > 0 && !folder.isEmpty()) {
-        // Every finished packet goes to the file at once, so that a crash or power cut a second
-        // into the recording leaves that second on disk rather than an empty file.
-        const WriterFlushScope promptFlush;
-        try {
-            opened = m_writer.open(QFile::encodeName(path).toStdString(), cv::CAP_FFMPEG,
-                                   cv::VideoWriter::fourcc('W', 'M', 'V', '2'), fps,
-                                   cv::Size(m_width, m_height), true);
-        } catch (const cv::Exception&) {
-            opened = false;
-        }
-        static std::atomic<bool> warned{false};
-        if (opened && !promptFlush.tookEffect() && !warned.exchange(true))
-            qWarning("The recording is written in large blocks; a crash may lose its last seconds.");
+        media::WmvWriterSettings file;
+        file.width = m_width;
+        file.height = m_height;
+        file.fps = fps;
+        // The product mark is in the header from the start, so the stop need not rewrite the file;
+        // the data is flushed to the disk every second, so a power cut loses at most about that.
+        file.productMark = true;
+        file.syncEverySecond = true;
+        opened = m_writer.open(path, file);
+        if (!opened)
+            qWarning("Recording file not opened: %s", qPrintable(m_writer.error()));
     }
 
     if (opened) {
+        m_writeError.clear();
         m_fileOpen = true;
         m_fileName = name;
         flags.recording = true;
@@ -459,7 +459,7 @@ void CaptureThread::Worker::openFile()
         return;
     }
 
-    m_writer.release();
+    m_writer.close();
     // The name was free a moment ago; an empty file the writer left behind would be listed
     // as a broken video.
     const QFileInfo leftover(path);
@@ -477,7 +477,11 @@ void CaptureThread::Worker::closeFile(CloseMode mode, bool forRestart)
         return;
     // The file is reported only once the writer has let it go, so that whoever stamps or moves
     // it next works on the finished file.
-    m_writer.release();
+    if (!m_writer.close() && m_writeError.isEmpty()) {
+        // The last packets, the index or the finished header did not reach the file.
+        m_writeError = m_writer.error();
+        Q_EMIT owner.recordingWriteFailed(m_fileName, m_writeError);
+    }
     m_fileOpen = false;
     Q_EMIT owner.recordingClosed(m_fileName, m_pacer.framesWritten(), forRestart);
     if (mode == ClearRecording)
@@ -488,8 +492,17 @@ void CaptureThread::Worker::writeFrame(const cv::Mat& frame)
 {
     const std::int64_t now = tick();
     const RecordingPacer::Step step = m_pacer.onFrame(now);
-    for (int i = 0; i < step.writes; ++i)
-        m_writer.write(frame);
+    for (int i = 0; i < step.writes; ++i) {
+        if (!m_writer.write(frame)) {
+            // A full disk, a removed drive, an I/O error: the recording ends here, with what
+            // reached the file kept, and the user is told why.
+            m_writeError = m_writer.error();
+            Q_EMIT owner.recordingWriteFailed(m_fileName, m_writeError);
+            closeFile(ClearRecording);
+            Q_EMIT owner.stopRequested();
+            return;
+        }
+    }
     if (step.limitReached) {
         closeFile();
         Q_EMIT owner.stopRequested();

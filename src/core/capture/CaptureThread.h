@@ -89,6 +89,10 @@ class CaptureThread : public QObject
     // The writer could not open fullPath (missing or read-only folder, no codec, bad frame
     // rate); recording is cleared and the live view continues.
     void recordingOpenFailed(const QString& fullPath);
+    // A write to the recording file failed (full disk, removed drive, I/O error); reason is the
+    // system's. Comes before the file's recordingClosed(); a stopRequested() follows when it was
+    // a frame that failed.
+    void recordingWriteFailed(const QString& fileName, const QString& reason);
     // A recording file was closed and the writer has let it go (stop, restart, limit, lost camera
     // or end of the thread). forRestart: the restart request closed it, to be discarded.
     void recordingClosed(const QString& fileName, qint64 framesWritten, bool forRestart);

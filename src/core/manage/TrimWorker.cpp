@@ -2,6 +2,7 @@
 
 #include "core/capture/CaptureThread.h"
 #include "core/library/VideoHeaderReader.h"
+#include "core/media/WmvWriter.h"
 #include "core/manage/VideoTags.h"
 #include "core/platform/DurableFiles.h"
 #include "core/settings/VideoFileName.h"
@@ -159,9 +160,15 @@ TrimResult copyFrames(TrimWorkerState& s, const CopyPlan& plan)
         targetInfo.dir().filePath(QStringLiteral(".part-") + targetInfo.fileName()));
     if (!working.created())
         return TrimResult::TargetUnwritable;
-    cv::VideoWriter writer(working.path().toStdString(), cv::CAP_FFMPEG,
-                           cv::VideoWriter::fourcc('W', 'M', 'V', '2'), fps, size, true);
-    if (!writer.isOpened()) {
+    media::WmvWriterSettings file;
+    file.width = size.width;
+    file.height = size.height;
+    file.fps = fps;
+    // The memo and the product mark are in the header from the start: no copy of the file for them.
+    if (s.memo)
+        file.title = *s.memo;
+    media::WmvWriter writer;
+    if (!writer.openDescriptor(working.handle(), file)) {
         working.remove();
         return TrimResult::TargetUnwritable;
     }
@@ -178,15 +185,21 @@ TrimResult copyFrames(TrimWorkerState& s, const CopyPlan& plan)
         cv::Mat& out = frame.size() == size ? frame : (cv::resize(frame, sized, size), sized);
         if (plan.burnId >= 0)
             stampIdLabel(out, plan.burnId);
-        writer.write(out);
+        if (!writer.write(out))
+            break;
         ++s.framesDone;
     } while ((wanted < 0 || s.framesDone < wanted) && reader.read(frame) && !frame.empty());
-    writer.release();
+    const bool written = writer.close();
     reader.release();
 
     if (cancelled || !s.running) {
         working.remove();
         return TrimResult::Cancelled;
+    }
+    // A full disk or an I/O error stopped the copy, not the source.
+    if (!written) {
+        working.remove();
+        return TrimResult::TargetUnwritable;
     }
     // Reading stops at the first frame that cannot be decoded, which for a damaged source is not
     // its end: such a copy is no replacement for the original.
@@ -194,23 +207,21 @@ TrimResult copyFrames(TrimWorkerState& s, const CopyPlan& plan)
         working.remove();
         return TrimResult::SourceCutShort;
     }
-    // The writer opened the name itself: only the file created above may take the target's name.
+    // Only the file created above may take the target's name.
     if (!working.stillOurs() || QFileInfo(working.path()).size() <= 0) {
         working.remove();
         return TrimResult::TargetUnwritable;
     }
-    // The tag write replaces the working file by a rename of its own, already flushed to the disk.
-    const bool tagged = s.memo.has_value();
-    if (tagged && (writeVideoTags(working.path(), *s.memo) != TagWriteResult::Written || !working.acceptReplacement())) {
+    // A memo too long for the writer's header field goes in through the tag writer, which
+    // replaces the working file by a rename of its own.
+    const bool retagged = s.memo && !writer.titleWritten();
+    if (retagged && (writeVideoTags(working.path(), *s.memo) != TagWriteResult::Written || !working.acceptReplacement())) {
         working.remove();
         return TrimResult::TargetUnwritable;
     }
-    // On the disk before it takes its final name, so that a power cut never leaves a partial
-    // video under that name; and a file that appeared meanwhile is never replaced.
-    if (!tagged && !platform::syncHandleToDisk(working.handle())) {
-        working.remove();
-        return TrimResult::TargetUnwritable;
-    }
+    // On the disk before it takes its final name (the writer flushed it as it closed; the tag
+    // writer flushes its own), so that a power cut never leaves a partial video under that name;
+    // and a file that appeared meanwhile is never replaced.
     QString error;
     switch (platform::renameNoReplace(working.path(), s.targetPath, error)) {
     case platform::RenameResult::Renamed:

@@ -5,14 +5,11 @@
 // old or the new one. Thread-safe for different files; on any failure the file keeps its bytes and
 // the result says why.
 
+#include "core/media/HeaderTags.h"
+
 #include <QString>
 
 namespace tolvek {
-
-inline constexpr char ProductMark[] = "Tolvek";
-// The header stores "Title" as UTF-16 with a terminating zero behind a 16-bit byte count.
-inline constexpr int MaxTitleBytes = 65535;
-inline constexpr qsizetype MaxMemoUnits = MaxTitleBytes / 2 - 1; // 32766
 
 enum class TagWriteResult {
     Written,     // the file now carries the tags (also when it already did and was left alone)

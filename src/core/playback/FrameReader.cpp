@@ -1,10 +1,6 @@
 #include "core/playback/FrameReader.h"
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libswscale/swscale.h>
-}
+#include "core/media/FfmpegOwners.h"
 
 #include <algorithm>
 #include <cmath>
@@ -38,21 +34,11 @@ FileStamp stampOf(const std::string& path)
     return s;
 }
 
-struct FormatCloser {
-    void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
-};
-struct CodecFreer {
-    void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
-};
-struct FrameFreer {
-    void operator()(AVFrame* f) const { av_frame_free(&f); }
-};
-struct PacketFreer {
-    void operator()(AVPacket* p) const { av_packet_free(&p); }
-};
-struct ScalerFreer {
-    void operator()(SwsContext* s) const { sws_freeContext(s); }
-};
+using media::CodecFreer;
+using media::FrameFreer;
+using media::PacketFreer;
+using media::ScalerFreer;
+using FormatCloser = media::InputCloser;
 
 struct IndexEntry {
     std::int64_t ts = AV_NOPTS_VALUE;

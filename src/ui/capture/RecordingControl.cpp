@@ -120,6 +120,15 @@ void RecordingControl::startCaptureThread()
                 static_cast<int>(UserPrompts::Icon::Error));
         },
         Qt::QueuedConnection);
+    connect(
+        m_capture.get(), &CaptureThread::recordingWriteFailed, this,
+        [this](const QString& name, const QString& reason) {
+            m_window.showMessage(QStringLiteral("The recording %1 could not be written further (%2).\r\n"
+                                                "The recording was stopped; what was recorded up to then is kept.")
+                                     .arg(name, reason),
+                                 static_cast<int>(UserPrompts::Icon::Error));
+        },
+        Qt::QueuedConnection);
     connect(m_capture.get(), &CaptureThread::finished, this, &RecordingControl::onCaptureThreadEnded,
             Qt::QueuedConnection);
     flags.cameraOpened = false;
