@@ -1,8 +1,8 @@
 // A recording whose save folder runs out of room or goes away, through the real program: the main
 // window with its recording control, the capture thread with the simulated camera ("sim") and
-// OpenCV's WMV writer, on a small tmpfs of its own. The guard must stop the recording while the
-// file can still be finished, tell the user, and leave a playable file and every other file as it
-// was. Mounting needs root; where it is refused the tmpfs cases are skipped with a message.
+// the program's WMV writer, on a small tmpfs of its own. The guard must stop the recording while
+// the file can still be finished, tell the user, and leave a playable file and every other file as
+// it was; where the guard is blind, the writer itself stops at the first write that finds no room. Mounting needs root; where it is refused the tmpfs cases are skipped with a message.
 
 #include "core/capture/CameraDevices.h"
 #include "core/capture/DiskSpaceGuard.h"
@@ -29,6 +29,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <memory>
 
@@ -131,7 +132,7 @@ protected:
 
     // Starts the program with the simulated camera and the recording for `id`, and waits until
     // its file is open.
-    void startRecording(int id)
+    void startRecording(int id, std::function<qint64(const QString&)> freeSpaceProbe = {})
     {
         prompts.patientIds.push_back(id);
         prompts.beforeKeypadAnswer = [this] { waitUntil([this] { return w && w->flags().cameraOpened.load(); }); };
@@ -143,6 +144,7 @@ protected:
         services.countCameras = [source] { return countCameras(source); };
         services.recording.frameSources = [source](int index) { return makeFrameSource(source, index, appSettings()); };
         services.recording.writeCopyrightTag = [](const QString& path) { writeCopyrightTag(path); };
+        services.recording.freeBytes = std::move(freeSpaceProbe);
         w = std::make_unique<CTolvek2Dlg>(services);
         w->resize(1280, 720);
         w->show();
@@ -237,6 +239,44 @@ TEST_F(FullDiskRecordingTest, LowSpaceStopsTheRecordingWithAPlayableFileAndNothi
                 static_cast<long long>(lowest), static_cast<long long>(DiskSpaceGuard::MinimumFreeBytes));
     std::printf("[ figures ] full disk: recording of %lld bytes, %d frames decoded, %d in the header, ffprobe %s\n",
                 static_cast<long long>(QFileInfo(path).size()), p.decoded, p.counted, p.probeOk ? "ok" : "failed");
+}
+
+// The guard blind (its free-space probe always says there is room, as on a network share that
+// reports wrong figures): the writer meets the full disk itself. The recording stops at that
+// frame with the system's reason shown, and the file is finished and plays to there.
+TEST_F(FullDiskRecordingTest, AFullDiskTheGuardMissesStopsTheRecordingAtTheFirstFailedWrite)
+{
+    if (!mountSaveFolder(12 * MiB))
+        GTEST_SKIP() << skipReason;
+    const QString filler = QDir(saveFolder).filePath(QStringLiteral("other-data.bin"));
+    {
+        QFile f(filler);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(f.write(QByteArray(int(9 * MiB), '\x5a')) == 9 * MiB);
+    }
+    const QByteArray fillerDigest = digestOf(filler);
+
+    startRecording(43, [](const QString&) { return qint64(1) << 40; });
+    ASSERT_TRUE(waitUntil([&] { return w->windowMode() == ModeLibrary; }, 120s)) << "the recording was never stopped";
+    ASSERT_TRUE(waitUntil([this] { return w->playbackVideoName == fileName; }));
+    ASSERT_FALSE(prompts.messages.isEmpty());
+    EXPECT_EQ(prompts.messages.last(),
+              QStringLiteral("The recording %1 could not be written further (%2).\r\n"
+                             "The recording was stopped; what was recorded up to then is kept.")
+                  .arg(fileName, QString::fromLocal8Bit(std::strerror(ENOSPC))));
+    EXPECT_FALSE(w->flags().recording);
+    EXPECT_EQ(w->closeAllowed(), 1);
+
+    const QString path = makeSavePath(saveFolder, fileName);
+    const Playability p = playability(path);
+    EXPECT_GT(p.decoded, 0);
+    EXPECT_EQ(p.counted, p.decoded);
+    EXPECT_TRUE(p.probeOk) << p.probeText.toStdString();
+    EXPECT_EQ(copyrightOf(path), QStringLiteral("Tolvek"));
+    EXPECT_EQ(digestOf(filler), fillerDigest);
+    EXPECT_EQ(QDir(saveFolder).entryList(QDir::Files | QDir::Hidden).size(), 2);
+    std::printf("[ figures ] full disk met by the writer: recording of %lld bytes, %d frames play\n",
+                static_cast<long long>(QFileInfo(path).size()), p.decoded);
 }
 
 // The save folder goes away under a running recording: renamed away (the path is gone), or its

@@ -3,9 +3,11 @@
 // files OpenCV's writer made, packets on disk while the file is open, and write errors reported by
 // the call that met them.
 
+#include "core/library/RecordingRecovery.h"
 #include "core/library/VideoHeaderReader.h"
 #include "core/media/WmvWriter.h"
 #include "core/playback/FrameReader.h"
+#include "support/SmallTmpfs.h"
 #include "support/TempDir.h"
 #include "support/TestVideos.h"
 
@@ -183,6 +185,34 @@ TEST(WmvWriterTest, AWriteErrorComesBackFromTheCallThatMetIt)
     EXPECT_FALSE(later);
     EXPECT_FALSE(closed);
     EXPECT_LE(QFileInfo(path).size(), qint64(limit.rlim_cur));
+}
+
+// A disk that fills up during a recording: the writer says so at the frame that found no more
+// room, and the room it kept ahead lets it finish the file, which plays to that frame.
+TEST(WmvWriterTest, AFullDiskEndsTheFileCleanlyAtTheFrameThatFoundItFull)
+{
+    const SmallTmpfs small(QStringLiteral("3m"));
+    if (!small.mounted())
+        GTEST_SKIP() << "mounting a tmpfs is not permitted here";
+    const QString path = small.file(QStringLiteral("full.wmv"));
+    WmvWriter w;
+    ASSERT_TRUE(w.open(path, settingsOf()));
+    cv::Mat noise(480, 640, CV_8UC3);
+    int failedAt = -1;
+    for (int i = 0; i < 3000 && failedAt < 0; ++i) {
+        cv::randu(noise, cv::Scalar::all(0), cv::Scalar::all(255));
+        if (!w.write(noise))
+            failedAt = i;
+    }
+    ASSERT_GT(failedAt, 0) << "the disk never filled";
+    EXPECT_EQ(w.error(), QString::fromLocal8Bit(std::strerror(ENOSPC)));
+    const long long frames = w.framesWritten();
+    EXPECT_FALSE(w.close()); // the recording was cut, and the caller hears it again
+    EXPECT_EQ(inspectRecording(path).state, RecordingState::Finished);
+    EXPECT_EQ(countDecodedFrames(path), frames);
+    EXPECT_NEAR(VideoHeaderReader().readDurationAndTitle(path).seconds, double(frames) / Fps, 0.1);
+    std::printf("[ figures ] 3 MiB tmpfs: full at frame %d, file %lld bytes, %lld frames play\n", failedAt,
+                static_cast<long long>(QFileInfo(path).size()), frames);
 }
 
 TEST(WmvWriterTest, ItCannotOpenWhatCannotBeWritten)

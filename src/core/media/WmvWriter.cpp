@@ -2,6 +2,7 @@
 
 #include "core/media/FfmpegOwners.h"
 #include "core/media/HeaderTags.h"
+#include "core/platform/DurableFiles.h"
 
 extern "C" {
 #include <libavutil/imgutils.h>
@@ -11,6 +12,7 @@ extern "C" {
 
 #include <opencv2/core.hpp>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -28,6 +30,11 @@ namespace tolvek::media {
 namespace {
 
 constexpr int IoBufferBytes = 64 * 1024;
+// Room kept allocated on the disk ahead of the file's end. When the disk cannot give more, the
+// writer reports the full disk at once and still has this room to finish the file: the encoder's
+// last packets, the index and the finished header. Taken a chunk at a time.
+constexpr off_t ReserveChunk = 2 * 1024 * 1024;
+constexpr off_t ReserveLowWater = 1024 * 1024;
 
 QString systemReason(int err)
 {
@@ -72,6 +79,13 @@ struct WmvWriter::State
     QString error;
     // errno of the first failed write or seek, so the user reads the system's words.
     int ioErrno = 0;
+    // Where the next write lands, the end of the room allocated ahead, and why the disk refused
+    // more room (ENOSPC, EFBIG); 0 while it gives it. File systems without preallocation write
+    // without a reserve.
+    off_t position = 0;
+    off_t reservedEnd = 0;
+    bool reserving = true;
+    int reserveErrno = 0;
 
     // The sync thread: it only calls fdatasync on fd.
     std::thread syncer;
@@ -81,9 +95,36 @@ struct WmvWriter::State
     std::atomic<bool> dirty{false};
     std::atomic<int> syncErrno{0};
 
+    // Keeps ReserveLowWater or more allocated beyond the end this write reaches.
+    void reserveFor(off_t end)
+    {
+        if (!reserving || reserveErrno != 0 || end + ReserveLowWater <= reservedEnd)
+            return;
+        const off_t from = std::max(reservedEnd, position);
+        switch (platform::reserveSpace(fd, from, end + ReserveChunk - from)) {
+        case platform::ReserveResult::Reserved:
+            reservedEnd = end + ReserveChunk;
+            break;
+        case platform::ReserveResult::DiskFull:
+            reserveErrno = errno;
+            break;
+        case platform::ReserveResult::NotSupported:
+            reserving = false; // no reserve here: the writes themselves meet a full disk
+            break;
+        }
+    }
+
+    // Gives back the room allocated beyond the file's end.
+    void releaseReserve()
+    {
+        platform::releaseSpaceBeyondEnd(fd, reservedEnd);
+        reservedEnd = 0;
+    }
+
     static int writePacket(void* opaque, uint8_t* buf, int size)
     {
         auto* s = static_cast<State*>(opaque);
+        s->reserveFor(s->position + size);
         int left = size;
         while (left > 0) {
             const ssize_t n = ::write(s->fd, buf, size_t(left));
@@ -95,6 +136,7 @@ struct WmvWriter::State
             }
             buf += n;
             left -= int(n);
+            s->position += n;
         }
         s->dirty = true;
         return size;
@@ -114,6 +156,7 @@ struct WmvWriter::State
             s->ioErrno = errno;
             return AVERROR(errno);
         }
+        s->position = at;
         return at;
     }
 
@@ -125,7 +168,7 @@ struct WmvWriter::State
             if (stopping || !dirty.exchange(false))
                 continue;
             held.unlock();
-            if (::fdatasync(fd) != 0 && syncErrno == 0)
+            if (!platform::syncDataToDisk(fd) && syncErrno == 0)
                 syncErrno = errno;
             held.lock();
         }
@@ -189,8 +232,10 @@ struct WmvWriter::State
         format.reset();
         io.reset();
         stream = nullptr;
-        if (fd >= 0)
+        if (fd >= 0) {
+            releaseReserve();
             ::close(fd);
+        }
         fd = -1;
     }
 };
@@ -366,6 +411,9 @@ bool WmvWriter::write(const cv::Mat& frame)
     if (!s.drainPackets())
         return false;
     ++s.frames;
+    // The disk has no room beyond the reserve: this frame is in, the file must be finished now.
+    if (s.reserveErrno != 0)
+        return s.fail(systemReason(s.reserveErrno));
     return true;
 }
 
@@ -377,15 +425,18 @@ bool WmvWriter::close()
         return !m || m->error.isEmpty();
     }
     State& s = *m;
+    // After a full disk was met at the reserve, the rest still fits: finish the file as usual.
+    const bool finishable = s.error.isEmpty() || (s.reserveErrno != 0 && s.ioErrno == 0);
     bool ok = s.error.isEmpty();
-    if (ok && avcodec_send_frame(s.codec.get(), nullptr) >= 0)
-        ok = s.drainPackets();
+    if (finishable && avcodec_send_frame(s.codec.get(), nullptr) >= 0)
+        ok = s.drainPackets() && ok;
     // The index and the finished header: written even after a failed frame, so that what
     // reached the file plays.
     if (const int r = av_write_trailer(s.format.get()); r < 0 || s.outputFailed())
         ok = s.failCall("finishing the file", r < 0 ? r : s.format->pb->error) && false;
     s.stopSyncer();
-    if (::fdatasync(s.fd) != 0)
+    s.releaseReserve();
+    if (!platform::syncDataToDisk(s.fd))
         ok = s.fail(systemReason(errno));
     if (const int err = s.syncErrno.load(); err != 0)
         ok = s.fail(systemReason(err));

@@ -79,6 +79,26 @@ bool syncHandleToDisk(int fd)
     return fd >= 0 && ::fsync(fd) == 0;
 }
 
+bool syncDataToDisk(int fd)
+{
+    return fd >= 0 && ::fdatasync(fd) == 0;
+}
+
+ReserveResult reserveSpace(int fd, qint64 offset, qint64 length)
+{
+    if (::fallocate(fd, FALLOC_FL_KEEP_SIZE, off_t(offset), off_t(length)) == 0)
+        return ReserveResult::Reserved;
+    return errno == ENOSPC || errno == EFBIG || errno == EDQUOT ? ReserveResult::DiskFull
+                                                                : ReserveResult::NotSupported;
+}
+
+void releaseSpaceBeyondEnd(int fd, qint64 reservedEnd)
+{
+    StatBuf st{};
+    if (reservedEnd > 0 && ::fstat(fd, &st) == 0 && reservedEnd > st.st_size)
+        ::fallocate(fd, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, st.st_size, off_t(reservedEnd) - st.st_size);
+}
+
 bool syncFolderToDisk(const QString& folder)
 {
     return syncPath(folder, true);

@@ -16,6 +16,17 @@ namespace tolvek::platform {
 bool syncFileToDisk(const QString& path);
 // The same for a file open on fd.
 bool syncHandleToDisk(int fd);
+// Flushes the file's data (not its times) to the disk; errno tells why it failed.
+bool syncDataToDisk(int fd);
+
+enum class ReserveResult { Reserved, DiskFull, NotSupported };
+// Allocates length bytes of the file open on fd from offset on without changing its size, so
+// later writes there cannot meet a full disk. DiskFull (errno set: ENOSPC, EFBIG, EDQUOT) when the
+// disk or a limit has no room; NotSupported on file systems that cannot allocate ahead.
+ReserveResult reserveSpace(int fd, qint64 offset, qint64 length);
+// Gives back what reserveSpace allocated beyond the file's end.
+void releaseSpaceBeyondEnd(int fd, qint64 reservedEnd);
+
 // Flushes a folder's entries, so that a rename or a new file in it survives a power cut.
 bool syncFolderToDisk(const QString& folder);
 // Same for the folder holding filePath.
