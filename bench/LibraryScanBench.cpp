@@ -5,7 +5,7 @@
 // Usage: bench_LibraryScan [file count]
 
 #include "core/library/ScanSaveFolder.h"
-#include "core/manage/VideoTags.h"
+#include "core/media/VideoTags.h"
 #include "core/settings/Settings.h"
 #include "core/settings/Storage.h"
 #include "core/settings/VideoFileName.h"

@@ -23,8 +23,8 @@
 // Usage: bench_capture [--rounds N] [--block-ms MS]
 
 #include "core/capture/CaptureFlags.h"
-#include "core/capture/CaptureThread.h"
 #include "core/capture/DisplayFrame.h"
+#include "core/capture/FrameStamps.h"
 #include "core/capture/SimulatedEyeSource.h"
 #include "core/sensor/HeadOverlay.h"
 #include "core/sensor/HeadPose.h"

@@ -6,7 +6,7 @@
 // ratios; asserts nothing.
 
 #include "core/capture/DisplayFrame.h"
-#include "core/playback/FrameReader.h"
+#include "core/media/FrameReader.h"
 #include "core/playback/PlayerThread.h"
 #include "core/playback/SliderMath.h"
 

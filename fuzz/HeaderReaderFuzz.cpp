@@ -1,7 +1,7 @@
 // Video files of any content through the library's header reader: the bytes are written to a file
 // and read the way the scan reads it. A result must stay within its documented bounds.
-#include "core/library/AsfHeader.h"
-#include "core/library/VideoHeaderReader.h"
+#include "core/media/AsfHeader.h"
+#include "core/media/VideoHeaderReader.h"
 
 #include <QBuffer>
 #include <QDir>

@@ -1,10 +1,10 @@
 // Video files of any content through the tag writers, as Edit Video Tags and the recording stop
 // call them. A write either leaves the file byte for byte as it was and says why, or reports
 // success and leaves a file whose tags read back as written and whose media bytes are untouched.
-#include "core/library/AsfHeader.h"
-#include "core/library/TagLibText.h"
-#include "core/library/VideoHeaderReader.h"
-#include "core/manage/VideoTags.h"
+#include "core/media/AsfHeader.h"
+#include "core/media/TagLibText.h"
+#include "core/media/VideoHeaderReader.h"
+#include "core/media/VideoTags.h"
 
 #include <QBuffer>
 #include <QDir>

@@ -4,7 +4,7 @@
 //
 // Usage: tolvek_samples FOLDER
 
-#include "core/capture/CaptureThread.h"
+#include "core/capture/FrameStamps.h"
 #include "core/capture/SimulatedEyeSource.h"
 #include "core/media/WmvWriter.h"
 #include "core/sensor/HeadOverlay.h"

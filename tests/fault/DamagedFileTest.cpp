@@ -3,10 +3,10 @@
 // step must end within its bound; what each gives back must stay within its documented range.
 
 #include "core/capture/DisplayFrame.h"
-#include "core/library/AsfHeader.h"
+#include "core/media/AsfHeader.h"
 #include "core/library/RecordingRecovery.h"
 #include "core/library/ScanSaveFolder.h"
-#include "core/playback/FrameReader.h"
+#include "core/media/FrameReader.h"
 #include "core/playback/PlayerThread.h"
 #include "support/KilledRecorder.h"
 #include "support/TempDir.h"

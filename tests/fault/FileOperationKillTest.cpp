@@ -5,9 +5,9 @@
 // sets the random moments. Prints how the kills fell.
 
 #include "core/library/ScanSaveFolder.h"
-#include "core/library/VideoHeaderReader.h"
+#include "core/media/VideoHeaderReader.h"
 #include "core/manage/TrimWorker.h"
-#include "core/manage/VideoTags.h"
+#include "core/media/VideoTags.h"
 #include "core/platform/DurableFiles.h"
 #include "core/settings/VideoFileName.h"
 #include "support/LibraryFixtureNames.h"

@@ -7,7 +7,7 @@
 #include "core/capture/CameraDevices.h"
 #include "core/capture/DiskSpaceGuard.h"
 #include "core/capture/FrameSource.h"
-#include "core/manage/VideoTags.h"
+#include "core/media/VideoTags.h"
 #include "core/settings/Settings.h"
 #include "core/settings/Storage.h"
 #include "core/settings/VideoFileName.h"

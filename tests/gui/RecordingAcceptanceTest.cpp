@@ -4,8 +4,9 @@
 // and the ffprobe program.
 #include "core/capture/CameraDevices.h"
 #include "core/capture/CaptureThread.h"
+#include "core/capture/FrameStamps.h"
 #include "core/capture/FrameSource.h"
-#include "core/manage/VideoTags.h"
+#include "core/media/VideoTags.h"
 #include "core/sensor/HeadOverlay.h"
 #include "core/settings/Settings.h"
 #include "core/settings/Storage.h"

@@ -2,7 +2,7 @@
 #include "core/capture/SimulatedEyeSource.h"
 #include "core/i18n/Messages.h"
 #include "core/library/RecordingRecovery.h"
-#include "core/manage/VideoTags.h"
+#include "core/media/VideoTags.h"
 #include "core/settings/Settings.h"
 #include "core/settings/Storage.h"
 #include "core/settings/VideoFileName.h"

@@ -4,8 +4,8 @@
 // range, a cancel or an unreadable source leave the folder and the lists as they were.
 
 #include "core/i18n/MenuCaptions.h"
-#include "core/library/VideoHeaderReader.h"
-#include "core/manage/VideoTags.h"
+#include "core/media/VideoHeaderReader.h"
+#include "core/media/VideoTags.h"
 #include "core/settings/Settings.h"
 #include "core/settings/Storage.h"
 #include "core/settings/VideoFileName.h"

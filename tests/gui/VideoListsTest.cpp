@@ -5,7 +5,7 @@
 
 #include "ui/library/VideoLists.h"
 #include "core/i18n/Messages.h"
-#include "core/library/VideoHeaderReader.h"
+#include "core/media/VideoHeaderReader.h"
 #include "core/settings/Settings.h"
 #include "core/settings/Storage.h"
 #include "core/settings/VideoFileName.h"

@@ -1,6 +1,6 @@
 #include "support/IdLabelVideo.h"
 
-#include "core/capture/CaptureThread.h"
+#include "core/capture/FrameStamps.h"
 #include "core/media/WmvWriter.h"
 
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "support/TestVideos.h"
 
-#include "core/library/TagLibText.h"
+#include "core/media/TagLibText.h"
 #include "core/media/WmvWriter.h"
 
 #include <QFile>

@@ -11,7 +11,7 @@
 #include "core/backup/BackupRunner.h"
 #include "core/manage/Mp4Export.h"
 #include "core/manage/TrimWorker.h"
-#include "core/manage/VideoTags.h"
+#include "core/media/VideoTags.h"
 #include "core/platform/Trash.h"
 
 #include <QCoreApplication>

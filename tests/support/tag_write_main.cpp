@@ -2,7 +2,7 @@
 // The exit code is the TagWriteResult. Tests kill it at chosen moments to check that a tag write
 // is atomic.
 
-#include "core/manage/VideoTags.h"
+#include "core/media/VideoTags.h"
 
 #include <QString>
 

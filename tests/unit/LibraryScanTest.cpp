@@ -5,7 +5,7 @@
 #include "core/library/FillMissingLengths.h"
 #include "core/library/ScanSaveFolder.h"
 #include "core/library/VideoRecord.h"
-#include "core/manage/VideoTags.h"
+#include "core/media/VideoTags.h"
 #include "core/settings/VideoFileName.h"
 #include "support/TempDir.h"
 #include "support/TestVideos.h"

@@ -2,10 +2,10 @@
 // the real ffmpeg program; files that must be left alone keep every byte.
 
 #include "core/library/RecordingRecovery.h"
-#include "core/library/AsfHeader.h"
+#include "core/media/AsfHeader.h"
 #include "core/library/ScanSaveFolder.h"
-#include "core/library/VideoHeaderReader.h"
-#include "core/manage/VideoTags.h"
+#include "core/media/VideoHeaderReader.h"
+#include "core/media/VideoTags.h"
 #include "core/platform/Trash.h"
 #include "support/KilledRecorder.h"
 #include "support/TempDir.h"

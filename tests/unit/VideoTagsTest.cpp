@@ -1,10 +1,10 @@
 // Header tags on real WMV files: written by writeVideoTags / writeCopyrightTag, read back by
 // VideoHeaderReader and, independently, by TagLib; the media data and every frame must survive.
 
-#include "core/manage/VideoTags.h"
-#include "core/library/AsfHeader.h"
-#include "core/library/TagLibText.h"
-#include "core/library/VideoHeaderReader.h"
+#include "core/media/VideoTags.h"
+#include "core/media/AsfHeader.h"
+#include "core/media/TagLibText.h"
+#include "core/media/VideoHeaderReader.h"
 #include "core/settings/VideoFileName.h"
 #include "support/TestVideos.h"
 

@@ -4,9 +4,9 @@
 // the call that met them.
 
 #include "core/library/RecordingRecovery.h"
-#include "core/library/VideoHeaderReader.h"
+#include "core/media/VideoHeaderReader.h"
 #include "core/media/WmvWriter.h"
-#include "core/playback/FrameReader.h"
+#include "core/media/FrameReader.h"
 #include "support/SmallTmpfs.h"
 #include "support/TempDir.h"
 #include "support/TestVideos.h"

@@ -7,7 +7,7 @@
 #include "core/library/RecordingRecovery.h"
 #include "core/manage/Mp4Export.h"
 #include "core/manage/TrimWorker.h"
-#include "core/manage/VideoTags.h"
+#include "core/media/VideoTags.h"
 #include "core/platform/DurableFiles.h"
 #include "support/KilledRecorder.h"
 #include "support/TempDir.h"

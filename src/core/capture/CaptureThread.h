@@ -29,14 +29,6 @@ namespace tolvek {
 
 class Settings;
 
-// Burns the texts into a BGR frame already at the capture size: in modes 0 and 1 the white
-// date-time box with "yyyy-mm-dd hh:mm:ss.hh" of `now`, in mode 0 also the white ID box with
-// "ID:%08d". Parts outside a small frame are clipped. Pure drawing; any thread.
-void stampFrame(cv::Mat& frame, int mode, const QDateTime& now, int patientId);
-// The white ID box "ID:%08d" at the bottom left, as stampFrame burns it while recording. Drawn
-// over an older label it covers it completely. Pure drawing; any thread.
-void stampIdLabel(cv::Mat& frame, int patientId);
-
 class CaptureThread : public QObject
 {
     Q_OBJECT

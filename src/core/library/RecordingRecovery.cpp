@@ -1,8 +1,8 @@
 #include "core/library/RecordingRecovery.h"
 
-#include "core/library/AsfHeader.h"
-#include "core/library/VideoHeaderReader.h"
-#include "core/manage/VideoTags.h"
+#include "core/media/AsfHeader.h"
+#include "core/media/VideoHeaderReader.h"
+#include "core/media/VideoTags.h"
 #include "core/platform/ChildProcess.h"
 #include "core/platform/DurableFiles.h"
 #include "core/platform/Trash.h"

@@ -1,6 +1,6 @@
 #include "core/library/ScanSaveFolder.h"
 
-#include "core/library/VideoHeaderReader.h"
+#include "core/media/VideoHeaderReader.h"
 #include "core/settings/VideoFileName.h"
 
 #include <QDirIterator>

@@ -1,9 +1,9 @@
 #include "core/manage/TrimWorker.h"
 
-#include "core/capture/CaptureThread.h"
-#include "core/library/VideoHeaderReader.h"
+#include "core/capture/FrameStamps.h"
+#include "core/media/VideoHeaderReader.h"
+#include "core/media/VideoTags.h"
 #include "core/media/WmvWriter.h"
-#include "core/manage/VideoTags.h"
 #include "core/platform/DurableFiles.h"
 #include "core/settings/VideoFileName.h"
 

@@ -8,7 +8,7 @@
 // the end of the file.
 
 #include "core/capture/DisplayFrame.h"
-#include "core/playback/FrameReader.h"
+#include "core/media/FrameReader.h"
 #include "core/playback/PlaybackClock.h"
 #include "core/playback/PlaybackState.h"
 

@@ -2,7 +2,7 @@
 
 #include "core/capture/CameraDevices.h"
 #include "core/capture/FrameSource.h"
-#include "core/manage/VideoTags.h"
+#include "core/media/VideoTags.h"
 #include "core/platform/DurableFiles.h"
 #include "core/platform/PowerRequest.h"
 #include "core/sensor/ComPortList.h"

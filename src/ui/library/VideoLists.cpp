@@ -6,7 +6,7 @@
 #include "core/library/ListSort.h"
 #include "core/manage/MemoText.h"
 #include "core/manage/VideoFiles.h"
-#include "core/manage/VideoTags.h"
+#include "core/media/VideoTags.h"
 #include "core/settings/Settings.h"
 #include "core/settings/VideoFileName.h"
 #include "ui/app/CTolvek2Dlg.h"

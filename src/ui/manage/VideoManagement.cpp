@@ -3,7 +3,7 @@
 #include "core/i18n/MenuCaptions.h"
 #include "core/i18n/Messages.h"
 #include "core/manage/TrimWorker.h"
-#include "core/manage/VideoTags.h"
+#include "core/media/VideoTags.h"
 #include "core/platform/Trash.h"
 #include "core/playback/SliderMath.h"
 #include "core/settings/Settings.h"

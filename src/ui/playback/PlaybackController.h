@@ -5,7 +5,7 @@
 // between its two pictures. UI thread only; the player threads it starts share only the atomic
 // PlaybackState and the display frame with it, and it joins every player before it goes away.
 
-#include "core/playback/FrameReader.h"
+#include "core/media/FrameReader.h"
 #include "core/playback/PlaybackState.h"
 #include "core/playback/PlayerThread.h"
 #include "core/playback/TotalSecondsCache.h"

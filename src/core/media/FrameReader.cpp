@@ -1,4 +1,4 @@
-#include "core/playback/FrameReader.h"
+#include "core/media/FrameReader.h"
 
 #include "core/media/FfmpegOwners.h"
 

@@ -1,7 +1,7 @@
-#include "core/library/VideoHeaderReader.h"
+#include "core/media/VideoHeaderReader.h"
 
-#include "core/library/AsfHeader.h"
-#include "core/library/TagLibText.h"
+#include "core/media/AsfHeader.h"
+#include "core/media/TagLibText.h"
 
 #include <QFile>
 

@@ -1,4 +1,4 @@
-#include "core/library/TagLibText.h"
+#include "core/media/TagLibText.h"
 
 #include <QByteArray>
 

@@ -1,4 +1,4 @@
-#include "core/library/AsfHeader.h"
+#include "core/media/AsfHeader.h"
 
 #include <QIODevice>
 

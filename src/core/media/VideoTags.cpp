@@ -1,7 +1,7 @@
-#include "core/manage/VideoTags.h"
+#include "core/media/VideoTags.h"
 
-#include "core/library/AsfHeader.h"
-#include "core/library/TagLibText.h"
+#include "core/media/AsfHeader.h"
+#include "core/media/TagLibText.h"
 #include "core/platform/DurableFiles.h"
 
 #include <QFile>
