@@ -6,6 +6,7 @@
 
 #include "core/library/ScanSaveFolder.h"
 #include "core/media/VideoTags.h"
+#include "core/media/WmvWriter.h"
 #include "core/settings/Settings.h"
 #include "core/settings/Storage.h"
 #include "core/settings/VideoFileName.h"
@@ -31,17 +32,16 @@ namespace {
 
 bool makeSource(const QString& path)
 {
-    cv::VideoWriter writer(QFile::encodeName(path).toStdString(), cv::CAP_FFMPEG,
-                           cv::VideoWriter::fourcc('W', 'M', 'V', '2'), 30, cv::Size(64, 48), true);
-    if (!writer.isOpened())
+    media::WmvWriter writer;
+    if (!writer.open(path, {64, 48, 30.0, QString(), false, false}))
         return false;
     cv::Mat frame(48, 64, CV_8UC3);
     for (int i = 0; i < 45; ++i) {
         frame.setTo(cv::Scalar(i * 5, 128, 255 - i * 5));
-        writer.write(frame);
+        if (!writer.write(frame))
+            return false;
     }
-    writer.release();
-    return QFile::exists(path);
+    return writer.close();
 }
 
 // The folder of `count` videos, made on the first run only.

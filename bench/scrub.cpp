@@ -7,6 +7,7 @@
 
 #include "core/capture/DisplayFrame.h"
 #include "core/media/FrameReader.h"
+#include "core/media/WmvWriter.h"
 #include "core/playback/PlayerThread.h"
 #include "core/playback/SliderMath.h"
 
@@ -74,12 +75,13 @@ int indexOf(const cv::Mat& bgr, bool rgb = false)
 
 bool writeVideo(const std::string& path, int w, int h)
 {
-    cv::VideoWriter writer(path, cv::VideoWriter::fourcc('W', 'M', 'V', '2'), Fps, cv::Size(w, h));
-    if (!writer.isOpened())
+    media::WmvWriter writer;
+    if (!writer.open(QString::fromStdString(path), {w, h, double(Fps), QString(), false, false}))
         return false;
     for (int i = 0; i < Fps * Seconds; ++i)
-        writer.write(makeFrame(i, w, h));
-    return true;
+        if (!writer.write(makeFrame(i, w, h)))
+            return false;
+    return writer.close();
 }
 
 struct Result {

@@ -17,7 +17,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
+#include <mutex>
+#include <thread>
 
 namespace tolvek {
 
@@ -119,6 +123,67 @@ int announcedFrameCount(cv::VideoCapture& reader, const QString& path)
     return frames < 1e9 ? std::max(1, int(std::lround(frames))) : 0;
 }
 
+// Reads the frames of an open source on a thread of its own, a few ahead of the encoder, so that
+// decoding and encoding run side by side on two cores. next() gives them in order and false at the
+// end, at the first frame that cannot be read, or once `limit` frames were given. The destructor
+// stops the thread and waits for it; the capture is touched by that thread alone meanwhile.
+class ReadAhead
+{
+  public:
+    static constexpr std::size_t Depth = 4;
+
+    ReadAhead(cv::VideoCapture& reader, int limit) : m_thread([this, &reader, limit] { run(reader, limit); }) {}
+    ~ReadAhead()
+    {
+        {
+            std::lock_guard<std::mutex> held(m_lock);
+            m_stop = true;
+        }
+        m_changed.notify_all();
+        m_thread.join();
+    }
+    ReadAhead(const ReadAhead&) = delete;
+    ReadAhead& operator=(const ReadAhead&) = delete;
+
+    bool next(cv::Mat& frame)
+    {
+        std::unique_lock<std::mutex> held(m_lock);
+        m_changed.wait(held, [this] { return !m_frames.empty() || m_done; });
+        if (m_frames.empty())
+            return false;
+        frame = std::move(m_frames.front());
+        m_frames.pop_front();
+        m_changed.notify_all();
+        return true;
+    }
+
+  private:
+    void run(cv::VideoCapture& reader, int limit)
+    {
+        for (int read = 0; limit < 0 || read < limit; ++read) {
+            cv::Mat frame;
+            if (!reader.read(frame) || frame.empty())
+                break;
+            std::unique_lock<std::mutex> held(m_lock);
+            m_changed.wait(held, [this] { return m_frames.size() < Depth || m_stop; });
+            if (m_stop)
+                break;
+            m_frames.push_back(std::move(frame));
+            m_changed.notify_all();
+        }
+        std::lock_guard<std::mutex> held(m_lock);
+        m_done = true;
+        m_changed.notify_all();
+    }
+
+    std::mutex m_lock;
+    std::condition_variable m_changed;
+    std::deque<cv::Mat> m_frames;
+    bool m_stop = false;
+    bool m_done = false;
+    std::thread m_thread; // last: starts once the members above exist
+};
+
 TrimResult copyFrames(TrimWorkerState& s, const CopyPlan& plan)
 {
     if (QFileInfo::exists(s.targetPath))
@@ -174,21 +239,24 @@ TrimResult copyFrames(TrimWorkerState& s, const CopyPlan& plan)
     }
 
     bool cancelled = false;
-    cv::Mat sized;
-    do {
-        if (!s.running) {
-            cancelled = true;
-            break;
-        }
-        if (frame.channels() == 1)
-            cv::cvtColor(frame, frame, cv::COLOR_GRAY2BGR);
-        cv::Mat& out = frame.size() == size ? frame : (cv::resize(frame, sized, size), sized);
-        if (plan.burnId >= 0)
-            stampIdLabel(out, plan.burnId);
-        if (!writer.write(out))
-            break;
-        ++s.framesDone;
-    } while ((wanted < 0 || s.framesDone < wanted) && reader.read(frame) && !frame.empty());
+    {
+        ReadAhead ahead(reader, wanted < 0 ? -1 : wanted - 1);
+        cv::Mat sized;
+        do {
+            if (!s.running) {
+                cancelled = true;
+                break;
+            }
+            if (frame.channels() == 1)
+                cv::cvtColor(frame, frame, cv::COLOR_GRAY2BGR);
+            cv::Mat& out = frame.size() == size ? frame : (cv::resize(frame, sized, size), sized);
+            if (plan.burnId >= 0)
+                stampIdLabel(out, plan.burnId);
+            if (!writer.write(out))
+                break;
+            ++s.framesDone;
+        } while ((wanted < 0 || s.framesDone < wanted) && ahead.next(frame));
+    }
     const bool written = writer.close();
     reader.release();
 
