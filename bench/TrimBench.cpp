@@ -33,7 +33,7 @@ constexpr int W = 640, H = 480, Fps = 30;
 bool makeSource(const QString& path, int seconds)
 {
     media::WmvWriter writer;
-    if (!writer.open(path, {W, H, double(Fps), QString(), true, false}))
+    if (!writer.open(path, {.width = W, .height = H, .fps = double(Fps)}))
         return false;
     SimulatedEyeSource::Options o;
     o.width = W;

@@ -76,7 +76,7 @@ int indexOf(const cv::Mat& bgr, bool rgb = false)
 bool writeVideo(const std::string& path, int w, int h)
 {
     media::WmvWriter writer;
-    if (!writer.open(QString::fromStdString(path), {w, h, double(Fps), QString(), false, false}))
+    if (!writer.open(QString::fromStdString(path), {.width = w, .height = h, .fps = double(Fps)}))
         return false;
     for (int i = 0; i < Fps * Seconds; ++i)
         if (!writer.write(makeFrame(i, w, h)))

@@ -44,7 +44,7 @@ cv::Mat indexedFrame(int index, int width, int height)
 bool writeIndexedWmv(const QString& path, int frames, int width, int height, double fps)
 {
     media::WmvWriter writer;
-    if (!writer.open(path, {width, height, fps, QString(), false, false}))
+    if (!writer.open(path, {.width = width, .height = height, .fps = fps, .productMark = false, .headerReserve = false}))
         return false;
     for (int i = 0; i < frames; ++i)
         if (!writer.write(indexedFrame(i, width, height)))

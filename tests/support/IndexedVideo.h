@@ -13,7 +13,7 @@ namespace tolvek::test {
 
 // The picture of frame index at w x h, blue-green-red.
 cv::Mat indexedFrame(int index, int width, int height);
-// Writes frames pictures through cv::VideoWriter (W, M, V, 2). False when the writer fails.
+// Writes frames pictures through the program's WmvWriter. False when the writer fails.
 bool writeIndexedWmv(const QString& path, int frames, int width = 160, int height = 120, double fps = 30);
 // The index a decoded frame carries, or -1 for an empty frame.
 int frameIndexOf(const cv::Mat& bgr);

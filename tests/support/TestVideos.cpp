@@ -20,7 +20,7 @@ namespace tolvek::test {
 QString makeTestWmv(const QString& path, int frames, int w, int h, int fps)
 {
     media::WmvWriter writer;
-    if (!writer.open(path, {w, h, double(fps), QString(), false, false}))
+    if (!writer.open(path, {.width = w, .height = h, .fps = double(fps), .productMark = false, .headerReserve = false}))
         return {};
     cv::Mat frame(h, w, CV_8UC3);
     for (int i = 0; i < frames; ++i) {

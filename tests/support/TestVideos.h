@@ -1,13 +1,14 @@
 #pragma once
-// Small real WMV files for tests, written by OpenCV (the recorder's own writer) or by the ffmpeg
-// program, and a frame counter that decodes a file through OpenCV.
+// Small real WMV files for tests, written by the program's own writer (as plain files: no tags and
+// no header reserve, as the recordings made before both existed) or by the ffmpeg program, and a
+// frame counter that decodes a file through OpenCV.
 // Thread-safe for different paths. Failures return an empty path or -1; they never throw.
 
 #include <QString>
 
 namespace tolvek::test {
 
-// Writes `frames` frames of w x h at `fps` with cv::VideoWriter, fourcc W,M,V,2 (FFmpeg back end).
+// Writes `frames` frames of w x h at `fps` with the program's WmvWriter.
 // Each frame differs (a moving bar and a changing grey level), so every frame carries real data.
 // Returns `path`, or an empty string when the writer could not be opened.
 QString makeTestWmv(const QString& path, int frames, int w = 64, int h = 48, int fps = 30);

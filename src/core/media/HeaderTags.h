@@ -11,4 +11,10 @@ inline constexpr char ProductMark[] = "Tolvek";
 inline constexpr int MaxTitleBytes = 65535;
 inline constexpr qsizetype MaxMemoUnits = MaxTitleBytes / 2 - 1; // 32766
 
+// A text attribute of spaces that the files this program writes carry in their header. A memo
+// edit takes room from it or gives room back, so that the header keeps its size and is rewritten
+// in place instead of copying the whole video.
+inline constexpr char HeaderReserveName[] = "Tolvek/HeaderReserve";
+inline constexpr int HeaderReserveUnits = 2048;
+
 }  // namespace tolvek

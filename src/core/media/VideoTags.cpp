@@ -1,6 +1,7 @@
 #include "core/media/VideoTags.h"
 
 #include "core/media/AsfHeader.h"
+#include "core/media/HeaderJournal.h"
 #include "core/media/TagLibText.h"
 #include "core/platform/DurableFiles.h"
 
@@ -13,6 +14,7 @@
 
 #include <cstdio>
 #include <optional>
+#include <string>
 #include <tuple>
 #include <vector>
 
@@ -75,6 +77,28 @@ std::optional<QList<QByteArray>> untaggedObjects(const QByteArray& header)
     return kept;
 }
 
+// Sets the header's reserve to the length that brings the saved header (`rendered`) to
+// `targetSize`, saves again and notes the reserve's new size in `expected`. False when the header
+// has no reserve of this program's kind or it is too small for the change.
+bool resizeReserve(TagLib::ASF::Tag& tag, TagLib::ASF::File& asf, const TagLib::ByteVector& rendered,
+                   qsizetype targetSize, TagState& expected)
+{
+    const TagLib::String name(HeaderReserveName);
+    TagLib::ASF::AttributeListMap& map = tag.attributeListMap();
+    const auto it = map.find(name);
+    if (it == map.end() || it->second.size() != 1 || it->second[0].type() != TagLib::ASF::Attribute::UnicodeType)
+        return false;
+    const qsizetype delta = qsizetype(rendered.size()) - targetSize;
+    const qsizetype units = qsizetype(it->second[0].toString().size()) - delta / 2;
+    if (delta % 2 != 0 || units < 1 || units > HeaderReserveUnits * 16)
+        return false;
+    tag.setAttribute(name, TagLib::String(std::string(std::size_t(units), ' ')));
+    for (auto& a : expected.attributes)
+        if (std::get<0>(a) == QLatin1String(HeaderReserveName))
+            std::get<2>(a) = int(units * 2 + 2);
+    return asf.save();
+}
+
 // The mode bits alone; WriteUser would report what this process may do, which for a privileged
 // user is always yes.
 bool hasAnyWriteBit(QFile::Permissions p)
@@ -83,8 +107,10 @@ bool hasAnyWriteBit(QFile::Permissions p)
 }
 
 // The header with the tags set, rendered by TagLib from the old header alone, or why it cannot be
-// made. Leaves `newHeader` empty when the old header already carries exactly these tags.
-TagWriteResult renderTaggedHeader(const QByteArray& oldHeader, const std::optional<QString>& title,
+// made. Leaves `newHeader` empty when the old header already carries exactly these tags. With
+// `keepSize` the header's reserve gives up or takes back room so that the new header has the old
+// one's size; a header without a reserve, or whose reserve is too small, gives NotAsf then.
+TagWriteResult renderTaggedHeader(const QByteArray& oldHeader, const std::optional<QString>& title, bool keepSize,
                                   QByteArray& newHeader)
 {
     newHeader.clear();
@@ -125,8 +151,12 @@ TagWriteResult renderTaggedHeader(const QByteArray& oldHeader, const std::option
     tag.setCopyright(expected.copyright);
     if (!asf.save())
         return TagWriteResult::NotAsf;
+    if (keepSize && !resizeReserve(tag, asf, *stream.data(), oldHeader.size(), expected))
+        return TagWriteResult::NotAsf;
     const TagLib::ByteVector* rendered = stream.data();
     const QByteArray candidate(rendered->data(), qsizetype(rendered->size()));
+    if (keepSize && candidate.size() != oldHeader.size())
+        return TagWriteResult::NotAsf;
 
     // Read the new header back before it goes anywhere near the file: same objects apart from the
     // tags, and exactly the tags we meant to write.
@@ -231,7 +261,17 @@ TagWriteResult writeTags(const QString& path, const std::optional<QString>& memo
         return TagWriteResult::NotAsf;
 
     QByteArray newHeader;
-    const TagWriteResult rendered = renderTaggedHeader(oldHeader, title, newHeader);
+    // Within the header's reserve the header is rewritten in place, at its old size, under a
+    // journal: the cost does not grow with the video. Otherwise the whole file is copied.
+    if (renderTaggedHeader(oldHeader, title, true, newHeader) == TagWriteResult::Written) {
+        if (newHeader.isEmpty())
+            return TagWriteResult::Written;
+        in.close();
+        return media::writeHeaderInPlace(path, oldHeader, newHeader) == media::InPlaceResult::Written
+                   ? TagWriteResult::Written
+                   : TagWriteResult::WriteFailed;
+    }
+    const TagWriteResult rendered = renderTaggedHeader(oldHeader, title, false, newHeader);
     if (rendered != TagWriteResult::Written || newHeader.isEmpty())
         return rendered;
     return replaceHeader(in, path, newHeader, oldHeader.size());

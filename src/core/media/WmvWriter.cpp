@@ -21,6 +21,7 @@ extern "C" {
 #include <cstring>
 #include <fcntl.h>
 #include <mutex>
+#include <string>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -309,6 +310,8 @@ bool WmvWriter::State::start(const WmvWriterSettings& settings)
     }
     if (settings.productMark)
         av_dict_set(&format->metadata, "copyright", ProductMark, 0);
+    if (settings.headerReserve)
+        av_dict_set(&format->metadata, HeaderReserveName, std::string(HeaderReserveUnits, ' ').c_str(), 0);
 
     if (const int r = avformat_write_header(format.get(), nullptr); r < 0 || outputFailed())
         return failCall("writing the header", r < 0 ? r : format->pb->error);

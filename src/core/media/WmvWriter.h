@@ -26,6 +26,7 @@ struct WmvWriterSettings
     // out (titleWritten() says so); the tag writer can add it afterwards.
     QString title;
     bool productMark = true; // "Copyright" = "Tolvek"
+    bool headerReserve = true; // room in the header for memo edits in place (HeaderReserveName)
     bool syncEverySecond = false;
 };
 

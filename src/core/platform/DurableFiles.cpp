@@ -243,6 +243,13 @@ bool WorkingFile::stillOurs() const
            st.st_dev == m_device && st.st_ino == m_inode;
 }
 
+void WorkingFile::keep()
+{
+    closeHandle();
+    m_created = false;
+    m_note.clear();
+}
+
 void WorkingFile::remove()
 {
     if (stillOurs())
@@ -266,7 +273,7 @@ QString workingFileJournal()
     return dataFolder() + QStringLiteral("working/");
 }
 
-QStringList sweepLeftoverWorkingFiles(const QString& journal)
+QStringList sweepLeftoverWorkingFiles(const QString& journal, const std::function<void(const QString& path)>& finish)
 {
     QStringList removed;
     const QDir dir(journal);
@@ -283,9 +290,12 @@ QStringList sweepLeftoverWorkingFiles(const QString& journal)
         const QByteArray path = lines.value(1);
         StatBuf st{};
         if (!path.isEmpty() && QFileInfo(QFile::decodeName(path)).fileName().startsWith(u'.') &&
-            ::lstat(path.constData(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() &&
-            ::unlink(path.constData()) == 0)
-            removed << QFile::decodeName(path);
+            ::lstat(path.constData(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid()) {
+            if (finish)
+                finish(QFile::decodeName(path));
+            if (::unlink(path.constData()) == 0 || errno == ENOENT)
+                removed << QFile::decodeName(path);
+        }
         QFile::remove(noteInfo.filePath());
     }
     return removed;

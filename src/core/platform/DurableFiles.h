@@ -9,6 +9,8 @@
 
 #include <sys/types.h>
 
+#include <functional>
+
 namespace tolvek::platform {
 
 // Flushes the file's data to the disk. False when it cannot be opened or the flush fails (a full
@@ -77,6 +79,9 @@ class WorkingFile
     bool stillOurs() const;
     // Removes the name when it still leads to the file created here.
     void remove();
+    // Leaves the file and its note in place when the object goes: the next start's sweep hands
+    // it to its finisher (an interrupted write that must be completed, not dropped).
+    void keep();
     // After this program itself replaced the working file by a rename (a tag write on it), the
     // regular file of this user now at the name becomes the working file. False when there is none.
     bool acceptReplacement();
@@ -98,7 +103,9 @@ QString workingFileJournal();
 // Removes the working files that programs no longer running left behind, and their notes; run at
 // start, before any write. A noted file is removed only when it is a regular file of this user
 // whose name begins with "." (every working name does), so a damaged note can never remove a
-// video. Notes of a program still running are kept. Returns the paths removed.
-QStringList sweepLeftoverWorkingFiles(const QString& journal = workingFileJournal());
+// video. Each such file is first given to `finish`, which may complete the write it belonged to.
+// Notes of a program still running are kept. Returns the paths removed.
+QStringList sweepLeftoverWorkingFiles(const QString& journal = workingFileJournal(),
+                                      const std::function<void(const QString& path)>& finish = {});
 
 }  // namespace tolvek::platform

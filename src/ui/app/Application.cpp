@@ -2,6 +2,7 @@
 
 #include "core/capture/CameraDevices.h"
 #include "core/capture/FrameSource.h"
+#include "core/media/HeaderJournal.h"
 #include "core/media/VideoTags.h"
 #include "core/platform/DurableFiles.h"
 #include "core/platform/PowerRequest.h"
@@ -35,8 +36,10 @@ int runApplication(int argc, char** argv)
         return 0;
     }
 
-    // Working files of a copy that was killed or lost its power go before anything is listed.
-    for (const QString& removed : platform::sweepLeftoverWorkingFiles())
+    // Working files of a copy that was killed or lost its power go before anything is listed; a
+    // header write it had begun is completed first.
+    for (const QString& removed :
+         platform::sweepLeftoverWorkingFiles(platform::workingFileJournal(), &media::finishInterruptedHeaderWrite))
         qCInfo(lcStartup) << "removed a working file left behind:" << removed;
 
     QtUserPrompts prompts;
