@@ -5,6 +5,8 @@
 // sets the random moments. Prints how the kills fell.
 
 #include "core/library/ScanSaveFolder.h"
+#include "core/media/HeaderJournal.h"
+#include "core/media/WmvWriter.h"
 #include "core/media/VideoHeaderReader.h"
 #include "core/manage/TrimWorker.h"
 #include "core/media/VideoTags.h"
@@ -22,6 +24,8 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QThread>
+
+#include <opencv2/core.hpp>
 
 #include <gtest/gtest.h>
 
@@ -102,6 +106,26 @@ bool makeNoisyWmv(const QString& path)
     return p.waitForFinished(120000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
 
+// A video as the program writes it now: memo and product mark in the header, and the header's
+// reserve for memo edits in place.
+bool makeProgramWmv(const QString& path)
+{
+    media::WmvWriterSettings settings;
+    settings.width = 320;
+    settings.height = 240;
+    settings.title = OldMemo;
+    media::WmvWriter writer;
+    if (!writer.open(path, settings))
+        return false;
+    cv::Mat frame(240, 320, CV_8UC3);
+    for (int i = 0; i < 60; ++i) {
+        frame.setTo(cv::Scalar(30 + i * 3, 100, 180));
+        if (!writer.write(frame))
+            return false;
+    }
+    return writer.close();
+}
+
 // One run's folders: the save folder, a backup folder, an export folder, the data folder with the
 // working-file journal, and a data home holding the trash.
 struct RunFolders
@@ -141,10 +165,13 @@ struct Sources
     int exportFrames = 0;
     bool make()
     {
-        // The first is the large one the memo, trim and backup work on; the backup copies all.
+        // The first is the large one the memo, trim and backup work on, from before the header
+        // reserve existed (its memo edits copy the file); the second one the program wrote, with
+        // a reserve (its memo edits rewrite the header in place). The backup copies all.
         for (const QString& name : names) {
             if (name == names[0] ? !makeNoisyWmv(dir.file(name))
-                                 : makeFfmpegWmv(dir.file(name), 30, OldMemo, 64, 48).isEmpty())
+                : name == names[1] ? !makeProgramWmv(dir.file(name))
+                                   : makeFfmpegWmv(dir.file(name), 30, OldMemo, 64, 48).isEmpty())
                 return false;
             digests << digest(dir.file(name));
         }
@@ -189,6 +216,23 @@ const Operation Operations[] = {
          }
          EXPECT_EQ(memo, NewMemo);
          EXPECT_EQ(countDecodedFrames(path), s.frames);
+         return State::New;
+     }},
+    {"memo_in_place",
+     [](const Sources& s, const RunFolders& f) {
+         return QStringList{QStringLiteral("memo"), f.save + u'/' + s.names[1], NewMemo};
+     },
+     [](const Sources& s, const RunFolders& f) {
+         const QString path = f.save + u'/' + s.names[1];
+         EXPECT_EQ(entries(f.save), s.names);
+         const QString memo = VideoHeaderReader().readDurationAndTitle(path).memo;
+         if (memo == OldMemo) {
+             EXPECT_EQ(digest(path), s.digests[1]) << "the old memo, but the file changed";
+             return State::Old;
+         }
+         EXPECT_EQ(memo, NewMemo);
+         EXPECT_EQ(QFileInfo(path).size(), QFileInfo(s.dir.file(s.names[1])).size()) << "not rewritten in place";
+         EXPECT_EQ(countDecodedFrames(path), 60);
          return State::New;
      }},
     {"trim",
@@ -291,7 +335,10 @@ class FileOperationKillTest : public testing::TestWithParam<int>
     }
 
     // The next start of the program: its sweep over the journal of the data folder.
-    static void nextStart(const RunFolders& f) { platform::sweepLeftoverWorkingFiles(f.data + QStringLiteral("working/")); }
+    static void nextStart(const RunFolders& f)
+    {
+        platform::sweepLeftoverWorkingFiles(f.data + QStringLiteral("working/"), &media::finishInterruptedHeaderWrite);
+    }
 
     static Sources* s_sources;
     static bool s_ready;
