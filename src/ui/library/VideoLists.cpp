@@ -9,6 +9,7 @@
 #include "core/media/VideoTags.h"
 #include "core/settings/Settings.h"
 #include "core/settings/VideoFileName.h"
+#include "ui/app/BackgroundWork.h"
 #include "ui/app/CTolvek2Dlg.h"
 #include "ui/app/ControlIds.h"
 #include "ui/app/MainMenu.h"
@@ -764,7 +765,12 @@ void VideoLists::editVideoTags()
             m_prompts->message(&m_window, QString::fromLatin1(MemoTooLongMessage));
         return;
     }
-    if (writeVideoTags(path, memo) != TagWriteResult::Written) {
+    // In place this takes milliseconds; a video from before the header reserve is copied whole,
+    // which for a long recording takes seconds and must not freeze the window.
+    const TagWriteResult saved = BackgroundWork::run<TagWriteResult>(
+        &m_window, QStringLiteral("Video Tags"), QStringLiteral("Saving the memo..."),
+        [path, memo] { return writeVideoTags(path, memo); });
+    if (saved != TagWriteResult::Written) {
         // The lists keep the memo the file really holds.
         if (m_prompts)
             m_prompts->message(

@@ -1,0 +1,82 @@
+#include "ui/app/BackgroundWork.h"
+
+#include "ui/backup/CProgressDlg.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QEventLoop>
+#include <QPointer>
+#include <QTimer>
+
+#include <thread>
+
+namespace tolvek {
+
+namespace {
+
+bool s_progressShown = false;
+
+// Drops the user's input while the work runs, as a modal window would: a key press or click
+// meanwhile could start a second command on the same video.
+class InputBlocker : public QObject
+{
+  public:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        switch (event->type()) {
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+        case QEvent::Shortcut:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Wheel:
+        case QEvent::TouchBegin:
+        case QEvent::ContextMenu:
+        case QEvent::Close:
+            return true;
+        default:
+            return false;
+        }
+    }
+};
+
+} // namespace
+
+void BackgroundWork::run(QWidget* parent, const QString& title, const QString& message,
+                         const std::function<void()>& work)
+{
+    s_progressShown = false;
+    QEventLoop loop;
+    CProgressDlg progress(title, message, parent);
+    QTimer showLater;
+    showLater.setSingleShot(true);
+    QObject::connect(&showLater, &QTimer::timeout, &progress, [&progress] {
+        progress.show();
+        s_progressShown = true;
+    });
+    showLater.start(ShowAfterMs);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    InputBlocker blocker;
+    qApp->installEventFilter(&blocker);
+    std::thread worker([&work, &loop] {
+        work();
+        // Queued into the UI thread, which runs the loop below; a quit that arrives before the
+        // loop runs is handled as soon as it does.
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    worker.join();
+    qApp->removeEventFilter(&blocker);
+    showLater.stop();
+    progress.hide();
+    QApplication::restoreOverrideCursor();
+}
+
+bool BackgroundWork::progressWasShown()
+{
+    return s_progressShown;
+}
+
+}  // namespace tolvek
