@@ -55,6 +55,7 @@ TEST(RecorderKillTest, EveryRecordingKilledAfterItsFirstSecondIsPlayableAfterRec
     std::uniform_int_distribution<int> early(-1, 999), late(1000, 8000);
 
     int early_kills = 0, lateKills = 0, lowRateLate = 0, emptyLate = 0, emptyEarly = 0, repaired = 0, playable = 0;
+    int emptyAfterFrames = 0, mostFramesLostToEmpty = 0;
     int countMismatch = 0, lossOverSecond = 0, tinyFiles = 0;
     int worstLossFrames = 0;
     for (int k = 0; k < kills; ++k) {
@@ -78,6 +79,12 @@ TEST(RecorderKillTest, EveryRecordingKilledAfterItsFirstSecondIsPlayableAfterRec
             recoverRecordings(dir.path(), scan.filesWithoutLength + scan.unreadableFiles + scan.emptyFiles);
         if (seen.state == RecordingState::Empty) {
             (r.elapsedMs >= 1000 ? emptyLate : emptyEarly)++;
+            // Frames handed to the writer whose packet was not yet full: at most the first ASF
+            // packet's worth, well under a second.
+            const int handed = std::max(0, r.framesDrawn - RecordingPacer::WarmupFrames - 1);
+            emptyAfterFrames += handed > 0 ? 1 : 0;
+            mostFramesLostToEmpty = std::max(mostFramesLostToEmpty, handed);
+            EXPECT_LE(handed, Fps) << "a second of frames handed to the writer and nothing on disk";
             EXPECT_EQ(report.emptyFiles, QStringList{QFileInfo(r.path).fileName()});
             EXPECT_LT(r.elapsedMs, 1000) << "nothing usable on disk after the first second";
             continue;
@@ -117,8 +124,8 @@ TEST(RecorderKillTest, EveryRecordingKilledAfterItsFirstSecondIsPlayableAfterRec
                 "(files of 3 frames or fewer, not compared: %d)\n",
                 repaired, playable, countMismatch, tinyFiles);
     std::printf("[ figures ] nothing usable on disk (0 bytes or the header alone): %d of the %d first-second kills, "
-                "%d of the %d later kills\n",
-                emptyEarly, early_kills, emptyLate, lateKills);
+                "%d of the %d later kills; %d of them after frames reached the writer (at most %d frames)\n",
+                emptyEarly, early_kills, emptyLate, lateKills, emptyAfterFrames, mostFramesLostToEmpty);
     std::printf("[ figures ] worst tail loss %d frames (a second is %d); losses over a second %d\n", worstLossFrames,
                 Fps, lossOverSecond);
     EXPECT_EQ(playable, kills - emptyEarly - emptyLate);

@@ -115,7 +115,7 @@ QColor pixel(const QImage& image, int x, int y)
 
 TEST_F(PlaybackSliderTest, DraggingTheMarkersSetsTheRangeAndSwitchesTheTrimButton)
 {
-    pc->drawSlider(2);
+    pc->drawSlider(SliderDraw::Reset);
     EXPECT_EQ(trimImage(), 180);
 
     drag(onSlider(5), onSlider(100));  // grabbed 5 pixels right of the start marker
@@ -127,11 +127,11 @@ TEST_F(PlaybackSliderTest, DraggingTheMarkersSetsTheRangeAndSwitchesTheTrimButto
 
     drag(onSlider(95), onSlider(2));  // 2 pixels from the end: the whole video again
     EXPECT_EQ(pc->rangeStart(), 2);
-    pc->drawSlider(1);
+    pc->drawSlider(SliderDraw::Current);
     EXPECT_EQ(trimImage(), 180);
     EXPECT_EQ(trimTip(), Message(MsgTrimHowToTip));
     drag(onSlider(2), onSlider(3));
-    pc->drawSlider(1);
+    pc->drawSlider(SliderDraw::Current);
     EXPECT_EQ(trimImage(), 141);
 
     // The end marker stops 20 pixels short of the start marker.
@@ -273,7 +273,7 @@ TEST_F(PlaybackSliderTest, TheSliderPictureShowsTrackBandMarkersAndDiamond)
     pc->setRange(100, 400);
     pc->state().frameCount = Frames;
     pc->state().currentFrame = 150;  // the diamond at 150 x length / 300
-    pc->drawSlider(1);
+    pc->drawSlider(SliderDraw::Current);
     QImage image = control->grab().toImage();
     const int d = 150 * length / Frames + 10;
     EXPECT_EQ(pixel(image, 3, 14), background);
@@ -284,14 +284,14 @@ TEST_F(PlaybackSliderTest, TheSliderPictureShowsTrackBandMarkersAndDiamond)
     EXPECT_EQ(pixel(image, d, 14), QColor(250, 250, 250));    // position diamond
     EXPECT_EQ(pixel(image, 450, 2), QColor(180, 180, 180));   // track after the range
 
-    pc->drawSlider(2);  // the reset picture: markers at both ends, diamond at the start
+    pc->drawSlider(SliderDraw::Reset);  // the reset picture: markers at both ends, diamond at the start
     image = control->grab().toImage();
     EXPECT_EQ(pixel(image, length + 10 - 3, 14), QColor(250, 250, 0));
     EXPECT_EQ(pixel(image, 10, 14), QColor(250, 250, 250));
     EXPECT_EQ(pixel(image, d, 14), pixel(image, d, 2));  // no diamond in the middle any more
 
     window->playbackVideoName.clear();  // no video: the slider area is cleared
-    pc->drawSlider(1);
+    pc->drawSlider(SliderDraw::Current);
     image = control->grab().toImage();
     EXPECT_EQ(pixel(image, 60, 14), background);
     EXPECT_EQ(pixel(image, 113, 14), background);
@@ -317,15 +317,15 @@ TEST_F(PlaybackSliderTest, LibraryKeysActOnThePlayer)
     ASSERT_TRUE(pc->hasPlayer());
     ASSERT_EQ(pc->state().requestedFrame.load(), 10);
 
-    Q_EMIT window->keyActionRequested(int(KeyAction::StepForward));  // resumes, one frame on
+    Q_EMIT window->keyActionRequested(KeyAction::StepForward);  // resumes, one frame on
     EXPECT_FALSE(pc->paused());
     EXPECT_EQ(pc->state().requestedFrame.load(), 11);
-    Q_EMIT window->keyActionRequested(int(KeyAction::TogglePlayback));
+    Q_EMIT window->keyActionRequested(KeyAction::TogglePlayback);
     EXPECT_TRUE(pc->paused());
 
     // Outside the library mode the keys do not reach the player.
     window->setWindowMode(ModeListAll);
-    Q_EMIT window->keyActionRequested(int(KeyAction::TogglePlayback));
+    Q_EMIT window->keyActionRequested(KeyAction::TogglePlayback);
     EXPECT_TRUE(pc->paused());
 }
 

@@ -166,7 +166,7 @@ TEST_F(TrimTest, TheTrimButtonCutsTheRangeIntoANewVideoAndTrashesTheSource)
     const int start = length() / 2;
     const int end = length() * 3 / 4;
     player().setRange(start, end);
-    player().drawSlider(1);
+    player().drawSlider(SliderDraw::Current);
     const int first = int(qint64(Frames) * start / length());
     const int count = int(qint64(end - start) * Frames / length());
     // Five seconds of frames trimmed off the head move the name's time on by five seconds.
@@ -212,7 +212,7 @@ TEST_F(TrimTest, ThePopUpTrimsAReferenceVideoAndKeepsTheOriginalWhenTicked)
 {
     open(refs, R1);
     player().setRange(length() / 10, length() / 5);
-    player().drawSlider(1);
+    player().drawSlider(SliderDraw::Current);
     const QStringList idsBefore = column(ids, SmallListFileColumn);
     bool enabled = false;
     lists->setMenuRunner([&enabled](QMenu& menu, QPoint) {
@@ -303,7 +303,7 @@ TEST_F(TrimTest, ATrimEndingWhileTheListsAreRebuiltListsItsVideoOnce)
     lists->refillIdList(123);
     open(ids, P3);
     player().setRange(length() / 2, length() * 3 / 4);
-    player().drawSlider(1);
+    player().drawSlider(SliderDraw::Current);
     const QString trimmed = QStringLiteral("0000012320240307100005.wmv");
     bool repaired = false;
     prompts.trimAction = [&](CTrim& dialog) {

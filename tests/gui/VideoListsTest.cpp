@@ -718,15 +718,15 @@ TEST_F(VideoListsTest, RowOperationsByName)
 TEST_F(VideoListsTest, ArrowKeysMoveTheAllVideosSelection)
 {
     window->setWindowMode(ModeListAll);
-    lists->onKeyAction(int(KeyAction::SelectNextRow));
+    lists->onKeyAction(KeyAction::SelectNextRow);
     EXPECT_EQ(selectedNames(all, AllFileColumn), QStringList{Q1});
     EXPECT_EQ(window->allListPendingName, Q1);
-    lists->onKeyAction(int(KeyAction::SelectPreviousRow)); // already at the top
+    lists->onKeyAction(KeyAction::SelectPreviousRow); // already at the top
     EXPECT_EQ(selectedNames(all, AllFileColumn), QStringList{Q1});
     for (int i = 0; i < 10; ++i)
-        lists->onKeyAction(int(KeyAction::SelectNextRow));
+        lists->onKeyAction(KeyAction::SelectNextRow);
     EXPECT_EQ(selectedNames(all, AllFileColumn), QStringList{R2});
-    lists->onKeyAction(int(KeyAction::SelectPreviousRow));
+    lists->onKeyAction(KeyAction::SelectPreviousRow);
     EXPECT_EQ(selectedNames(all, AllFileColumn), QStringList{R1});
 }
 

@@ -155,7 +155,7 @@ TEST(SliderMathTest, SubRangeNeedsAMarkerThreePixelsInside)
 
 TEST(SliderMathTest, SliderPictureOfBothKinds)
 {
-    const SliderPicture a = sliderPicture(1, 10, 800, 720, 150, 300);
+    const SliderPicture a = sliderPicture(SliderDraw::Current, 10, 800, 720, 150, 300);
     ASSERT_TRUE(a.draw);
     EXPECT_EQ(a.rangeEnd, 720);  // limited to the slider
     EXPECT_EQ(a.trackX, 10);
@@ -167,11 +167,11 @@ TEST(SliderMathTest, SliderPictureOfBothKinds)
     EXPECT_EQ(a.endMarkerX, 730);
     EXPECT_EQ(a.diamondX, 370);
 
-    EXPECT_FALSE(sliderPicture(1, 300, 200, 720, 0, 300).draw);  // markers crossed
-    EXPECT_FALSE(sliderPicture(1, 0, 720, 720, -1, 300).draw);   // no position
-    EXPECT_FALSE(sliderPicture(1, 0, 720, 720, 0, 0).draw);      // no frames
+    EXPECT_FALSE(sliderPicture(SliderDraw::Current, 300, 200, 720, 0, 300).draw);  // markers crossed
+    EXPECT_FALSE(sliderPicture(SliderDraw::Current, 0, 720, 720, -1, 300).draw);   // no position
+    EXPECT_FALSE(sliderPicture(SliderDraw::Current, 0, 720, 720, 0, 0).draw);      // no frames
 
-    const SliderPicture reset = sliderPicture(2, 0, 720, 720, 55, 0);
+    const SliderPicture reset = sliderPicture(SliderDraw::Reset, 0, 720, 720, 55, 0);
     ASSERT_TRUE(reset.draw);
     EXPECT_EQ(reset.bandX, 10);
     EXPECT_EQ(reset.bandWidth, 721);

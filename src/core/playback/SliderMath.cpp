@@ -116,18 +116,18 @@ bool isSubRange(int rangeStart, int rangeEnd, int sliderLength)
     return !(rangeStart < TrimEdgePixels && rangeEnd > sliderLength - TrimEdgePixels);
 }
 
-SliderPicture sliderPicture(int kind, int rangeStart, int rangeEnd, int sliderLength, int currentFrame,
+SliderPicture sliderPicture(SliderDraw kind, int rangeStart, int rangeEnd, int sliderLength, int currentFrame,
                             int frameCount)
 {
     SliderPicture s;
-    if (kind == 1 && !(rangeStart >= 0 && rangeEnd >= rangeStart && currentFrame >= 0 && frameCount > 0))
+    if (kind == SliderDraw::Current && !(rangeStart >= 0 && rangeEnd >= rangeStart && currentFrame >= 0 && frameCount > 0))
         return s;
     s.draw = true;
     s.rangeEnd = std::min(rangeEnd, sliderLength);
     s.trackWidth = sliderLength + 1;
     s.imageWidth = sliderLength + 2 * SliderDrawOffset;
     s.bandWidth = s.rangeEnd - rangeStart + 1;
-    if (kind == 1) {
+    if (kind == SliderDraw::Current) {
         s.bandX = rangeStart + SliderDrawOffset;
         s.startMarkerX = rangeStart + SliderDrawOffset;
         s.endMarkerX = s.rangeEnd + SliderDrawOffset;

@@ -69,9 +69,13 @@ SliderRange normalizeRange(int rangeStart, int rangeEnd, int sliderLength);
 // True when the markers enclose less than the whole video (trim enabled, picture 141, tip 7).
 bool isSubRange(int rangeStart, int rangeEnd, int sliderLength);
 
-// DrawSlider's picture, in control coordinates: kind 1 the current state, kind 2 the reset state.
+// What DrawSlider draws: the current state, or the reset state (markers at both ends, the
+// position at the start).
+enum class SliderDraw { Current = 1, Reset = 2 };
+
+// DrawSlider's picture, in control coordinates.
 struct SliderPicture {
-    bool draw = false;    // kind 1 draws nothing for an inconsistent state
+    bool draw = false;    // Current draws nothing for an inconsistent state
     int rangeEnd = 0;     // RangeEnd after the limit to SliderLength
     int trackX = SliderDrawOffset;
     int trackWidth = 0;   // SliderLength + 1
@@ -82,7 +86,7 @@ struct SliderPicture {
     int diamondX = 0;
     int imageWidth = 0;   // SliderLength + 20
 };
-SliderPicture sliderPicture(int kind, int rangeStart, int rangeEnd, int sliderLength, int currentFrame,
+SliderPicture sliderPicture(SliderDraw kind, int rangeStart, int rangeEnd, int sliderLength, int currentFrame,
                             int frameCount);
 
 // The library-mode arrow keys: the frame requested after the key's TogglePlayback.

@@ -91,8 +91,8 @@ CTolvek2Dlg::CTolvek2Dlg(MainWindowServices services, QWidget* parent)
     connectButton(IDC_SETID, [this] { setIdCommand(); });
     connectButton(IDC_STOP, [this] { m_recording->stopRecording(); });
     connectButton(IDC_RESETR, [this] { m_recording->restartRecording(); });
-    connect(this, &CTolvek2Dlg::keyActionRequested, this, [this](int action) {
-        switch (static_cast<KeyAction>(action)) {
+    connect(this, &CTolvek2Dlg::keyActionRequested, this, [this](KeyAction action) {
+        switch (action) {
         case KeyAction::StopRecording: m_recording->stopRecording(); break;
         case KeyAction::RestartRecording: m_recording->restartRecording(); break;
         case KeyAction::StartRecording: startRecordingCommand(); break;
@@ -267,15 +267,15 @@ void CTolvek2Dlg::initialise()
     } else {
         setWindowMode(ModeListAll);
         QMetaObject::invokeMethod(
-            this, [this] { showMessage(QStringLiteral("The camera is not available."), 2); },
+            this, [this] { showMessage(QStringLiteral("The camera is not available."), UserPrompts::Icon::Error); },
             Qt::QueuedConnection);
     }
 }
 
-void CTolvek2Dlg::showMessage(const QString& text, int icon)
+void CTolvek2Dlg::showMessage(const QString& text, UserPrompts::Icon icon)
 {
     if (m_services.prompts)
-        m_services.prompts->message(this, text, static_cast<UserPrompts::Icon>(icon));
+        m_services.prompts->message(this, text, icon);
 }
 
 void CTolvek2Dlg::setWindowMode(int mode)
@@ -459,7 +459,7 @@ void CTolvek2Dlg::openVideo(const QString& name)
     m_playback->setPaused(true);
     blankPicture();
     m_playback->showVideoFrame(name, 0);
-    m_playback->drawSlider(2);
+    m_playback->drawSlider(SliderDraw::Reset);
     m_playback->updateTimeDisplay();
 }
 
@@ -505,7 +505,7 @@ void CTolvek2Dlg::closeEvent(QCloseEvent* e)
 
 void CTolvek2Dlg::onCameraLost()
 {
-    showMessage(QStringLiteral("The camera connection was lost. Recording will stop and the application will close."), 0);
+    showMessage(QStringLiteral("The camera connection was lost. Recording will stop and the application will close."), UserPrompts::Icon::Information);
     power().release();
     if (!settleRunningWork(true))
         return; // closes by itself once the export or backup has ended
@@ -589,7 +589,7 @@ void CTolvek2Dlg::runDestroyHandler()
     m_sensorLink->stop(SensorStopWaitMs);
     const QStringList messages = saveSettings(appSettings(), m_services.paths.configPath, allListColumnWidths());
     for (const QString& m : messages)
-        showMessage(m, 1);
+        showMessage(m, UserPrompts::Icon::Warning);
     if (m_services.profile) {
         const QRect r = frameGeometry();
         const QString section = QStringLiteral("WindowPos");
@@ -703,7 +703,7 @@ void CTolvek2Dlg::executeCommand(int command)
         if (QFileInfo::exists(path))
             QDesktopServices::openUrl(QUrl::fromLocalFile(path));
         else
-            showMessage(QStringLiteral("%1\r\nHelp file not found.").arg(path), 1);
+            showMessage(QStringLiteral("%1\r\nHelp file not found.").arg(path), UserPrompts::Icon::Warning);
         return;
     }
     case CmdTopPage:
@@ -760,7 +760,7 @@ void CTolvek2Dlg::runKeyAction(const KeyDecision& d)
     case KeyAction::PassOn:
         break;
     default:
-        Q_EMIT keyActionRequested(static_cast<int>(d.action));
+        Q_EMIT keyActionRequested(d.action);
         break;
     }
 }
@@ -829,11 +829,11 @@ bool CTolvek2Dlg::runSensorCommand(int command)
     if (e->refreshTexts)
         applyLanguage();
     if (e->showPhoneSetup)
-        showMessage(phoneSetupLines(localAddresses()).join(QStringLiteral("\r\n")), 0);
+        showMessage(phoneSetupLines(localAddresses()).join(QStringLiteral("\r\n")), UserPrompts::Icon::Information);
     if (e->stopLink)
         m_sensorLink->stop(SensorSwitchWaitMs);
     if (e->startLink && m_sensorLink->start() == SensorLink::StartResult::Failed)
-        showMessage(Message(MsgSensorThreadFailed), 2);
+        showMessage(Message(MsgSensorThreadFailed), UserPrompts::Icon::Error);
     if (e->reapplyMode)
         applyMode(windowMode());
     return true;
@@ -866,7 +866,7 @@ void CTolvek2Dlg::wireListsAndPlayer()
     connect(m_lists, &VideoLists::showVideo, this, &CTolvek2Dlg::openVideo);
     connect(m_lists, &VideoLists::playVideo, this, [player](const QString&) {
         player->resetSlider();
-        player->drawSlider(1);
+        player->drawSlider(SliderDraw::Current);
         player->setPaused(false);
         player->startPlayer();
     });
@@ -877,7 +877,7 @@ void CTolvek2Dlg::wireListsAndPlayer()
     });
     connect(m_lists, &VideoLists::redisplayVideo, this, [player](const QString& name) {
         player->showVideoFrame(name, 0);
-        player->drawSlider(1);
+        player->drawSlider(SliderDraw::Current);
         player->updateTimeDisplay();
     });
 }

@@ -10,6 +10,8 @@
 #include "core/sensor/SensorLink.h"
 #include "core/settings/Storage.h"
 #include "ui/app/MainMenu.h"
+#include "ui/app/UserPrompts.h"
+#include "ui/capture/KeyCommands.h"
 #include "ui/capture/RecordingControl.h"
 #include "core/platform/PowerRequest.h"
 #include "ui/app/MainLayout.h"
@@ -78,7 +80,7 @@ public:
     platform::PowerRequest& power() { return m_services.power ? *m_services.power : m_ownPower; }
     RecordingControl& recordingControl() { return *m_recording; }
     // A modal message box through the prompts service (icon: UserPrompts::Icon as int).
-    void showMessage(const QString& text, int icon);
+    void showMessage(const QString& text, UserPrompts::Icon icon);
     // Asks the player to show PlaybackVideoName (frame 0) and select its row.
     void requestShowPlaybackVideo();
     // Shows frame 0 of a video, paused, with the whole range marked and its time. The picture is
@@ -130,7 +132,7 @@ Q_SIGNALS:
     void startLiveCaptureRequested();
     // Filled in by the parts that own them: lists, player, recording, management.
     void commandRequested(int command);
-    void keyActionRequested(int keyAction);
+    void keyActionRequested(tolvek::KeyAction keyAction);
     void idListRefillRequested(int patientId);
     void showVideoRequested(const QString& name);
 

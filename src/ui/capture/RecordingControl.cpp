@@ -61,12 +61,12 @@ void RecordingControl::checkDiskSpace()
         m_window.showMessage(
             QStringLiteral("The save folder %1 is no longer available.\r\nThe recording was stopped.")
                 .arg(folder),
-            static_cast<int>(UserPrompts::Icon::Error));
+            UserPrompts::Icon::Error);
     else
         m_window.showMessage(QStringLiteral("The disk of the save folder is almost full (%1 MB left).\r\n"
                                             "The recording was stopped and kept.")
                                  .arg(verdict.availableBytes / (1024 * 1024)),
-                             static_cast<int>(UserPrompts::Icon::Warning));
+                             UserPrompts::Icon::Warning);
 }
 
 RecordingControl::~RecordingControl()
@@ -117,7 +117,7 @@ void RecordingControl::startCaptureThread()
                 QStringLiteral("The recording could not be started: %1 cannot be written.\r\n"
                                "Check the save folder.")
                     .arg(path),
-                static_cast<int>(UserPrompts::Icon::Error));
+                UserPrompts::Icon::Error);
         },
         Qt::QueuedConnection);
     connect(
@@ -126,7 +126,7 @@ void RecordingControl::startCaptureThread()
             m_window.showMessage(QStringLiteral("The recording %1 could not be written further (%2).\r\n"
                                                 "The recording was stopped; what was recorded up to then is kept.")
                                      .arg(name, reason),
-                                 static_cast<int>(UserPrompts::Icon::Error));
+                                 UserPrompts::Icon::Error);
         },
         Qt::QueuedConnection);
     connect(m_capture.get(), &CaptureThread::finished, this, &RecordingControl::onCaptureThreadEnded,
@@ -138,7 +138,7 @@ void RecordingControl::startCaptureThread()
 void RecordingControl::startSensorLink()
 {
     if (m_services.startSensorLink && !m_services.startSensorLink())
-        m_window.showMessage(Message(MsgSensorThreadFailed), static_cast<int>(UserPrompts::Icon::Error));
+        m_window.showMessage(Message(MsgSensorThreadFailed), UserPrompts::Icon::Error);
 }
 
 void RecordingControl::beginRecordingMode()
@@ -178,7 +178,7 @@ void RecordingControl::startLiveCapture()
     CaptureFlags& flags = m_window.flags();
     m_previousPatientId = flags.currentPatientId;
     if (flags.cameraCount < 1) {
-        m_window.showMessage(Message(MsgConnectCamera), static_cast<int>(UserPrompts::Icon::Error));
+        m_window.showMessage(Message(MsgConnectCamera), UserPrompts::Icon::Error);
         m_window.setWindowMode(ModeLibrary);
         return;
     }
@@ -202,7 +202,7 @@ void RecordingControl::startLiveCapture()
         } else {
             releaseRecordingHold();
             m_window.showMessage(QStringLiteral("Camera Open-error!"),
-                                 static_cast<int>(UserPrompts::Icon::Error));
+                                 UserPrompts::Icon::Error);
             m_window.setWindowMode(ModeLibrary);
         }
         return;
@@ -223,7 +223,7 @@ void RecordingControl::startRecording()
     CaptureFlags& flags = m_window.flags();
     if (flags.cameraCount == 0) {
         m_window.showMessage(QStringLiteral("No camera is connected."),
-                             static_cast<int>(UserPrompts::Icon::Error));
+                             UserPrompts::Icon::Error);
         return;
     }
     if (m_inSession)
@@ -247,7 +247,7 @@ void RecordingControl::startRecording()
         // The camera did not come up while the ID was entered.
         releaseRecordingHold();
         m_window.showMessage(QStringLiteral("Camera Open-error!"),
-                             static_cast<int>(UserPrompts::Icon::Error));
+                             UserPrompts::Icon::Error);
         m_window.setWindowMode(ModeLibrary);
         m_window.requestShowPlaybackVideo();
         return;
@@ -362,7 +362,7 @@ void RecordingControl::keepRecording(const QString& name, qint64 framesWritten)
             m_window.showMessage(QStringLiteral("The recording %1 was stopped before its first picture was "
                                                 "written.\r\nThe empty file was moved to the trash.")
                                      .arg(name),
-                                 static_cast<int>(UserPrompts::Icon::Information));
+                                 UserPrompts::Icon::Information);
             return;
         }
     }
@@ -387,7 +387,7 @@ void RecordingControl::discardRecording(const QString& name)
     m_window.showMessage(QStringLiteral("The restarted recording %1 could not be moved to the trash.\r\n"
                                         "It is kept in the save folder.")
                              .arg(name),
-                         static_cast<int>(UserPrompts::Icon::Warning));
+                         UserPrompts::Icon::Warning);
 }
 
 void RecordingControl::showRecording(const QString& name)
@@ -406,7 +406,7 @@ void RecordingControl::onCaptureThreadEnded()
     stopRecording();
     if (cameraFailed)
         m_window.showMessage(QStringLiteral("Camera Open-error!"),
-                             static_cast<int>(UserPrompts::Icon::Error));
+                             UserPrompts::Icon::Error);
 }
 
 void RecordingControl::startDiskWatch()

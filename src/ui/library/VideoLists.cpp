@@ -649,9 +649,9 @@ bool VideoLists::eventFilter(QObject* watched, QEvent* event)
     return QObject::eventFilter(watched, event);
 }
 
-void VideoLists::onKeyAction(int keyAction)
+void VideoLists::onKeyAction(KeyAction keyAction)
 {
-    switch (static_cast<KeyAction>(keyAction)) {
+    switch (keyAction) {
     case KeyAction::SelectPreviousRow:
         selectAdjacentAllListRow(-1);
         break;

@@ -8,6 +8,7 @@
 #include "core/library/RecordingRecovery.h"
 #include "core/library/ScanSaveFolder.h"
 #include "core/library/VideoRecord.h"
+#include "ui/capture/KeyCommands.h"
 
 #include <QObject>
 #include <QPoint>
@@ -146,7 +147,7 @@ class VideoLists : public QObject
 
   public Q_SLOTS:
     void onCommand(int command);
-    void onKeyAction(int keyAction);
+    void onKeyAction(KeyAction keyAction);
 
   Q_SIGNALS:
     // A row of a small list opened another video: stop the player, reset the range and slider,

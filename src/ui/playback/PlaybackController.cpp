@@ -188,7 +188,7 @@ void PlaybackController::togglePlayback()
             return;
         m_sliderDrag = DragNone;
         m_state.currentFrame = 0;
-        drawSlider(1);
+        drawSlider(SliderDraw::Current);
         m_state.paused = false;
         startPlayer();
         showVideoFrame(name, 0);
@@ -200,7 +200,7 @@ void PlaybackController::togglePlayback()
         m_state.rangeStart = 0;
         m_state.rangeEnd = m_state.sliderLength.load();
         m_state.currentFrame = 0;
-        drawSlider(1);
+        drawSlider(SliderDraw::Current);
         m_state.paused = false;
         startPlayer();
         focusVideoList();
@@ -225,7 +225,7 @@ void PlaybackController::updateTimeDisplay()
     }
 }
 
-void PlaybackController::drawSlider(int kind)
+void PlaybackController::drawSlider(SliderDraw kind)
 {
     if (!m_slider)
         return;
@@ -300,17 +300,17 @@ void PlaybackController::onTimer1()
     if (mode == ModeLibrary && videoName().size() == VideoFileNameLength) {
         if (odd)
             updateTimeDisplay();
-        drawSlider(1);
+        drawSlider(SliderDraw::Current);
     } else if (mode == ModeRecording && odd) {
         updateTimeDisplay();
     }
 }
 
-void PlaybackController::onKeyAction(int action)
+void PlaybackController::onKeyAction(KeyAction action)
 {
     if (windowMode() != ModeLibrary)
         return;
-    switch (static_cast<KeyAction>(action)) {
+    switch (action) {
     case KeyAction::TogglePlayback:
         togglePlayback();
         return;
@@ -325,10 +325,10 @@ void PlaybackController::onKeyAction(int action)
     }
 }
 
-void PlaybackController::stepFrame(int action)
+void PlaybackController::stepFrame(KeyAction action)
 {
     FrameStep step = FrameStep::Back;
-    switch (static_cast<KeyAction>(action)) {
+    switch (action) {
     case KeyAction::StepForward: step = FrameStep::Forward; break;
     case KeyAction::JumpForward: step = FrameStep::JumpForward; break;
     case KeyAction::JumpBack: step = FrameStep::JumpBack; break;
@@ -370,7 +370,7 @@ void PlaybackController::leftButtonDown(QPoint pos)
         m_dragOffset = drag.offset;
     const int f = sliderToFrameClamped(p, g.sliderLength, m_state.frameCount.load());
     seekTo(f);
-    drawSlider(1);
+    drawSlider(SliderDraw::Current);
     if (!videoName().isEmpty())
         showVideoFrame(videoName(), f);
     if (!hasPlayer())
@@ -398,7 +398,7 @@ void PlaybackController::mouseMove(QPoint pos, bool leftButtonHeld)
     const int frames = m_state.frameCount.load();
     if (m_sliderDrag == DragPosition) {
         seekTo(sliderToFrameClamped(p, g.sliderLength, frames));
-        drawSlider(1);
+        drawSlider(SliderDraw::Current);
         return;
     }
     int marker = 0;
@@ -425,7 +425,7 @@ void PlaybackController::leftButtonUp(QPoint pos)
         m_pointerPosition = p;
         const int f = sliderToFrameClamped(p, g.sliderLength, m_state.frameCount.load());
         seekTo(f);
-        drawSlider(1);
+        drawSlider(SliderDraw::Current);
         if (!videoName().isEmpty())
             showVideoFrame(videoName(), f);
     } else if (m_sliderDrag == DragStartMarker || m_sliderDrag == DragEndMarker) {

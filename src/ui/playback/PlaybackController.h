@@ -8,7 +8,9 @@
 #include "core/media/FrameReader.h"
 #include "core/playback/PlaybackState.h"
 #include "core/playback/PlayerThread.h"
+#include "core/playback/SliderMath.h"
 #include "core/playback/TotalSecondsCache.h"
+#include "ui/capture/KeyCommands.h"
 #include "ui/playback/PlaybackSlider.h"
 
 #include <QObject>
@@ -59,8 +61,8 @@ public:
     void togglePlayback();
     // UpdateTimeDisplay: the time text of the current mode.
     void updateTimeDisplay();
-    // DrawSlider: kind 1 the current state, kind 2 the reset state; updates the trim button.
-    void drawSlider(int kind);
+    // DrawSlider: the current or the reset state; updates the trim button.
+    void drawSlider(SliderDraw kind);
     // Resets the slider: no drag, range over the whole video, position 0.
     void resetSlider();
     // The size handler: takes the new picture size and slider length, resets the range and the
@@ -93,7 +95,7 @@ public Q_SLOTS:
     // PlaybackTimer, every 100 ms of timer 1.
     void onTimer1();
     // The library-mode keys: TogglePlayback and the four arrow steps (KeyAction values).
-    void onKeyAction(int action);
+    void onKeyAction(KeyAction action);
 
 Q_SIGNALS:
     // A player has ended (its loop returned). Emitted on the UI thread.
@@ -105,7 +107,7 @@ private:
     const QString& videoName() const;
     QString savePath(const QString& name) const;
     void seekTo(int frame);
-    void stepFrame(int action);
+    void stepFrame(KeyAction action);
     void updateTrimButton();
     void onPlayerEnded(quint64 id);
     void reapRetiring();
