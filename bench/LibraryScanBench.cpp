@@ -33,7 +33,8 @@ namespace {
 bool makeSource(const QString& path)
 {
     media::WmvWriter writer;
-    if (!writer.open(path, {.width = 64, .height = 48, .fps = 30.0, .productMark = false, .headerReserve = false}))
+    if (!writer.open(path,
+                     {.width = 64, .height = 48, .fps = 30.0, .productMark = false, .headerReserve = false}))
         return false;
     cv::Mat frame(48, 64, CV_8UC3);
     for (int i = 0; i < 45; ++i) {

@@ -53,7 +53,7 @@ double median(std::vector<double> v)
     return v.empty() ? 0 : v[v.size() / 2];
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -81,10 +81,13 @@ int main(int argc, char** argv)
             return 2;
         }
     }
-    std::printf("Memo edit on a %lld MiB video, median of %d (ms, wall clock):\n", static_cast<long long>(mib), rounds);
-    std::printf("  in place (header reserve): %10.1f\n  whole-file copy:           %10.1f\n  ratio copy / in place:     %10.1f\n",
+    std::printf("Memo edit on a %lld MiB video, median of %d (ms, wall clock):\n",
+                static_cast<long long>(mib), rounds);
+    std::printf("  in place (header reserve): %10.1f\n  whole-file copy:           %10.1f\n  ratio copy / in "
+                "place:     %10.1f\n",
                 median(a), median(b), median(b) / std::max(median(a), 0.001));
     const bool met = median(a) <= 100.0;
-    std::printf("\nGOAL memo edit in place <= 100 ms on %lld MiB: %s\n", static_cast<long long>(mib), met ? "met" : "NOT MET");
+    std::printf("\nGOAL memo edit in place <= 100 ms on %lld MiB: %s\n", static_cast<long long>(mib),
+                met ? "met" : "NOT MET");
     return met ? 0 : 1;
 }

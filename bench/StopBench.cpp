@@ -28,7 +28,8 @@ namespace {
 
 constexpr int W = 1280, H = 720, Fps = 30, Distinct = 60;
 
-struct Stop {
+struct Stop
+{
     double ms = -1;
     qint64 bytes = 0;
 };
@@ -63,7 +64,7 @@ Stop recordAndStop(const QString& path, int seconds, bool markInHeader, const st
     return r;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -79,23 +80,26 @@ int main(int argc, char** argv)
         eye.renderFrame(k, frames[k]);
 
     QTemporaryDir dir;
-    std::printf("Stop of a %dx%d recording: finishing the file and its product mark (ms, wall clock)\n", W, H);
+    std::printf("Stop of a %dx%d recording: finishing the file and its product mark (ms, wall clock)\n", W,
+                H);
     std::printf("%-10s %14s %12s %22s %12s\n", "length", "mark at open", "file MB", "mark at stop (earlier)",
                 "file MB");
     double now[2] = {}, before[2] = {};
     const int lengths[2] = {shortSeconds, longSeconds};
     for (int i = 0; i < 2; ++i) {
         std::fflush(stdout);
-        const Stop a = recordAndStop(dir.filePath(QStringLiteral("a%1.wmv").arg(i)), lengths[i], true, frames);
-        const Stop b = recordAndStop(dir.filePath(QStringLiteral("b%1.wmv").arg(i)), lengths[i], false, frames);
+        const Stop a =
+            recordAndStop(dir.filePath(QStringLiteral("a%1.wmv").arg(i)), lengths[i], true, frames);
+        const Stop b =
+            recordAndStop(dir.filePath(QStringLiteral("b%1.wmv").arg(i)), lengths[i], false, frames);
         if (a.ms < 0 || b.ms < 0) {
             std::fprintf(stderr, "bench_Stop: a recording could not be written or stopped\n");
             return 2;
         }
         now[i] = a.ms;
         before[i] = b.ms;
-        std::printf("%-10s %14.1f %12.1f %22.1f %12.1f\n", qPrintable(QStringLiteral("%1 s").arg(lengths[i])), a.ms,
-                    a.bytes / 1048576.0, b.ms, b.bytes / 1048576.0);
+        std::printf("%-10s %14.1f %12.1f %22.1f %12.1f\n", qPrintable(QStringLiteral("%1 s").arg(lengths[i])),
+                    a.ms, a.bytes / 1048576.0, b.ms, b.bytes / 1048576.0);
     }
     const bool met = now[1] <= now[0] + 100.0;
     std::printf("\nGOAL stop of the %d s recording <= the %d s one's + 100 ms: %s (%.1f ms against %.1f ms; "

@@ -77,10 +77,10 @@ double runFfmpeg(const QString& source, const QString& target)
     p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     QElapsedTimer t;
     t.start();
-    p.start(QStringLiteral("ffmpeg"),
-            {"-nostdin", "-v", "error", "-y", "-i", source, "-c:v", "wmv2", "-g",
-             QString::number(media::WmvWriter::KeyFrameInterval), "-qmin", QString::number(media::WmvWriter::MinQuantiser),
-             "-b:v", QString::number(qint64(W) * H * Fps), target});
+    p.start(QStringLiteral("ffmpeg"), {"-nostdin", "-v", "error", "-y", "-i", source, "-c:v", "wmv2", "-g",
+                                       QString::number(media::WmvWriter::KeyFrameInterval), "-qmin",
+                                       QString::number(media::WmvWriter::MinQuantiser), "-b:v",
+                                       QString::number(qint64(W) * H * Fps), target});
     if (!p.waitForFinished(-1) || p.exitCode() != 0)
         return -1;
     return double(t.nsecsElapsed()) / 1e6;
@@ -92,7 +92,7 @@ double median(std::vector<double> v)
     return v.empty() ? 0 : v[v.size() / 2];
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {

@@ -68,7 +68,8 @@ constexpr int PatientId = 123;
 // Distinct pre-made pictures per size, used in turn (a camera's frames differ by noise and motion).
 constexpr int DistinctFrames = 24;
 
-struct Clocks {
+struct Clocks
+{
     double cpuSeconds = 0;
     double wallSeconds = 0;
 };
@@ -102,28 +103,31 @@ int pinToOneCore()
     return sched_setaffinity(0, sizeof(set), &set) == 0 ? cpu : -1;
 }
 
-struct Case {
+struct Case
+{
     cv::Size capture;
-    cv::Size otherCamera;  // the size a camera stuck at another size delivers; scaled to `capture`
+    cv::Size otherCamera; // the size a camera stuck at another size delivers; scaled to `capture`
 };
 
-struct Result {
+struct Result
+{
     Case c;
-    double bareMs = 0;         // median CPU ms per frame
-    double pathMs = 0;         // the path with a camera delivering the capture size
-    double scaledMs = 0;       // the path behind a camera of another size
-    double ratio = 0;          // median of the per-round path / bare ratios
+    double bareMs = 0;   // median CPU ms per frame
+    double pathMs = 0;   // the path with a camera delivering the capture size
+    double scaledMs = 0; // the path behind a camera of another size
+    double ratio = 0;    // median of the per-round path / bare ratios
     double scaledRatio = 0;
     double pathWallFps = 0;
     int framesPerBlock = 0;
     // Median CPU ms per frame of each step of the path on its own.
     double resizeMs = 0, stampMs = 0, overlayMs = 0, liveViewMs = 0, newBufferMs = 0;
-    double opencvMs = 0;     // OpenCV's writer on the bare pictures
-    double writerRatio = 0;  // median of the per-round bare / OpenCV ratios
+    double opencvMs = 0;    // OpenCV's writer on the bare pictures
+    double writerRatio = 0; // median of the per-round bare / OpenCV ratios
 };
 
 // One encoder writing into the temporary folder: the program's writer, or OpenCV's for comparison.
-struct Encoder {
+struct Encoder
+{
     media::WmvWriter writer;
     bool open(const QString& path, cv::Size size)
     {
@@ -137,7 +141,8 @@ struct Encoder {
     void write(const cv::Mat& frame) { writer.write(frame); }
     void release() { writer.close(); }
 };
-struct OpenCvEncoder {
+struct OpenCvEncoder
+{
     cv::VideoWriter writer;
     bool open(const QString& path, cv::Size size)
     {
@@ -150,8 +155,8 @@ struct OpenCvEncoder {
 
 bool runCase(const Case& c, const QString& folder, int rounds, double blockSeconds, Result& out)
 {
-    std::printf("  %dx%d: making %d camera frames of %dx%d...\n", c.capture.width, c.capture.height, DistinctFrames,
-                c.otherCamera.width, c.otherCamera.height);
+    std::printf("  %dx%d: making %d camera frames of %dx%d...\n", c.capture.width, c.capture.height,
+                DistinctFrames, c.otherCamera.width, c.otherCamera.height);
     std::fflush(stdout);
 
     SimulatedEyeSource::Options o;
@@ -161,12 +166,12 @@ bool runCase(const Case& c, const QString& folder, int rounds, double blockSecon
     o.seed = 7;
     const SimulatedEyeSource camera(o);
     std::vector<cv::Mat> cameraFrames(DistinctFrames);
-    std::vector<cv::Mat> sizedFrames(DistinctFrames);  // the same pictures at the capture size
+    std::vector<cv::Mat> sizedFrames(DistinctFrames); // the same pictures at the capture size
     for (int k = 0; k < DistinctFrames; ++k) {
         camera.renderFrame(k, cameraFrames[k]);
         cv::resize(cameraFrames[k], sizedFrames[k], c.capture, 0, 0, cv::INTER_LINEAR);
     }
-    std::vector<cv::Mat> sameSizeFrames(DistinctFrames);  // stamped in place by the same-size path
+    std::vector<cv::Mat> sameSizeFrames(DistinctFrames); // stamped in place by the same-size path
     for (int k = 0; k < DistinctFrames; ++k)
         sizedFrames[k].copyTo(sameSizeFrames[k]);
 
@@ -194,10 +199,12 @@ bool runCase(const Case& c, const QString& folder, int rounds, double blockSecon
     const QString tag = QStringLiteral("%1x%2").arg(c.capture.width).arg(c.capture.height);
     Encoder bare, path, sameSize;
     OpenCvEncoder opencv;
-    if (!bare.open(folder + "/bare" + tag + ".wmv", c.capture) || !path.open(folder + "/path" + tag + ".wmv", c.capture) ||
+    if (!bare.open(folder + "/bare" + tag + ".wmv", c.capture) ||
+        !path.open(folder + "/path" + tag + ".wmv", c.capture) ||
         !sameSize.open(folder + "/same" + tag + ".wmv", c.capture) ||
         !opencv.open(folder + "/opencv" + tag + ".wmv", c.capture)) {
-        std::fprintf(stderr, "bench_capture: cannot open a WMV2 file at %dx%d\n", c.capture.width, c.capture.height);
+        std::fprintf(stderr, "bench_capture: cannot open a WMV2 file at %dx%d\n", c.capture.width,
+                     c.capture.height);
         return false;
     }
 
@@ -265,37 +272,48 @@ bool runCase(const Case& c, const QString& folder, int rounds, double blockSecon
     const int posture = settings.contains(Posture, u'1') ? 1 : 2;
     for (int r = 0; r < 3; ++r) {
         double wall = 0, cpu = 0;
-        timeBlock([&](int k) {
-            for (int i = 0; i < k; ++i)
-                cv::resize(cameraFrames[i % DistinctFrames], scaled, c.capture, 0, 0, cv::INTER_LINEAR);
-        }, n, cpu, wall);
+        timeBlock(
+            [&](int k) {
+                for (int i = 0; i < k; ++i)
+                    cv::resize(cameraFrames[i % DistinctFrames], scaled, c.capture, 0, 0, cv::INTER_LINEAR);
+            },
+            n, cpu, wall);
         resizeMs.push_back(cpu);
-        timeBlock([&](int k) {
-            for (int i = 0; i < k; ++i)
-                stampFrame(sameSizeFrames[i % DistinctFrames], ModeRecording, QDateTime::currentDateTime(), PatientId);
-        }, n, cpu, wall);
+        timeBlock(
+            [&](int k) {
+                for (int i = 0; i < k; ++i)
+                    stampFrame(sameSizeFrames[i % DistinctFrames], ModeRecording,
+                               QDateTime::currentDateTime(), PatientId);
+            },
+            n, cpu, wall);
         stampMs.push_back(cpu);
-        timeBlock([&](int k) {
-            for (int i = 0; i < k; ++i)
-                overlay(sameSizeFrames[i % DistinctFrames], posture);
-        }, n, cpu, wall);
+        timeBlock(
+            [&](int k) {
+                for (int i = 0; i < k; ++i)
+                    overlay(sameSizeFrames[i % DistinctFrames], posture);
+            },
+            n, cpu, wall);
         overlayMs.push_back(cpu);
-        timeBlock([&](int k) {
-            for (int i = 0; i < k; ++i) {
-                display.shareBgr(sameSizeFrames[i % DistinctFrames]);
-            }
-        }, n, cpu, wall);
+        timeBlock(
+            [&](int k) {
+                for (int i = 0; i < k; ++i) {
+                    display.shareBgr(sameSizeFrames[i % DistinctFrames]);
+                }
+            },
+            n, cpu, wall);
         liveViewMs.push_back(cpu);
         // The capture thread reads every frame into a new buffer, because the live view keeps
         // the last one; the allocator hands back the buffer freed a frame earlier.
-        timeBlock([&](int k) {
-            for (int i = 0; i < k; ++i) {
-                cv::Mat fresh(c.capture, CV_8UC3);
-                fresh.data[0] = 1;
-                fresh.data[fresh.total() * 3 - 1] = 1;
-                display.shareBgr(fresh);
-            }
-        }, n, cpu, wall);
+        timeBlock(
+            [&](int k) {
+                for (int i = 0; i < k; ++i) {
+                    cv::Mat fresh(c.capture, CV_8UC3);
+                    fresh.data[0] = 1;
+                    fresh.data[fresh.total() * 3 - 1] = 1;
+                    display.shareBgr(fresh);
+                }
+            },
+            n, cpu, wall);
         newBufferMs.push_back(cpu);
     }
     out.resizeMs = median(resizeMs);
@@ -321,7 +339,7 @@ bool runCase(const Case& c, const QString& folder, int rounds, double blockSecon
     return true;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -345,11 +363,14 @@ int main(int argc, char** argv)
 
     std::printf("Capture path vs bare WMV2 writer (WmvWriter, %d fps), %s, OpenCV single-threaded,\n"
                 "%d rounds of alternating blocks, CPU time per frame (median).\n",
-                FileFps, core >= 0 ? qPrintable(QStringLiteral("pinned to core %1").arg(core)) : "NOT pinned to one core",
+                FileFps,
+                core >= 0 ? qPrintable(QStringLiteral("pinned to core %1").arg(core))
+                          : "NOT pinned to one core",
                 rounds);
-    std::printf("Path = date/ID stamps + head overlay + hand-over to the live view + encode,\n"
-                "with the camera delivering the capture size it was asked for. Scaled = the same path behind a\n"
-                "camera stuck at another size (resize first). Bare = encode of the same pictures.\n");
+    std::printf(
+        "Path = date/ID stamps + head overlay + hand-over to the live view + encode,\n"
+        "with the camera delivering the capture size it was asked for. Scaled = the same path behind a\n"
+        "camera stuck at another size (resize first). Bare = encode of the same pictures.\n");
 
     // The other camera sizes: a 1280 x 720 camera for 640 x 480 and, scaled up, for 1920 x 1080,
     // a full-HD one for 1280 x 720.
@@ -366,27 +387,32 @@ int main(int argc, char** argv)
         results.push_back(r);
     }
 
-    std::printf("\n%-10s %10s %10s %8s %10s %10s   %-11s %10s %8s\n", "capture", "bare ms", "path ms", "ratio",
-                "path fps", "path fps", "other size", "scaled ms", "ratio");
-    std::printf("%-10s %10s %10s %8s %10s %10s   %-11s %10s %8s\n", "", "(cpu)", "(cpu)", "", "(1 core)", "(wall)",
-                "camera", "(cpu)", "");
+    std::printf("\n%-10s %10s %10s %8s %10s %10s   %-11s %10s %8s\n", "capture", "bare ms", "path ms",
+                "ratio", "path fps", "path fps", "other size", "scaled ms", "ratio");
+    std::printf("%-10s %10s %10s %8s %10s %10s   %-11s %10s %8s\n", "", "(cpu)", "(cpu)", "", "(1 core)",
+                "(wall)", "camera", "(cpu)", "");
     for (const Result& r : results) {
         const std::string cap = std::to_string(r.c.capture.width) + "x" + std::to_string(r.c.capture.height);
-        const std::string cam = std::to_string(r.c.otherCamera.width) + "x" + std::to_string(r.c.otherCamera.height);
-        std::printf("%-10s %10.3f %10.3f %8.3f %10.1f %10.1f   %-11s %10.3f %8.3f\n", cap.c_str(), r.bareMs, r.pathMs,
-                    r.ratio, 1000.0 / r.pathMs, r.pathWallFps, cam.c_str(), r.scaledMs, r.scaledRatio);
+        const std::string cam =
+            std::to_string(r.c.otherCamera.width) + "x" + std::to_string(r.c.otherCamera.height);
+        std::printf("%-10s %10.3f %10.3f %8.3f %10.1f %10.1f   %-11s %10.3f %8.3f\n", cap.c_str(), r.bareMs,
+                    r.pathMs, r.ratio, 1000.0 / r.pathMs, r.pathWallFps, cam.c_str(), r.scaledMs,
+                    r.scaledRatio);
     }
-    std::printf("(scaled: not a goal; the program asks the camera for the capture size, and only a camera that\n"
-                " cannot deliver it is scaled, at the cost of the resize column below)\n\n");
-    std::printf("Steps of the path alone, CPU ms per frame (live view = handing the picture to the live view;\n"
-                "its colour order is put right on the UI thread):\n%-10s %10s %10s %10s %10s %11s\n", "capture",
-                "resize", "stamps", "overlay", "live view", "new buffer");
+    std::printf(
+        "(scaled: not a goal; the program asks the camera for the capture size, and only a camera that\n"
+        " cannot deliver it is scaled, at the cost of the resize column below)\n\n");
+    std::printf(
+        "Steps of the path alone, CPU ms per frame (live view = handing the picture to the live view;\n"
+        "its colour order is put right on the UI thread):\n%-10s %10s %10s %10s %10s %11s\n",
+        "capture", "resize", "stamps", "overlay", "live view", "new buffer");
     for (const Result& r : results) {
         const std::string cap = std::to_string(r.c.capture.width) + "x" + std::to_string(r.c.capture.height);
-        std::printf("%-10s %10.3f %10.3f %10.3f %10.3f %11.3f\n", cap.c_str(), r.resizeMs, r.stampMs, r.overlayMs,
-                    r.liveViewMs, r.newBufferMs);
+        std::printf("%-10s %10.3f %10.3f %10.3f %10.3f %11.3f\n", cap.c_str(), r.resizeMs, r.stampMs,
+                    r.overlayMs, r.liveViewMs, r.newBufferMs);
     }
-    std::printf("\nThe program's writer against OpenCV's on the bare pictures, CPU ms per frame:\n%-10s %10s %10s %8s\n",
+    std::printf("\nThe program's writer against OpenCV's on the bare pictures, CPU ms per frame:\n%-10s %10s "
+                "%10s %8s\n",
                 "capture", "WmvWriter", "OpenCV", "ratio");
     for (const Result& r : results) {
         const std::string cap = std::to_string(r.c.capture.width) + "x" + std::to_string(r.c.capture.height);
@@ -407,8 +433,9 @@ int main(int argc, char** argv)
         const double fps = 1000.0 / r.pathMs;
         const bool met = fps >= FpsGoal;
         allMet = allMet && met;
-        std::printf("GOAL path >= %.0f fps at %dx%d on one core: %s (%.1f fps CPU-bound, %.1f fps wall clock)\n",
-                    FpsGoal, FpsGoalWidth, FpsGoalHeight, met ? "met" : "NOT MET", fps, r.pathWallFps);
+        std::printf(
+            "GOAL path >= %.0f fps at %dx%d on one core: %s (%.1f fps CPU-bound, %.1f fps wall clock)\n",
+            FpsGoal, FpsGoalWidth, FpsGoalHeight, met ? "met" : "NOT MET", fps, r.pathWallFps);
     }
     return allMet ? 0 : 1;
 }

@@ -50,7 +50,8 @@ cv::Mat makeFrame(int index, int w, int h)
         cv::GaussianBlur(texture, texture, cv::Size(5, 5), 0);
     }
     cv::Mat m = texture.clone();
-    cv::circle(m, {w / 2 + int(40 * std::sin(index * 0.2)), h / 2}, h / 5, cv::Scalar(30, 30, 30), cv::FILLED);
+    cv::circle(m, {w / 2 + int(40 * std::sin(index * 0.2)), h / 2}, h / 5, cv::Scalar(30, 30, 30),
+               cv::FILLED);
     const int bw = w / Bits;
     for (int b = 0; b < Bits; ++b)
         cv::rectangle(m, cv::Rect(b * bw, 0, bw, h / 5),
@@ -84,7 +85,8 @@ bool writeVideo(const std::string& path, int w, int h)
     return writer.close();
 }
 
-struct Result {
+struct Result
+{
     double floorMs = 0, nextMs = 0, prevMs = 0, randomMs = 0, randomMaxMs = 0, reopenMs = 0;
     double openMs = 0, captureOpenMs = 0, randomDecoded = 0;
     int wrong = 0;
@@ -98,7 +100,7 @@ Result measureReader(const std::string& path)
         cv::VideoCapture cap(path);
         cv::Mat f;
         for (int i = 0; i < 30; ++i)
-            cap.read(f);  // warm up
+            cap.read(f); // warm up
         const auto t0 = Clock::now();
         const int n = 300;
         for (int i = 0; i < n; ++i)
@@ -171,7 +173,8 @@ Result measureReader(const std::string& path)
     return r;
 }
 
-struct PlayResult {
+struct PlayResult
+{
     double seconds = 0;
     int shown = 0, outOfOrder = 0;
 };
@@ -203,12 +206,15 @@ PlayResult measurePlayback(const std::string& path, int w, int h)
     PlayerThread player(std::move(o));
     std::mutex mutex;
     std::vector<int> shown;
-    QObject::connect(&player, &PlayerThread::frameShown, &player, [&] {
+    QObject::connect(
+        &player, &PlayerThread::frameShown, &player,
+        [&] {
             const FrameCopy f = display.copy();
             const cv::Mat m(f.height, f.width, CV_8UC3, const_cast<std::uint8_t*>(f.rgb.data()));
             std::lock_guard lock(mutex);
             shown.push_back(indexOf(m, true));
-        }, Qt::DirectConnection);
+        },
+        Qt::DirectConnection);
     player.start();
     while (true) {
         std::lock_guard lock(mutex);
@@ -240,12 +246,13 @@ PlayResult measurePlayback(const std::string& path, int w, int h)
     return r;
 }
 
-}  // namespace
+} // namespace
 
 int main()
 {
     QTemporaryDir dir;
-    struct Size {
+    struct Size
+    {
         int w, h;
     };
     std::printf("Scrubbing through 60 s WMV files (times in ms per frame shown)\n");
@@ -261,9 +268,9 @@ int main()
         }
         files.push_back({s, path});
         const Result r = measureReader(path);
-        std::printf("%4dx%-5d %7.2f %7.2f %7.2f %7.1f %7.1f %9.2f %9.2f %8.1f%s\n", s.w, s.h, r.floorMs, r.nextMs,
-                    r.prevMs, r.randomMs, r.randomMaxMs, r.nextMs / r.floorMs, r.prevMs / r.floorMs, r.reopenMs,
-                    r.wrong ? "  WRONG FRAMES" : "");
+        std::printf("%4dx%-5d %7.2f %7.2f %7.2f %7.1f %7.1f %9.2f %9.2f %8.1f%s\n", s.w, s.h, r.floorMs,
+                    r.nextMs, r.prevMs, r.randomMs, r.randomMaxMs, r.nextMs / r.floorMs, r.prevMs / r.floorMs,
+                    r.reopenMs, r.wrong ? "  WRONG FRAMES" : "");
         results.push_back(r);
     }
     for (std::size_t i = 0; i < files.size(); ++i)
@@ -274,8 +281,9 @@ int main()
     std::printf("Goals: next and previous within 2 x floor; a random frame within 50 ms at 1280x720.\n\n");
     for (const auto& [s, path] : files) {
         const PlayResult p = measurePlayback(path, s.w, s.h);
-        std::printf("Playback %4dx%-5d 300 frames at %d fps: %.2f s (expected 10.0), %d shown, %d out of order\n",
-                    s.w, s.h, Fps, p.seconds, p.shown, p.outOfOrder);
+        std::printf(
+            "Playback %4dx%-5d 300 frames at %d fps: %.2f s (expected 10.0), %d shown, %d out of order\n",
+            s.w, s.h, Fps, p.seconds, p.shown, p.outOfOrder);
     }
     return 0;
 }

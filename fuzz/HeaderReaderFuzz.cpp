@@ -27,7 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::abort();
     }
     const VideoHeaderInfo info = reader.readDurationAndTitle(path);
-    if (info.memo.size() > VideoHeaderReader::MemoMaxUnits || !std::isfinite(info.seconds) || info.seconds < 0.0f)
+    if (info.memo.size() > VideoHeaderReader::MemoMaxUnits || !std::isfinite(info.seconds) ||
+        info.seconds < 0.0f)
         std::abort();
     if (!info.ok() && !info.memo.isEmpty())
         std::abort();

@@ -41,7 +41,7 @@ bool split(const QByteArray& bytes, QByteArray& header, QByteArray& media)
     return true;
 }
 
-}  // namespace
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
@@ -79,7 +79,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::abort();
     TagLib::ByteVectorStream stream(TagLib::ByteVector(newHeader.constData(), unsigned(newHeader.size())));
     TagLib::ASF::File asf(&stream);
-    if (!asf.isValid() || !asf.tag() || fromTagLibString(asf.tag()->copyright()) != QLatin1String(ProductMark))
+    if (!asf.isValid() || !asf.tag() ||
+        fromTagLibString(asf.tag()->copyright()) != QLatin1String(ProductMark))
         std::abort();
     if (withMemo && fromTagLibString(asf.tag()->title()) != memo)
         std::abort();

@@ -23,19 +23,21 @@ using namespace tolvek;
 
 namespace {
 
-struct Sample {
+struct Sample
+{
     int patientId;
-    const char* start;  // local time "yyyyMMddhhmmss"
+    const char* start; // local time "yyyyMMddhhmmss"
     int seconds;
     int posture;
-    std::vector<int> sections;  // head positions by hand, one after another
+    std::vector<int> sections; // head positions by hand, one after another
     const char* memo;
 };
 
 bool writeSample(const QString& folder, const Sample& s, std::uint32_t seed)
 {
     constexpr int W = 640, H = 480, Fps = 30;
-    const QDateTime start = QDateTime::fromString(QString::fromLatin1(s.start), QStringLiteral("yyyyMMddhhmmss"));
+    const QDateTime start =
+        QDateTime::fromString(QString::fromLatin1(s.start), QStringLiteral("yyyyMMddhhmmss"));
     const QString path = makeSavePath(folder, makeVideoFileName(s.patientId, start));
     media::WmvWriterSettings file;
     file.width = W;
@@ -56,7 +58,8 @@ bool writeSample(const QString& folder, const Sample& s, std::uint32_t seed)
     for (int k = 0; k < frames; ++k) {
         eye.renderFrame(k, frame);
         const std::size_t step = s.sections.empty() ? 0 : std::size_t(k) * s.sections.size() / frames;
-        const HeadPose pose = s.sections.empty() ? InitialHeadPose : manualPose(s.sections[step]).value_or(InitialHeadPose);
+        const HeadPose pose =
+            s.sections.empty() ? InitialHeadPose : manualPose(s.sections[step]).value_or(InitialHeadPose);
         stampFrame(frame, 0, start.addMSecs(qint64(k) * 1000 / Fps), s.patientId);
         drawHeadOverlay(frame, pose, s.posture);
         if (!writer.write(frame))
@@ -65,7 +68,7 @@ bool writeSample(const QString& folder, const Sample& s, std::uint32_t seed)
     return writer.close();
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {

@@ -3,9 +3,9 @@
 // step must end within its bound; what each gives back must stay within its documented range.
 
 #include "core/capture/DisplayFrame.h"
-#include "core/media/AsfHeader.h"
 #include "core/library/RecordingRecovery.h"
 #include "core/library/ScanSaveFolder.h"
+#include "core/media/AsfHeader.h"
 #include "core/media/FrameReader.h"
 #include "core/playback/PlayerThread.h"
 #include "support/KilledRecorder.h"
@@ -43,9 +43,20 @@ struct Damaged
 std::vector<Damaged> damagedCopies(const QByteArray& good, qsizetype headerSize)
 {
     std::vector<Damaged> out;
-    const qsizetype cuts[] = {1, 16, 29, 30, headerSize / 2, headerSize - 1, headerSize, headerSize + 49,
-                              headerSize + 50, headerSize + 51, good.size() / 3, good.size() / 2,
-                              good.size() * 2 / 3, good.size() - 1};
+    const qsizetype cuts[] = {1,
+                              16,
+                              29,
+                              30,
+                              headerSize / 2,
+                              headerSize - 1,
+                              headerSize,
+                              headerSize + 49,
+                              headerSize + 50,
+                              headerSize + 51,
+                              good.size() / 3,
+                              good.size() / 2,
+                              good.size() * 2 / 3,
+                              good.size() - 1};
     for (qsizetype c : cuts)
         out.push_back({"cut at " + std::to_string(c), good.left(c)});
     std::mt19937 random(7);
@@ -62,7 +73,7 @@ std::vector<Damaged> damagedCopies(const QByteArray& good, qsizetype headerSize)
     return out;
 }
 
-}  // namespace
+} // namespace
 
 // Two sources: a finished file, and a recording the recorder left unfinished when it was killed.
 TEST(DamagedFileTest, ScanRepairReaderAndPlayerSurviveDamagedFiles)
@@ -147,7 +158,8 @@ TEST(DamagedFileTest, ScanRepairReaderAndPlayerSurviveDamagedFiles)
         PlayerThread player(o);
         player.start();
         // It either refuses the file or plays to the end and waits paused there.
-        EXPECT_TRUE(waitUntil([&] { return player.hasEnded() || state.paused.load(); }, std::chrono::seconds(60)))
+        EXPECT_TRUE(
+            waitUntil([&] { return player.hasEnded() || state.paused.load(); }, std::chrono::seconds(60)))
             << "the player hung";
         (player.hasEnded() ? refused : played)++;
         player.stop();

@@ -5,11 +5,11 @@
 // sets the random moments. Prints how the kills fell.
 
 #include "core/library/ScanSaveFolder.h"
-#include "core/media/HeaderJournal.h"
-#include "core/media/WmvWriter.h"
-#include "core/media/VideoHeaderReader.h"
 #include "core/manage/TrimWorker.h"
+#include "core/media/HeaderJournal.h"
+#include "core/media/VideoHeaderReader.h"
 #include "core/media/VideoTags.h"
+#include "core/media/WmvWriter.h"
 #include "core/platform/DurableFiles.h"
 #include "core/settings/VideoFileName.h"
 #include "support/LibraryFixtureNames.h"
@@ -99,10 +99,11 @@ bool makeNoisyWmv(const QString& path)
     p.setProcessChannelMode(QProcess::MergedChannels);
     p.start(QStringLiteral("ffmpeg"),
             {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-f"), QStringLiteral("lavfi"),
-             QStringLiteral("-i"), QStringLiteral("testsrc=size=640x480:rate=30"), QStringLiteral("-frames:v"),
-             QString::number(SourceFrames), QStringLiteral("-vf"), QStringLiteral("noise=alls=20:allf=t"),
-             QStringLiteral("-c:v"), QStringLiteral("wmv2"), QStringLiteral("-b:v"), QStringLiteral("6M"),
-             QStringLiteral("-metadata"), QStringLiteral("title=") + OldMemo, path});
+             QStringLiteral("-i"), QStringLiteral("testsrc=size=640x480:rate=30"),
+             QStringLiteral("-frames:v"), QString::number(SourceFrames), QStringLiteral("-vf"),
+             QStringLiteral("noise=alls=20:allf=t"), QStringLiteral("-c:v"), QStringLiteral("wmv2"),
+             QStringLiteral("-b:v"), QStringLiteral("6M"), QStringLiteral("-metadata"),
+             QStringLiteral("title=") + OldMemo, path});
     return p.waitForFinished(120000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
 
@@ -155,7 +156,8 @@ enum class State { Old, Between, New };
 struct Sources
 {
     TempDir dir;
-    QStringList names{QStringLiteral("0000471120261210093000.wmv"), QStringLiteral("0000471220261210094500.wmv"),
+    QStringList names{QStringLiteral("0000471120261210093000.wmv"),
+                      QStringLiteral("0000471220261210094500.wmv"),
                       QStringLiteral("0000471320261210100000.wmv")};
     QList<QByteArray> digests;
     int frames = 0;
@@ -169,7 +171,7 @@ struct Sources
         // reserve existed (its memo edits copy the file); the second one the program wrote, with
         // a reserve (its memo edits rewrite the header in place). The backup copies all.
         for (const QString& name : names) {
-            if (name == names[0] ? !makeNoisyWmv(dir.file(name))
+            if (name == names[0]   ? !makeNoisyWmv(dir.file(name))
                 : name == names[1] ? !makeProgramWmv(dir.file(name))
                                    : makeFfmpegWmv(dir.file(name), 30, OldMemo, 64, 48).isEmpty())
                 return false;
@@ -197,7 +199,8 @@ struct Operation
 // The trim's target in the run's save folder, named as in a folder without it.
 QString trimTarget(const Sources& s, const RunFolders& f)
 {
-    const std::optional<QString> name = makeTrimmedFileName(s.dir.file(s.names[0]), TrimStart, s.frames, SliderLength, 30);
+    const std::optional<QString> name =
+        makeTrimmedFileName(s.dir.file(s.names[0]), TrimStart, s.frames, SliderLength, 30);
     return name ? f.save + u'/' + QFileInfo(*name).fileName() : QString();
 }
 
@@ -231,14 +234,19 @@ const Operation Operations[] = {
              return State::Old;
          }
          EXPECT_EQ(memo, NewMemo);
-         EXPECT_EQ(QFileInfo(path).size(), QFileInfo(s.dir.file(s.names[1])).size()) << "not rewritten in place";
+         EXPECT_EQ(QFileInfo(path).size(), QFileInfo(s.dir.file(s.names[1])).size())
+             << "not rewritten in place";
          EXPECT_EQ(countDecodedFrames(path), 60);
          return State::New;
      }},
     {"trim",
      [](const Sources& s, const RunFolders& f) {
-         return QStringList{QStringLiteral("trim"), f.save + u'/' + s.names[0], trimTarget(s, f),
-                            QString::number(TrimStart), QString::number(TrimEnd), QString::number(SliderLength),
+         return QStringList{QStringLiteral("trim"),
+                            f.save + u'/' + s.names[0],
+                            trimTarget(s, f),
+                            QString::number(TrimStart),
+                            QString::number(TrimEnd),
+                            QString::number(SliderLength),
                             NewMemo};
      },
      [](const Sources& s, const RunFolders& f) {
@@ -256,7 +264,8 @@ const Operation Operations[] = {
          if (hasSource)
              EXPECT_EQ(digest(source), s.digests[0]) << "the original changed";
          else
-             EXPECT_EQ(digest(f.trashed(s.names[0])), s.digests[0]) << "the original is neither here nor in the trash";
+             EXPECT_EQ(digest(f.trashed(s.names[0])), s.digests[0])
+                 << "the original is neither here nor in the trash";
          if (hasTarget) {
              const int wanted = trimFrameRange(TrimStart, TrimEnd, SliderLength, s.frames).count;
              const int decoded = countDecodedFrames(target);
@@ -286,7 +295,8 @@ const Operation Operations[] = {
      }},
     {"export",
      [](const Sources& s, const RunFolders& f) {
-         return QStringList{QStringLiteral("export"), s.exportSource(), f.exports + QStringLiteral("/clip.mp4")};
+         return QStringList{QStringLiteral("export"), s.exportSource(),
+                            f.exports + QStringLiteral("/clip.mp4")};
      },
      [](const Sources& s, const RunFolders& f) {
          EXPECT_EQ(entries(f.save), s.names);
@@ -337,7 +347,8 @@ class FileOperationKillTest : public testing::TestWithParam<int>
     // The next start of the program: its sweep over the journal of the data folder.
     static void nextStart(const RunFolders& f)
     {
-        platform::sweepLeftoverWorkingFiles(f.data + QStringLiteral("working/"), &media::finishInterruptedHeaderWrite);
+        platform::sweepLeftoverWorkingFiles(f.data + QStringLiteral("working/"),
+                                            &media::finishInterruptedHeaderWrite);
     }
 
     static Sources* s_sources;
@@ -403,17 +414,19 @@ TEST_P(FileOperationKillTest, EveryFileIsInItsOldOrNewStateAndNoWorkingFileOutli
         VideoLibrary library;
         const ScanOutcome scan = scanSaveFolder(f.save, library);
         ASSERT_EQ(scan.status, ScanStatus::Ok) << f.save.toStdString();
-        EXPECT_TRUE(scan.unreadableFiles.isEmpty() && scan.filesWithoutLength.isEmpty() && scan.emptyFiles.isEmpty());
+        EXPECT_TRUE(scan.unreadableFiles.isEmpty() && scan.filesWithoutLength.isEmpty() &&
+                    scan.emptyFiles.isEmpty());
         QStringList listed;
         for (const VideoRecord& r : library)
             listed << r.fileName;
         listed.sort();
         EXPECT_EQ(listed, entries(f.save));
     }
-    std::printf("[ figures ] %s: %d kills within %lld ms (one full run %lld ms): old state %d, between %d, new state "
-                "%d; working files left by the kill %d, all removed at the next start\n",
-                op.name, kills, static_cast<long long>(fullMs * 12 / 10), static_cast<long long>(fullMs), states[0],
-                states[1], states[2], leftBehind);
+    std::printf(
+        "[ figures ] %s: %d kills within %lld ms (one full run %lld ms): old state %d, between %d, new state "
+        "%d; working files left by the kill %d, all removed at the next start\n",
+        op.name, kills, static_cast<long long>(fullMs * 12 / 10), static_cast<long long>(fullMs), states[0],
+        states[1], states[2], leftBehind);
 }
 
 INSTANTIATE_TEST_SUITE_P(Operations, FileOperationKillTest, testing::Range(0, int(std::size(Operations))),

@@ -42,7 +42,7 @@ int headerFrameCount(const QString& path)
     return cap.isOpened() ? int(cap.get(cv::CAP_PROP_FRAME_COUNT)) : -1;
 }
 
-}  // namespace
+} // namespace
 
 TEST(RecorderKillTest, EveryRecordingKilledAfterItsFirstSecondIsPlayableAfterRecovery)
 {
@@ -54,7 +54,8 @@ TEST(RecorderKillTest, EveryRecordingKilledAfterItsFirstSecondIsPlayableAfterRec
     // several seconds, so only a writer that hands its packets to the file at once leaves them.
     std::uniform_int_distribution<int> early(-1, 999), late(1000, 8000);
 
-    int early_kills = 0, lateKills = 0, lowRateLate = 0, emptyLate = 0, emptyEarly = 0, repaired = 0, playable = 0;
+    int early_kills = 0, lateKills = 0, lowRateLate = 0, emptyLate = 0, emptyEarly = 0, repaired = 0,
+        playable = 0;
     int emptyAfterFrames = 0, mostFramesLostToEmpty = 0;
     int countMismatch = 0, lossOverSecond = 0, tinyFiles = 0;
     int worstLossFrames = 0;
@@ -63,9 +64,8 @@ TEST(RecorderKillTest, EveryRecordingKilledAfterItsFirstSecondIsPlayableAfterRec
         const bool lowRate = !isEarly && k % 2 == 1;
         const int killAt = isEarly ? early(random) : late(random);
         TempDir dir;
-        const KilledRecording r =
-            lowRate ? recordAndKill(dir.path(), killAt, 160, 120, unsigned(k + 1))
-                    : recordAndKill(dir.path(), killAt, 640, 480, unsigned(k + 1));
+        const KilledRecording r = lowRate ? recordAndKill(dir.path(), killAt, 160, 120, unsigned(k + 1))
+                                          : recordAndKill(dir.path(), killAt, 640, 480, unsigned(k + 1));
         ASSERT_TRUE(r.ok()) << "kill " << k;
         (isEarly ? early_kills : lateKills)++;
         lowRateLate += lowRate;
@@ -118,16 +118,19 @@ TEST(RecorderKillTest, EveryRecordingKilledAfterItsFirstSecondIsPlayableAfterRec
             ADD_FAILURE() << "lost " << lost << " frames";
         }
     }
-    std::printf("[ figures ] seed %u: %d kills (%d in the first second, %d later, %d of them at a low rate)\n", seed,
-                kills, early_kills, lateKills, lowRateLate);
-    std::printf("[ figures ] repaired %d, playable after recovery %d, header/decoded frame count mismatches %d "
-                "(files of 3 frames or fewer, not compared: %d)\n",
-                repaired, playable, countMismatch, tinyFiles);
-    std::printf("[ figures ] nothing usable on disk (0 bytes or the header alone): %d of the %d first-second kills, "
-                "%d of the %d later kills; %d of them after frames reached the writer (at most %d frames)\n",
-                emptyEarly, early_kills, emptyLate, lateKills, emptyAfterFrames, mostFramesLostToEmpty);
-    std::printf("[ figures ] worst tail loss %d frames (a second is %d); losses over a second %d\n", worstLossFrames,
-                Fps, lossOverSecond);
+    std::printf(
+        "[ figures ] seed %u: %d kills (%d in the first second, %d later, %d of them at a low rate)\n", seed,
+        kills, early_kills, lateKills, lowRateLate);
+    std::printf(
+        "[ figures ] repaired %d, playable after recovery %d, header/decoded frame count mismatches %d "
+        "(files of 3 frames or fewer, not compared: %d)\n",
+        repaired, playable, countMismatch, tinyFiles);
+    std::printf(
+        "[ figures ] nothing usable on disk (0 bytes or the header alone): %d of the %d first-second kills, "
+        "%d of the %d later kills; %d of them after frames reached the writer (at most %d frames)\n",
+        emptyEarly, early_kills, emptyLate, lateKills, emptyAfterFrames, mostFramesLostToEmpty);
+    std::printf("[ figures ] worst tail loss %d frames (a second is %d); losses over a second %d\n",
+                worstLossFrames, Fps, lossOverSecond);
     EXPECT_EQ(playable, kills - emptyEarly - emptyLate);
     EXPECT_EQ(emptyLate, 0);
 }

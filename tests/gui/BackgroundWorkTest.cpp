@@ -35,14 +35,15 @@ TEST(BackgroundWorkTest, TheWindowRunsOnWithoutUserInputWhileTheWorkRuns)
         // A key press arrives while the long work runs; it must not reach the field.
         if (c.workMs >= 400)
             QTimer::singleShot(50, [&] {
-                QCoreApplication::postEvent(&field, new QKeyEvent(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier,
-                                                                  QStringLiteral("a")));
+                QCoreApplication::postEvent(
+                    &field, new QKeyEvent(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a")));
             });
-        const int result = BackgroundWork::run<int>(&field, QStringLiteral("Title"), QStringLiteral("Working..."), [&] {
-            workOnUiThread = QThread::currentThread() == field.thread();
-            QThread::msleep(c.workMs);
-            return 42;
-        });
+        const int result =
+            BackgroundWork::run<int>(&field, QStringLiteral("Title"), QStringLiteral("Working..."), [&] {
+                workOnUiThread = QThread::currentThread() == field.thread();
+                QThread::msleep(c.workMs);
+                return 42;
+            });
         EXPECT_EQ(result, 42);
         EXPECT_FALSE(workOnUiThread);
         EXPECT_EQ(BackgroundWork::progressWasShown(), c.progressShown);

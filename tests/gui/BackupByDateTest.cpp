@@ -10,8 +10,8 @@
 #include "support/ScriptedPrompts.h"
 #include "support/TempDir.h"
 #include "support/TestVideos.h"
-#include "support/WaitUntil.h"
 #include "support/TestWindow.h"
+#include "support/WaitUntil.h"
 #include "ui/app/CTolvek2Dlg.h"
 #include "ui/app/ControlIds.h"
 #include "ui/backup/CProgressDlg.h"
@@ -169,8 +169,8 @@ TEST_F(BackupByDateTest, KeypadDigitsKeysAndQuickPicksGiveThePrefix)
         {"typing on opening starts a new entry", {Qt::Key_2, Qt::Key_0, Qt::Key_2, Qt::Key_3}, 2023},
         {"a leading 0 keeps today", {Qt::Key_0}, 20240305},
         {"AC then a typed year and month",
-         {Click{C}, Click{CDayretr::IDC_CLEAR_ALL}, Click{CDayretr::IDC_DIGIT_1 + 1}, Qt::Key_0, Qt::Key_2, Qt::Key_3,
-          Qt::Key_1, Qt::Key_1},
+         {Click{C}, Click{CDayretr::IDC_CLEAR_ALL}, Click{CDayretr::IDC_DIGIT_1 + 1}, Qt::Key_0, Qt::Key_2,
+          Qt::Key_3, Qt::Key_1, Qt::Key_1},
          202311},
         {"C down to the year", {Click{C}, Click{C}, Click{C}, Click{C}}, 2024},
         {"Backspace and Clear to the month", {Qt::Key_Backspace, Qt::Key_Clear}, 202403},

@@ -17,13 +17,20 @@ using namespace tolvek;
 
 namespace {
 
-struct Input {
+struct Input
+{
     bool isKey; // a key press, else a click on a control
     int code;   // Qt::Key or control ID
     Qt::KeyboardModifiers modifiers = Qt::NoModifier;
 };
-Input key(int k, Qt::KeyboardModifiers m = Qt::NoModifier) { return {true, k, m}; }
-Input click(int id) { return {false, id}; }
+Input key(int k, Qt::KeyboardModifiers m = Qt::NoModifier)
+{
+    return {true, k, m};
+}
+Input click(int id)
+{
+    return {false, id};
+}
 
 void apply(CGetID& keypad, const std::vector<Input>& inputs)
 {
@@ -56,7 +63,8 @@ std::vector<bool> inkedCells(QWidget* display)
 TEST(CGetID, ButtonsAndKeysEditTheIdByTheDigitRules)
 {
     using C = CGetID;
-    struct Case {
+    struct Case
+    {
         const char* what;
         int preset;
         std::vector<Input> inputs;
@@ -66,17 +74,23 @@ TEST(CGetID, ButtonsAndKeysEditTheIdByTheDigitRules)
         {"AC then 1 2 3", 4567, {click(C::IDC_CLEAR_ALL), click(1011), click(1012), click(1013)}, 123},
         {"a first 0 is refused", 0, {click(C::IDC_DIGIT_0), click(C::IDC_DIGIT_0)}, 0},
         {"0 after a digit", 0, {click(1015), click(C::IDC_DIGIT_0)}, 50},
-        {"a ninth digit is ignored", 0,
-         {click(1011), click(1012), click(1013), click(1014), click(1015), click(1016), click(1017), click(1018),
-          click(1019)},
+        {"a ninth digit is ignored",
+         0,
+         {click(1011), click(1012), click(1013), click(1014), click(1015), click(1016), click(1017),
+          click(1018), click(1019)},
          12345678},
         {"C on 5", 5, {click(C::IDC_REMOVE_DIGIT)}, 0},
         {"C drops the last digit of the preset", 123, {click(C::IDC_REMOVE_DIGIT)}, 12},
         {"digits typed onto the preset", 123, {click(1019)}, 1239},
-        {"Delete clears, J K L U I O are 1..6", 99, {key(Qt::Key_Delete), key(Qt::Key_J), key(Qt::Key_K),
-                                                     key(Qt::Key_L), key(Qt::Key_U), key(Qt::Key_I), key(Qt::Key_O)},
+        {"Delete clears, J K L U I O are 1..6",
+         99,
+         {key(Qt::Key_Delete), key(Qt::Key_J), key(Qt::Key_K), key(Qt::Key_L), key(Qt::Key_U), key(Qt::Key_I),
+          key(Qt::Key_O)},
          123456},
-        {"number row and keypad digits", 0, {key(Qt::Key_7), key(Qt::Key_0, Qt::KeypadModifier), key(Qt::Key_9)}, 709},
+        {"number row and keypad digits",
+         0,
+         {key(Qt::Key_7), key(Qt::Key_0, Qt::KeypadModifier), key(Qt::Key_9)},
+         709},
         {"Backspace and Clear are C", 4321, {key(Qt::Key_Backspace), key(Qt::Key_Clear)}, 43},
         {"Space and Up change nothing", 42, {key(Qt::Key_Space), key(Qt::Key_Up), key(Qt::Key_Down)}, 42},
     };
@@ -94,7 +108,8 @@ TEST(CGetID, ButtonsAndKeysEditTheIdByTheDigitRules)
 
 TEST(CGetID, EnterAcceptsTheTypedIdAndEscapeCancels)
 {
-    struct Case {
+    struct Case
+    {
         std::vector<int> keys;
         std::optional<int> expected;
     };

@@ -23,8 +23,9 @@ using namespace tolvek::test;
 
 namespace {
 
-class CGetNewIDTest : public ::testing::Test {
-protected:
+class CGetNewIDTest : public ::testing::Test
+{
+  protected:
     void SetUp() override { settings.resetToDefaults(); }
 
     std::unique_ptr<CGetNewID> makeDialog(int setIdOnly = 0, QWidget* parent = nullptr)
@@ -99,11 +100,12 @@ QString shownId(CGetNewID& dlg)
     return readCells(img, QPoint(2 + 20, 2 + 10), 35, true);
 }
 
-}  // namespace
+} // namespace
 
 TEST_F(CGetNewIDTest, ControlsSitWhereTheKeypadNeedsThem)
 {
-    struct Place {
+    struct Place
+    {
         int id;
         QRect rect;
         const char* caption;
@@ -133,7 +135,7 @@ TEST_F(CGetNewIDTest, ControlsSitWhereTheKeypadNeedsThem)
             if (p.caption) {
                 EXPECT_EQ(qobject_cast<QPushButton*>(w)->text(), QString::fromUtf8(p.caption));
             }
-            EXPECT_EQ(w->focusPolicy(), Qt::NoFocus);  // keys always reach the dialog's table
+            EXPECT_EQ(w->focusPolicy(), Qt::NoFocus); // keys always reach the dialog's table
         }
         for (int n = 1027; n <= 1036; ++n)
             EXPECT_EQ(dlg->control(n)->geometry(), QRect(236, 92 + 36 * (n - 1027), 103, 35));
@@ -147,11 +149,13 @@ TEST_F(CGetNewIDTest, ControlsSitWhereTheKeypadNeedsThem)
 
 TEST_F(CGetNewIDTest, KeysEditTheId)
 {
-    struct Step {
+    struct Step
+    {
         int key;
         Qt::KeyboardModifiers mods;
     };
-    struct Case {
+    struct Case
+    {
         const char* name;
         std::vector<Step> keys;
         int expected;
@@ -216,7 +220,7 @@ TEST_F(CGetNewIDTest, EnterAcceptsAndEscCancels)
     {
         auto dlg = makeDialog();
         dlg->show();
-        key(dlg.get(), Qt::Key_Return);  // an empty ID is accepted too; the caller records 0
+        key(dlg.get(), Qt::Key_Return); // an empty ID is accepted too; the caller records 0
         EXPECT_EQ(dlg->result(), QDialog::Accepted);
         EXPECT_EQ(dlg->enteredId(), 0);
     }
@@ -240,28 +244,28 @@ TEST_F(CGetNewIDTest, ClicksWorkLikeKeys)
         click(dlg->control(id));
     EXPECT_EQ(dlg->enteredId(), 123);
     EXPECT_EQ(shownId(*dlg), QStringLiteral("     123"));
-    click(dlg->control(1022));  // C
+    click(dlg->control(1022)); // C
     EXPECT_EQ(dlg->enteredId(), 12);
     EXPECT_EQ(shownId(*dlg), QStringLiteral("      12"));
-    click(dlg->control(1020));  // 0
+    click(dlg->control(1020)); // 0
     EXPECT_EQ(dlg->enteredId(), 120);
-    click(dlg->control(1021));  // AC
+    click(dlg->control(1021)); // AC
     EXPECT_EQ(dlg->enteredId(), 0);
     EXPECT_EQ(shownId(*dlg), QStringLiteral("        "));
-    click(dlg->control(1020));  // 0 on an empty display does nothing
+    click(dlg->control(1020)); // 0 on an empty display does nothing
     EXPECT_EQ(dlg->enteredId(), 0);
-    click(dlg->control(1029));  // third history entry
+    click(dlg->control(1029)); // third history entry
     EXPECT_EQ(dlg->enteredId(), 333);
-    click(dlg->control(1036));  // tenth
+    click(dlg->control(1036)); // tenth
     EXPECT_EQ(dlg->enteredId(), 123);
-    click(dlg->control(1010));  // Start capture
+    click(dlg->control(1010)); // Start capture
     EXPECT_EQ(dlg->result(), QDialog::Accepted);
     EXPECT_EQ(dlg->enteredId(), 123);
 
     auto setId = makeDialog(1);
     setId->show();
     click(setId->control(1019));
-    click(setId->control(1038));  // SetID
+    click(setId->control(1038)); // SetID
     EXPECT_EQ(setId->result(), QDialog::Accepted);
     EXPECT_EQ(setId->enteredId(), 9);
 
@@ -287,14 +291,14 @@ TEST_F(CGetNewIDTest, UpAndDownWalkTheHistory)
     key(dlg.get(), Qt::Key_Up);
     key(dlg.get(), Qt::Key_Up);
     EXPECT_EQ(dlg->enteredId(), 111);
-    key(dlg.get(), Qt::Key_Up);  // from the first entry: the value stays
+    key(dlg.get(), Qt::Key_Up); // from the first entry: the value stays
     EXPECT_EQ(dlg->historyIndex(), 0);
     EXPECT_EQ(dlg->enteredId(), 111);
     for (int i = 0; i < 12; ++i)
         key(dlg.get(), Qt::Key_Down);
     EXPECT_EQ(dlg->historyIndex(), 10);
     EXPECT_EQ(dlg->enteredId(), 123);
-    EXPECT_TRUE(dlg->isVisible());  // arrows never move a focus or close the dialog
+    EXPECT_TRUE(dlg->isVisible()); // arrows never move a focus or close the dialog
 }
 
 TEST_F(CGetNewIDTest, HistoryCellsShowTheEntriesRightAligned)
@@ -324,7 +328,7 @@ TEST_F(CGetNewIDTest, HeadIsRezeroedOnEveryRedrawAndOnClose)
     EXPECT_EQ(rezeros, start + 2);
     key(dlg.get(), Qt::Key_Space);
     EXPECT_EQ(rezeros, start + 2);
-    (void)dlg->control(1026)->grab();  // a paint of the display is a redraw too
+    (void)dlg->control(1026)->grab(); // a paint of the display is a redraw too
     EXPECT_EQ(rezeros, start + 3);
     key(dlg.get(), Qt::Key_Escape);
     EXPECT_EQ(rezeros, start + 4);
@@ -358,8 +362,11 @@ TEST_F(CGetNewIDTest, PositionIsRememberedAndKeptOnScreen)
     EXPECT_EQ(makeDialog(0, &main)->pos(), work.topLeft() + QPoint(7, 9));
 
     // Stored far off any screen, or half off it: pulled inside the nearest work area.
-    const std::vector<QPoint> faraway = {
-        {5000, -3000}, {-4000, 200}, {work.right() - 50, work.bottom() - 50}, {-1, -1}, {INT_MAX, INT_MIN + 1}};
+    const std::vector<QPoint> faraway = {{5000, -3000},
+                                         {-4000, 200},
+                                         {work.right() - 50, work.bottom() - 50},
+                                         {-1, -1},
+                                         {INT_MAX, INT_MIN + 1}};
     for (QPoint stored : faraway) {
         profile.values[QStringLiteral("DialogPos/Left")] = stored.x();
         profile.values[QStringLiteral("DialogPos/Top")] = stored.y();

@@ -10,8 +10,8 @@
 #include "support/ScriptedPrompts.h"
 #include "support/TempDir.h"
 #include "support/TestVideos.h"
-#include "support/WaitUntil.h"
 #include "support/TestWindow.h"
+#include "support/WaitUntil.h"
 #include "ui/app/CTolvek2Dlg.h"
 #include "ui/app/ControlIds.h"
 
@@ -49,18 +49,21 @@ QByteArray bytesOf(const QString& path)
 const QString Pending = QStringLiteral("0000077720240305140709.WMV");
 
 // A prompts service that also remembers the proposed name of each save dialog.
-class RecordingPrompts : public ScriptedPrompts {
-public:
+class RecordingPrompts : public ScriptedPrompts
+{
+  public:
     QStringList proposed;
-    QString pickSaveFile(QWidget* parent, const QString& title, const QString& name, const QString& filter) override
+    QString pickSaveFile(QWidget* parent, const QString& title, const QString& name,
+                         const QString& filter) override
     {
         proposed << name;
         return ScriptedPrompts::pickSaveFile(parent, title, name, filter);
     }
 };
 
-class ExportMp4Test : public ::testing::Test {
-protected:
+class ExportMp4Test : public ::testing::Test
+{
+  protected:
     void SetUp() override
     {
         appSettings().resetToDefaults();
@@ -117,7 +120,8 @@ protected:
 
 TEST_F(ExportMp4Test, ExportsThePlayedVideoOrInListAllThePendingRow)
 {
-    struct Case {
+    struct Case
+    {
         int mode;
         QString expectedSource;
         QString proposed;

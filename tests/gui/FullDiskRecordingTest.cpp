@@ -2,7 +2,8 @@
 // window with its recording control, the capture thread with the simulated camera ("sim") and
 // the program's WMV writer, on a small tmpfs of its own. The guard must stop the recording while
 // the file can still be finished, tell the user, and leave a playable file and every other file as
-// it was; where the guard is blind, the writer itself stops at the first write that finds no room. Mounting needs root; where it is refused the tmpfs cases are skipped with a message.
+// it was; where the guard is blind, the writer itself stops at the first write that finds no room. Mounting
+// needs root; where it is refused the tmpfs cases are skipped with a message.
 
 #include "core/capture/CameraDevices.h"
 #include "core/capture/DiskSpaceGuard.h"
@@ -60,7 +61,8 @@ QByteArray digestOf(const QString& path)
 }
 
 // What the file left behind looks like to the two readers the program and a user rely on.
-struct Playability {
+struct Playability
+{
     int decoded = -1;     // frames OpenCV decodes by reading to the end
     int counted = -1;     // the frame count OpenCV takes from the header
     bool probeOk = false; // ffprobe reads it without an error and finds the WMV2 stream
@@ -78,9 +80,9 @@ Playability playability(const QString& path)
     }
     QProcess probe;
     probe.setProcessChannelMode(QProcess::MergedChannels);
-    probe.start(QStringLiteral("ffprobe"), {"-v", "error", "-select_streams", "v:0", "-show_entries",
-                                            "stream=codec_name:format=format_name", "-of", "default=noprint_wrappers=1",
-                                            path});
+    probe.start(QStringLiteral("ffprobe"),
+                {"-v", "error", "-select_streams", "v:0", "-show_entries",
+                 "stream=codec_name:format=format_name", "-of", "default=noprint_wrappers=1", path});
     if (probe.waitForFinished(60000)) {
         p.probeText = QString::fromUtf8(probe.readAll());
         p.probeOk = probe.exitCode() == 0 && p.probeText.contains(QStringLiteral("codec_name=wmv2")) &&
@@ -90,8 +92,9 @@ Playability playability(const QString& path)
     return p;
 }
 
-class FullDiskRecordingTest : public ::testing::Test {
-protected:
+class FullDiskRecordingTest : public ::testing::Test
+{
+  protected:
     void SetUp() override
     {
         appSettings().resetToDefaults();
@@ -112,9 +115,11 @@ protected:
         const QString point = dir.file(QStringLiteral("small"));
         if (!QDir().mkpath(point))
             return false;
-        if (!run(QStringLiteral("mount"), {"-t", "tmpfs", "-o", QStringLiteral("size=%1").arg(size), "tmpfs", point})) {
-            skipReason = "mounting a tmpfs is not permitted here (needs root); the guard itself is covered with an "
-                         "injected free-space probe by RecordingControlTest";
+        if (!run(QStringLiteral("mount"),
+                 {"-t", "tmpfs", "-o", QStringLiteral("size=%1").arg(size), "tmpfs", point})) {
+            skipReason =
+                "mounting a tmpfs is not permitted here (needs root); the guard itself is covered with an "
+                "injected free-space probe by RecordingControlTest";
             return false;
         }
         mountPoint = point;
@@ -135,14 +140,18 @@ protected:
     void startRecording(int id, std::function<qint64(const QString&)> freeSpaceProbe = {})
     {
         prompts.patientIds.push_back(id);
-        prompts.beforeKeypadAnswer = [this] { waitUntil([this] { return w && w->flags().cameraOpened.load(); }); };
+        prompts.beforeKeypadAnswer = [this] {
+            waitUntil([this] { return w && w->flags().cameraOpened.load(); });
+        };
         MainWindowServices services;
         services.prompts = &prompts;
         services.profile = &profile;
         services.paths = storage.paths;
         const QString source = QString::fromLatin1(SimulatedCameraSource);
         services.countCameras = [source] { return countCameras(source); };
-        services.recording.frameSources = [source](int index) { return makeFrameSource(source, index, appSettings()); };
+        services.recording.frameSources = [source](int index) {
+            return makeFrameSource(source, index, appSettings());
+        };
         services.recording.writeCopyrightTag = [](const QString& path) { writeCopyrightTag(path); };
         services.recording.freeBytes = std::move(freeSpaceProbe);
         w = std::make_unique<CTolvek2Dlg>(services);
@@ -165,7 +174,7 @@ protected:
     const char* skipReason = "";
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(FullDiskRecordingTest, LowSpaceStopsTheRecordingWithAPlayableFileAndNothingElseLost)
 {
@@ -179,7 +188,7 @@ TEST_F(FullDiskRecordingTest, LowSpaceStopsTheRecordingWithAPlayableFileAndNothi
     ASSERT_EQ(writeCopyrightTag(earlier), TagWriteResult::Written);
     const QByteArray earlierDigest = digestOf(earlier);
     const QString filler = QDir(saveFolder).filePath(QStringLiteral("other-data.bin"));
-    constexpr qint64 Headroom = 384 * 1024;  // what the recording may write before the guard's line
+    constexpr qint64 Headroom = 384 * 1024; // what the recording may write before the guard's line
     {
         QFile f(filler);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
@@ -187,7 +196,8 @@ TEST_F(FullDiskRecordingTest, LowSpaceStopsTheRecordingWithAPlayableFileAndNothi
         ASSERT_GT(size, 0);
         const QByteArray block(int(MiB), '\x5a');
         for (qint64 left = size; left > 0; left -= block.size())
-            ASSERT_EQ(f.write(block.constData(), std::min<qint64>(left, block.size())), std::min<qint64>(left, block.size()));
+            ASSERT_EQ(f.write(block.constData(), std::min<qint64>(left, block.size())),
+                      std::min<qint64>(left, block.size()));
     }
     const QByteArray fillerDigest = digestOf(filler);
     const qint64 freeAtStart = freeBytes();
@@ -206,7 +216,8 @@ TEST_F(FullDiskRecordingTest, LowSpaceStopsTheRecordingWithAPlayableFileAndNothi
 
     // Stopped by the guard, and the user was told why.
     ASSERT_FALSE(prompts.messages.isEmpty());
-    EXPECT_TRUE(prompts.messages.last().startsWith(QStringLiteral("The disk of the save folder is almost full (")))
+    EXPECT_TRUE(
+        prompts.messages.last().startsWith(QStringLiteral("The disk of the save folder is almost full (")))
         << prompts.messages.last().toStdString();
     EXPECT_TRUE(prompts.messages.last().endsWith(QStringLiteral("The recording was stopped and kept.")));
     EXPECT_EQ(w->closeAllowed(), 1);
@@ -237,8 +248,9 @@ TEST_F(FullDiskRecordingTest, LowSpaceStopsTheRecordingWithAPlayableFileAndNothi
                 "(guard line %lld)\n",
                 static_cast<long long>(freeAtStart), static_cast<long long>(freeAtStop),
                 static_cast<long long>(lowest), static_cast<long long>(DiskSpaceGuard::MinimumFreeBytes));
-    std::printf("[ figures ] full disk: recording of %lld bytes, %d frames decoded, %d in the header, ffprobe %s\n",
-                static_cast<long long>(QFileInfo(path).size()), p.decoded, p.counted, p.probeOk ? "ok" : "failed");
+    std::printf(
+        "[ figures ] full disk: recording of %lld bytes, %d frames decoded, %d in the header, ffprobe %s\n",
+        static_cast<long long>(QFileInfo(path).size()), p.decoded, p.counted, p.probeOk ? "ok" : "failed");
 }
 
 // The guard blind (its free-space probe always says there is room, as on a network share that
@@ -257,7 +269,8 @@ TEST_F(FullDiskRecordingTest, AFullDiskTheGuardMissesStopsTheRecordingAtTheFirst
     const QByteArray fillerDigest = digestOf(filler);
 
     startRecording(43, [](const QString&) { return qint64(1) << 40; });
-    ASSERT_TRUE(waitUntil([&] { return w->windowMode() == ModeLibrary; }, 120s)) << "the recording was never stopped";
+    ASSERT_TRUE(waitUntil([&] { return w->windowMode() == ModeLibrary; }, 120s))
+        << "the recording was never stopped";
     ASSERT_TRUE(waitUntil([this] { return w->playbackVideoName == fileName; }));
     ASSERT_FALSE(prompts.messages.isEmpty());
     EXPECT_EQ(prompts.messages.last(),
@@ -306,11 +319,13 @@ TEST_F(FullDiskRecordingTest, VanishingSaveFolderStopsTheRecording)
             ASSERT_TRUE(QDir().rename(saveFolder, movedTo));
         else
             ASSERT_TRUE(run(QStringLiteral("umount"), {QStringLiteral("-l"), mountPoint}));
-        ASSERT_TRUE(waitUntil([this] { return w->windowMode() == ModeLibrary; }, 30s)) << "the recording was not stopped";
+        ASSERT_TRUE(waitUntil([this] { return w->windowMode() == ModeLibrary; }, 30s))
+            << "the recording was not stopped";
 
         ASSERT_FALSE(prompts.messages.isEmpty());
         EXPECT_EQ(prompts.messages.last(),
-                  QStringLiteral("The save folder %1 is no longer available.\r\nThe recording was stopped.").arg(saveFolder));
+                  QStringLiteral("The save folder %1 is no longer available.\r\nThe recording was stopped.")
+                      .arg(saveFolder));
         EXPECT_EQ(w->closeAllowed(), 1);
         EXPECT_FALSE(w->flags().recording);
         // The vanished file is not shown or listed as if it were there.
@@ -327,7 +342,7 @@ TEST_F(FullDiskRecordingTest, VanishingSaveFolderStopsTheRecording)
             EXPECT_EQ(p.counted, p.decoded);
             EXPECT_TRUE(p.probeOk) << p.probeText.toStdString();
         } else {
-            mountPoint.clear();  // already gone
+            mountPoint.clear(); // already gone
         }
     }
 }

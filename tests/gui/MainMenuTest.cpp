@@ -1,24 +1,24 @@
+#include "ui/app/MainMenu.h"
 #include "core/i18n/Messages.h"
 #include "core/sensor/HeadPose.h"
 #include "core/settings/Settings.h"
 #include "core/settings/Storage.h"
 #include "support/GyroBoardProcess.h"
 #include "support/ScriptedPrompts.h"
-#include "support/TestVideos.h"
-#include "support/WaitUntil.h"
 #include "support/TempDir.h"
+#include "support/TestVideos.h"
 #include "support/TestWindow.h"
+#include "support/WaitUntil.h"
 #include "ui/app/CTolvek2Dlg.h"
 #include "ui/app/ControlIds.h"
-#include "ui/app/MainMenu.h"
 
 #include <QApplication>
-#include <QKeyEvent>
 #include <QDir>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
-#include <QTreeWidget>
 #include <QMouseEvent>
+#include <QTreeWidget>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -48,7 +48,7 @@ MainMenuState baseState(int mode)
     return s;
 }
 
-}  // namespace
+} // namespace
 
 TEST(MainMenu, ModesRemoveListAllAndReferenceItems)
 {
@@ -60,8 +60,8 @@ TEST(MainMenu, ModesRemoveListAllAndReferenceItems)
     EXPECT_EQ(library->actions().size(), 14);
     EXPECT_NE(findCommand(library.get(), CmdListAll), nullptr);
     std::unique_ptr<QMenu> folder(buildMainMenu(baseState(3), English, nullptr));
-    EXPECT_EQ(captions(folder.get()), (QStringList{"Backup", "Set the BackupFolder", "-", "Change the SavingFolder", "-",
-                                                   "Top Page", "-", "Help"}));
+    EXPECT_EQ(captions(folder.get()), (QStringList{"Backup", "Set the BackupFolder", "-",
+                                                   "Change the SavingFolder", "-", "Top Page", "-", "Help"}));
 }
 
 TEST(MainMenu, ChecksAndDisabledItemsFollowTheSettings)
@@ -69,8 +69,8 @@ TEST(MainMenu, ChecksAndDisabledItemsFollowTheSettings)
     MainMenuState s = baseState(2);
     s.playbackVideoName = QStringLiteral("9900000020240101120000.wmv");
     std::unique_ptr<QMenu> m(buildMainMenu(s, English, nullptr));
-    EXPECT_TRUE(m->actions()[0]->isChecked());         // manual
-    EXPECT_FALSE(m->actions()[3]->isEnabled());        // directions need a sensor
+    EXPECT_TRUE(m->actions()[0]->isChecked());  // manual
+    EXPECT_FALSE(m->actions()[3]->isEnabled()); // directions need a sensor
     EXPECT_FALSE(findCommand(m.get(), CmdAddToReferenceList)->isEnabled());
     EXPECT_TRUE(findCommand(m.get(), CmdShowToolTips)->isChecked());
     EXPECT_TRUE(findCommand(m.get(), languageCommand(English))->isChecked());
@@ -83,11 +83,12 @@ TEST(MainMenu, ChecksAndDisabledItemsFollowTheSettings)
     s.sensorMode = QStringLiteral("1");
     s.sensorDirection = QStringLiteral("5");
     s.playbackVideoName = QStringLiteral("0000012320240101120000.wmv");
-    s.serialPorts = {{"ttyUSB0", "/dev/ttyUSB0", "ttyUSB0( FT232R)"}, {"ttyUSB1", "/dev/ttyUSB1", "ttyUSB1( CH340)"}};
+    s.serialPorts = {{"ttyUSB0", "/dev/ttyUSB0", "ttyUSB0( FT232R)"},
+                     {"ttyUSB1", "/dev/ttyUSB1", "ttyUSB1( CH340)"}};
     s.cameraNames = {QStringLiteral("Eye cam"), QStringLiteral("Web cam")};
     s.cameraNumber = 1;
     std::unique_ptr<QMenu> g(buildMainMenu(s, English, nullptr));
-    EXPECT_TRUE(g->actions()[1]->isChecked());  // the serial source
+    EXPECT_TRUE(g->actions()[1]->isChecked()); // the serial source
     EXPECT_TRUE(findCommand(g.get(), CmdAddToReferenceList)->isEnabled());
     EXPECT_TRUE(findCommand(g.get(), CmdGyroDirectionFirst + 4)->isChecked());
     EXPECT_FALSE(findCommand(g.get(), CmdGyroDirectionFirst + 1)->isChecked());
@@ -102,14 +103,15 @@ TEST(MainMenu, ChecksAndDisabledItemsFollowTheSettings)
     s.cameraNames.clear();
     s.serialPorts.clear();
     std::unique_ptr<QMenu> none(buildMainMenu(s, English, nullptr));
-    EXPECT_EQ(none->actions()[5]->menu()->actions().size(), 5);  // placeholders stay
+    EXPECT_EQ(none->actions()[5]->menu()->actions().size(), 5); // placeholders stay
     EXPECT_TRUE(none->actions()[1]->menu()->actions().isEmpty());
 }
 
 namespace {
 
-class WindowCommandsTest : public ::testing::Test {
-protected:
+class WindowCommandsTest : public ::testing::Test
+{
+  protected:
     void SetUp() override
     {
         appSettings().resetToDefaults();
@@ -129,7 +131,7 @@ protected:
     std::unique_ptr<CTolvek2Dlg> w;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(WindowCommandsTest, DirectionCameraTooltipAndManualCommands)
 {
@@ -178,9 +180,10 @@ TEST_F(WindowCommandsTest, KeysAndClicksSetTheHeadByHand)
 
     // A click in the top-left third of the picture is section 7, the bottom-right third 3.
     const QRect r = w->layoutValues().liveView;
-    for (const auto& [point, section] : {std::pair{r.topLeft() + QPoint(5, 5), 7}, {r.bottomRight() - QPoint(5, 5), 3}}) {
-        QMouseEvent release(QEvent::MouseButtonRelease, QPointF(point), QPointF(w->mapToGlobal(point)), Qt::LeftButton,
-                            Qt::NoButton, Qt::NoModifier);
+    for (const auto& [point, section] :
+         {std::pair{r.topLeft() + QPoint(5, 5), 7}, {r.bottomRight() - QPoint(5, 5), 3}}) {
+        QMouseEvent release(QEvent::MouseButtonRelease, QPointF(point), QPointF(w->mapToGlobal(point)),
+                            Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
         QApplication::sendEvent(w.get(), &release);
         EXPECT_EQ(w->head().headPose(), *manualPose(section));
     }
@@ -192,7 +195,8 @@ TEST_F(WindowCommandsTest, KeysAndClicksSetTheHeadByHand)
     EXPECT_EQ(w->head().headPose(), before);
     w->head().applySensorSample({0.5f, 0.5f, 0.5f, 0.5f});
     press(Qt::Key_Space);
-    EXPECT_EQ(w->head().headReference(), rezeroedReference(InitialHeadReference, Quaternion{0.5f, 0.5f, 0.5f, 0.5f}));
+    EXPECT_EQ(w->head().headReference(),
+              rezeroedReference(InitialHeadReference, Quaternion{0.5f, 0.5f, 0.5f, 0.5f}));
 }
 
 TEST_F(WindowCommandsTest, ResetHeadTogglesPostureWithoutSensor)
@@ -216,7 +220,8 @@ TEST_F(WindowCommandsTest, SerialPortCommandStartsTheGyroBoardLink)
     services.paths = storage.paths;
     services.countCameras = [] { return 0; };
     services.serialPorts = [&] {
-        return QList<ComPortEntry>{{board.slavePath(), board.slavePath(), board.slavePath() + QStringLiteral("( pty)")}};
+        return QList<ComPortEntry>{
+            {board.slavePath(), board.slavePath(), board.slavePath() + QStringLiteral("( pty)")}};
     };
     w = std::make_unique<CTolvek2Dlg>(services);
     w->setWindowMode(ModeLive);
@@ -233,7 +238,8 @@ TEST_F(WindowCommandsTest, ChangingTheSaveFolderListsTheNewFoldersVideos)
 {
     const QString other = dir.file("other");
     QDir().mkpath(other);
-    ASSERT_FALSE(tolvek::test::makeTestWmv(other + QStringLiteral("/0000000920240101100000.wmv"), 5).isEmpty());
+    ASSERT_FALSE(
+        tolvek::test::makeTestWmv(other + QStringLiteral("/0000000920240101100000.wmv"), 5).isEmpty());
     w->playbackVideoName = QStringLiteral("0000000120240101100000.wmv");
     prompts.folders.push_back(other);
     w->executeCommand(CmdChangeSaveFolder);
@@ -245,7 +251,7 @@ TEST_F(WindowCommandsTest, ChangingTheSaveFolderListsTheNewFoldersVideos)
     EXPECT_TRUE(panel.contains(QStringLiteral("[Save Folder  ] ") + other)) << panel.toStdString();
     EXPECT_TRUE(panel.endsWith(QStringLiteral("[Saved videos ] 001")));
 
-    prompts.folders.push_back(QStringLiteral("/"));  // a bare root keeps the folder
+    prompts.folders.push_back(QStringLiteral("/")); // a bare root keeps the folder
     w->executeCommand(CmdChangeSaveFolder);
     EXPECT_EQ(appSettings().value(SaveFolder), other);
 

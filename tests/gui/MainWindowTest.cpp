@@ -21,8 +21,9 @@ using namespace tolvek::test;
 
 namespace {
 
-class MainWindowTest : public ::testing::Test {
-protected:
+class MainWindowTest : public ::testing::Test
+{
+  protected:
     void SetUp() override
     {
         appSettings().resetToDefaults();
@@ -55,13 +56,13 @@ QColor pixelAt(CTolvek2Dlg& w, QPoint p)
     return w.grab().toImage().pixelColor(p);
 }
 
-}  // namespace
+} // namespace
 
 TEST_F(MainWindowTest, EveryControlCarriesItsIdAsObjectName)
 {
     auto w = makeWindow(1);
-    for (int id : {1, 2, 1000, 1002, 1004, 1007, 1012, 1021, 1028, 1032, 1033, 1034, 1038, 1039, 1040, 1041, 1042,
-                   1043}) {
+    for (int id : {1, 2, 1000, 1002, 1004, 1007, 1012, 1021, 1028, 1032, 1033, 1034, 1038, 1039, 1040, 1041,
+                   1042, 1043}) {
         SCOPED_TRACE(id);
         QWidget* c = w->findChild<QWidget*>(QString::number(id));
         ASSERT_NE(c, nullptr);
@@ -87,7 +88,7 @@ TEST_F(MainWindowTest, WithCameraStartsTheLiveCaptureOnceOnScreen)
     int started = 0;
     QObject::connect(w.get(), &CTolvek2Dlg::startLiveCaptureRequested, [&] { ++started; });
     EXPECT_EQ(w->windowMode(), ModeLive);
-    EXPECT_EQ(started, 0);  // posted, not called
+    EXPECT_EQ(started, 0); // posted, not called
     processEvents();
     EXPECT_EQ(started, 1);
     EXPECT_TRUE(prompts.messages.isEmpty());
@@ -147,9 +148,11 @@ TEST_F(MainWindowTest, QuitSavesSettingsAndWindowPosition)
     processEvents();
     EXPECT_FALSE(w->isVisible());
     const QByteArray config = dir.read("data/Tolvek_config.ini");
-    EXPECT_TRUE(config.contains(("SaveFolder:" + dir.file("data/gazou") + "\r\n").toUtf8())) << config.constData();
+    EXPECT_TRUE(config.contains(("SaveFolder:" + dir.file("data/gazou") + "\r\n").toUtf8()))
+        << config.constData();
     EXPECT_TRUE(profile.values.contains(QStringLiteral("WindowPos/Left")));
-    EXPECT_EQ(profile.values.value(QStringLiteral("WindowPos/Right")) - profile.values.value(QStringLiteral("WindowPos/Left")),
+    EXPECT_EQ(profile.values.value(QStringLiteral("WindowPos/Right")) -
+                  profile.values.value(QStringLiteral("WindowPos/Left")),
               w->frameGeometry().width());
 }
 
@@ -175,7 +178,8 @@ TEST_F(MainWindowTest, CameraLostTellsTheUserAndClosesInOrder)
     processEvents();
     ASSERT_FALSE(prompts.messages.isEmpty());
     EXPECT_EQ(prompts.messages.last(),
-              QStringLiteral("The camera connection was lost. Recording will stop and the application will close."));
+              QStringLiteral(
+                  "The camera connection was lost. Recording will stop and the application will close."));
     EXPECT_FALSE(w->isVisible());
     EXPECT_TRUE(profile.values.contains(QStringLiteral("WindowPos/Bottom")));
 }
@@ -190,7 +194,7 @@ TEST_F(MainWindowTest, LayoutOfTheWorkedExample)
 
 TEST_F(MainWindowTest, PictureIsWhiteWithoutFrameAndShowsTrueColours)
 {
-    appSettings().setValue(SensorMode, QStringLiteral("1"));  // no grid
+    appSettings().setValue(SensorMode, QStringLiteral("1")); // no grid
     auto w = makeWindow(1);
     w->resize(1280, 720);
     const QPoint centre = w->layoutValues().liveView.center();
@@ -221,11 +225,13 @@ TEST_F(MainWindowTest, SectionGridOnlyWhileTheHeadIsSetByHandInLiveModes)
     const QPoint onLine(r.left() + r.width() / 3, r.top() + r.height() / 6);
     const std::vector<std::uint8_t> grey(64 * 48 * 3, 128);
     w->displayFrame().store(grey.data(), 64, 48, 64 * 3);
-    const struct {
+    const struct
+    {
         int mode;
         const char* sensor;
         bool grid;
-    } cases[] = {{ModeLive, "0", true}, {ModeRecording, "0", true}, {ModeLibrary, "0", false}, {ModeLive, "1", false}};
+    } cases[] = {
+        {ModeLive, "0", true}, {ModeRecording, "0", true}, {ModeLibrary, "0", false}, {ModeLive, "1", false}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "mode " << c.mode << " sensor " << c.sensor);
         appSettings().setValue(SensorMode, QString::fromUtf8(c.sensor));

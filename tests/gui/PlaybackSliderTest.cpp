@@ -28,11 +28,12 @@ using namespace tolvek::test;
 
 namespace {
 
-constexpr int Frames = 300;  // 10 s at 30 frames a second
+constexpr int Frames = 300; // 10 s at 30 frames a second
 const QString VideoName = QStringLiteral("12345678") + QStringLiteral("20240102030405.wmv");
 
-class PlaybackSliderTest : public ::testing::Test {
-protected:
+class PlaybackSliderTest : public ::testing::Test
+{
+  protected:
     void SetUp() override
     {
         appSettings().resetToDefaults();
@@ -56,7 +57,7 @@ protected:
 
     void TearDown() override
     {
-        pc.reset();  // joins the players before the window and its display frame go
+        pc.reset(); // joins the players before the window and its display frame go
         window.reset();
     }
 
@@ -111,21 +112,21 @@ QColor pixel(const QImage& image, int x, int y)
     return image.pixelColor(x, y);
 }
 
-}  // namespace
+} // namespace
 
 TEST_F(PlaybackSliderTest, DraggingTheMarkersSetsTheRangeAndSwitchesTheTrimButton)
 {
     pc->drawSlider(SliderDraw::Reset);
     EXPECT_EQ(trimImage(), 180);
 
-    drag(onSlider(5), onSlider(100));  // grabbed 5 pixels right of the start marker
+    drag(onSlider(5), onSlider(100)); // grabbed 5 pixels right of the start marker
     EXPECT_EQ(pc->rangeStart(), 95);
-    EXPECT_EQ(pc->state().requestedFrame.load(), sliderToFrame(95, length, Frames));  // the frame under it
-    pc->onTimer1();  // the timer redraws the slider and the trim button follows
+    EXPECT_EQ(pc->state().requestedFrame.load(), sliderToFrame(95, length, Frames)); // the frame under it
+    pc->onTimer1(); // the timer redraws the slider and the trim button follows
     EXPECT_EQ(trimImage(), 141);
     EXPECT_EQ(trimTip(), Message(MsgTrimRangeTip));
 
-    drag(onSlider(95), onSlider(2));  // 2 pixels from the end: the whole video again
+    drag(onSlider(95), onSlider(2)); // 2 pixels from the end: the whole video again
     EXPECT_EQ(pc->rangeStart(), 2);
     pc->drawSlider(SliderDraw::Current);
     EXPECT_EQ(trimImage(), 180);
@@ -155,7 +156,7 @@ TEST_F(PlaybackSliderTest, APressThirteenPixelsFromAMarkerGrabsItFourteenMovesTh
 
     pc->leftButtonDown(onSlider(114));
     EXPECT_EQ(pc->sliderDrag(), DragPosition);
-    EXPECT_EQ(pc->frameCount(), Frames);  // read from the file before the first mapping
+    EXPECT_EQ(pc->frameCount(), Frames); // read from the file before the first mapping
     EXPECT_EQ(pc->currentFrame(), sliderToFrameClamped(114, length, Frames));
     EXPECT_TRUE(pc->paused());
     pc->leftButtonUp(onSlider(114));
@@ -172,14 +173,15 @@ TEST_F(PlaybackSliderTest, DraggingThePositionPastTheEndShowsTheLastFrameAndTheR
     pc->leftButtonDown(onSlider(300));
     const QRect r = window->layoutValues().liveView;
     const int y = onSlider(0).y();
-    pc->mouseMove({r.left() + length + 10, y}, true);  // in the grace zone beyond the end
+    pc->mouseMove({r.left() + length + 10, y}, true); // in the grace zone beyond the end
     EXPECT_EQ(pc->currentFrame(), Frames - 1);
-    pc->mouseMove({r.left() + length + 60, y}, true);  // off the band: the last position inside it
+    pc->mouseMove({r.left() + length + 60, y}, true); // off the band: the last position inside it
     EXPECT_EQ(pc->currentFrame(), Frames - 1);
-    pc->leftButtonUp(onPicture());  // released outside the band
+    pc->leftButtonUp(onPicture()); // released outside the band
     EXPECT_EQ(pc->currentFrame(), Frames - 1);
     EXPECT_TRUE(pc->hasPlayer());
-    ASSERT_TRUE(waitFor([&] { return shownIndex() == Frames - 1 && pc->state().requestedFrame == Frames - 1; }));
+    ASSERT_TRUE(
+        waitFor([&] { return shownIndex() == Frames - 1 && pc->state().requestedFrame == Frames - 1; }));
 
     // A press within 15 pixels left of the slider's start selects position 0.
     click({r.left() - 15, y});
@@ -189,7 +191,7 @@ TEST_F(PlaybackSliderTest, DraggingThePositionPastTheEndShowsTheLastFrameAndTheR
 
 TEST_F(PlaybackSliderTest, AClickOnThePictureTogglesButNotWhenItStartedOrEndedOnTheSlider)
 {
-    click(onPicture());  // no player yet: plays from the start
+    click(onPicture()); // no player yet: plays from the start
     EXPECT_TRUE(pc->hasPlayer());
     EXPECT_FALSE(pc->paused());
     click(onPicture());
@@ -272,25 +274,25 @@ TEST_F(PlaybackSliderTest, TheSliderPictureShowsTrackBandMarkersAndDiamond)
     const QColor background = window->palette().color(QPalette::Window);
     pc->setRange(100, 400);
     pc->state().frameCount = Frames;
-    pc->state().currentFrame = 150;  // the diamond at 150 x length / 300
+    pc->state().currentFrame = 150; // the diamond at 150 x length / 300
     pc->drawSlider(SliderDraw::Current);
     QImage image = control->grab().toImage();
     const int d = 150 * length / Frames + 10;
     EXPECT_EQ(pixel(image, 3, 14), background);
-    EXPECT_EQ(pixel(image, 60, 2), QColor(180, 180, 180));    // track before the range
-    EXPECT_EQ(pixel(image, 260, 2), QColor(120, 120, 120));   // range band
-    EXPECT_EQ(pixel(image, 113, 14), QColor(250, 250, 0));    // start marker
-    EXPECT_EQ(pixel(image, 407, 14), QColor(250, 250, 0));    // end marker
-    EXPECT_EQ(pixel(image, d, 14), QColor(250, 250, 250));    // position diamond
-    EXPECT_EQ(pixel(image, 450, 2), QColor(180, 180, 180));   // track after the range
+    EXPECT_EQ(pixel(image, 60, 2), QColor(180, 180, 180));  // track before the range
+    EXPECT_EQ(pixel(image, 260, 2), QColor(120, 120, 120)); // range band
+    EXPECT_EQ(pixel(image, 113, 14), QColor(250, 250, 0));  // start marker
+    EXPECT_EQ(pixel(image, 407, 14), QColor(250, 250, 0));  // end marker
+    EXPECT_EQ(pixel(image, d, 14), QColor(250, 250, 250));  // position diamond
+    EXPECT_EQ(pixel(image, 450, 2), QColor(180, 180, 180)); // track after the range
 
-    pc->drawSlider(SliderDraw::Reset);  // the reset picture: markers at both ends, diamond at the start
+    pc->drawSlider(SliderDraw::Reset); // the reset picture: markers at both ends, diamond at the start
     image = control->grab().toImage();
     EXPECT_EQ(pixel(image, length + 10 - 3, 14), QColor(250, 250, 0));
     EXPECT_EQ(pixel(image, 10, 14), QColor(250, 250, 250));
-    EXPECT_EQ(pixel(image, d, 14), pixel(image, d, 2));  // no diamond in the middle any more
+    EXPECT_EQ(pixel(image, d, 14), pixel(image, d, 2)); // no diamond in the middle any more
 
-    window->playbackVideoName.clear();  // no video: the slider area is cleared
+    window->playbackVideoName.clear(); // no video: the slider area is cleared
     pc->drawSlider(SliderDraw::Current);
     image = control->grab().toImage();
     EXPECT_EQ(pixel(image, 60, 14), background);
@@ -313,11 +315,11 @@ TEST_F(PlaybackSliderTest, LibraryKeysActOnThePlayer)
     int p = 0;
     while (sliderToFrame(p, length, Frames) < 10)
         ++p;
-    click(onSlider(p));  // paused on frame 10 with a player
+    click(onSlider(p)); // paused on frame 10 with a player
     ASSERT_TRUE(pc->hasPlayer());
     ASSERT_EQ(pc->state().requestedFrame.load(), 10);
 
-    Q_EMIT window->keyActionRequested(KeyAction::StepForward);  // resumes, one frame on
+    Q_EMIT window->keyActionRequested(KeyAction::StepForward); // resumes, one frame on
     EXPECT_FALSE(pc->paused());
     EXPECT_EQ(pc->state().requestedFrame.load(), 11);
     Q_EMIT window->keyActionRequested(KeyAction::TogglePlayback);
@@ -349,7 +351,7 @@ TEST_F(PlaybackSliderTest, EndedPlayersAreReapedAndThePictureReturnsToTheFirstFr
     click(onSlider(length / 2));
     ASSERT_TRUE(pc->hasPlayer());
     pc->stopPlayer();
-    EXPECT_FALSE(pc->hasPlayer());  // answered at once, without waiting for the thread
+    EXPECT_FALSE(pc->hasPlayer()); // answered at once, without waiting for the thread
     ASSERT_TRUE(waitFor([&] { return ended == 1; }));
     ASSERT_TRUE(waitFor([&] { return shownIndex() == 0; }));
 

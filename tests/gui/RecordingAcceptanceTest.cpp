@@ -4,8 +4,8 @@
 // and the ffprobe program.
 #include "core/capture/CameraDevices.h"
 #include "core/capture/CaptureThread.h"
-#include "core/capture/FrameStamps.h"
 #include "core/capture/FrameSource.h"
+#include "core/capture/FrameStamps.h"
 #include "core/media/VideoTags.h"
 #include "core/sensor/HeadOverlay.h"
 #include "core/settings/Settings.h"
@@ -74,11 +74,12 @@ void pressKey(QWidget* target, int key)
 
 // UserPrompts whose keypad is the real CGetNewID, run modally; while it is open the script types
 // `keys` into it and clicks "Start capture", as the examiner does.
-class KeypadPrompts : public ScriptedPrompts {
-public:
+class KeypadPrompts : public ScriptedPrompts
+{
+  public:
     std::vector<int> keys{Qt::Key_1, Qt::Key_2, Qt::Key_3};
-    std::function<void(CGetNewID&)> whileOpen;  // runs inside the modal loop before the keys
-    std::vector<int> shownIds;                  // enteredId just before the click, per run
+    std::function<void(CGetNewID&)> whileOpen; // runs inside the modal loop before the keys
+    std::vector<int> shownIds;                 // enteredId just before the click, per run
 
     std::optional<int> askPatientId(QWidget* parent, const GetNewIdSetup& setup) override
     {
@@ -111,7 +112,8 @@ public:
     }
 };
 
-struct Probe {
+struct Probe
+{
     QMap<QString, QString> fields;
     QString raw;
 };
@@ -147,7 +149,8 @@ cv::Mat decodedFrame(const QString& path, int index)
 }
 
 // How a burnt-in box looks: the share of white pixels and the number of dark (text) pixels.
-struct Ink {
+struct Ink
+{
     double whiteShare = 0;
     int dark = 0;
 };
@@ -184,8 +187,9 @@ cv::Mat stampedIdBox(int id)
     return frame(cv::Rect(0, Height - 20, 143, 20)).clone();
 }
 
-class RecordingAcceptanceTest : public ::testing::Test {
-protected:
+class RecordingAcceptanceTest : public ::testing::Test
+{
+  protected:
     void SetUp() override
     {
         appSettings().resetToDefaults();
@@ -210,7 +214,9 @@ protected:
         services.paths = storage.paths;
         const QString source = QString::fromLatin1(SimulatedCameraSource);
         services.countCameras = [source] { return countCameras(source); };
-        services.recording.frameSources = [source](int index) { return makeFrameSource(source, index, appSettings()); };
+        services.recording.frameSources = [source](int index) {
+            return makeFrameSource(source, index, appSettings());
+        };
         services.recording.writeCopyrightTag = [](const QString& path) { writeCopyrightTag(path); };
         w = std::make_unique<CTolvek2Dlg>(services);
         w->resize(1280, 720);
@@ -233,17 +239,24 @@ protected:
     void startWithKeypad()
     {
         makeWindow();
-        ASSERT_TRUE(waitUntil([this] { return prompts.keypadRuns == 1 && w->windowMode() == ModeRecording; }));
+        ASSERT_TRUE(
+            waitUntil([this] { return prompts.keypadRuns == 1 && w->windowMode() == ModeRecording; }));
         watchCaptureThread();
         ASSERT_TRUE(waitUntil([this] { return !w->recordingControl().openedFileName().isEmpty(); }));
     }
 
     void key(int k) { pressKey(w.get(), k); }
 
-    QStringList videos() const { return QDir(saveFolder).entryList({QStringLiteral("*.wmv")}, QDir::Files, QDir::Name); }
+    QStringList videos() const
+    {
+        return QDir(saveFolder).entryList({QStringLiteral("*.wmv")}, QDir::Files, QDir::Name);
+    }
     QString opened() const { return w->recordingControl().openedFileName(); }
     // Waits until the open recording is older than a second, so a new one has a later name.
-    bool recordingForASecond() { return waitUntil([this] { return w->flags().recordingElapsedMs >= 1100; }); }
+    bool recordingForASecond()
+    {
+        return waitUntil([this] { return w->flags().recordingElapsedMs >= 1100; });
+    }
 
     TempDir dir;
     ScopedHome home{dir.file("home")};
@@ -257,7 +270,7 @@ protected:
     std::atomic<qint64> lastWritten{-1};
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(RecordingAcceptanceTest, KeypadThenEnterLeavesAStampedWmvOfTheRecordedTime)
 {
@@ -293,7 +306,8 @@ TEST_F(RecordingAcceptanceTest, KeypadThenEnterLeavesAStampedWmvOfTheRecordedTim
     const QStringList names = videos();
     ASSERT_EQ(names.size(), 1);
     const QString name = names.first();
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^00000123\\d{14}\\.wmv$")).match(name).hasMatch()) << name.toStdString();
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^00000123\\d{14}\\.wmv$")).match(name).hasMatch())
+        << name.toStdString();
     const VideoNameFields fields = parseVideoFileName(name);
     ASSERT_TRUE(fields.ok && fields.timeValid());
     EXPECT_GE(fields.localTime(), before);
@@ -322,7 +336,8 @@ TEST_F(RecordingAcceptanceTest, KeypadThenEnterLeavesAStampedWmvOfTheRecordedTim
     ASSERT_FALSE(frame.empty());
     ASSERT_EQ(frame.size(), cv::Size(Width, Height));
     // Both boxes white with dark text; the picture above them is the grey eye camera.
-    for (const cv::Rect& box : {cv::Rect(0, Height - 20, 143, 20), cv::Rect(Width - 295, Height - 20, 295, 20)}) {
+    for (const cv::Rect& box :
+         {cv::Rect(0, Height - 20, 143, 20), cv::Rect(Width - 295, Height - 20, 295, 20)}) {
         SCOPED_TRACE(testing::Message() << "box at x " << box.x);
         const Ink ink = inkIn(frame, box);
         EXPECT_GT(ink.whiteShare, 0.6);
@@ -350,7 +365,8 @@ TEST_F(RecordingAcceptanceTest, KeypadThenEnterLeavesAStampedWmvOfTheRecordedTim
     const cv::Mat square = frame(cv::Rect(0, 0, HeadOverlaySize, HeadOverlaySize));
     const double head = meanAbsDiff(square, overlayFor(posture));
     EXPECT_LT(head, 10.0);
-    EXPECT_LT(head, meanAbsDiff(square, overlayFor(posture == PostureSupine ? PostureSitting : PostureSupine)));
+    EXPECT_LT(head,
+              meanAbsDiff(square, overlayFor(posture == PostureSupine ? PostureSitting : PostureSupine)));
     EXPECT_LT(inkIn(frame, cv::Rect(HeadOverlaySize + 2, 0, 40, HeadOverlaySize)).whiteShare, 0.1);
 }
 
@@ -419,17 +435,20 @@ TEST_F(RecordingAcceptanceTest, SingleKeysRestartOnF1AndOnADoubleSpaceOnly)
 
 TEST_F(RecordingAcceptanceTest, UnusableSaveFolderIsReportedAndTheRecordingCanBeLeft)
 {
-    struct Case {
+    struct Case
+    {
         const char* name;
         std::function<QString(const TempDir&)> folder;
     };
     const Case cases[] = {
         {"missing", [](const TempDir& d) { return d.file("gone/away"); }},
-        {"a file in its place", [](const TempDir& d) {
+        {"a file in its place",
+         [](const TempDir& d) {
              d.write("plainfile", "x");
              return d.file("plainfile");
          }},
-        {"read-only", [](const TempDir& d) {
+        {"read-only",
+         [](const TempDir& d) {
              QDir().mkpath(d.file("readonly"));
              QFile::setPermissions(d.file("readonly"), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
              return d.file("readonly");
@@ -440,7 +459,8 @@ TEST_F(RecordingAcceptanceTest, UnusableSaveFolderIsReportedAndTheRecordingCanBe
         const QString folder = c.folder(dir);
         if (QFileInfo(folder).isDir() && ::access(QFile::encodeName(folder).constData(), W_OK) == 0) {
             // Running as root: permissions do not stop the writer, so this case cannot be made.
-            std::printf("[ SKIPPED  ] save folder case \"%s\": the folder is writable for this user\n", c.name);
+            std::printf("[ SKIPPED  ] save folder case \"%s\": the folder is writable for this user\n",
+                        c.name);
             continue;
         }
         appSettings().setValue(SaveFolder, folder);
@@ -450,7 +470,8 @@ TEST_F(RecordingAcceptanceTest, UnusableSaveFolderIsReportedAndTheRecordingCanBe
         closedFiles = 0;
         frames = 0;
         makeWindow();
-        ASSERT_TRUE(waitUntil([this] { return prompts.keypadRuns == 1 && w->windowMode() == ModeRecording; }));
+        ASSERT_TRUE(
+            waitUntil([this] { return prompts.keypadRuns == 1 && w->windowMode() == ModeRecording; }));
         watchCaptureThread();
 
         // The user is told once, naming the file that could not be written.
@@ -474,7 +495,8 @@ TEST_F(RecordingAcceptanceTest, UnusableSaveFolderIsReportedAndTheRecordingCanBe
         EXPECT_TRUE(videos().isEmpty());
         EXPECT_EQ(prompts.messages.size(), 1);
         w.reset();
-        QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QFile::setPermissions(folder,
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     }
 }
 
@@ -530,7 +552,8 @@ TEST_F(RecordingAcceptanceTest, WindowDestroyedWhileRecordingStopsTheThreadFirst
         std::lock_guard lock(orderMutex);
         order.push_back(what);
     };
-    QObject::connect(w->recordingControl().captureThread(), &CaptureThread::finished, [&] { note("thread ended"); });
+    QObject::connect(w->recordingControl().captureThread(), &CaptureThread::finished,
+                     [&] { note("thread ended"); });
     QObject::connect(w->control(IDC_QUIT), &QObject::destroyed, [&] { note("controls destroyed"); });
     w.reset();
     EXPECT_EQ(order, (std::vector<std::string>{"thread ended", "controls destroyed"}));

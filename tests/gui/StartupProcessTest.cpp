@@ -12,12 +12,14 @@ using tolvek::test::TempDir;
 
 namespace {
 
-class StartupProcessTest : public ::testing::Test {
-protected:
+class StartupProcessTest : public ::testing::Test
+{
+  protected:
     void SetUp() override
     {
         QDir().mkpath(dir.file("rt"));
-        QFile::setPermissions(dir.file("rt"), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QFile::setPermissions(dir.file("rt"),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         env = QProcessEnvironment::systemEnvironment();
         env.insert("QT_QPA_PLATFORM", "offscreen");
         env.insert("TOLVEK_DATA_DIR", dir.file("data"));
@@ -57,21 +59,21 @@ protected:
     std::vector<QProcess*> running;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(StartupProcessTest, SecondCopyRaisesTheFirstAndEndsWithoutReadingTheConfiguration)
 {
     QProcess* first = start({});
     ASSERT_TRUE(waitForFile(dir.file("data/Tolvek_config.ini")));
     ASSERT_TRUE(waitForFile(dir.file("rt/Tolvek2_SingleInstance.lock")));
-    QThread::msleep(300);  // let the first copy's event loop start listening
+    QThread::msleep(300); // let the first copy's event loop start listening
     ASSERT_TRUE(QFile::remove(dir.file("data/Tolvek_config.ini")));
 
     QProcess* second = start({});
     ASSERT_TRUE(second->waitForFinished(15000));
     EXPECT_EQ(second->exitCode(), 0);
     EXPECT_TRUE(second->readAllStandardError().contains("raised: true"));
-    EXPECT_FALSE(QFileInfo::exists(dir.file("data/Tolvek_config.ini")));  // no second load
+    EXPECT_FALSE(QFileInfo::exists(dir.file("data/Tolvek_config.ini"))); // no second load
     EXPECT_EQ(first->state(), QProcess::Running);
 
     // The first copy saw the request.
@@ -83,6 +85,6 @@ TEST_F(StartupProcessTest, SecondCopyRaisesTheFirstAndEndsWithoutReadingTheConfi
     EXPECT_TRUE(raised);
 
     QProcess* beside = start({QStringLiteral("/restart")});
-    EXPECT_FALSE(beside->waitForFinished(1500));  // still running beside the first
+    EXPECT_FALSE(beside->waitForFinished(1500)); // still running beside the first
     EXPECT_EQ(beside->state(), QProcess::Running);
 }

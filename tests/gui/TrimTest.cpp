@@ -15,8 +15,8 @@
 #include "support/ScriptedPrompts.h"
 #include "support/TempDir.h"
 #include "support/TestVideos.h"
-#include "support/TreeRows.h"
 #include "support/TestWindow.h"
+#include "support/TreeRows.h"
 #include "ui/app/CTolvek2Dlg.h"
 #include "ui/app/ControlIds.h"
 #include "ui/library/VideoLists.h"
@@ -243,7 +243,8 @@ TEST_F(TrimTest, OnlyASubRangeIsTrimmedAndTheKeyCommandTrimsToo)
 {
     open(ids, P1);
     prompts.trimAction = [](CTrim& dialog) { dialog.reject(); };
-    struct Case {
+    struct Case
+    {
         int start, endFromRight;
         bool runs;
     };
@@ -400,7 +401,8 @@ TEST_F(TrimTest, AnOriginalRemovedDuringTheTrimIsReportedAndItsCopyKept)
     };
     window->executeCommand(CmdTrimToRange);
     ASSERT_EQ(prompts.messages.size(), 1);
-    EXPECT_TRUE(prompts.messages[0].contains(P1) && prompts.messages[0].contains(trimmed)) << prompts.messages[0].toStdString();
+    EXPECT_TRUE(prompts.messages[0].contains(P1) && prompts.messages[0].contains(trimmed))
+        << prompts.messages[0].toStdString();
     EXPECT_TRUE(column(all, AllFileColumn).contains(trimmed));
     EXPECT_FALSE(column(all, AllFileColumn).contains(P1));
     EXPECT_EQ(findRecord(lists->library(), P1), nullptr);

@@ -11,13 +11,13 @@
 #include "core/settings/VideoFileName.h"
 #include "support/HeldRepair.h"
 #include "support/KilledRecorder.h"
-#include "support/ScriptedPrompts.h"
 #include "support/LibraryFixtureNames.h"
+#include "support/ScriptedPrompts.h"
 #include "support/TempDir.h"
-#include "support/TreeRows.h"
 #include "support/TestVideos.h"
-#include "support/WaitUntil.h"
 #include "support/TestWindow.h"
+#include "support/TreeRows.h"
+#include "support/WaitUntil.h"
 #include "ui/app/CTolvek2Dlg.h"
 #include "ui/app/ControlIds.h"
 #include "ui/capture/KeyCommands.h"
@@ -49,7 +49,6 @@ using namespace tolvek;
 using namespace tolvek::test;
 
 namespace {
-
 
 void sendMouse(QWidget* target, QEvent::Type type, QPoint at, Qt::MouseButton button)
 {
@@ -142,7 +141,7 @@ class VideoListsTest : public ::testing::Test
         put(s_other, R2);
 
         window = openTestWindow(prompts, profile, storage.paths, QSize(1280, 720));
-        lists = &window->lists();  // the window's own lists, filled at its start
+        lists = &window->lists(); // the window's own lists, filled at its start
         lists->setMenuRunner([this](QMenu& menu, QPoint) {
             shownMenus.push_back({});
             for (QAction* a : menu.actions())
@@ -156,8 +155,7 @@ class VideoListsTest : public ::testing::Test
             });
         QObject::connect(lists, &VideoLists::showVideo, [this](const QString& n) { shown << n; });
         QObject::connect(lists, &VideoLists::playVideo, [this](const QString& n) { played << n; });
-        QObject::connect(lists, &VideoLists::redisplayVideo,
-                         [this](const QString& n) { redisplayed << n; });
+        QObject::connect(lists, &VideoLists::redisplayVideo, [this](const QString& n) { redisplayed << n; });
         QObject::connect(lists, &VideoLists::stopPlayer, [this](bool) { ++stops; });
         QObject::connect(lists, &VideoLists::folderPanelRefreshRequested, [this] { ++panelRefreshes; });
         lists->reload();
@@ -745,7 +743,8 @@ TEST_F(VideoListsTest, ASaveFolderTooLongToSearchIsReportedAndListsNothing)
     EXPECT_EQ(ids->topLevelItemCount(), 0);
     EXPECT_EQ(refs->topLevelItemCount(), 0);
     ASSERT_EQ(prompts.messages.size(), 1);
-    EXPECT_TRUE(prompts.messages[0].contains(QStringLiteral("too long"))) << prompts.messages[0].toStdString();
+    EXPECT_TRUE(prompts.messages[0].contains(QStringLiteral("too long")))
+        << prompts.messages[0].toStdString();
 }
 
 TEST_F(VideoListsTest, RecordingsCutOffByACrashAreRepairedInTheBackgroundAndReported)

@@ -12,12 +12,12 @@
 #include "core/settings/VideoFileName.h"
 #include "support/HeldRepair.h"
 #include "support/IdLabelVideo.h"
-#include "support/ScriptedPrompts.h"
 #include "support/LibraryFixtureNames.h"
+#include "support/ScriptedPrompts.h"
 #include "support/TempDir.h"
-#include "support/TreeRows.h"
 #include "support/TestVideos.h"
 #include "support/TestWindow.h"
+#include "support/TreeRows.h"
 #include "ui/app/CTolvek2Dlg.h"
 #include "ui/app/UserPrompts.h"
 #include "ui/library/VideoLists.h"
@@ -26,26 +26,24 @@
 
 #include <QApplication>
 #include <QCoreApplication>
-#include <QPushButton>
-#include <QKeyEvent>
-#include <QTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <vector>
 #include <ostream>
-
+#include <vector>
 
 using namespace tolvek;
 using namespace tolvek::test;
 
 namespace {
-
 
 class VideoManagementTest : public ::testing::Test
 {
@@ -554,12 +552,13 @@ TEST(CenteredQuestion, TheBoxIsCentredOnThePointAndKeptOnTheScreen)
 {
     const QRect screen(0, 0, 1920, 1080);
     const QSize box(300, 200);
-    struct Case {
+    struct Case
+    {
         QPoint anchor;
         QPoint expected;
     };
-    for (const Case& c : {Case{{960, 540}, {810, 440}}, Case{{10, 10}, {0, 0}}, Case{{1915, 1075}, {1620, 880}},
-                          Case{{-50, 600}, {0, 500}}}) {
+    for (const Case& c : {Case{{960, 540}, {810, 440}}, Case{{10, 10}, {0, 0}},
+                          Case{{1915, 1075}, {1620, 880}}, Case{{-50, 600}, {0, 500}}}) {
         EXPECT_EQ(centredOnPoint(box, c.anchor, screen), c.expected) << c.anchor.x() << "," << c.anchor.y();
     }
     // A box larger than the screen keeps its top-left corner on it.

@@ -30,4 +30,4 @@ GyroBoardProcess::~GyroBoardProcess()
     }
 }
 
-}  // namespace tolvek::test
+} // namespace tolvek::test

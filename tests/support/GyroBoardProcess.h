@@ -7,8 +7,9 @@
 
 namespace tolvek::test {
 
-class GyroBoardProcess {
-public:
+class GyroBoardProcess
+{
+  public:
     // Starts the board and waits for the slave path; slavePath() is empty when that failed.
     explicit GyroBoardProcess(const QString& scenario);
     ~GyroBoardProcess();
@@ -19,10 +20,10 @@ public:
     QString errorText() const { return m_error; }
     QProcess& process() { return m_process; }
 
-private:
+  private:
     QProcess m_process;
     QString m_slavePath;
     QString m_error;
 };
 
-}  // namespace tolvek::test
+} // namespace tolvek::test

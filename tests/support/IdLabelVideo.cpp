@@ -13,7 +13,9 @@ namespace tolvek::test {
 QString makeIdLabelWmv(const QString& path, int frames, int id, int w, int h, int fps)
 {
     media::WmvWriter writer;
-    if (!writer.open(path, {.width = w, .height = h, .fps = double(fps), .productMark = false, .headerReserve = false}))
+    if (!writer.open(
+            path,
+            {.width = w, .height = h, .fps = double(fps), .productMark = false, .headerReserve = false}))
         return {};
     cv::Mat frame(h, w, CV_8UC3);
     for (int i = 0; i < frames; ++i) {
@@ -43,4 +45,4 @@ double idLabelDifference(const QString& path, int frame, int id)
     return cv::mean(diff)[0];
 }
 
-}  // namespace tolvek::test
+} // namespace tolvek::test

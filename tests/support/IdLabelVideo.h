@@ -14,4 +14,4 @@ QString makeIdLabelWmv(const QString& path, int frames, int id, int w = 192, int
 // actually burnt in, clearly larger for any other ID.
 double idLabelDifference(const QString& path, int frame, int id);
 
-}  // namespace tolvek::test
+} // namespace tolvek::test

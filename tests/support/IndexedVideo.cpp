@@ -19,14 +19,15 @@ int decodeBars(const cv::Mat& grey)
         return -1;
     int value = 0;
     for (int b = 0; b < Bits; ++b) {
-        const cv::Scalar mean = cv::mean(grey(cv::Rect(b * w + w / 4, h / 4, std::max(1, w / 2), std::max(1, h / 2))));
+        const cv::Scalar mean =
+            cv::mean(grey(cv::Rect(b * w + w / 4, h / 4, std::max(1, w / 2), std::max(1, h / 2))));
         if (mean[0] > 128)
             value |= 1 << b;
     }
     return value;
 }
 
-}  // namespace
+} // namespace
 
 cv::Mat indexedFrame(int index, int width, int height)
 {
@@ -44,7 +45,9 @@ cv::Mat indexedFrame(int index, int width, int height)
 bool writeIndexedWmv(const QString& path, int frames, int width, int height, double fps)
 {
     media::WmvWriter writer;
-    if (!writer.open(path, {.width = width, .height = height, .fps = fps, .productMark = false, .headerReserve = false}))
+    if (!writer.open(
+            path,
+            {.width = width, .height = height, .fps = fps, .productMark = false, .headerReserve = false}))
         return false;
     for (int i = 0; i < frames; ++i)
         if (!writer.write(indexedFrame(i, width, height)))
@@ -71,4 +74,4 @@ int frameIndexOf(const FrameCopy& rgb)
     return decodeBars(grey);
 }
 
-}  // namespace tolvek::test
+} // namespace tolvek::test

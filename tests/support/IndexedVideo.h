@@ -20,4 +20,4 @@ int frameIndexOf(const cv::Mat& bgr);
 // The index a display frame (red-green-blue) carries, or -1 when it holds none.
 int frameIndexOf(const FrameCopy& rgb);
 
-}  // namespace tolvek::test
+} // namespace tolvek::test

@@ -48,4 +48,4 @@ KilledRecording recordAndKill(const QString& folder, int killAtMs, int width, in
     return result;
 }
 
-}  // namespace tolvek::test
+} // namespace tolvek::test

@@ -9,9 +9,9 @@ namespace tolvek::test {
 
 struct KilledRecording
 {
-    QString path;          // the recording file, as the recorder announced it
-    int elapsedMs = -1;    // the last recording time the recorder reported before the kill
-    int framesDrawn = 0;   // frames it had drawn (and so handed to the writer) by then
+    QString path;        // the recording file, as the recorder announced it
+    int elapsedMs = -1;  // the last recording time the recorder reported before the kill
+    int framesDrawn = 0; // frames it had drawn (and so handed to the writer) by then
     bool ok() const { return !path.isEmpty() && elapsedMs >= 0; }
 };
 
@@ -20,4 +20,4 @@ struct KilledRecording
 KilledRecording recordAndKill(const QString& folder, int killAtMs, int width = 640, int height = 480,
                               unsigned seed = 1);
 
-}  // namespace tolvek::test
+} // namespace tolvek::test

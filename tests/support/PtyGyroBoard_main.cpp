@@ -51,7 +51,8 @@ void append(Bytes& out, const Bytes& bytes, std::size_t from = 0, std::size_t sk
 
 // The scenario as a prefix followed by a packet repeated for ever (none: the board then exits),
 // or, for the turning head, a packet computed for each moment.
-struct Stream {
+struct Stream
+{
     Bytes prefix;
     const Bytes* repeat = nullptr;
     bool turn = false;
@@ -91,14 +92,14 @@ bool makeStream(const std::string& scenario, Stream& s)
         for (int r = 0; r < 6; ++r) {
             for (int i = 0; i < 20; ++i)
                 append(s.prefix, ExamplePacket);
-            append(s.prefix, Bytes{0x24, 0xFF, 0x13});  // a "$" alone does not start a packet
+            append(s.prefix, Bytes{0x24, 0xFF, 0x13}); // a "$" alone does not start a packet
         }
         s.repeat = &FinalPacket;
     } else if (scenario == "lost") {
         for (int r = 0; r < 6; ++r) {
             for (int i = 0; i < 19; ++i)
                 append(s.prefix, ExamplePacket);
-            append(s.prefix, ExamplePacket, 0, r % 2 == 0 ? 1 : 7);  // mark byte or a data byte lost
+            append(s.prefix, ExamplePacket, 0, r % 2 == 0 ? 1 : 7); // mark byte or a data byte lost
         }
         s.repeat = &FinalPacket;
     } else if (scenario == "unplug") {
@@ -129,7 +130,7 @@ bool writeAll(int fd, const unsigned char* data, std::size_t size, Clock::time_p
     return true;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -215,7 +216,7 @@ int main(int argc, char** argv)
             chunk = stream.repeat->data();
             size = stream.repeat->size();
         } else {
-            break;  // unplug: the stream is over and the board goes away
+            break; // unplug: the stream is over and the board goes away
         }
         if (!writeAll(master, chunk, size, deadline))
             return 1;

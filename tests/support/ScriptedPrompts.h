@@ -1,8 +1,8 @@
 #pragma once
 // UserPrompts for widget tests: records every text shown and answers from a script.
 
-#include "core/platform/ProfileStore.h"
 #include "core/backup/BackupRunner.h"
+#include "core/platform/ProfileStore.h"
 #include "support/WaitUntil.h"
 #include "ui/app/UserPrompts.h"
 #include "ui/backup/BackupDlg.h"
@@ -15,42 +15,44 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include <functional>
 #include <deque>
+#include <functional>
 #include <vector>
 
 namespace tolvek::test {
 
-class ScriptedPrompts : public UserPrompts {
-public:
+class ScriptedPrompts : public UserPrompts
+{
+  public:
     QStringList messages;
     QStringList questions;
     int beeps = 0;
-    std::deque<bool> answers;       // question answers, Yes when empty
-    std::deque<QString> folders;    // folder picker results, cancelled when empty
-    std::deque<QString> saveFiles;  // save dialog results, cancelled when empty
-    std::deque<std::optional<int>> patientIds;  // keypad results, cancelled when empty
-    std::deque<std::optional<int>> videoIds;    // new-ID keypad (CGetID) results, cancelled when empty
-    std::vector<int> videoIdPresets;            // the old ID each CGetID run was preset to
+    std::deque<bool> answers;                  // question answers, Yes when empty
+    std::deque<QString> folders;               // folder picker results, cancelled when empty
+    std::deque<QString> saveFiles;             // save dialog results, cancelled when empty
+    std::deque<std::optional<int>> patientIds; // keypad results, cancelled when empty
+    std::deque<std::optional<int>> videoIds;   // new-ID keypad (CGetID) results, cancelled when empty
+    std::vector<int> videoIdPresets;           // the old ID each CGetID run was preset to
     // Replaces the scripted CGetID answer, e.g. by the real dialog driven by keys.
     std::function<std::optional<int>(QWidget*, int)> videoIdDialog;
     int keypadRuns = 0;
-    std::function<void()> beforeKeypadAnswer;  // e.g. wait until the camera is up
+    std::function<void()> beforeKeypadAnswer; // e.g. wait until the camera is up
     int lastKeypadForm = -1;
 
     // Backup: without a driver the keypad answers from backupDates (cancelled when empty);
     // with one, the real keypad is shown and driven, and its own result counts.
     std::deque<std::optional<int>> backupDates;
     std::function<void(CDayretr&)> driveBackupKeypad;
-    std::function<QDate()> backupToday;  // the keypad's today, when set
+    std::function<QDate()> backupToday; // the keypad's today, when set
     int backupKeypadRuns = 0;
     QString lastBackupKeypadTitle;
     // The real backup dialog runs; without a driver it is left to finish and closed with OK.
     std::function<void(BackupDlg&)> driveBackupDialog;
-    QStringList backupStatusTexts;  // the dialog's text when it closed, one per run
+    QStringList backupStatusTexts; // the dialog's text when it closed, one per run
     // The trim dialogs run: the real dialog, driven by trimAction once it is up. Without an
     // action, range mode gets the checkbox set to keepOriginal and OK; re-ID mode runs by itself.
-    struct TrimRun {
+    struct TrimRun
+    {
         QString source, target;
         int rangeStart = 0, rangeEnd = 0, newId = 0;
     };
@@ -69,7 +71,10 @@ public:
         return a;
     }
     QString pickFolder(QWidget*, const QString&, const QString&) override { return take(folders); }
-    QString pickSaveFile(QWidget*, const QString&, const QString&, const QString&) override { return take(saveFiles); }
+    QString pickSaveFile(QWidget*, const QString&, const QString&, const QString&) override
+    {
+        return take(saveFiles);
+    }
     void beep() override { ++beeps; }
     std::optional<int> askPatientId(QWidget*, const GetNewIdSetup& setup) override;
     std::optional<int> askBackupDate(QWidget* parent, const BackupDateSetup& setup) override;
@@ -87,7 +92,8 @@ public:
     }
     int runTrimDialog(CTrim& dialog) override
     {
-        trimRuns.push_back({dialog.sourcePath, dialog.targetPath, dialog.rangeStart, dialog.rangeEnd, dialog.newId});
+        trimRuns.push_back(
+            {dialog.sourcePath, dialog.targetPath, dialog.rangeStart, dialog.rangeEnd, dialog.newId});
         QTimer::singleShot(0, &dialog, [this, &dialog] {
             if (trimAction) {
                 trimAction(dialog);
@@ -99,7 +105,7 @@ public:
         return dialog.exec();
     }
 
-private:
+  private:
     static QString take(std::deque<QString>& q)
     {
         if (q.empty())
@@ -163,8 +169,9 @@ inline bool ScriptedPrompts::runBackup(QWidget* parent, BackupRunner& runner)
 }
 
 // A profile kept in memory.
-class MemoryProfile : public platform::ProfileStore {
-public:
+class MemoryProfile : public platform::ProfileStore
+{
+  public:
     QMap<QString, int> values;
     int readInt(const QString& section, const QString& entry, int def) const override
     {
@@ -176,4 +183,4 @@ public:
     }
 };
 
-}  // namespace tolvek::test
+} // namespace tolvek::test

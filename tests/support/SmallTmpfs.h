@@ -18,8 +18,9 @@ class SmallTmpfs
     explicit SmallTmpfs(const QString& size)
     {
         QDir().mkpath(path());
-        m_mounted = run(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
-                                                  QStringLiteral("size=") + size, QStringLiteral("tmpfs"), path()});
+        m_mounted =
+            run(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                                          QStringLiteral("size=") + size, QStringLiteral("tmpfs"), path()});
     }
     ~SmallTmpfs()
     {
@@ -46,4 +47,4 @@ class SmallTmpfs
     bool m_mounted = false;
 };
 
-}  // namespace tolvek::test
+} // namespace tolvek::test

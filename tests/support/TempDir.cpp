@@ -16,4 +16,4 @@ QByteArray TempDir::read(const QString& name) const
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-}  // namespace tolvek::test
+} // namespace tolvek::test

@@ -7,16 +7,17 @@
 
 namespace tolvek::test {
 
-class TempDir {
-public:
+class TempDir
+{
+  public:
     TempDir() { m_dir.setAutoRemove(true); }
     QString path() const { return m_dir.path(); }
     QString file(const QString& name) const { return m_dir.path() + u'/' + name; }
     bool write(const QString& name, const QByteArray& bytes) const;
     QByteArray read(const QString& name) const;
 
-private:
+  private:
     QTemporaryDir m_dir;
 };
 
-}  // namespace tolvek::test
+} // namespace tolvek::test

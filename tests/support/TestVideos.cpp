@@ -20,7 +20,9 @@ namespace tolvek::test {
 QString makeTestWmv(const QString& path, int frames, int w, int h, int fps)
 {
     media::WmvWriter writer;
-    if (!writer.open(path, {.width = w, .height = h, .fps = double(fps), .productMark = false, .headerReserve = false}))
+    if (!writer.open(
+            path,
+            {.width = w, .height = h, .fps = double(fps), .productMark = false, .headerReserve = false}))
         return {};
     cv::Mat frame(h, w, CV_8UC3);
     for (int i = 0; i < frames; ++i) {
@@ -100,4 +102,4 @@ QString copyrightOf(const QString& path)
     return fromTagLibString(file.tag()->copyright());
 }
 
-}  // namespace tolvek::test
+} // namespace tolvek::test

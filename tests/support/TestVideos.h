@@ -34,4 +34,4 @@ enum class VideoDamage { CutOff, Zeroed, Noise };
 // Damages the file at `path` from `from` (a share of its size) on. False when it cannot be changed.
 bool damageVideo(const QString& path, VideoDamage how, double from = 0.5);
 
-}  // namespace tolvek::test
+} // namespace tolvek::test

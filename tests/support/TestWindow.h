@@ -30,4 +30,4 @@ inline std::unique_ptr<CTolvek2Dlg> openTestWindow(UserPrompts& prompts, platfor
     return window;
 }
 
-}  // namespace tolvek::test
+} // namespace tolvek::test

@@ -26,4 +26,4 @@ inline QStringList selectedNames(QTreeWidget* list, int c)
     return names;
 }
 
-}  // namespace tolvek::test
+} // namespace tolvek::test

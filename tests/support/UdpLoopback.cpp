@@ -18,7 +18,7 @@ sockaddr_in ipv4(in_addr_t address, quint16 port)
     return a;
 }
 
-}  // namespace
+} // namespace
 
 quint16 freeUdpPort()
 {
@@ -65,4 +65,4 @@ UdpPortHolder::~UdpPortHolder()
         ::close(m_fd);
 }
 
-}  // namespace tolvek::test
+} // namespace tolvek::test

@@ -23,4 +23,4 @@ bool waitUntil(Condition&& condition, std::chrono::milliseconds bound = std::chr
     return true;
 }
 
-}  // namespace tolvek::test
+} // namespace tolvek::test

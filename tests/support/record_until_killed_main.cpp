@@ -53,22 +53,26 @@ int main(int argc, char** argv)
     o.virtualClock = &clock;
     std::atomic<int> drawn{0};
     auto overlay = makeHeadOverlayCallback(head.poseStore(), settings);
-    CaptureThread thread(flags, display, settings,
-                         [o](int index) { return index == 0 ? std::make_unique<SimulatedEyeSource>(o) : nullptr; },
-                         [&drawn, overlay](cv::Mat& bgr, int posture) {
-                             overlay(bgr, posture);
-                             ++drawn;
-                         });
+    CaptureThread thread(
+        flags, display, settings,
+        [o](int index) { return index == 0 ? std::make_unique<SimulatedEyeSource>(o) : nullptr; },
+        [&drawn, overlay](cv::Mat& bgr, int posture) {
+            overlay(bgr, posture);
+            ++drawn;
+        });
     thread.setTickClock(clock.tickClock());
     std::mutex mutex;
     QString opened;
     std::atomic<bool> failed{false};
-    QObject::connect(&thread, &CaptureThread::recordingOpened, &thread, [&](const QString& name) {
-        std::lock_guard lock(mutex);
-        opened = makeSavePath(folder, name);
-    }, Qt::DirectConnection);
-    QObject::connect(&thread, &CaptureThread::recordingOpenFailed, &thread, [&] { failed = true; },
-                     Qt::DirectConnection);
+    QObject::connect(
+        &thread, &CaptureThread::recordingOpened, &thread,
+        [&](const QString& name) {
+            std::lock_guard lock(mutex);
+            opened = makeSavePath(folder, name);
+        },
+        Qt::DirectConnection);
+    QObject::connect(
+        &thread, &CaptureThread::recordingOpenFailed, &thread, [&] { failed = true; }, Qt::DirectConnection);
     flags.windowMode = ModeRecording;
     flags.recordRequested = true;
     if (!thread.start())

@@ -24,13 +24,17 @@ namespace {
 
 constexpr int Width = 320;
 constexpr int Height = 240;
-constexpr double CameraFps = 50.0;  // 20 ms per frame on the virtual clock
+constexpr double CameraFps = 50.0; // 20 ms per frame on the virtual clock
 constexpr int FileFps = 25;
 
 // Stands in for a camera that is unplugged after a number of frames.
-class FailingSource : public FrameSource {
-public:
-    FailingSource(std::unique_ptr<FrameSource> inner, int goodReads) : m_inner(std::move(inner)), m_left(goodReads) {}
+class FailingSource : public FrameSource
+{
+  public:
+    FailingSource(std::unique_ptr<FrameSource> inner, int goodReads)
+        : m_inner(std::move(inner)), m_left(goodReads)
+    {
+    }
     bool open() override { return m_inner->open(); }
     bool isOpened() const override { return m_inner->isOpened(); }
     bool read(cv::Mat& bgr) override { return m_left-- > 0 && m_inner->read(bgr); }
@@ -38,13 +42,14 @@ public:
     cv::Size frameSize() const override { return m_inner->frameSize(); }
     double nominalFps() const override { return m_inner->nominalFps(); }
 
-private:
+  private:
     std::unique_ptr<FrameSource> m_inner;
     int m_left;
 };
 
 // What the thread reported; filled on the capture thread through direct connections.
-struct Events {
+struct Events
+{
     mutable std::mutex mutex;
     std::vector<std::string> log;
     QStringList opened;
@@ -113,8 +118,7 @@ struct Events {
 };
 
 // Polls until pred holds. The bound only keeps a broken build from hanging; nothing is timed.
-template <class Pred>
-bool waitFor(Pred pred, int boundMs = 30000)
+template <class Pred> bool waitFor(Pred pred, int boundMs = 30000)
 {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(boundMs);
     while (!pred()) {
@@ -138,8 +142,9 @@ int countFrames(const QString& path)
 }
 
 // A capture thread on simulated cameras with its flags, picture, settings and a temp save folder.
-class CaptureRig {
-public:
+class CaptureRig
+{
+  public:
     CaptureRig()
     {
         EXPECT_TRUE(m_dir.isValid());
@@ -161,7 +166,8 @@ public:
     }
 
     // Simulated cameras at index 0 and 1 (or those in `openable`), each failing after goodReads.
-    FrameSourceFactory simCameras(cv::Size size = {Width, Height}, int goodReads = -1, std::set<int> openable = {0, 1})
+    FrameSourceFactory simCameras(cv::Size size = {Width, Height}, int goodReads = -1,
+                                  std::set<int> openable = {0, 1})
     {
         return [this, size, goodReads, openable](int index) -> std::unique_ptr<FrameSource> {
             {
@@ -185,13 +191,12 @@ public:
 
     CaptureThread& startThread(FrameSourceFactory factory)
     {
-        m_thread = std::make_unique<CaptureThread>(m_flags, m_display, m_settings, std::move(factory),
-                                                   [this](cv::Mat& bgr, int posture) {
-                                                       m_lastPosture = posture;
-                                                       if (m_paintOverlay)
-                                                           cv::rectangle(bgr, {0, 0}, {84, 84}, {0, 0, 255},
-                                                                         cv::FILLED);
-                                                   });
+        m_thread = std::make_unique<CaptureThread>(
+            m_flags, m_display, m_settings, std::move(factory), [this](cv::Mat& bgr, int posture) {
+                m_lastPosture = posture;
+                if (m_paintOverlay)
+                    cv::rectangle(bgr, {0, 0}, {84, 84}, {0, 0, 255}, cv::FILLED);
+            });
         m_thread->setTickClock(m_clock.tickClock());
         m_thread->setWallClock([] { return QDateTime(QDate(2024, 3, 5), QTime(14, 7, 9, 500)); });
         m_events.connectTo(*m_thread);
@@ -238,9 +243,11 @@ public:
     std::unique_ptr<CaptureThread> m_thread;
 };
 
-class CaptureThreadTest : public testing::Test, protected CaptureRig {};
+class CaptureThreadTest : public testing::Test, protected CaptureRig
+{
+};
 
-}  // namespace
+} // namespace
 
 TEST_F(CaptureThreadTest, recordsAWmvFileHoldingElapsedTimesFrameRate)
 {
@@ -250,7 +257,7 @@ TEST_F(CaptureThreadTest, recordsAWmvFileHoldingElapsedTimesFrameRate)
     EXPECT_EQ(name, QStringLiteral("0000012320240305140709.wmv"));
 
     ASSERT_TRUE(waitFor([&] { return m_flags.recordingElapsedMs >= 3000; }));
-    m_flags.windowMode = ModeLibrary;  // the stop command: the thread closes the file
+    m_flags.windowMode = ModeLibrary; // the stop command: the thread closes the file
     ASSERT_TRUE(waitFor([&] { return m_events.closedCount() == 1; }));
     EXPECT_FALSE(m_flags.recording);
 
@@ -282,7 +289,8 @@ TEST_F(CaptureThreadTest, recordsAWmvFileHoldingElapsedTimesFrameRate)
     QProcess probe;
     probe.start(QStringLiteral("ffprobe"),
                 {"-v", "error", "-count_frames", "-select_streams", "v:0", "-show_entries",
-                 "stream=codec_name,width,height,nb_read_frames:format=format_name", "-of", "default=nw=1", path});
+                 "stream=codec_name,width,height,nb_read_frames:format=format_name", "-of", "default=nw=1",
+                 path});
     ASSERT_TRUE(probe.waitForFinished(60000));
     const QString info = QString::fromUtf8(probe.readAllStandardOutput());
     EXPECT_TRUE(info.contains("codec_name=wmv2")) << info.toStdString();
@@ -323,7 +331,7 @@ TEST_F(CaptureThreadTest, recordRequestWhileAFileIsOpenIsServedAfterItCloses)
     const QString first = startRecording();
     m_flags.recordRequested = true;
     ASSERT_TRUE(waitFor([&] { return m_flags.recordingElapsedMs >= 600; }));
-    EXPECT_TRUE(m_flags.recordRequested);  // pending, not served into the open file
+    EXPECT_TRUE(m_flags.recordRequested); // pending, not served into the open file
     EXPECT_EQ(m_events.openedCount(), 1);
 
     m_flags.restartRequested = true;
@@ -334,19 +342,29 @@ TEST_F(CaptureThreadTest, recordRequestWhileAFileIsOpenIsServedAfterItCloses)
 
 TEST_F(CaptureThreadTest, failedReadEndsTheRecordingOrOnlyStopsReading)
 {
-    struct Case {
+    struct Case
+    {
         const char* name;
         int mode;
         bool record;
         int goodReads;
-        std::vector<std::string> tail;  // the last reports, in order
+        std::vector<std::string> tail; // the last reports, in order
         bool threadEnds;
     };
     const Case cases[] = {
-        {"while recording", ModeRecording, true, 80, {"closed", "stopRequested", "cameraLost", "finished"}, true},
+        {"while recording",
+         ModeRecording,
+         true,
+         80,
+         {"closed", "stopRequested", "cameraLost", "finished"},
+         true},
         {"in the live view", ModeLive, false, 10, {"stopRequested", "cameraLost", "finished"}, true},
-        {"in the recording view before a file opened", ModeRecording, false, 10,
-         {"stopRequested", "cameraLost", "finished"}, true},
+        {"in the recording view before a file opened",
+         ModeRecording,
+         false,
+         10,
+         {"stopRequested", "cameraLost", "finished"},
+         true},
         {"in the library", ModeLibrary, false, 10, {}, false},
     };
     for (const Case& c : cases) {
@@ -396,7 +414,7 @@ TEST_F(CaptureThreadTest, cameraThatNeverOpensFallsBackToZeroThenEmptiesThePictu
 
     EXPECT_FALSE(m_display.ready());
     EXPECT_FALSE(m_display.copy().valid());
-    EXPECT_GE(m_events.frames, 1);  // the window is told to repaint the empty picture
+    EXPECT_GE(m_events.frames, 1); // the window is told to repaint the empty picture
     EXPECT_FALSE(m_flags.cameraOpened);
     EXPECT_FALSE(m_flags.captureRunning);
     EXPECT_EQ(m_settings.value(CameraNumber), QStringLiteral("0"));
@@ -461,13 +479,15 @@ TEST_F(CaptureThreadTest, burntInBoxesFollowTheModeOnAScaledFrame)
     m_paintOverlay = true;
     startThread(simCameras({1280, 720}));
 
-    struct Case {
+    struct Case
+    {
         int mode;
         bool idBox;
         const char* posture;
         int expectedPosture;
     };
-    const Case cases[] = {{ModeLive, false, "2", 2}, {ModeRecording, true, "1", 1}, {ModeLive, false, "sit", 2}};
+    const Case cases[] = {
+        {ModeLive, false, "2", 2}, {ModeRecording, true, "1", 1}, {ModeLive, false, "sit", 2}};
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "mode " << c.mode << ", posture " << c.posture);
         m_flags.windowMode = c.mode;
@@ -513,7 +533,7 @@ TEST_F(CaptureThreadTest, writerThatCannotOpenIsReportedAndTheLiveViewContinues)
     m_settings.setValue(SaveFolder, missing);
     startThread(simCameras());
     m_flags.windowMode = ModeRecording;
-    m_flags.recording = true;  // set by the window before the thread opens the file
+    m_flags.recording = true; // set by the window before the thread opens the file
     m_flags.recordRequested = true;
     ASSERT_TRUE(waitFor([&] { return !m_flags.recordRequested; }));
     EXPECT_FALSE(m_flags.recording);
@@ -531,7 +551,8 @@ TEST_F(CaptureThreadTest, writerThatCannotOpenIsReportedAndTheLiveViewContinues)
 
 TEST_F(CaptureThreadTest, frameLimitClosesTheFileAndAsksForTheStop)
 {
-    struct Case {
+    struct Case
+    {
         const char* minutes;
         qint64 written;
     };
@@ -562,6 +583,6 @@ TEST_F(CaptureThreadTest, frameLimitClosesTheFileAndAsksForTheStop)
         if (c.written > 0) {
             EXPECT_EQ(countFrames(makeSavePath(rig.m_dir.path(), name)), c.written);
         }
-        EXPECT_TRUE(rig.m_thread->isRunning());  // the window's stop command takes it from here
+        EXPECT_TRUE(rig.m_thread->isRunning()); // the window's stop command takes it from here
     }
 }

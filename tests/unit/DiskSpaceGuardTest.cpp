@@ -8,17 +8,15 @@ using namespace tolvek;
 TEST(DiskSpaceGuard, Verdicts)
 {
     constexpr qint64 MiB = 1024 * 1024;
-    const struct {
+    const struct
+    {
         qint64 available, rate;
         DiskSpaceVerdict::Kind kind;
     } cases[] = {
-        {-1, 0, DiskSpaceVerdict::FolderGone},
-        {0, 0, DiskSpaceVerdict::LowSpace},
-        {63 * MiB, 0, DiskSpaceVerdict::LowSpace},
-        {64 * MiB, 0, DiskSpaceVerdict::Fine},
-        {64 * MiB, 4 * MiB, DiskSpaceVerdict::LowSpace},  // 20 s at 4 MiB/s needs 80 MiB
-        {80 * MiB, 4 * MiB, DiskSpaceVerdict::Fine},
-        {10'000 * MiB, -5, DiskSpaceVerdict::Fine},
+        {-1, 0, DiskSpaceVerdict::FolderGone},           {0, 0, DiskSpaceVerdict::LowSpace},
+        {63 * MiB, 0, DiskSpaceVerdict::LowSpace},       {64 * MiB, 0, DiskSpaceVerdict::Fine},
+        {64 * MiB, 4 * MiB, DiskSpaceVerdict::LowSpace}, // 20 s at 4 MiB/s needs 80 MiB
+        {80 * MiB, 4 * MiB, DiskSpaceVerdict::Fine},     {10'000 * MiB, -5, DiskSpaceVerdict::Fine},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.available << " at " << c.rate);

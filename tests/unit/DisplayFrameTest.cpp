@@ -14,7 +14,7 @@ cv::Vec3b pixelOf(const FrameCopy& f, int x, int y)
     return {p[0], p[1], p[2]};
 }
 
-}  // namespace
+} // namespace
 
 // A BGR picture seen through a region of a wider one (its rows padded), as the capture and
 // player threads hand it over: the stored picture is red first, unpadded, and follows size changes.
@@ -23,7 +23,7 @@ TEST(DisplayFrame, StoresBgrAsRgbFromPaddedRows)
     cv::Mat wide(5, 9, CV_8UC3, cv::Scalar(0, 0, 0));
     for (int y = 0; y < wide.rows; ++y)
         for (int x = 0; x < wide.cols; ++x)
-            wide.at<cv::Vec3b>(y, x) = cv::Vec3b(std::uint8_t(x), std::uint8_t(10 * y), 200);  // B, G, R
+            wide.at<cv::Vec3b>(y, x) = cv::Vec3b(std::uint8_t(x), std::uint8_t(10 * y), 200); // B, G, R
     const cv::Mat region = wide(cv::Rect(2, 1, 4, 3));
     ASSERT_NE(region.step, std::size_t(region.cols) * 3);
 

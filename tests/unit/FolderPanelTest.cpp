@@ -1,5 +1,5 @@
-#include "core/i18n/Messages.h"
 #include "ui/app/FolderPanel.h"
+#include "core/i18n/Messages.h"
 
 #include <gtest/gtest.h>
 
@@ -7,27 +7,32 @@ using namespace tolvek;
 
 TEST(FolderPanel, Text)
 {
-    EXPECT_EQ(folderPanelText(QStringLiteral("/mnt/backup"), QStringLiteral("/data/gazou"), 7, English),
-              QStringLiteral("[Backup Folder] /mnt/backup\r\n[Save Folder  ] /data/gazou\r\n[Saved videos ] 007"));
-    EXPECT_TRUE(folderPanelText(QString(), QStringLiteral("/v"), 1234, Japanese)
-                    .startsWith(QStringLiteral("[Backup Folder] ") + messageText(Japanese, MsgBackupFolderNotSet)));
-    EXPECT_TRUE(folderPanelText(QStringLiteral("/abc"), QStringLiteral("/v"), 1234, English).endsWith(QStringLiteral("] 1234")));
+    EXPECT_EQ(
+        folderPanelText(QStringLiteral("/mnt/backup"), QStringLiteral("/data/gazou"), 7, English),
+        QStringLiteral("[Backup Folder] /mnt/backup\r\n[Save Folder  ] /data/gazou\r\n[Saved videos ] 007"));
+    EXPECT_TRUE(
+        folderPanelText(QString(), QStringLiteral("/v"), 1234, Japanese)
+            .startsWith(QStringLiteral("[Backup Folder] ") + messageText(Japanese, MsgBackupFolderNotSet)));
+    EXPECT_TRUE(folderPanelText(QStringLiteral("/abc"), QStringLiteral("/v"), 1234, English)
+                    .endsWith(QStringLiteral("] 1234")));
     EXPECT_TRUE(folderPanelText(QStringLiteral("/abc"), QStringLiteral("/v"), 0, English)
                     .startsWith(QStringLiteral("[Backup Folder] The backup folder is not set.")));
 }
 
 TEST(FolderPanel, FolderChoice)
 {
-    const struct {
+    const struct
+    {
         const char *previous, *chosen, *kept;
     } cases[] = {
-        {"/old/videos", "", "/old/videos"},              // cancelled
-        {"/old/videos", "/", "/old/videos"},             // a bare root
-        {"/old/videos", "/mnt", "/old/videos"},          // shorter than five characters
-        {"/old/videos", "/media/usb/", "/media/usb"},    // no trailing slash kept
+        {"/old/videos", "", "/old/videos"},           // cancelled
+        {"/old/videos", "/", "/old/videos"},          // a bare root
+        {"/old/videos", "/mnt", "/old/videos"},       // shorter than five characters
+        {"/old/videos", "/media/usb/", "/media/usb"}, // no trailing slash kept
         {"/old/videos", "/home/clinic/v", "/home/clinic/v"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(acceptedFolderChoice(QString::fromUtf8(c.previous), QString::fromUtf8(c.chosen)), QString::fromUtf8(c.kept))
+        EXPECT_EQ(acceptedFolderChoice(QString::fromUtf8(c.previous), QString::fromUtf8(c.chosen)),
+                  QString::fromUtf8(c.kept))
             << c.chosen;
 }

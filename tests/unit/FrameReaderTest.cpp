@@ -27,8 +27,9 @@ namespace {
 
 constexpr int Frames = 240;
 
-class FrameReaderTest : public ::testing::Test {
-protected:
+class FrameReaderTest : public ::testing::Test
+{
+  protected:
     static void SetUpTestSuite()
     {
         dir = new TempDir;
@@ -64,7 +65,8 @@ QString writeTexturedWmv(const QString& path, int frames, int w, int h, double f
     return writer.close() ? path : QString();
 }
 
-struct Decoded {
+struct Decoded
+{
     double frameCount = 0, fps = 0;
     std::vector<cv::Mat> frames;
 };
@@ -91,17 +93,19 @@ void expectSameFrames(FrameReader& reader, const std::vector<int>& order, const 
     for (int i : order) {
         const cv::Mat got = readOn ? reader.readNext() : reader.frameAt(i);
         const cv::Mat& want = truth.frames[i];
-        const bool same = got.type() == CV_8UC3 && got.size() == want.size() && cv::norm(got, want, cv::NORM_INF) == 0;
+        const bool same =
+            got.type() == CV_8UC3 && got.size() == want.size() && cv::norm(got, want, cv::NORM_INF) == 0;
         if (!same && wrong++ == 0)
             ADD_FAILURE() << "frame " << i << " differs: got " << got.cols << "x" << got.rows << " type "
                           << got.type() << ", largest difference "
-                          << (got.size() == want.size() && got.type() == want.type() ? cv::norm(got, want, cv::NORM_INF)
-                                                                                     : -1.0);
+                          << (got.size() == want.size() && got.type() == want.type()
+                                  ? cv::norm(got, want, cv::NORM_INF)
+                                  : -1.0);
     }
     EXPECT_EQ(wrong, 0);
 }
 
-}  // namespace
+} // namespace
 
 // Sources: the recorder's writer, such a file cut short, the ffmpeg program, a recording killed
 // before its header was finished (sizes and counts left at zero, no index of its own), and that
@@ -118,7 +122,8 @@ TEST(FrameReaderExactTest, FramesAndPropertiesEqualASequentialOpenCvRead)
     QFile whole(textured);
     ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
     ASSERT_TRUE(dir.write(QStringLiteral("cut.wmv"), whole.read(whole.size() * 2 / 3)));
-    const struct {
+    const struct
+    {
         const char* what;
         QString path;
         int minFrames;
@@ -208,7 +213,7 @@ TEST_F(FrameReaderTest, StepsBackWithinAGroupComeFromTheCache)
     FrameReader reader;
     ASSERT_TRUE(reader.open(path.toStdString()));
     ASSERT_EQ(frameIndexOf(reader.frameAt(80)), 80);
-    ASSERT_EQ(frameIndexOf(reader.frameAt(79)), 79);  // one seek, keeping frames 72..79
+    ASSERT_EQ(frameIndexOf(reader.frameAt(79)), 79); // one seek, keeping frames 72..79
     const int seeks = reader.stats().seeks;
     const int decoded = reader.stats().decoded;
     for (int i = 78; i >= 72; --i)
@@ -293,8 +298,9 @@ TEST_F(FrameReaderTest, FilesWithoutReadableVideo)
         junk.append(char((i * 7919) & 0xff));
     QFile good(path);
     ASSERT_TRUE(good.open(QIODevice::ReadOnly));
-    const QByteArray header = good.read(200);  // cut inside the ASF header
-    const struct {
+    const QByteArray header = good.read(200); // cut inside the ASF header
+    const struct
+    {
         const char* name;
         QByteArray bytes;
     } files[] = {
@@ -323,13 +329,13 @@ TEST_F(FrameReaderTest, ReopensAFileReplacedUnderTheSameName)
     FrameReader reader;
     ASSERT_TRUE(reader.openIfChanged(p.toStdString()));
     ASSERT_EQ(frameIndexOf(reader.frameAt(39)), 39);
-    ASSERT_TRUE(reader.openIfChanged(p.toStdString()));  // unchanged: kept open, cache kept
+    ASSERT_TRUE(reader.openIfChanged(p.toStdString())); // unchanged: kept open, cache kept
     EXPECT_GT(reader.cachedFrames(), 0);
 
     ASSERT_TRUE(QFile::remove(p));
     ASSERT_TRUE(writeIndexedWmv(p, 10, 160, 120));
     ASSERT_TRUE(reader.openIfChanged(p.toStdString()));
     EXPECT_EQ(int(reader.frameCountProperty()), 10);
-    EXPECT_TRUE(reader.frameAt(39).empty());  // no stale frame from the old file
+    EXPECT_TRUE(reader.frameAt(39).empty()); // no stale frame from the old file
     EXPECT_EQ(frameIndexOf(reader.frameAt(9)), 9);
 }

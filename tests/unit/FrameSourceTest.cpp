@@ -41,7 +41,9 @@ TEST(FrameSourceTest, videoFileSourcePlaysItsFramesThenReadsAsLost)
     const std::string path = dir.filePath(QStringLiteral("clip.wmv")).toStdString();
     {
         media::WmvWriter writer;
-        ASSERT_TRUE(writer.open(QString::fromStdString(path), {.width = 160, .height = 120, .fps = 50.0, .productMark = false, .headerReserve = false}));
+        ASSERT_TRUE(writer.open(
+            QString::fromStdString(path),
+            {.width = 160, .height = 120, .fps = 50.0, .productMark = false, .headerReserve = false}));
         for (int i = 0; i < 6; ++i)
             ASSERT_TRUE(writer.write(cv::Mat(120, 160, CV_8UC3, cv::Scalar(40 * i, 100, 200))));
         ASSERT_TRUE(writer.close());
@@ -69,7 +71,8 @@ TEST(FrameSourceTest, videoFileSourcePlaysItsFramesThenReadsAsLost)
 
 TEST(FrameSourceTest, framesOfAnyLayoutBecomeEightBitBgr)
 {
-    struct Case {
+    struct Case
+    {
         const char* name;
         cv::Mat input;
         bool ok;

@@ -55,7 +55,7 @@ int segmentsFrom(const HeadOverlayWire& wire, int firstPoint, int lastPoint)
     return n;
 }
 
-}  // namespace
+} // namespace
 
 TEST(HeadOverlayTest, ModelTableHasTheTwelveStrokes)
 {
@@ -66,8 +66,8 @@ TEST(HeadOverlayTest, ModelTableHasTheTwelveStrokes)
     EXPECT_EQ(strokeEnds, (std::vector<int>{24, 49, 74, 81, 88, 95, 102, 115, 128, 131, 134, 143}));
     EXPECT_EQ(HeadModel[73].pen, 90);
     EXPECT_EQ(HeadModel[73].a, 345.0f);
-    EXPECT_EQ(HeadModel[91].b, -140.0f);  // outer crown arc, third longitude
-    EXPECT_EQ(HeadModel[77].b, -120.0f);  // inner crown arc, third longitude
+    EXPECT_EQ(HeadModel[91].b, -140.0f); // outer crown arc, third longitude
+    EXPECT_EQ(HeadModel[77].b, -120.0f); // inner crown arc, third longitude
     EXPECT_EQ(HeadModel[HeadModelPointCount].a, 1000.0f);
     // The second eye mirrors the first in latitude only.
     for (int i = 0; i < 13; ++i) {
@@ -90,8 +90,9 @@ TEST(HeadOverlayTest, VerticesLieOnTheSphereAsLatitudeAndLongitude)
 
 TEST(HeadOverlayTest, DrawsOnlyInsideTheTopLeftSquare)
 {
-    const HeadPose poses[] = {Identity, TurnedAround, ManualPoseTable[0], ManualPoseTable[8],
-                              {0.3f, -0.8f, 0.5f, 0.1f}, {0, 0, 0, 0}};
+    const HeadPose poses[] = {
+        Identity,    TurnedAround, ManualPoseTable[0], ManualPoseTable[8], {0.3f, -0.8f, 0.5f, 0.1f},
+        {0, 0, 0, 0}};
     for (const HeadPose& pose : poses) {
         for (int posture : {0, 1, 2}) {
             const cv::Mat frame = frameWithOverlay(pose, posture);
@@ -116,19 +117,20 @@ TEST(HeadOverlayTest, PostureFigureInTheCorner)
     const cv::Mat supine = frameWithOverlay(Identity, PostureSupine);
     const cv::Mat sitting = frameWithOverlay(Identity, PostureSitting);
     const cv::Mat none = frameWithOverlay(Identity, NoPostureFigure);
-    struct Probe {
+    struct Probe
+    {
         int x, y;
         cv::Vec3b supine, sitting, none;
     };
     const Probe probes[] = {
-        {12, 5, black, white, white},  // inside the lying figure only
-        {5, 12, white, black, white},  // inside the sitting figure only
-        {11, 1, light, white, white},  // supine feet
-        {3, 2, black, black, white},   // inside the supine head outline, left dark
-        {2, 3, light, black, white},   // supine head outline
-        {5, 2, black, light, white},   // sitting head outline
-        {5, 3, black, black, white},   // inside the sitting head outline, left dark
-        {6, 11, white, light, white},  // sitting feet
+        {12, 5, black, white, white}, // inside the lying figure only
+        {5, 12, white, black, white}, // inside the sitting figure only
+        {11, 1, light, white, white}, // supine feet
+        {3, 2, black, black, white},  // inside the supine head outline, left dark
+        {2, 3, light, black, white},  // supine head outline
+        {5, 2, black, light, white},  // sitting head outline
+        {5, 3, black, black, white},  // inside the sitting head outline, left dark
+        {6, 11, white, light, white}, // sitting feet
         {1, 1, black, black, white},
     };
     for (const Probe& p : probes) {
@@ -179,7 +181,7 @@ TEST(HeadOverlayTest, NonUnitPosesAreNormalised)
 TEST(HeadOverlayTest, ZeroPoseCollapsesOntoTheCentre)
 {
     const HeadOverlayWire wire = projectHeadOverlay({0, 0, 0, 0});
-    EXPECT_EQ(wire.count, 143 - 11);  // every joined pair, none hidden
+    EXPECT_EQ(wire.count, 143 - 11); // every joined pair, none hidden
     for (int i = 0; i < wire.count; ++i) {
         EXPECT_EQ(wire.segments[i].from, cv::Point(42, 42));
         EXPECT_EQ(wire.segments[i].to, cv::Point(42, 42));
@@ -199,7 +201,7 @@ TEST(HeadOverlayTest, NonFinitePoseDrawsTheBallWithoutWire)
         cv::Mat square = frame(cv::Rect(0, 0, 85, 85));
         double darkest = 0;
         cv::minMaxLoc(square.reshape(1), &darkest);
-        EXPECT_EQ(darkest, 200);  // background and ball only
+        EXPECT_EQ(darkest, 200); // background and ball only
     }
 }
 
@@ -231,11 +233,12 @@ TEST(HeadOverlayTest, FaceAtRestAndTurnedAround)
 TEST(HeadOverlayTest, PresetsTurnTheFaceTowardTheirNinth)
 {
     const cv::Point2d rest = faceCentre(projectHeadOverlay(Identity));
-    struct Case {
+    struct Case
+    {
         int section;
-        int dx, dy;  // expected sign of the shift on screen
+        int dx, dy; // expected sign of the shift on screen
     };
-    const Case cases[] = {{1, -1, 1}, {2, 0, 1}, {3, 1, 1},  {4, -1, 0}, {5, 0, 0},
+    const Case cases[] = {{1, -1, 1}, {2, 0, 1},   {3, 1, 1},  {4, -1, 0}, {5, 0, 0},
                           {6, 1, 0},  {7, -1, -1}, {8, 0, -1}, {9, 1, -1}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.section);

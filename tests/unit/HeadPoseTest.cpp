@@ -19,7 +19,7 @@ void expectNear(const Quaternion& actual, const Quaternion& expected, float tole
 
 constexpr Quaternion Identity{1, 0, 0, 0};
 
-}  // namespace
+} // namespace
 
 TEST(HeadPoseTest, HamiltonProductFollowsQuaternionRules)
 {
@@ -35,13 +35,14 @@ TEST(HeadPoseTest, HamiltonProductFollowsQuaternionRules)
 // Sample p = (0.5, a=1, b=2, c=3) with an identity reference, so the product is the sample.
 TEST(HeadPoseTest, EachDirectionPermutesAndFlipsTheVectorPart)
 {
-    struct Case {
+    struct Case
+    {
         int direction;
         Quaternion expected;
     };
     const Case cases[] = {
-        {1, {0.5f, 1, -3, 2}},  {2, {0.5f, 2, -3, -1}}, {3, {0.5f, -2, -3, 1}}, {4, {0.5f, -1, -3, -2}},
-        {5, {0.5f, -1, 3, 2}},  {6, {0.5f, -2, 3, -1}}, {7, {0.5f, 2, 3, 1}},   {8, {0.5f, 1, 3, -2}},
+        {1, {0.5f, 1, -3, 2}}, {2, {0.5f, 2, -3, -1}}, {3, {0.5f, -2, -3, 1}}, {4, {0.5f, -1, -3, -2}},
+        {5, {0.5f, -1, 3, 2}}, {6, {0.5f, -2, 3, -1}}, {7, {0.5f, 2, 3, 1}},   {8, {0.5f, 1, 3, -2}},
     };
     const Quaternion sample{0.5f, 1, 2, 3};
     for (const Case& c : cases) {
@@ -54,7 +55,8 @@ TEST(HeadPoseTest, EachDirectionPermutesAndFlipsTheVectorPart)
 TEST(HeadPoseTest, MappingTextRulesForUnusualTexts)
 {
     const Quaternion p{0.5f, 1, 2, 3};
-    struct Case {
+    struct Case
+    {
         const char16_t* text;
         Quaternion expected;
     };
@@ -73,11 +75,12 @@ TEST(HeadPoseTest, MappingTextRulesForUnusualTexts)
 
 TEST(HeadPoseTest, SensorDirectionSettingPicksDirection)
 {
-    struct Case {
+    struct Case
+    {
         const char16_t* text;
         int direction;
     };
-    const Case cases[] = {{u"1", 1}, {u"2", 2}, {u"7", 7}, {u"8", 8}, {u"0", 8},
+    const Case cases[] = {{u"1", 1}, {u"2", 2}, {u"7", 7}, {u"8", 8},  {u"0", 8},
                           {u"9", 8}, {u"x", 8}, {u"", 8},  {u"-3", 8}, {u" 4", 4}};
     for (const Case& c : cases) {
         SCOPED_TRACE(QString::fromUtf16(c.text).toStdString());
@@ -85,7 +88,7 @@ TEST(HeadPoseTest, SensorDirectionSettingPicksDirection)
     }
     EXPECT_EQ(DirectionMapping::forDirection(0).text(), u"1+,3+,2-");
     EXPECT_EQ(DirectionMapping::forDirection(12).text(), u"1+,3+,2-");
-    EXPECT_EQ(DirectionMapping().text(), u"2+,3-,1-");  // the default setting, direction 2
+    EXPECT_EQ(DirectionMapping().text(), u"2+,3-,1-"); // the default setting, direction 2
 }
 
 TEST(HeadPoseTest, DirectionCommandsMapToDirections)
@@ -102,7 +105,7 @@ TEST(HeadPoseTest, DirectionCommandsMapToDirections)
 TEST(HeadPoseTest, ReferenceMultipliesFromTheLeft)
 {
     // An untouched reference only scales the sample.
-    const DirectionMapping direction7 = DirectionMapping::forDirection(7);  // "2+,3+,1+"
+    const DirectionMapping direction7 = DirectionMapping::forDirection(7); // "2+,3+,1+"
     expectNear(applyDirectionMapping(InitialHeadReference, {0.5f, 1, 2, 3}, direction7),
                {0.495f, 1.98f, 2.97f, 0.99f});
     // Order matters: i ⊗ j = k but j ⊗ i = -k; direction 7 shows z in the output y.
@@ -158,8 +161,8 @@ TEST(HeadPoseTest, ManualPresetsAndInvalidSections)
 {
     HeadState head;
     const Quaternion expected[9] = {
-        {0.9f, 0.4f, -0.04f, -0.36f}, {0.9f, 0.4f, 0, 0},  {0.9f, 0.4f, 0.04f, 0.36f},
-        {0.9f, 0, 0, -0.4f},          {0.99f, 0, 0, 0},    {0.9f, 0, 0, 0.4f},
+        {0.9f, 0.4f, -0.04f, -0.36f},  {0.9f, 0.4f, 0, 0},  {0.9f, 0.4f, 0.04f, 0.36f},
+        {0.9f, 0, 0, -0.4f},           {0.99f, 0, 0, 0},    {0.9f, 0, 0, 0.4f},
         {0.9f, -0.4f, -0.04f, -0.28f}, {0.9f, -0.4f, 0, 0}, {0.9f, -0.4f, 0.04f, 0.28f},
     };
     for (int section = 1; section <= 9; ++section) {
@@ -178,14 +181,14 @@ TEST(HeadPoseTest, KeypadSectionOfPointsOnThirds)
 {
     // L 10, T 20, W 300, H 150: columns split at 110, 210, 310; rows at 70, 120, 170.
     const QRect view(10, 20, 300, 150);
-    struct Case {
+    struct Case
+    {
         int x, y, section;
     };
     const Case cases[] = {
-        {11, 21, 7},   {110, 70, 7},  {111, 70, 8},  {210, 70, 8},  {211, 70, 9},  {310, 21, 9},
-        {110, 71, 4},  {160, 95, 5},  {211, 120, 6}, {11, 121, 1},  {210, 170, 2}, {310, 170, 3},
-        {10, 95, 5},   {160, 20, 5},  {311, 95, 5},  {160, 171, 5}, {-50, -50, 5}, {400, 30, 5},
-        {10, 20, 5},   {9, 170, 5},
+        {11, 21, 7},  {110, 70, 7},  {111, 70, 8},  {210, 70, 8},  {211, 70, 9},  {310, 21, 9}, {110, 71, 4},
+        {160, 95, 5}, {211, 120, 6}, {11, 121, 1},  {210, 170, 2}, {310, 170, 3}, {10, 95, 5},  {160, 20, 5},
+        {311, 95, 5}, {160, 171, 5}, {-50, -50, 5}, {400, 30, 5},  {10, 20, 5},   {9, 170, 5},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.x << "," << c.y);
@@ -227,13 +230,13 @@ TEST(HeadPoseTest, ConcurrentStoreAndLoadNeverTear)
     EXPECT_EQ(started.load(), 2);
     EXPECT_EQ(torn, 0);
     const HeadPose last = store.load();
-    EXPECT_TRUE(last == a || last == c);  // each writer's final store is its "first" pose
+    EXPECT_TRUE(last == a || last == c); // each writer's final store is its "first" pose
 }
 
 TEST(HeadPoseTest, SensorThreadAndUiWritesKeepThePoseWhole)
 {
     HeadState head;
-    head.selectDirection(7);  // "2+,3+,1+"
+    head.selectDirection(7); // "2+,3+,1+"
     const Quaternion sample{1, 1, 2, 3};
     head.applySensorSample(sample);
     const HeadPose mapped = head.headPose();

@@ -13,11 +13,12 @@ namespace {
 const QString DefaultHistory = QStringLiteral(
     "00000111,00000222,00000333,00000444,00000555,00000666,00000777,00000888,00000999,00000123");
 
-}  // namespace
+} // namespace
 
 TEST(IdHistoryTest, ReadHistoryEntry)
 {
-    struct Case {
+    struct Case
+    {
         const char* history;
         int n;
         int expected;
@@ -25,14 +26,15 @@ TEST(IdHistoryTest, ReadHistoryEntry)
     const std::vector<Case> cases = {
         {"00000111,00000222,00000333,00000444,00000555,00000666,00000777,00000888,00000999,00000123", 1, 111},
         {"00000111,00000222,00000333,00000444,00000555,00000666,00000777,00000888,00000999,00000123", 3, 333},
-        {"00000111,00000222,00000333,00000444,00000555,00000666,00000777,00000888,00000999,00000123", 10, 123},
+        {"00000111,00000222,00000333,00000444,00000555,00000666,00000777,00000888,00000999,00000123", 10,
+         123},
         {"12345678", 1, 12345678},
-        {"12345678", 2, 0},             // beyond the end of a short history
-        {"00000111,abcdefgh", 2, 0},    // not a number
-        {"00000111,  000042", 2, 42},   // leading blanks are skipped as by "%d"
-        {"00000111,0000012x", 2, 12},   // the scan stops at the first non-digit
-        {"123456789,00000222", 1, 12345678},  // only 8 characters belong to an entry
-        {"-0000001,00000222", 1, 0},    // an ID is never negative
+        {"12345678", 2, 0},                  // beyond the end of a short history
+        {"00000111,abcdefgh", 2, 0},         // not a number
+        {"00000111,  000042", 2, 42},        // leading blanks are skipped as by "%d"
+        {"00000111,0000012x", 2, 12},        // the scan stops at the first non-digit
+        {"123456789,00000222", 1, 12345678}, // only 8 characters belong to an entry
+        {"-0000001,00000222", 1, 0},         // an ID is never negative
         {"", 1, 0},
         {"00000111", 0, 0},
         {"00000111", 11, 0},
@@ -45,7 +47,8 @@ TEST(IdHistoryTest, ReadHistoryEntry)
 
 TEST(IdHistoryTest, AddToIdHistory)
 {
-    struct Case {
+    struct Case
+    {
         const char* name;
         QString history;
         const char* id;
@@ -102,7 +105,8 @@ TEST(IdHistoryTest, AddToIdHistoryUpdatesTheSetting)
 
 TEST(IdHistoryTest, TypingDigits)
 {
-    struct Case {
+    struct Case
+    {
         int before;
         int digit;
         int after;
@@ -111,11 +115,11 @@ TEST(IdHistoryTest, TypingDigits)
         {0, 1, 1},
         {1, 2, 12},
         {12, 3, 123},
-        {0, 0, 0},                  // a leading 0 is not taken
+        {0, 0, 0}, // a leading 0 is not taken
         {5, 0, 50},
-        {1234567, 8, 12345678},     // the eighth digit
+        {1234567, 8, 12345678}, // the eighth digit
         {9999999, 9, 99999999},
-        {12345678, 9, 12345678},    // a ninth digit is ignored
+        {12345678, 9, 12345678}, // a ninth digit is ignored
         {10000000, 0, 10000000},
         {99999999, 0, 99999999},
         {12, -1, 12},
@@ -170,23 +174,32 @@ TEST(IdHistoryTest, HistoryNavigation)
 
 TEST(IdHistoryTest, KeyTable)
 {
-    struct Case {
+    struct Case
+    {
         int key;
         KeypadKeyKind kind;
         int digit;
     };
     const std::vector<Case> cases = {
-        {Qt::Key_0, KeypadKeyKind::Digit, 0},        {Qt::Key_7, KeypadKeyKind::Digit, 7},
-        {Qt::Key_9, KeypadKeyKind::Digit, 9},        {Qt::Key_J, KeypadKeyKind::Digit, 1},
-        {Qt::Key_K, KeypadKeyKind::Digit, 2},        {Qt::Key_L, KeypadKeyKind::Digit, 3},
-        {Qt::Key_U, KeypadKeyKind::Digit, 4},        {Qt::Key_I, KeypadKeyKind::Digit, 5},
-        {Qt::Key_O, KeypadKeyKind::Digit, 6},        {Qt::Key_M, KeypadKeyKind::Unhandled, -1},
+        {Qt::Key_0, KeypadKeyKind::Digit, 0},
+        {Qt::Key_7, KeypadKeyKind::Digit, 7},
+        {Qt::Key_9, KeypadKeyKind::Digit, 9},
+        {Qt::Key_J, KeypadKeyKind::Digit, 1},
+        {Qt::Key_K, KeypadKeyKind::Digit, 2},
+        {Qt::Key_L, KeypadKeyKind::Digit, 3},
+        {Qt::Key_U, KeypadKeyKind::Digit, 4},
+        {Qt::Key_I, KeypadKeyKind::Digit, 5},
+        {Qt::Key_O, KeypadKeyKind::Digit, 6},
+        {Qt::Key_M, KeypadKeyKind::Unhandled, -1},
         {Qt::Key_Backspace, KeypadKeyKind::RemoveDigit, -1},
         {Qt::Key_Clear, KeypadKeyKind::RemoveDigit, -1},
         {Qt::Key_Delete, KeypadKeyKind::ClearAll, -1},
-        {Qt::Key_Return, KeypadKeyKind::Accept, -1}, {Qt::Key_Enter, KeypadKeyKind::Accept, -1},
-        {Qt::Key_Up, KeypadKeyKind::HistoryUp, -1},  {Qt::Key_Down, KeypadKeyKind::HistoryDown, -1},
-        {Qt::Key_Space, KeypadKeyKind::Swallow, -1}, {Qt::Key_Escape, KeypadKeyKind::Unhandled, -1},
+        {Qt::Key_Return, KeypadKeyKind::Accept, -1},
+        {Qt::Key_Enter, KeypadKeyKind::Accept, -1},
+        {Qt::Key_Up, KeypadKeyKind::HistoryUp, -1},
+        {Qt::Key_Down, KeypadKeyKind::HistoryDown, -1},
+        {Qt::Key_Space, KeypadKeyKind::Swallow, -1},
+        {Qt::Key_Escape, KeypadKeyKind::Unhandled, -1},
         {Qt::Key_F1, KeypadKeyKind::Unhandled, -1},
     };
     for (const Case& c : cases) {
@@ -200,17 +213,16 @@ TEST(IdHistoryTest, KeyTable)
 
 TEST(IdHistoryTest, DisplayGlyphs)
 {
-    struct Case {
+    struct Case
+    {
         int value;
         const char* id;
         const char* history;
     };
     const std::vector<Case> cases = {
-        {123, "     123", "     123"},
-        {0, "        ", "       0"},
-        {12345678, "12345678", "12345678"},
-        {10000000, "10000000", "10000000"},
-        {100000123, "     123", "       0"},  // the display wraps, a history cell shows 0
+        {123, "     123", "     123"},       {0, "        ", "       0"},
+        {12345678, "12345678", "12345678"},  {10000000, "10000000", "10000000"},
+        {100000123, "     123", "       0"}, // the display wraps, a history cell shows 0
         {-5, "        ", "       0"},
     };
     for (const Case& c : cases) {

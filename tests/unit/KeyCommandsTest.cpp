@@ -16,12 +16,13 @@ KeyContext ctx(int mode, bool sensor = false, std::uint32_t sinceSpace = 0xFFFFF
     c.shiftHeld = shift;
     return c;
 }
-}  // namespace
+} // namespace
 
 TEST(KeyCommands, TablePerMode)
 {
     using A = KeyAction;
-    const struct {
+    const struct
+    {
         int key;
         A mode0, mode1, mode2, mode3;
     } rows[] = {
@@ -51,7 +52,8 @@ TEST(KeyCommands, TablePerMode)
 
 TEST(KeyCommands, HeadSectionKeys)
 {
-    const struct {
+    const struct
+    {
         int key, section;
     } cases[] = {{Qt::Key_1, 1}, {Qt::Key_9, 9}, {Qt::Key_J, 1}, {Qt::Key_K, 2}, {Qt::Key_L, 3},
                  {Qt::Key_U, 4}, {Qt::Key_I, 5}, {Qt::Key_O, 6}, {Qt::Key_M, 0}, {Qt::Key_0, 0}};
@@ -67,7 +69,8 @@ TEST(KeyCommands, HeadSectionKeys)
 
 TEST(KeyCommands, SpaceDoubleTap)
 {
-    const struct {
+    const struct
+    {
         int mode;
         bool sensor;
         std::uint32_t since;
@@ -76,8 +79,8 @@ TEST(KeyCommands, SpaceDoubleTap)
     } cases[] = {
         {0, true, 299, KeyAction::RestartRecording, true},
         {0, true, 300, KeyAction::Swallow, true},
-        {0, false, 100, KeyAction::RestartRecording, false},  // no sensor: no re-zero, restart still
-        {1, true, 10, KeyAction::Swallow, true},              // no double tap in the live view
+        {0, false, 100, KeyAction::RestartRecording, false}, // no sensor: no re-zero, restart still
+        {1, true, 10, KeyAction::Swallow, true},             // no double tap in the live view
         {1, false, 10, KeyAction::Swallow, false},
         {2, true, 10, KeyAction::TogglePlayback, false},
         {3, true, 10, KeyAction::Swallow, false},

@@ -1,5 +1,5 @@
-#include "ui/app/ControlIds.h"
 #include "ui/app/MainLayout.h"
+#include "ui/app/ControlIds.h"
 #include "ui/app/ModeTable.h"
 
 #include <gtest/gtest.h>
@@ -35,11 +35,13 @@ TEST(MainLayout, SmallClientIsLaidOutAsTheMinimum)
 
 TEST(MainLayout, PictureKeepsAspectAndTwelvePixelSteps)
 {
-    const struct {
+    const struct
+    {
         int cx, cy, capW, capH;
-    } cases[] = {{850, 400, 640, 480},  {999, 700, 640, 480},  {1000, 700, 640, 480}, {1299, 1000, 640, 480},
-                 {1300, 800, 640, 480}, {1920, 1080, 640, 480}, {1920, 1080, 1280, 720}, {1280, 720, 1280, 720},
-                 {2560, 1400, 320, 240}, {1000, 2000, 640, 480}};
+    } cases[] = {{850, 400, 640, 480},    {999, 700, 640, 480},   {1000, 700, 640, 480},
+                 {1299, 1000, 640, 480},  {1300, 800, 640, 480},  {1920, 1080, 640, 480},
+                 {1920, 1080, 1280, 720}, {1280, 720, 1280, 720}, {2560, 1400, 320, 240},
+                 {1000, 2000, 640, 480}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.cx << "x" << c.cy << " cam " << c.capW << "x" << c.capH);
         const MainLayout l = layoutMainWindow(c.cx, c.cy, c.capW, c.capH);
@@ -60,15 +62,18 @@ TEST(MainLayout, PictureKeepsAspectAndTwelvePixelSteps)
 TEST(ModeTable, ShowHideTable)
 {
     // mode -> controls shown
-    const struct {
+    const struct
+    {
         int mode;
         std::vector<int> shown;
     } cases[] = {
-        {0, {IDC_STOP, IDC_QUIT, IDC_RESETR, IDC_RESET_HEAD, IDC_REFERENCE_LIST, IDC_ID_LIST, IDC_MEMO_TEXT,
-             IDC_TIME_TEXT}},
+        {0,
+         {IDC_STOP, IDC_QUIT, IDC_RESETR, IDC_RESET_HEAD, IDC_REFERENCE_LIST, IDC_ID_LIST, IDC_MEMO_TEXT,
+          IDC_TIME_TEXT}},
         {1, {IDC_SETID, IDC_QUIT, IDC_RESET_HEAD, IDC_REFERENCE_LIST, IDC_ID_LIST, IDC_LISTVIEW, IDC_RECORD}},
-        {2, {IDC_SETID, IDC_TRIM, IDC_QUIT, IDC_REFERENCE_LIST, IDC_ID_LIST, IDC_MEMO_TEXT, IDC_TIME_TEXT,
-             IDC_SLIDER, IDC_LISTVIEW, IDC_RECORD}},
+        {2,
+         {IDC_SETID, IDC_TRIM, IDC_QUIT, IDC_REFERENCE_LIST, IDC_ID_LIST, IDC_MEMO_TEXT, IDC_TIME_TEXT,
+          IDC_SLIDER, IDC_LISTVIEW, IDC_RECORD}},
         {3, {IDC_QUIT, IDC_FOLDER_PANEL, IDC_TOTOP, IDC_ALL_LIST}},
     };
     for (const auto& c : cases) {

@@ -51,7 +51,9 @@ QString writeVideo(const QString& path, bool reserve)
 
 ino_t inodeOf(const QString& path)
 {
-    struct stat st {};
+    struct stat st
+    {
+    };
     return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_ino : 0;
 }
 
@@ -73,7 +75,7 @@ QString memoOf(const QString& path)
     return VideoHeaderReader().readDurationAndTitle(path).memo;
 }
 
-}  // namespace
+} // namespace
 
 TEST(MemoInPlaceTest, EditsWithinTheReserveKeepTheFileAndItsMediaBytes)
 {
@@ -86,7 +88,8 @@ TEST(MemoInPlaceTest, EditsWithinTheReserveKeepTheFileAndItsMediaBytes)
     ASSERT_GT(header, 0);
 
     const QString memos[] = {QStringLiteral("Lagerung links, Nystagmus nach rechts"), QString(),
-                             QString(600, u'\u6f22'), QStringLiteral("kurz"), QStringLiteral("\u0645\u0631\u064a\u0636")};
+                             QString(600, u'\u6f22'), QStringLiteral("kurz"),
+                             QStringLiteral("\u0645\u0631\u064a\u0636")};
     for (const QString& memo : memos) {
         ASSERT_EQ(writeVideoTags(path, memo), TagWriteResult::Written);
         EXPECT_EQ(memoOf(path), memo.left(VideoHeaderReader::MemoMaxUnits));
@@ -98,7 +101,8 @@ TEST(MemoInPlaceTest, EditsWithinTheReserveKeepTheFileAndItsMediaBytes)
     }
     EXPECT_EQ(countDecodedFrames(path), Frames);
     // No journal or working file is left beside it.
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QFileInfo(path).fileName()});
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+              QStringList{QFileInfo(path).fileName()});
 }
 
 // A memo longer than the reserve, and a video from before the reserve existed: the whole file is
@@ -117,7 +121,8 @@ TEST(MemoInPlaceTest, WithoutRoomTheWholeFileIsCopiedAsBefore)
     };
     int n = 0;
     for (const auto& c : cases) {
-        const QString path = writeVideo(dir.file(QStringLiteral("000047112026010509000%1.wmv").arg(n++)), c.reserve);
+        const QString path =
+            writeVideo(dir.file(QStringLiteral("000047112026010509000%1.wmv").arg(n++)), c.reserve);
         ASSERT_FALSE(path.isEmpty()) << c.what;
         const ino_t inode = inodeOf(path);
         ASSERT_EQ(writeVideoTags(path, c.memo), TagWriteResult::Written) << c.what;
@@ -150,7 +155,8 @@ TEST(MemoInPlaceTest, AnInterruptedHeaderWriteIsFinishedOrDroppedAtTheNextStart)
         QFile::remove(path);
         ASSERT_TRUE(dir.write(QFileInfo(path).fileName(), oldFile));
         {
-            platform::WorkingFile journal = media::writeHeaderJournal(path, oldFile.size(), oldHeader, newHeader);
+            platform::WorkingFile journal =
+                media::writeHeaderJournal(path, oldFile.size(), oldHeader, newHeader);
             ASSERT_TRUE(journal.created());
             journal.keep(); // the program is cut off here
         }
@@ -185,10 +191,12 @@ TEST(MemoInPlaceTest, TheStartSweepFinishesAJournalLeftBehind)
     const QByteArray oldFile = bytes(path);
     const qsizetype header = headerSize(path);
     QFile::copy(path, dir.file(QStringLiteral("copy.wmv")));
-    ASSERT_EQ(writeVideoTags(dir.file(QStringLiteral("copy.wmv")), QStringLiteral("swept")), TagWriteResult::Written);
+    ASSERT_EQ(writeVideoTags(dir.file(QStringLiteral("copy.wmv")), QStringLiteral("swept")),
+              TagWriteResult::Written);
     const QByteArray newHeader = bytes(dir.file(QStringLiteral("copy.wmv"))).left(header);
     {
-        platform::WorkingFile journal = media::writeHeaderJournal(path, oldFile.size(), oldFile.left(header), newHeader);
+        platform::WorkingFile journal =
+            media::writeHeaderJournal(path, oldFile.size(), oldFile.left(header), newHeader);
         ASSERT_TRUE(journal.created());
         journal.keep();
     }

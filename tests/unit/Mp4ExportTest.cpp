@@ -34,9 +34,9 @@ const QString VideoName = QStringLiteral("0001234520240102030405.wmv"); // patie
 QString probe(const QString& path, const QStringList& selection)
 {
     QProcess p;
-    p.start(QStringLiteral("ffprobe"), QStringList{QStringLiteral("-v"), QStringLiteral("error")} + selection
-                                           + QStringList{QStringLiteral("-of"),
-                                                         QStringLiteral("default=noprint_wrappers=1"), path});
+    p.start(QStringLiteral("ffprobe"),
+            QStringList{QStringLiteral("-v"), QStringLiteral("error")} + selection +
+                QStringList{QStringLiteral("-of"), QStringLiteral("default=noprint_wrappers=1"), path});
     if (!p.waitForFinished(-1) || p.exitCode() != 0)
         return {};
     return QString::fromUtf8(p.readAllStandardOutput());
@@ -62,8 +62,9 @@ QStringList otherFiles(const QString& folder, const QStringList& known)
     return rest;
 }
 
-class Mp4ExportTest : public ::testing::Test {
-protected:
+class Mp4ExportTest : public ::testing::Test
+{
+  protected:
     static void SetUpTestSuite()
     {
         s_dir = new TempDir;
@@ -89,10 +90,30 @@ TEST(Mp4ExportNames, ArgumentListIsTheExportCommandLine)
 {
     const QString source = QStringLiteral("/data/save folder/%1").arg(VideoName);
     const QString target = QStringLiteral("/home/u/out \"x\".mp4");
-    const QStringList expected{
-        "-y", "-i", source, "-map_metadata", "0", "-c:v", "libx264", "-preset", "fast", "-crf", "23",
-        "-c:a", "aac", "-b:a", "128k", "-metadata", "comment=By Tolvek", "-metadata", "copyright=Tolvek",
-        "-metadata:s:v:0", "copyright=Tolvek", "-metadata", "creation_time=2024-01-02T03:04:05", target};
+    const QStringList expected{"-y",
+                               "-i",
+                               source,
+                               "-map_metadata",
+                               "0",
+                               "-c:v",
+                               "libx264",
+                               "-preset",
+                               "fast",
+                               "-crf",
+                               "23",
+                               "-c:a",
+                               "aac",
+                               "-b:a",
+                               "128k",
+                               "-metadata",
+                               "comment=By Tolvek",
+                               "-metadata",
+                               "copyright=Tolvek",
+                               "-metadata:s:v:0",
+                               "copyright=Tolvek",
+                               "-metadata",
+                               "creation_time=2024-01-02T03:04:05",
+                               target};
     EXPECT_EQ(ffmpegExportArguments(source, target), expected);
 
     // A name without the timestamp digits passes no creation time at all.
@@ -104,14 +125,16 @@ TEST(Mp4ExportNames, ArgumentListIsTheExportCommandLine)
 
 TEST(Mp4ExportNames, NamesAndCreationTimes)
 {
-    struct Case {
+    struct Case
+    {
         QString name;
         bool exportable;
         QString proposed;
         QString created;
     };
     const Case cases[] = {
-        {VideoName, true, QStringLiteral("0001234520240102030405.mp4"), QStringLiteral("2024-01-02T03:04:05")},
+        {VideoName, true, QStringLiteral("0001234520240102030405.mp4"),
+         QStringLiteral("2024-01-02T03:04:05")},
         {QStringLiteral("0001234520240102030405.WMV"), true, QStringLiteral("0001234520240102030405.mp4"),
          QStringLiteral("2024-01-02T03:04:05")},
         {QStringLiteral("9900000020231231235959.wmv"), true, QStringLiteral("9900000020231231235959.mp4"),
@@ -121,7 +144,8 @@ TEST(Mp4ExportNames, NamesAndCreationTimes)
          QStringLiteral("2024-01-02T03:04:05")},
         {QStringLiteral("0001234520240102030405.Wmv"), false, QStringLiteral("0001234520240102030405.Wmv"),
          QStringLiteral("2024-01-02T03:04:05")},
-        {QStringLiteral("00012345202401020304x5.wmv"), true, QStringLiteral("00012345202401020304x5.mp4"), QString()},
+        {QStringLiteral("00012345202401020304x5.wmv"), true, QStringLiteral("00012345202401020304x5.mp4"),
+         QString()},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name.toStdString());
@@ -149,7 +173,8 @@ TEST_F(Mp4ExportTest, ExportWritesPlayableMp4WithTags)
     const QString tags = probe(target, {"-show_entries", "format_tags=comment,copyright,creation_time"});
     EXPECT_EQ(value(tags, QStringLiteral("TAG:comment")), QStringLiteral("By Tolvek"));
     EXPECT_EQ(value(tags, QStringLiteral("TAG:copyright")), QStringLiteral("Tolvek"));
-    EXPECT_TRUE(value(tags, QStringLiteral("TAG:creation_time")).startsWith(QStringLiteral("2024-01-02T03:04:05")))
+    EXPECT_TRUE(
+        value(tags, QStringLiteral("TAG:creation_time")).startsWith(QStringLiteral("2024-01-02T03:04:05")))
         << tags.toStdString();
     // No temporary file is left beside it.
     EXPECT_EQ(otherFiles(out.path(), {QStringLiteral("export.mp4")}), QStringList());
@@ -177,16 +202,20 @@ TEST_F(Mp4ExportTest, FailuresLeaveNothingUnderTheTargetName)
     ASSERT_TRUE(out.write(QStringLiteral("not a folder"), "x"));
     ASSERT_TRUE(out.write(QStringLiteral("broken.wmv"), QByteArray(4096, 'z')));
     ASSERT_TRUE(out.write(QStringLiteral("kept.mp4"), "earlier export"));
-    struct Case {
+    struct Case
+    {
         const char* what;
         QString source;
         QString target;
         Mp4ExportStatus status;
     };
     const Case cases[] = {
-        {"missing folder", s_source, out.file(QStringLiteral("no such folder/a.mp4")), Mp4ExportStatus::Failed},
-        {"folder is a file", s_source, out.file(QStringLiteral("not a folder/a.mp4")), Mp4ExportStatus::Failed},
-        {"read-only file system", s_source, QStringLiteral("/proc/tolvek-export.mp4"), Mp4ExportStatus::Failed},
+        {"missing folder", s_source, out.file(QStringLiteral("no such folder/a.mp4")),
+         Mp4ExportStatus::Failed},
+        {"folder is a file", s_source, out.file(QStringLiteral("not a folder/a.mp4")),
+         Mp4ExportStatus::Failed},
+        {"read-only file system", s_source, QStringLiteral("/proc/tolvek-export.mp4"),
+         Mp4ExportStatus::Failed},
         {"source not a video", out.file(QStringLiteral("broken.wmv")), out.file(QStringLiteral("b.mp4")),
          Mp4ExportStatus::Failed},
         {"source missing", out.file(QStringLiteral("gone.wmv")), out.file(QStringLiteral("g.mp4")),
@@ -197,8 +226,9 @@ TEST_F(Mp4ExportTest, FailuresLeaveNothingUnderTheTargetName)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        const QString program = c.status == Mp4ExportStatus::StartFailed ? out.file(QStringLiteral("no-ffmpeg"))
-                                                                           : QStringLiteral("ffmpeg");
+        const QString program = c.status == Mp4ExportStatus::StartFailed
+                                    ? out.file(QStringLiteral("no-ffmpeg"))
+                                    : QStringLiteral("ffmpeg");
         const Mp4ExportResult r = runMp4Export({c.source, c.target, program});
         EXPECT_EQ(r.status, c.status);
         EXPECT_FALSE(r.detail.isEmpty());
@@ -242,7 +272,8 @@ TEST_F(Mp4ExportTest, WorkerReportsInItsOwnersThreadAndUsesTheSetProgram)
 TEST_F(Mp4ExportTest, DestroyingARunningWorkerCancelsWithoutAFile)
 {
     // A long source so ffmpeg is still working when the worker goes away.
-    const QString longSource = makeFfmpegWmv(out.file(QStringLiteral("long.wmv")), 1500, QString(), 320, 240, 30);
+    const QString longSource =
+        makeFfmpegWmv(out.file(QStringLiteral("long.wmv")), 1500, QString(), 320, 240, 30);
     ASSERT_FALSE(longSource.isEmpty());
     const QString target = out.file(QStringLiteral("cancelled.mp4"));
     {

@@ -17,8 +17,9 @@ namespace {
 
 constexpr int EndBoundMs = 15000;
 
-class PhoneGyroThreadTest : public ::testing::Test {
-protected:
+class PhoneGyroThreadTest : public ::testing::Test
+{
+  protected:
     void TearDown() override
     {
         for (auto* link : {m_link.get(), m_second.get()}) {
@@ -49,13 +50,14 @@ protected:
     std::unique_ptr<PhoneGyroThread> m_second;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(PhoneGyroThreadTest, ExampleDatagramsDecodeExactly)
 {
     PhoneGyroThread& link = startListening();
     UdpSender sender(m_port);
-    struct Case {
+    struct Case
+    {
         QByteArray datagram;
         Quaternion sample;
     };
@@ -63,7 +65,7 @@ TEST_F(PhoneGyroThreadTest, ExampleDatagramsDecodeExactly)
         {"Q:256128128128", {1.0f, 0, 0, 0}},
         {"Q:000128128128", {-1.0f, 0, 0, 0}},
         {"Q:128128128200", {0, 0, 0, 0.5625f}},
-        {"Q:192064160096" + QByteArray(200, '7'), {0.5f, -0.5f, 0.25f, -0.25f}},  // over-long
+        {"Q:192064160096" + QByteArray(200, '7'), {0.5f, -0.5f, 0.25f, -0.25f}}, // over-long
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.datagram.left(20).toStdString());
@@ -90,9 +92,18 @@ TEST_F(PhoneGyroThreadTest, MalformedDatagramsAreIgnored)
 
     // A short datagram after a full one must not pick up the earlier datagram's bytes.
     const QByteArray malformed[] = {
-        "q:256128128128", "Q;256128128128", "Q:256", "Q:256128128", "Q:", "Q",
-        "Q:abc128128128", "Q:128128128xyz", "Q:+ 1128128128", "Hello phone",
-        QByteArray(1000, 'Q'), QByteArray("\0\0\0\0\0\0\0\0\0\0\0\0\0\0", 14),
+        "q:256128128128",
+        "Q;256128128128",
+        "Q:256",
+        "Q:256128128",
+        "Q:",
+        "Q",
+        "Q:abc128128128",
+        "Q:128128128xyz",
+        "Q:+ 1128128128",
+        "Hello phone",
+        QByteArray(1000, 'Q'),
+        QByteArray("\0\0\0\0\0\0\0\0\0\0\0\0\0\0", 14),
     };
     for (const QByteArray& d : malformed)
         ASSERT_TRUE(sender.send(d));
@@ -118,8 +129,8 @@ TEST_F(PhoneGyroThreadTest, ABurstDoesNotStallTheLinkAndAStopStillEndsIt)
     bool seen = false;
     for (int attempt = 0; attempt < 100 && !seen; ++attempt) {
         sender.send(last);
-        seen = waitUntil([&] { return m_head->sensorSample() == lastSample; },
-                         std::chrono::milliseconds(100));
+        seen =
+            waitUntil([&] { return m_head->sensorSample() == lastSample; }, std::chrono::milliseconds(100));
     }
     ASSERT_TRUE(seen);
     const GyroLinkStats stats = link.stats();
@@ -139,7 +150,7 @@ TEST_F(PhoneGyroThreadTest, StopTakesEffectWhileThePhoneIsSilent)
 {
     PhoneGyroThread& link = startListening();
     link.requestStop();
-    ASSERT_TRUE(ended(link));  // the receive has a time-out: no datagram is needed to end
+    ASSERT_TRUE(ended(link)); // the receive has a time-out: no datagram is needed to end
     EXPECT_EQ(link.exitCode(), PhoneExitNormal);
     EXPECT_EQ(link.endReason(), SensorLinkEnd::Stopped);
     EXPECT_FALSE(link.listening());
@@ -153,7 +164,7 @@ TEST_F(PhoneGyroThreadTest, PortInUseEndsTheNewLinkSilentlyAndTheOldOneRuns)
     ASSERT_TRUE(ended(*m_second));
     EXPECT_EQ(m_second->exitCode(), PhoneExitBindFailed);
     EXPECT_EQ(m_second->endReason(), SensorLinkEnd::BindFailed);
-    EXPECT_EQ(phoneLinkFailureText(m_second->exitCode()), QString());  // nothing is shown
+    EXPECT_EQ(phoneLinkFailureText(m_second->exitCode()), QString()); // nothing is shown
 
     // The first link still owns the port and still decodes.
     UdpSender sender(m_port);
@@ -196,9 +207,9 @@ TEST_F(PhoneGyroThreadTest, DefaultLinkListensOnPort1108)
 TEST(PhoneSetupTest, ListsIPv4AddressesWithoutAny127)
 {
     const QList<QHostAddress> addresses{
-        QHostAddress(QStringLiteral("127.0.0.1")),     QHostAddress(QStringLiteral("192.168.1.20")),
-        QHostAddress(QStringLiteral("::1")),           QHostAddress(QStringLiteral("fe80::1")),
-        QHostAddress(QStringLiteral("10.0.0.5")),      QHostAddress(QStringLiteral("192.168.1.127")),
+        QHostAddress(QStringLiteral("127.0.0.1")),  QHostAddress(QStringLiteral("192.168.1.20")),
+        QHostAddress(QStringLiteral("::1")),        QHostAddress(QStringLiteral("fe80::1")),
+        QHostAddress(QStringLiteral("10.0.0.5")),   QHostAddress(QStringLiteral("192.168.1.127")),
         QHostAddress(QStringLiteral("10.127.3.4")),
     };
     EXPECT_EQ(phoneSetupLines(addresses), (QStringList{

@@ -25,8 +25,9 @@ constexpr int SliderLen = 720;
 
 // Time that passes only when the player sleeps, so that pacing is exact and repeatable. A hook
 // lets a test act on the player's own thread at a chosen sleep.
-class FakeClock : public PlaybackClock {
-public:
+class FakeClock : public PlaybackClock
+{
+  public:
     std::atomic<std::int64_t> now{0};
     std::function<void(int n, int ms)> onSleep;
 
@@ -51,14 +52,15 @@ public:
         return m_sleeps;
     }
 
-private:
+  private:
     mutable std::mutex m_mutex;
     std::vector<int> m_sleeps;
 };
 
-struct Shown {
+struct Shown
+{
     int index;
-    bool paused;  // the pause mark is in the picture
+    bool paused; // the pause mark is in the picture
     bool operator==(const Shown&) const = default;
 };
 
@@ -94,8 +96,9 @@ bool pauseMarkAtCentre(const FrameCopy& f)
     return std::abs(px[0] - 200) < 12 && std::abs(px[1] - 200) < 12 && std::abs(px[2] - 200) < 12;
 }
 
-class PlayerThreadTest : public ::testing::Test {
-protected:
+class PlayerThreadTest : public ::testing::Test
+{
+  protected:
     void SetUp() override
     {
         path = dir.file(QStringLiteral("indexed.wmv"));
@@ -118,11 +121,14 @@ protected:
         o.fps = [fps] { return fps; };
         auto p = std::make_unique<PlayerThread>(std::move(o));
         // Direct: runs on the player thread right after the frame went into the display frame.
-        QObject::connect(p.get(), &PlayerThread::frameShown, p.get(), [this] {
+        QObject::connect(
+            p.get(), &PlayerThread::frameShown, p.get(),
+            [this] {
                 const FrameCopy f = display.copy();
                 std::lock_guard lock(mutex);
                 shown.push_back({frameIndexOf(f), pauseMarkAtCentre(f)});
-            }, Qt::DirectConnection);
+            },
+            Qt::DirectConnection);
         return p;
     }
 
@@ -171,7 +177,7 @@ int pixelOfFrame(int frame)
     return p;
 }
 
-}  // namespace
+} // namespace
 
 TEST_F(PlayerThreadTest, PlaysEveryFrameInOrderPacedThenWaitsPausedAtTheStart)
 {
@@ -204,15 +210,14 @@ TEST_F(PlayerThreadTest, TheRangeMarkersBoundPlaybackAndResumingStartsAtTheStart
 {
     state.rangeStart = pixelOfFrame(5);
     state.rangeEnd = pixelOfFrame(14);
-    auto player = makePlayer(path, 0);  // unpaced
+    auto player = makePlayer(path, 0); // unpaced
     player->start();
     ASSERT_TRUE(waitForShown({5, true}, 16));
     EXPECT_EQ(shownFrames(), playing(0, 14) + pausedAt(5));
 
-    state.paused = false;  // a click resumes from the paused frame
+    state.paused = false; // a click resumes from the paused frame
     ASSERT_TRUE(waitForShown({5, true}, 16 + 11));
-    EXPECT_EQ(shownFrames(), playing(0, 14) + pausedAt(5) + playing(5, 14) +
-                                 pausedAt(5));
+    EXPECT_EQ(shownFrames(), playing(0, 14) + pausedAt(5) + playing(5, 14) + pausedAt(5));
 }
 
 TEST_F(PlayerThreadTest, PausedSeeksShowTheRequestedFrameAndPlayingContinuesFromIt)
@@ -225,9 +230,9 @@ TEST_F(PlayerThreadTest, PausedSeeksShowTheRequestedFrameAndPlayingContinuesFrom
 
     state.requestedFrame = 20;
     ASSERT_TRUE(waitForShown({20, true}, 2));
-    state.requestedFrame = 10;  // backwards
+    state.requestedFrame = 10; // backwards
     ASSERT_TRUE(waitForShown({10, true}, 3));
-    state.requestedFrame = 500;  // past the end: the last frame
+    state.requestedFrame = 500; // past the end: the last frame
     ASSERT_TRUE(waitForShown({Frames - 1, true}, 4));
     EXPECT_EQ(state.requestedFrame.load(), Frames - 1);
     state.requestedFrame = 10;
@@ -255,14 +260,14 @@ TEST_F(PlayerThreadTest, ASeekRequestWhilePlayingJumpsAndKeepsPlaying)
     // 0..5 in order (frame 5 was already decoded when the request came), then 20..29, then the
     // pause at the start marker.
     EXPECT_EQ(v, playing(0, 5) + playing(20, Frames - 1) + pausedAt(0));
-    EXPECT_FALSE(state.seekRequested.load());  // taken once
+    EXPECT_FALSE(state.seekRequested.load()); // taken once
 }
 
 TEST_F(PlayerThreadTest, AStalledClockShowsLateFramesAtOnceWithoutSkipping)
 {
     clock.onSleep = [this](int n, int) {
         if (n == 3)
-            clock.now += 700;  // the machine stalls for 0.7 s
+            clock.now += 700; // the machine stalls for 0.7 s
     };
     auto player = makePlayer(path, 30);
     player->start();
@@ -334,7 +339,8 @@ TEST_F(PlayerThreadTest, StopEndsAPausedOrPlayingLoop)
         state.paused = paused;
         int ended = 0;
         auto player = makePlayer(path, 30);
-        QObject::connect(player.get(), &PlayerThread::ended, player.get(), [&] { ++ended; }, Qt::DirectConnection);
+        QObject::connect(
+            player.get(), &PlayerThread::ended, player.get(), [&] { ++ended; }, Qt::DirectConnection);
         player->start();
         ASSERT_TRUE(waitFor([&] { return !shownFrames().empty(); }));
         player->stop();

@@ -69,13 +69,18 @@ double whiteShare(const cv::Mat& bgr, const cv::Rect& r)
 
 // A camera that changes what it delivers from frame to frame: frame k comes as
 // shapes[k % shapes.size()] (a size, and grey instead of colour when `grey` is set).
-class ShapeShiftingSource : public FrameSource {
-public:
-    struct Shape {
+class ShapeShiftingSource : public FrameSource
+{
+  public:
+    struct Shape
+    {
         cv::Size size;
         bool grey = false;
     };
-    ShapeShiftingSource(SimulatedEyeSource::Options o, std::vector<Shape> shapes) : m_sim(o), m_shapes(std::move(shapes)) {}
+    ShapeShiftingSource(SimulatedEyeSource::Options o, std::vector<Shape> shapes)
+        : m_sim(o), m_shapes(std::move(shapes))
+    {
+    }
     bool open() override { return m_sim.open(); }
     bool isOpened() const override { return m_sim.isOpened(); }
     bool read(cv::Mat& out) override
@@ -95,7 +100,7 @@ public:
     cv::Size frameSize() const override { return m_sim.frameSize(); }
     double nominalFps() const override { return m_sim.nominalFps(); }
 
-private:
+  private:
     SimulatedEyeSource m_sim;
     std::vector<Shape> m_shapes;
     std::size_t m_k = 0;
@@ -103,8 +108,9 @@ private:
 
 // One capture thread with the real head overlay, recording into a temporary folder; the camera
 // runs on a virtual clock, so a second of recording takes only as long as encoding it.
-class Recorder {
-public:
+class Recorder
+{
+  public:
     explicit Recorder(cv::Size capture)
     {
         EXPECT_TRUE(m_dir.isValid());
@@ -137,25 +143,26 @@ public:
     // Records for `virtualMs` of camera time and returns the closed file's path.
     QString record(std::function<std::unique_ptr<FrameSource>()> camera, int virtualMs)
     {
-        m_thread = std::make_unique<CaptureThread>(m_flags, m_display, m_settings,
-                                                   [camera](int index) { return index == 0 ? camera() : nullptr; },
-                                                   makeHeadOverlayCallback(m_head.poseStore(), m_settings));
+        m_thread = std::make_unique<CaptureThread>(
+            m_flags, m_display, m_settings, [camera](int index) { return index == 0 ? camera() : nullptr; },
+            makeHeadOverlayCallback(m_head.poseStore(), m_settings));
         m_thread->setTickClock(m_clock.tickClock());
         QObject::connect(m_thread.get(), &CaptureThread::recordingOpened, [this](const QString& name) {
             std::lock_guard lock(m_mutex);
             m_name = name;
         });
         QObject::connect(m_thread.get(), &CaptureThread::recordingOpenFailed, [this] { ++m_openFailures; });
-        QObject::connect(m_thread.get(), &CaptureThread::recordingClosed, [this](const QString&, qint64 written) {
-            m_written = written;
-            ++m_closed;
-        });
+        QObject::connect(m_thread.get(), &CaptureThread::recordingClosed,
+                         [this](const QString&, qint64 written) {
+                             m_written = written;
+                             ++m_closed;
+                         });
         m_flags.windowMode = ModeRecording;
         m_flags.recordRequested = true;
         EXPECT_TRUE(m_thread->start());
         EXPECT_TRUE(waitFor([&] { return m_flags.recordingElapsedMs >= virtualMs || m_openFailures > 0; }));
         EXPECT_EQ(m_openFailures, 0);
-        m_flags.windowMode = ModeLibrary;  // the stop: the thread closes the file
+        m_flags.windowMode = ModeLibrary; // the stop: the thread closes the file
         EXPECT_TRUE(waitFor([&] { return m_closed == 1; }));
         std::lock_guard lock(m_mutex);
         return makeSavePath(m_dir.path(), m_name);
@@ -175,15 +182,15 @@ public:
     std::atomic<qint64> m_written{-1};
 };
 
-}  // namespace
+} // namespace
 
 TEST(RecorderFileTest, CaptureSizesBelowTheHeadSquareRecordWithTheHeadClipped)
 {
     for (const cv::Size size : {cv::Size(84, 84), cv::Size(64, 48), cv::Size(16, 16)}) {
         SCOPED_TRACE(testing::Message() << size.width << "x" << size.height);
         Recorder r(size);
-        const QString path =
-            r.record([&r, size] { return std::make_unique<SimulatedEyeSource>(r.cameraOptions(size)); }, 1000);
+        const QString path = r.record(
+            [&r, size] { return std::make_unique<SimulatedEyeSource>(r.cameraOptions(size)); }, 1000);
 
         const std::vector<cv::Mat> frames = decodeAll(path);
         EXPECT_GT(r.m_written, 10);
@@ -191,7 +198,8 @@ TEST(RecorderFileTest, CaptureSizesBelowTheHeadSquareRecordWithTheHeadClipped)
         // The head is drawn last and covers the whole small picture, clipped to it.
         cv::Mat head(size, CV_8UC3, cv::Scalar(118, 118, 118));
         const bool byHand = r.m_settings.contains(SensorMode, u'0');
-        drawHeadOverlay(head, r.m_head.headPose(), overlayPosture(r.m_settings.contains(Posture, u'1') ? 1 : 2, byHand));
+        drawHeadOverlay(head, r.m_head.headPose(),
+                        overlayPosture(r.m_settings.contains(Posture, u'1') ? 1 : 2, byHand));
         for (const cv::Mat& f : {frames.front(), frames.back()}) {
             ASSERT_EQ(f.size(), size);
             EXPECT_LT(meanAbsDiff(f, head), 12.0);
@@ -214,7 +222,9 @@ TEST(RecorderFileTest, EveryRecordingReEncodesCompletely)
             recorder = std::make_unique<Recorder>(cv::Size(160, 120));
             Recorder& fresh = *recorder;
             path = fresh.record(
-                [&fresh] { return std::make_unique<SimulatedEyeSource>(fresh.cameraOptions(cv::Size(160, 120))); },
+                [&fresh] {
+                    return std::make_unique<SimulatedEyeSource>(fresh.cameraOptions(cv::Size(160, 120)));
+                },
                 ms);
         }
         Recorder& r = *recorder;

@@ -15,9 +15,10 @@ std::int64_t frameTime(std::int64_t startMs, double cameraFps, std::int64_t k)
     return startMs + std::int64_t(std::floor(double(k) * 1000.0 / cameraFps));
 }
 
-struct PacedRun {
-    std::vector<int> writes;       // per camera frame
-    std::int64_t limitFrame = -1;  // 1-based camera frame that reported the limit
+struct PacedRun
+{
+    std::vector<int> writes;      // per camera frame
+    std::int64_t limitFrame = -1; // 1-based camera frame that reported the limit
 };
 
 PacedRun feed(RecordingPacer& pacer, double cameraFps, std::int64_t frames, std::int64_t startMs = 5000)
@@ -34,7 +35,7 @@ PacedRun feed(RecordingPacer& pacer, double cameraFps, std::int64_t frames, std:
     return run;
 }
 
-}  // namespace
+} // namespace
 
 TEST(RecordingPacerTest, warmUpWritesNothingAndFirstWriteComesOnePeriodAfterSixteenthFrame)
 {
@@ -51,15 +52,16 @@ TEST(RecordingPacerTest, warmUpWritesNothingAndFirstWriteComesOnePeriodAfterSixt
 
 TEST(RecordingPacerTest, fileHoldsElapsedTimesFrameRateWhateverTheCameraRate)
 {
-    struct Case {
+    struct Case
+    {
         double cameraFps;
         int fileFps;
-        double writesPerFrame;  // the long-run average per camera frame after the warm-up
+        double writesPerFrame; // the long-run average per camera frame after the warm-up
         int maxWritesPerFrame;
     };
     const Case cases[] = {
-        {15.0, 30, 2.0, 3},   // slow camera: every frame about twice
-        {60.0, 30, 0.5, 1},   // fast camera: every second frame
+        {15.0, 30, 2.0, 3}, // slow camera: every frame about twice
+        {60.0, 30, 0.5, 1}, // fast camera: every second frame
         {30.0, 30, 1.0, 2},
         {25.0, 10, 0.4, 1},
     };
@@ -68,7 +70,7 @@ TEST(RecordingPacerTest, fileHoldsElapsedTimesFrameRateWhateverTheCameraRate)
         RecordingPacer pacer;
         const std::int64_t start = 100000;
         pacer.start(start, c.fileFps);
-        const int frames = 16 + int(c.cameraFps) * 20;  // 20 s after the warm-up
+        const int frames = 16 + int(c.cameraFps) * 20; // 20 s after the warm-up
         const PacedRun run = feed(pacer, c.cameraFps, frames, start);
         ASSERT_EQ(run.limitFrame, -1);
 
@@ -123,13 +125,14 @@ TEST(RecordingPacerTest, stalledCameraCatchesUpWithRepeatedFrames)
 
 TEST(RecordingPacerTest, limitStopsAtWrittenOrSeenFrames)
 {
-    struct Case {
+    struct Case
+    {
         const char* name;
         int minutes;
         double cameraFps;
         int fileFps;
-        std::int64_t limitFrame;  // camera frame that reports the limit; 0: any before 18001
-        std::int64_t written;     // frames in the file when it closes
+        std::int64_t limitFrame; // camera frame that reports the limit; 0: any before 18001
+        std::int64_t written;    // frames in the file when it closes
         std::int64_t writtenTolerance;
     };
     // 10 minutes are 18000 frames whatever the frame rate; the warm-up frames are not written.
@@ -166,7 +169,7 @@ TEST(RecordingPacerTest, limitIsReportedOnceAndNothingIsWrittenAfterIt)
     pacer.start(0, 30);
     const PacedRun run = feed(pacer, 15.0, 200, 0);
     ASSERT_NE(run.limitFrame, -1);
-    EXPECT_LT(run.limitFrame, 101);  // reached by written frames, not by seen ones
+    EXPECT_LT(run.limitFrame, 101); // reached by written frames, not by seen ones
     EXPECT_EQ(pacer.framesWritten(), 100);
     // Were the caller to keep feeding frames, none would be written and no second limit comes.
     const auto after = pacer.onFrame(100000);
@@ -192,5 +195,5 @@ TEST(RecordingPacerTest, resetForgetsTheFileAndStartBeginsAnew)
     pacer.start(20000, 30);
     const PacedRun again = feed(pacer, 30.0, 16, 20000);
     for (int w : again.writes)
-        EXPECT_EQ(w, 0);  // a new file warms up again
+        EXPECT_EQ(w, 0); // a new file warms up again
 }

@@ -2,8 +2,8 @@
 // the real ffmpeg program; files that must be left alone keep every byte.
 
 #include "core/library/RecordingRecovery.h"
-#include "core/media/AsfHeader.h"
 #include "core/library/ScanSaveFolder.h"
+#include "core/media/AsfHeader.h"
 #include "core/media/VideoHeaderReader.h"
 #include "core/media/VideoTags.h"
 #include "core/platform/Trash.h"
@@ -39,7 +39,7 @@ int headerFrameCount(const QString& path)
     return cap.isOpened() ? int(cap.get(cv::CAP_PROP_FRAME_COUNT)) : -1;
 }
 
-}  // namespace
+} // namespace
 
 // The folder name carries a comma, a colon and an option-like part: none may reach ffmpeg as
 // anything but a path.
@@ -108,7 +108,8 @@ TEST(RecordingRecoveryTest, ARepairThatFallsShortOrCannotKeepTheOriginalChangesN
     ASSERT_TRUE(dir.write(QStringLiteral("not a folder"), "x"));
     const QByteArray xdgBefore = qgetenv("XDG_DATA_HOME");
 
-    struct Case {
+    struct Case
+    {
         const char* what;
         QString ffmpeg;
         QString dataHome; // where the trash is looked for
@@ -160,7 +161,8 @@ TEST(RecordingRecoveryTest, FilesWithNothingToRepairAreLeftAsTheyAre)
         {"0 bytes", QByteArray(""), RecordingState::Empty, RepairResult::NothingToKeep},
         {"header and data start only", cut.left(headerBytes.size() + 50), RecordingState::Empty,
          RepairResult::NothingToKeep},
-        {"header cut short", cut.left(headerBytes.size() / 2), RecordingState::Unreadable, RepairResult::NotReadable},
+        {"header cut short", cut.left(headerBytes.size() / 2), RecordingState::Unreadable,
+         RepairResult::NotReadable},
         {"not ASF", garbage, RecordingState::Unreadable, RepairResult::NotReadable},
         {"finished", bytesOf(finished), RecordingState::Finished, RepairResult::NotNeeded},
     };

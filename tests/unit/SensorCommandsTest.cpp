@@ -1,8 +1,8 @@
 // The serial-port list, the meaning of ComPort, its start-up reconciliation and the effects of
 // the sensor menu commands.
 
-#include "core/sensor/ComPortList.h"
 #include "core/sensor/SensorCommands.h"
+#include "core/sensor/ComPortList.h"
 #include "core/settings/Settings.h"
 #include "support/TempDir.h"
 
@@ -31,16 +31,16 @@ QStringList names(const QList<ComPortEntry>& entries)
 const QList<ComPortEntry> TwoPorts =
     comPortEntries({port("ttyACM0", "Arduino Uno"), port("ttyUSB0", "CP2102")});
 
-}  // namespace
+} // namespace
 
 TEST(ComPortListTest, EntriesLeaveOutBluetoothAndCaptionEachPort)
 {
     const QList<ComPortEntry> entries = comPortEntries({
         port("ttyUSB1", "FT232R USB UART"),
-        port("rfcomm0", ""),                          // Linux's Bluetooth serial device
+        port("rfcomm0", ""), // Linux's Bluetooth serial device
         port("ttyACM12", "Arduino Leonardo"),
         port("ttyS5", "Standard Serial over Bluetooth link"),
-        port("ttyS6", "bluetooth serial"),            // lower-case b
+        port("ttyS6", "bluetooth serial"), // lower-case b
         port("ttyS0", ""),
     });
     ASSERT_EQ(names(entries), (QStringList{"ttyACM12", "ttyS0", "ttyUSB1"}));
@@ -58,7 +58,7 @@ TEST(ComPortListTest, OrderIsNaturalAndStableAndTheListIsBounded)
     const QList<ComPortEntry> entries = comPortEntries(many);
     ASSERT_EQ(entries.size(), ComPortListCapacity);
     EXPECT_EQ(entries[0].deviceName, QStringLiteral("ttyACM1"));
-    EXPECT_EQ(entries[1].displayText, QStringLiteral("ttyACM2( x)"));  // the first reported stays first
+    EXPECT_EQ(entries[1].displayText, QStringLiteral("ttyACM2( x)")); // the first reported stays first
     EXPECT_EQ(entries[2].displayText, QStringLiteral("ttyACM2( second with the same name)"));
     EXPECT_EQ(entries[10].deviceName, QStringLiteral("ttyACM10"));
     EXPECT_EQ(entries.back().deviceName, QStringLiteral("ttyACM99"));
@@ -78,17 +78,18 @@ TEST(ComPortListTest, MenuShowsNinePortsAndChecksTheChosenOne)
     EXPECT_EQ(comPortMenuCaptions(listed).size(), ComPortMenuItems);
     EXPECT_EQ(comPortMenuCaptions(TwoPorts), (QStringList{"ttyACM0( Arduino Uno)", "ttyUSB0( CP2102)"}));
 
-    struct Case {
+    struct Case
+    {
         const char* comPort;
         const char* sensorMode;
         std::optional<int> checked;
     };
     const Case cases[] = {
         {"ttyUSB3", "1", 3},
-        {"/dev/ttyUSB3", "1", 3},   // the full path names the same port
+        {"/dev/ttyUSB3", "1", 3}, // the full path names the same port
         {"ttyUSB8", "1", 8},
-        {"ttyUSB9", "1", std::nullopt},  // listed, but beyond the ninth item
-        {"ttyUSB3", "2", std::nullopt},  // the phone is the sensor
+        {"ttyUSB9", "1", std::nullopt}, // listed, but beyond the ninth item
+        {"ttyUSB3", "2", std::nullopt}, // the phone is the sensor
         {"ttyUSB3", "0", std::nullopt},
         {"ttyACM0", "1", std::nullopt},
         {"", "1", std::nullopt},
@@ -102,7 +103,8 @@ TEST(ComPortListTest, MenuShowsNinePortsAndChecksTheChosenOne)
 
 TEST(ComPortListTest, ComPortValuesMapOntoDevicePaths)
 {
-    struct Case {
+    struct Case
+    {
         const char* comPort;
         std::optional<QString> location;
     };
@@ -112,7 +114,7 @@ TEST(ComPortListTest, ComPortValuesMapOntoDevicePaths)
         {"/dev/serial/by-id/usb-Arduino", QStringLiteral("/dev/serial/by-id/usb-Arduino")},
         {" ttyUSB0 ", QStringLiteral("/dev/ttyUSB0")},
         {"0", std::nullopt},
-        {"255", std::nullopt},  // the default, a COM number that names nothing here
+        {"255", std::nullopt}, // the default, a COM number that names nothing here
         {"3", std::nullopt},
         {"", std::nullopt},
     };
@@ -140,25 +142,26 @@ TEST(ComPortListTest, StartUpReconciliationKeepsUsablePortsAndReplacesTheRest)
     const auto devices = [](const QString& path) {
         return path == u"/dev/pts/4" || path == u"/dev/serial/by-id/usb-board";
     };
-    struct Case {
+    struct Case
+    {
         const char* comPort;
         int sensorMode;
         QList<ComPortEntry> listed;
         const char* expected;
     };
     const Case cases[] = {
-        {"255", 1, TwoPorts, "ttyACM0"},   // the default becomes the first listed port
+        {"255", 1, TwoPorts, "ttyACM0"}, // the default becomes the first listed port
         {"ttyUSB0", 1, TwoPorts, "ttyUSB0"},
         {"/dev/ttyUSB0", 2, TwoPorts, "/dev/ttyUSB0"},
-        {"ttyUSB7", 1, TwoPorts, "ttyACM0"},  // unplugged since last time
+        {"ttyUSB7", 1, TwoPorts, "ttyACM0"}, // unplugged since last time
         {"255", 1, {}, "0"},
         {"ttyUSB0", 2, {}, "0"},
-        {"255", 0, TwoPorts, "255"},        // no sensor: left alone
+        {"255", 0, TwoPorts, "255"}, // no sensor: left alone
         {"ttyUSB7", -1, TwoPorts, "ttyUSB7"},
-        {"/dev/pts/4", 1, TwoPorts, "/dev/pts/4"},  // a pseudo-terminal the listing cannot show
+        {"/dev/pts/4", 1, TwoPorts, "/dev/pts/4"}, // a pseudo-terminal the listing cannot show
         {"/dev/serial/by-id/usb-board", 1, {}, "/dev/serial/by-id/usb-board"},
-        {"/dev/pts/9", 1, TwoPorts, "ttyACM0"},     // gone
-        {"pts/4", 1, TwoPorts, "ttyACM0"},          // only full paths are kept unlisted
+        {"/dev/pts/9", 1, TwoPorts, "ttyACM0"}, // gone
+        {"pts/4", 1, TwoPorts, "ttyACM0"},      // only full paths are kept unlisted
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.comPort);
@@ -203,7 +206,8 @@ TEST(SensorCommandsTest, CommandsWriteTheSettingsAndSwitchTheLink)
     E manualLater = manual;
     manualLater.reapplyMode = false;
 
-    struct Case {
+    struct Case
+    {
         int command;
         const char* sensorMode;
         int windowMode;
@@ -212,27 +216,27 @@ TEST(SensorCommandsTest, CommandsWriteTheSettingsAndSwitchTheLink)
     const Case cases[] = {
         {32884, "0", 1, serial("ttyACM0", true)},
         {32885, "2", 0, serial("ttyUSB0", true)},
-        {32885, "1", 2, serial("ttyUSB0", false)},  // library: the link starts with the next recording
+        {32885, "1", 2, serial("ttyUSB0", false)}, // library: the link starts with the next recording
         {32884, "1", 3, serial("ttyACM0", false)},
-        {32886, "1", 1, std::nullopt},               // no third port listed
+        {32886, "1", 1, std::nullopt}, // no third port listed
         {32892, "1", 1, std::nullopt},
         {32844, "1", 1, phone},
         {32844, "0", 0, phone},
         {32844, "1", 2, phoneLater},
-        {32844, "2", 1, phoneAgain},                 // already the phone: the setup box only
+        {32844, "2", 1, phoneAgain}, // already the phone: the setup box only
         {32844, "2", 3, phoneAgainLater},
         {32809, "1", 0, manual},
-        {32809, "2", 2, manualLater},                // the link stops in every mode
-        {32809, "0", 1, E{}},                        // already manual: nothing
-        {32830, "1", 1, std::nullopt},               // a direction command is not a link command
+        {32809, "2", 2, manualLater},  // the link stops in every mode
+        {32809, "0", 1, E{}},          // already manual: nothing
+        {32830, "1", 1, std::nullopt}, // a direction command is not a link command
         {32883, "1", 1, std::nullopt},
         {32893, "1", 1, std::nullopt},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message()
                      << c.command << " mode " << c.sensorMode << " window " << c.windowMode);
-        const std::optional<E> effect = sensorCommandEffect(c.command, QString::fromLatin1(c.sensorMode),
-                                                            c.windowMode, TwoPorts);
+        const std::optional<E> effect =
+            sensorCommandEffect(c.command, QString::fromLatin1(c.sensorMode), c.windowMode, TwoPorts);
         ASSERT_EQ(effect.has_value(), c.expected.has_value());
         if (effect) {
             EXPECT_EQ(effect->sensorMode, c.expected->sensorMode);

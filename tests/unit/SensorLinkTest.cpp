@@ -20,8 +20,9 @@ using tolvek::test::waitUntil;
 namespace {
 
 // The queued end reports need an event loop on this thread.
-class CoreApplicationEnvironment : public ::testing::Environment {
-public:
+class CoreApplicationEnvironment : public ::testing::Environment
+{
+  public:
     void SetUp() override
     {
         static int argc = 1;
@@ -31,7 +32,7 @@ public:
     }
     void TearDown() override { m_app.reset(); }
 
-private:
+  private:
     std::unique_ptr<QCoreApplication> m_app;
 };
 
@@ -40,15 +41,17 @@ private:
 
 constexpr int GenerousWaitMs = 15000;
 
-struct EndReport {
+struct EndReport
+{
     SensorKind kind;
     int exitCode;
     SensorLinkEnd reason;
     bool operator==(const EndReport&) const = default;
 };
 
-class SensorLinkTest : public ::testing::Test {
-protected:
+class SensorLinkTest : public ::testing::Test
+{
+  protected:
     void SetUp() override
     {
         m_port = test::freeUdpPort();
@@ -81,13 +84,13 @@ protected:
     std::vector<EndReport> m_reports;
 };
 
-}  // namespace
+} // namespace
 
 TEST(SensorKindTest, SensorModeTextChoosesTheLink)
 {
     EXPECT_EQ(sensorKindForMode(QStringLiteral("1")), SensorKind::Serial);
     EXPECT_EQ(sensorKindForMode(QStringLiteral("2")), SensorKind::Phone);
-    EXPECT_EQ(sensorKindForMode(QStringLiteral("21")), SensorKind::Serial);  // "1" is searched first
+    EXPECT_EQ(sensorKindForMode(QStringLiteral("21")), SensorKind::Serial); // "1" is searched first
     EXPECT_EQ(sensorKindForMode(QStringLiteral("0")), SensorKind::None);
     EXPECT_EQ(sensorKindForMode(QString()), SensorKind::None);
 }
@@ -108,12 +111,12 @@ TEST_F(SensorLinkTest, StartsWhatTheModeAsksForOnlyWhenNoneIsAlive)
     EXPECT_FALSE(m_link->isAlive());
     EXPECT_EQ(m_link->current(), nullptr);
     EXPECT_TRUE(reported({SensorKind::Phone, 0, SensorLinkEnd::Stopped}));
-    EXPECT_TRUE(m_link->stop());  // nothing left to stop
+    EXPECT_TRUE(m_link->stop()); // nothing left to stop
 }
 
 TEST_F(SensorLinkTest, ALinkThatEndedByItselfIsReportedAndReplacedByTheNextStart)
 {
-    setMode("1", "0");  // no serial port chosen
+    setMode("1", "0"); // no serial port chosen
     EXPECT_EQ(m_link->start(), SensorLink::StartResult::Started);
     ASSERT_TRUE(reported({SensorKind::Serial, 0, SensorLinkEnd::NoPort}));
     EXPECT_FALSE(m_link->isAlive());
@@ -148,7 +151,7 @@ TEST_F(SensorLinkTest, RestartStopsTheOldLinkBeforeStartingTheNewOne)
     EXPECT_EQ(m_link->restart(GenerousWaitMs), SensorLink::StartResult::Started);
     ASSERT_TRUE(reported({SensorKind::Serial, 0, SensorLinkEnd::NoPort}));
     UdpPortHolder holder(m_port);
-    EXPECT_TRUE(holder.holding());  // the phone link has let go of its port
+    EXPECT_TRUE(holder.holding()); // the phone link has let go of its port
 }
 
 TEST_F(SensorLinkTest, ALinkThatDoesNotEndInTimeIsForgottenAndCleansUpAfterItself)

@@ -36,22 +36,28 @@ std::vector<Quaternion> feedAll(GyroPacketFramer& framer, const QByteArray& data
     return out;
 }
 
-const QByteArray Forward = packet(0x4000, 0, 0, 0);                   // (1, 0, 0, 0)
-const QByteArray Tilted = packet(0x2000, 0xF000, 0x1000, 0x3FFF);     // (0.5, −0.25, 0.25, 0.99994)
+const QByteArray Forward = packet(0x4000, 0, 0, 0);               // (1, 0, 0, 0)
+const QByteArray Tilted = packet(0x2000, 0xF000, 0x1000, 0x3FFF); // (0.5, −0.25, 0.25, 0.99994)
 constexpr Quaternion TiltedSample{0.5f, -0.25f, 0.25f, 16383.0f / 16384.0f};
 
-}  // namespace
+} // namespace
 
 TEST(GyroPacketTest, ComponentsDecodeAsSignedTwoFourteenFixedPoint)
 {
-    struct Case {
+    struct Case
+    {
         int hi, lo;
         float expected;
     };
     const Case cases[] = {
-        {0x40, 0x00, 1.0f},  {0xC0, 0x00, -1.0f}, {0x7F, 0xFF, 1.99993896484375f},
-        {0x80, 0x00, -2.0f}, {0x00, 0x00, 0.0f},  {0xFF, 0xFF, -1.0f / 16384.0f},
-        {0x00, 0x01, 1.0f / 16384.0f}, {0x20, 0x00, 0.5f},
+        {0x40, 0x00, 1.0f},
+        {0xC0, 0x00, -1.0f},
+        {0x7F, 0xFF, 1.99993896484375f},
+        {0x80, 0x00, -2.0f},
+        {0x00, 0x00, 0.0f},
+        {0xFF, 0xFF, -1.0f / 16384.0f},
+        {0x00, 0x01, 1.0f / 16384.0f},
+        {0x20, 0x00, 0.5f},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << std::hex << c.hi << ' ' << c.lo);
@@ -105,14 +111,15 @@ TEST(GyroPacketFramerTest, StreamEnteredAtAnyOffsetIsInStepWithinThirteenMisalig
 
 TEST(GyroPacketFramerTest, GarbageAndLostBytesCostAtMostThirteenAttempts)
 {
-    struct Case {
+    struct Case
+    {
         const char* name;
-        QByteArray damage;  // between two runs of good packets
+        QByteArray damage; // between two runs of good packets
         int misaligned;
-        std::size_t lostPackets;  // good packets swallowed by the misaligned attempts
+        std::size_t lostPackets; // good packets swallowed by the misaligned attempts
     };
-    const QByteArray lostMark = Forward.left(1) + Forward.mid(2);   // the 0x02 is lost
-    const QByteArray lostData = Forward.left(7) + Forward.mid(8);   // a data byte is lost
+    const QByteArray lostMark = Forward.left(1) + Forward.mid(2); // the 0x02 is lost
+    const QByteArray lostData = Forward.left(7) + Forward.mid(8); // a data byte is lost
     const Case cases[] = {
         {"one garbage byte", bytes({0x55}), 1, 1},
         {"dollar without mark", bytes({0x24, 0xFF, 0x13}), 3, 3},
@@ -178,27 +185,45 @@ TEST(GyroPacketFramerTest, AQuietLineDropsThePartialPacket)
 
 TEST(PhoneDatagramTest, FieldsScanLikeDecimalConversion)
 {
-    struct Case {
+    struct Case
+    {
         const char* field;
         std::optional<int> expected;
     };
     const Case cases[] = {
-        {"128", 128}, {" 12", 12}, {"+12", 12}, {"-12", -12}, {"007", 7}, {"1a2", 1}, {"  5", 5},
-        {"\t\n9", 9}, {"abc", std::nullopt}, {"   ", std::nullopt}, {"+ 1", std::nullopt},
-        {"-", std::nullopt}, {"", std::nullopt},
+        {"128", 128},
+        {" 12", 12},
+        {"+12", 12},
+        {"-12", -12},
+        {"007", 7},
+        {"1a2", 1},
+        {"  5", 5},
+        {"\t\n9", 9},
+        {"abc", std::nullopt},
+        {"   ", std::nullopt},
+        {"+ 1", std::nullopt},
+        {"-", std::nullopt},
+        {"", std::nullopt},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.field);
         EXPECT_EQ(scanPhoneField(QByteArrayView(c.field)), c.expected);
     }
     // A zero byte ends the field as it ends a C string.
-    EXPECT_EQ(scanPhoneField(QByteArrayView("1\0" "5", 3)), 1);
-    EXPECT_EQ(scanPhoneField(QByteArrayView(" \0" "5", 3)), std::nullopt);
+    EXPECT_EQ(scanPhoneField(QByteArrayView("1\0"
+                                            "5",
+                                            3)),
+              1);
+    EXPECT_EQ(scanPhoneField(QByteArrayView(" \0"
+                                            "5",
+                                            3)),
+              std::nullopt);
 }
 
 TEST(PhoneDatagramTest, DatagramsDecodeOrAreRefused)
 {
-    struct Case {
+    struct Case
+    {
         QByteArray datagram;
         std::optional<Quaternion> expected;
     };
@@ -208,17 +233,20 @@ TEST(PhoneDatagramTest, DatagramsDecodeOrAreRefused)
         {"Q:000128128128", Quaternion{-1.0f, 0, 0, 0}},
         {"Q:128128128200", Quaternion{0, 0, 0, 0.5625f}},
         {"Q:192064160096\r\n", Quaternion{0.5f, -0.5f, 0.25f, -0.25f}},
-        {"Q:256128128128" + tail, Quaternion{1.0f, 0, 0, 0}},  // over-long: bytes 14 on ignored
+        {"Q:256128128128" + tail, Quaternion{1.0f, 0, 0, 0}}, // over-long: bytes 14 on ignored
         {"Q: 12+12-12999", Quaternion{-116.0f / 128, -116.0f / 128, -140.0f / 128, 871.0f / 128}},
         {"q:256128128128", std::nullopt},
         {"Q;256128128128", std::nullopt},
-        {"Q:256128", std::nullopt},          // short: the missing fields are not made up
-        {"Q:25612812812", std::nullopt},     // one byte short
+        {"Q:256128", std::nullopt},      // short: the missing fields are not made up
+        {"Q:25612812812", std::nullopt}, // one byte short
         {"Q:", std::nullopt},
         {"", std::nullopt},
-        {"Q:abc128128128", std::nullopt},    // a field that is not a number
+        {"Q:abc128128128", std::nullopt}, // a field that is not a number
         {"Q:128128128   ", std::nullopt},
-        {QByteArray("Q:\0\0\0" "128128128", 14), std::nullopt},
+        {QByteArray("Q:\0\0\0"
+                    "128128128",
+                    14),
+         std::nullopt},
         {tail, std::nullopt},
     };
     for (const Case& c : cases) {

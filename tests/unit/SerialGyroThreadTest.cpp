@@ -18,13 +18,14 @@ using tolvek::test::waitUntil;
 namespace {
 
 // The two packets the board sends, decoded by hand from their bytes.
-constexpr Quaternion ExampleSample{1.0f, -1.0f, 1.99993896484375f, -2.0f};  // 40 00 C0 00 7F FF 80 00
-constexpr Quaternion FinalSample{0.5f, 0.0f, 0.0f, 0.5f};                    // 20 00 00 00 00 00 20 00
+constexpr Quaternion ExampleSample{1.0f, -1.0f, 1.99993896484375f, -2.0f}; // 40 00 C0 00 7F FF 80 00
+constexpr Quaternion FinalSample{0.5f, 0.0f, 0.0f, 0.5f};                  // 20 00 00 00 00 00 20 00
 
 constexpr int EndBoundMs = 15000;
 
-class SerialGyroThreadTest : public ::testing::Test {
-protected:
+class SerialGyroThreadTest : public ::testing::Test
+{
+  protected:
     void SetUp() override { m_settings.setValue(SensorMode, QStringLiteral("1")); }
 
     void TearDown() override
@@ -50,13 +51,13 @@ protected:
     std::unique_ptr<SerialGyroThread> m_link;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(SerialGyroThreadTest, CleanStreamDecodesTheExamplePacketExactly)
 {
     GyroBoardProcess board(QStringLiteral("clean"));
     ASSERT_FALSE(board.slavePath().isEmpty()) << board.errorText().toStdString();
-    m_head->selectDirection(1);  // "1+,3-,2+"
+    m_head->selectDirection(1); // "1+,3-,2+"
     SerialGyroThread& link = startLink(board.slavePath());
 
     ASSERT_TRUE(waitUntil([&] { return m_head->sensorSample() == ExampleSample; }));
@@ -79,15 +80,16 @@ TEST_F(SerialGyroThreadTest, CleanStreamDecodesTheExamplePacketExactly)
 // it has been read. Whatever the entry point, a misaligned stream is in step within 13 attempts.
 TEST_F(SerialGyroThreadTest, DamagedStreamsResynchroniseWithinThirteenMisalignedReads)
 {
-    struct Case {
+    struct Case
+    {
         const char* scenario;
-        std::uint64_t minMisaligned;  // what the scenario forces at the least
-        int longestRun;               // 0: only the general bound is asserted
+        std::uint64_t minMisaligned; // what the scenario forces at the least
+        int longestRun;              // 0: only the general bound is asserted
     };
     const Case cases[] = {
         {"midpacket", 1, 0},
-        {"garbage", 3, 0},  // three garbage bytes: three attempts per insertion
-        {"lost", 13, 13},   // one byte lost: the worst case, 13 attempts
+        {"garbage", 3, 0}, // three garbage bytes: three attempts per insertion
+        {"lost", 13, 13},  // one byte lost: the worst case, 13 attempts
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.scenario);
@@ -142,7 +144,7 @@ TEST_F(SerialGyroThreadTest, SilentBoardEndsTheLink)
     ASSERT_TRUE(ended());
     EXPECT_EQ(link.endReason(), SensorLinkEnd::BoardSilent);
     EXPECT_EQ(m_head->sensorSample(), InitialSensorSample);
-    EXPECT_EQ(m_head->headPose(), InitialHeadPose);  // the picture keeps its last pose
+    EXPECT_EQ(m_head->headPose(), InitialHeadPose); // the picture keeps its last pose
 }
 
 TEST_F(SerialGyroThreadTest, StopDuringTheWaitForTheBoardEndsAsStopped)
@@ -170,7 +172,7 @@ TEST_F(SerialGyroThreadTest, UnpluggedBoardEndsTheLinkWithoutACrash)
 
     ASSERT_TRUE(ended());
     EXPECT_EQ(link.endReason(), SensorLinkEnd::PortLost);
-    EXPECT_EQ(m_head->sensorSample(), ExampleSample);  // what came before the unplug was used
+    EXPECT_EQ(m_head->sensorSample(), ExampleSample); // what came before the unplug was used
     EXPECT_TRUE(board.process().waitForFinished(EndBoundMs));
     EXPECT_EQ(board.process().exitCode(), 0);
 }
@@ -184,13 +186,14 @@ TEST_F(SerialGyroThreadTest, SwitchingTheSensorModeAwayEndsTheReadingLoop)
 
     m_settings.setValue(SensorMode, QStringLiteral("0"));
     ASSERT_TRUE(ended());
-    EXPECT_TRUE(link.runFlag());  // ended by the mode, not by a stop
+    EXPECT_TRUE(link.runFlag()); // ended by the mode, not by a stop
     EXPECT_EQ(link.endReason(), SensorLinkEnd::ModeChanged);
 }
 
 TEST_F(SerialGyroThreadTest, PortsThatCannotBeUsedEndTheLinkAtOnce)
 {
-    struct Case {
+    struct Case
+    {
         const char* comPort;
         SensorLinkEnd reason;
     };
@@ -200,7 +203,7 @@ TEST_F(SerialGyroThreadTest, PortsThatCannotBeUsedEndTheLinkAtOnce)
         {"255", SensorLinkEnd::NoPort},
         {"/dev/tolvek-no-such-port", SensorLinkEnd::OpenFailed},
         {"ttyTolvekNoSuchPort", SensorLinkEnd::OpenFailed},
-        {"/dev/null", SensorLinkEnd::OpenFailed},  // not a terminal: the line settings are refused
+        {"/dev/null", SensorLinkEnd::OpenFailed}, // not a terminal: the line settings are refused
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.comPort);

@@ -1,5 +1,5 @@
-#include "core/settings/ConfigFile.h"
 #include "core/settings/Settings.h"
+#include "core/settings/ConfigFile.h"
 #include "support/TempDir.h"
 
 #include <QFile>
@@ -27,21 +27,33 @@ const QByteArray kDefaultFile =
     "SaveFolder:\r\n"
     "Language:0\r\n";
 
-struct IntCase {
+struct IntCase
+{
     const char* text;
     int value;
     int second;
 };
 
-}  // namespace
+} // namespace
 
 TEST(SettingText, IntegerRules)
 {
     const IntCase cases[] = {
-        {"255", 255, -1},       {"", -1, -1},          {"x", -1, -1},        {"12abc", 12, -1},
-        {"  7", 7, -1},         {"-3", -3, -1},        {"1280,720", 1280, 720}, {"1280", 1280, -1},
-        {"1280,720,1", -1, -1}, {"1280 ,720", -1, -1}, {"1280, 720", 1280, 720}, {",720", -1, -1},
-        {"640,", -1, -1},       {"99999999999", -1, -1}, {"+5", 5, -1},
+        {"255", 255, -1},
+        {"", -1, -1},
+        {"x", -1, -1},
+        {"12abc", 12, -1},
+        {"  7", 7, -1},
+        {"-3", -3, -1},
+        {"1280,720", 1280, 720},
+        {"1280", 1280, -1},
+        {"1280,720,1", -1, -1},
+        {"1280 ,720", -1, -1},
+        {"1280, 720", 1280, 720},
+        {",720", -1, -1},
+        {"640,", -1, -1},
+        {"99999999999", -1, -1},
+        {"+5", 5, -1},
     };
     for (const IntCase& c : cases) {
         SCOPED_TRACE(c.text);
@@ -55,27 +67,27 @@ TEST(SettingText, StrictUtf8Detection)
     EXPECT_FALSE(isStrictUtf8(""));
     EXPECT_TRUE(isStrictUtf8("plain ascii"));
     EXPECT_TRUE(isStrictUtf8("caf\xC3\xA9 \xE6\x97\xA5 \xF0\x9F\x98\x80"));
-    EXPECT_FALSE(isStrictUtf8("caf\xE9"));            // Windows-1252 e-acute
-    EXPECT_FALSE(isStrictUtf8("\xC3"));               // cut off by the end of the data
-    EXPECT_FALSE(isStrictUtf8("\xE6\x97"));           // cut off
-    EXPECT_FALSE(isStrictUtf8("\xC3\x41"));           // wrong continuation
-    EXPECT_FALSE(isStrictUtf8("\xF8\x88\x80\x80\x80"));  // five-byte form is not UTF-8
+    EXPECT_FALSE(isStrictUtf8("caf\xE9"));              // Windows-1252 e-acute
+    EXPECT_FALSE(isStrictUtf8("\xC3"));                 // cut off by the end of the data
+    EXPECT_FALSE(isStrictUtf8("\xE6\x97"));             // cut off
+    EXPECT_FALSE(isStrictUtf8("\xC3\x41"));             // wrong continuation
+    EXPECT_FALSE(isStrictUtf8("\xF8\x88\x80\x80\x80")); // five-byte form is not UTF-8
 }
 
 TEST(SettingsParse, LineRules)
 {
     Settings s;
     s.parse(QStringLiteral("Language: 3\n"
-                           "language:5\r\n"                 // lower-case key is not a key
-                           "SaveFolder:/a\r\r\n"            // CR CR LF
+                           "language:5\r\n"      // lower-case key is not a key
+                           "SaveFolder:/a\r\r\n" // CR CR LF
                            "garbage line\n\n"
-                           "SaveFolder:/b\n"                // the later line wins
-                           "Camera Number:2 trailing"));    // no line end at all
+                           "SaveFolder:/b\n"             // the later line wins
+                           "Camera Number:2 trailing")); // no line end at all
     EXPECT_EQ(s.value(Language), QStringLiteral(" 3"));
     EXPECT_EQ(s.value(SaveFolder), QStringLiteral("/b"));
     EXPECT_EQ(s.value(CameraNumber), QStringLiteral("2 trailing"));
     EXPECT_EQ(s.getInt(CameraNumber), 2);
-    EXPECT_EQ(s.value(CaptureFps), QStringLiteral("30"));  // unmatched keys take their defaults
+    EXPECT_EQ(s.value(CaptureFps), QStringLiteral("30")); // unmatched keys take their defaults
     EXPECT_EQ(s.value(BackupFolder), QString());
 }
 
@@ -95,12 +107,14 @@ TEST(SettingsParse, ValuesCutTo259ReadBackAsSaved)
 {
     const QString high = QString(QChar(0xD83D));
     const QString low = QString(QChar(0xDE00));
-    const struct {
+    const struct
+    {
         const char* what;
         QString value;
         QString kept;
     } cases[] = {
-        {"carriage return at the cut", QString(258, u'x') + u'\r' + QStringLiteral("tail"), QString(258, u'x')},
+        {"carriage return at the cut", QString(258, u'x') + u'\r' + QStringLiteral("tail"),
+         QString(258, u'x')},
         {"pair split by the cut", QString(258, u'x') + high + low, QString(258, u'x')},
         {"pair before the cut", QString(257, u'x') + high + low + u'y', QString(257, u'x') + high + low},
         {"carriage return inside", QStringLiteral("a\rb"), QStringLiteral("a\rb")},
@@ -121,13 +135,14 @@ TEST(SettingsParse, ValuesCutTo259ReadBackAsSaved)
 
 TEST(SettingsParse, CaptureSizeFallsBackForUnusableSizes)
 {
-    const struct {
+    const struct
+    {
         const char* value;
         int w, h;
         bool fallback;
     } cases[] = {
-        {"1280,720", 1280, 720, false}, {"640,480", 640, 480, false}, {"0,480", 640, 480, true},
-        {"-640,480", 640, 480, true},   {"1280", 640, 480, true},     {"", 640, 480, true},
+        {"1280,720", 1280, 720, false}, {"640,480", 640, 480, false},      {"0,480", 640, 480, true},
+        {"-640,480", 640, 480, true},   {"1280", 640, 480, true},          {"", 640, 480, true},
         {"abc", 640, 480, true},        {"100000,100000", 640, 480, true},
     };
     for (const auto& c : cases) {
@@ -168,15 +183,25 @@ TEST(ConfigFile, SaveWritesColumnWidthsAndExactBytes)
 
 TEST(ConfigFile, EncodingsAreDetectedAndLegacyFilesRewrittenAsUtf8)
 {
-    const struct {
+    const struct
+    {
         const char* name;
         QByteArray bytes;
         QString saveFolder;
         bool rewritten;
     } cases[] = {
-        {"utf8", "SaveFolder:C:\\V\xC3\xAD" "deos\r\n", QStringLiteral("C:\\Vídeos"), false},
-        {"bom", "\xEF\xBB\xBFSaveFolder:C:\\V\xC3\xAD" "deos\r\n", QStringLiteral("C:\\Vídeos"), false},
-        {"legacy", "SaveFolder:C:\\V\xED" "deos \x80\r\n", QStringLiteral("C:\\Vídeos €"), true},
+        {"utf8",
+         "SaveFolder:C:\\V\xC3\xAD"
+         "deos\r\n",
+         QStringLiteral("C:\\Vídeos"), false},
+        {"bom",
+         "\xEF\xBB\xBFSaveFolder:C:\\V\xC3\xAD"
+         "deos\r\n",
+         QStringLiteral("C:\\Vídeos"), false},
+        {"legacy",
+         "SaveFolder:C:\\V\xED"
+         "deos \x80\r\n",
+         QStringLiteral("C:\\Vídeos €"), true},
         {"empty", "", QString(), true},
     };
     for (const auto& c : cases) {
@@ -190,10 +215,10 @@ TEST(ConfigFile, EncodingsAreDetectedAndLegacyFilesRewrittenAsUtf8)
         EXPECT_EQ(out.rewritten, c.rewritten);
         const QByteArray after = dir.read("Tolvek_config.ini");
         if (c.rewritten) {
-            EXPECT_EQ(after, s.serialize());  // fourteen lines, UTF-8 without BOM
+            EXPECT_EQ(after, s.serialize()); // fourteen lines, UTF-8 without BOM
             EXPECT_FALSE(after.startsWith("\xEF\xBB\xBF"));
         } else {
-            EXPECT_EQ(after, c.bytes);  // a UTF-8 file is left as it is until the exit
+            EXPECT_EQ(after, c.bytes); // a UTF-8 file is left as it is until the exit
         }
     }
 }
@@ -209,7 +234,8 @@ TEST(ConfigFile, BrokenSensorDirectionEndsTheProgramAndKeepsTheFile)
         const LoadOutcome out = loadSettings(s, path);
         EXPECT_TRUE(out.mustExit);
         ASSERT_EQ(out.messages.size(), 1);
-        EXPECT_EQ(out.messages[0], QStringLiteral("LoadCon %1 is destroyed.\r\ndelete the %1 and run Tolvek2.exe.").arg(path));
+        EXPECT_EQ(out.messages[0],
+                  QStringLiteral("LoadCon %1 is destroyed.\r\ndelete the %1 and run Tolvek2.exe.").arg(path));
         EXPECT_EQ(dir.read("Tolvek_config.ini"), QByteArray(line));
     }
 }

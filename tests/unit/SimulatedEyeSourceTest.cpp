@@ -48,7 +48,7 @@ cv::Point2d measurePupil(const cv::Mat& bgr)
     return {m.m10 / m.m00, m.m01 / m.m00};
 }
 
-}  // namespace
+} // namespace
 
 TEST(SimulatedEyeSourceTest, framesDependOnlyOnSeedAndIndex)
 {
@@ -125,7 +125,9 @@ TEST(SimulatedEyeSourceTest, pictureHasDarkPupilInIrisWithBrightReflection)
     cv::cvtColor(frame, grey, cv::COLOR_BGR2GRAY);
     const cv::Point2d pupil = source.pupilCentre(10);
     const double irisRadius = 0.17 * 480;
-    auto meanAt = [&](cv::Point2d p) { return cv::mean(grey(cv::Rect(int(p.x) - 3, int(p.y) - 3, 7, 7)))[0]; };
+    auto meanAt = [&](cv::Point2d p) {
+        return cv::mean(grey(cv::Rect(int(p.x) - 3, int(p.y) - 3, 7, 7)))[0];
+    };
     // Below the pupil centre (the reflection sits up and to one side), in the iris ring, and
     // on the skin near the corner of the picture.
     const double pupilLevel = meanAt(pupil + cv::Point2d(0, 0.2 * irisRadius));
@@ -136,7 +138,7 @@ TEST(SimulatedEyeSourceTest, pictureHasDarkPupilInIrisWithBrightReflection)
     EXPECT_GT(skinLevel, irisLevel + 20);
     double maxLevel = 0;
     cv::minMaxLoc(grey, nullptr, &maxLevel);
-    EXPECT_GT(maxLevel, 230);  // the corneal reflection
+    EXPECT_GT(maxLevel, 230); // the corneal reflection
     // Sensor noise: a flat skin patch is not one flat value.
     cv::Scalar mean, stddev;
     cv::meanStdDev(grey(cv::Rect(100, 20, 40, 40)), mean, stddev);
@@ -146,7 +148,8 @@ TEST(SimulatedEyeSourceTest, pictureHasDarkPupilInIrisWithBrightReflection)
 
 TEST(SimulatedEyeSourceTest, pupilBeatsWithSlowDriftAndQuickReset)
 {
-    struct Case {
+    struct Case
+    {
         std::uint32_t seed;
         double fps;
     };
@@ -156,7 +159,7 @@ TEST(SimulatedEyeSourceTest, pupilBeatsWithSlowDriftAndQuickReset)
         ManualTickClock clock;
         SimulatedEyeSource source(options(640, 480, c.fps, c.seed, &clock));
         ASSERT_TRUE(source.open());
-        const int frames = int(c.fps * 4);  // four seconds
+        const int frames = int(c.fps * 4); // four seconds
         std::vector<cv::Point2d> centres;
         cv::Mat f;
         for (int k = 0; k < frames; ++k) {

@@ -12,12 +12,13 @@ namespace {
 // the track starts at y0 = 675 and the band runs from 621 (the bottom tenth) to 733.
 const SliderGeometry Geo{QRect(280, 132, 720, 540), 720};
 
-struct HitCase {
+struct HitCase
+{
     int x, y, expected;
     const char* what;
 };
 
-}  // namespace
+} // namespace
 
 TEST(SliderMathTest, SliderHitTestCoversBandGraceZonesAndPicture)
 {
@@ -47,28 +48,29 @@ TEST(SliderMathTest, SliderHitTestCoversBandGraceZonesAndPicture)
 TEST(SliderMathTest, PictureHitTestOnlyInLibraryModeAndOffTheBand)
 {
     EXPECT_TRUE(pictureHitTest(Geo, 2, 640, 300));
-    EXPECT_TRUE(pictureHitTest(Geo, 2, 280, 132));  // the rectangle itself includes its left and top edges
+    EXPECT_TRUE(pictureHitTest(Geo, 2, 280, 132)); // the rectangle itself includes its left and top edges
     EXPECT_FALSE(pictureHitTest(Geo, 3, 640, 300));
     EXPECT_FALSE(pictureHitTest(Geo, 0, 640, 300));
-    EXPECT_FALSE(pictureHitTest(Geo, 2, 640, 621));   // the slider band wins
-    EXPECT_FALSE(pictureHitTest(Geo, 2, 1000, 300));  // one past the right edge
-    EXPECT_FALSE(pictureHitTest(Geo, 2, 640, 672));   // one past the bottom edge
+    EXPECT_FALSE(pictureHitTest(Geo, 2, 640, 621));  // the slider band wins
+    EXPECT_FALSE(pictureHitTest(Geo, 2, 1000, 300)); // one past the right edge
+    EXPECT_FALSE(pictureHitTest(Geo, 2, 640, 672));  // one past the bottom edge
 }
 
 TEST(SliderMathTest, SliderToFrameMapsEndsAndDegenerateSizes)
 {
-    struct Case {
+    struct Case
+    {
         int p, length, frames, expected, clamped;
     };
     const Case cases[] = {
         {0, 720, 300, 0, 0},
         {719, 720, 300, 299, 299},
-        {720, 720, 1000, 1000, 999},  // unclamped past the last frame
+        {720, 720, 1000, 1000, 999}, // unclamped past the last frame
         {360, 720, 300, 149, 149},
-        {500, 1, 300, 0, 0},          // slider too short
-        {500, 720, 1, 0, 0},          // a single frame
-        {500, 720, 0, 0, 0},          // no frame count
-        {719, 720, 10000000, 9999999, 9999999},  // the product needs 64 bits
+        {500, 1, 300, 0, 0},                    // slider too short
+        {500, 720, 1, 0, 0},                    // a single frame
+        {500, 720, 0, 0, 0},                    // no frame count
+        {719, 720, 10000000, 9999999, 9999999}, // the product needs 64 bits
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.p << " of " << c.length << ", " << c.frames << " frames");
@@ -76,13 +78,14 @@ TEST(SliderMathTest, SliderToFrameMapsEndsAndDegenerateSizes)
         EXPECT_EQ(sliderToFrameClamped(c.p, c.length, c.frames), c.clamped);
     }
     EXPECT_EQ(frameToSlider(150, 720, 300), 360);
-    EXPECT_EQ(frameToSlider(9999999, 720, 10000000), 719);  // no 32-bit overflow
+    EXPECT_EQ(frameToSlider(9999999, 720, 10000000), 719); // no 32-bit overflow
     EXPECT_EQ(frameToSlider(5, 720, 0), 0);
 }
 
 TEST(SliderMathTest, PressNearAMarkerGrabsItStartMarkerFirst)
 {
-    struct Case {
+    struct Case
+    {
         int p, start, end, kind, offset;
         const char* what;
     };
@@ -109,9 +112,9 @@ TEST(SliderMathTest, PressNearAMarkerGrabsItStartMarkerFirst)
 TEST(SliderMathTest, MarkerDragsKeepTwentyPixelsAndStayOnTheSlider)
 {
     // start marker: pointer, offset, end marker -> new start
-    EXPECT_EQ(draggedRangeStart(290, 0, 300, 720), 280);  // not closer than 20 to the end marker
+    EXPECT_EQ(draggedRangeStart(290, 0, 300, 720), 280); // not closer than 20 to the end marker
     EXPECT_EQ(draggedRangeStart(-50, 0, 300, 720), 0);
-    EXPECT_EQ(draggedRangeStart(150, 5, 300, 720), 155);  // the press offset is kept
+    EXPECT_EQ(draggedRangeStart(150, 5, 300, 720), 155); // the press offset is kept
     // end marker: pointer, offset, start marker -> new end
     EXPECT_EQ(draggedRangeEnd(110, 0, 100, 720), 120);
     EXPECT_EQ(draggedRangeEnd(900, 0, 100, 720), 719);
@@ -122,16 +125,17 @@ TEST(SliderMathTest, MarkerDragsKeepTwentyPixelsAndStayOnTheSlider)
     // A pointer off the band during a drag falls back to the last position inside it.
     EXPECT_EQ(dragPointer(HitPicture, 50, 720), 50);
     EXPECT_EQ(dragPointer(HitNone, -1, 720), 0);
-    EXPECT_EQ(dragPointer(720, 50, 720), 719);  // beyond the right end: the last pixel
+    EXPECT_EQ(dragPointer(720, 50, 720), 719); // beyond the right end: the last pixel
 
-    struct Norm {
+    struct Norm
+    {
         int start, end, length, wantStart, wantEnd;
     };
     const Norm norms[] = {
         {-5, 800, 720, 0, 719},
         {100, 110, 720, 100, 120},
         {100, 400, 720, 100, 400},
-        {705, 719, 720, 705, 719},  // no room for 20 pixels at the right end
+        {705, 719, 720, 705, 719}, // no room for 20 pixels at the right end
     };
     for (const Norm& n : norms) {
         const SliderRange r = normalizeRange(n.start, n.end, n.length);
@@ -142,7 +146,8 @@ TEST(SliderMathTest, MarkerDragsKeepTwentyPixelsAndStayOnTheSlider)
 
 TEST(SliderMathTest, SubRangeNeedsAMarkerThreePixelsInside)
 {
-    struct Case {
+    struct Case
+    {
         int start, end;
         bool sub;
     };
@@ -157,7 +162,7 @@ TEST(SliderMathTest, SliderPictureOfBothKinds)
 {
     const SliderPicture a = sliderPicture(SliderDraw::Current, 10, 800, 720, 150, 300);
     ASSERT_TRUE(a.draw);
-    EXPECT_EQ(a.rangeEnd, 720);  // limited to the slider
+    EXPECT_EQ(a.rangeEnd, 720); // limited to the slider
     EXPECT_EQ(a.trackX, 10);
     EXPECT_EQ(a.trackWidth, 721);
     EXPECT_EQ(a.imageWidth, 740);
@@ -167,9 +172,9 @@ TEST(SliderMathTest, SliderPictureOfBothKinds)
     EXPECT_EQ(a.endMarkerX, 730);
     EXPECT_EQ(a.diamondX, 370);
 
-    EXPECT_FALSE(sliderPicture(SliderDraw::Current, 300, 200, 720, 0, 300).draw);  // markers crossed
-    EXPECT_FALSE(sliderPicture(SliderDraw::Current, 0, 720, 720, -1, 300).draw);   // no position
-    EXPECT_FALSE(sliderPicture(SliderDraw::Current, 0, 720, 720, 0, 0).draw);      // no frames
+    EXPECT_FALSE(sliderPicture(SliderDraw::Current, 300, 200, 720, 0, 300).draw); // markers crossed
+    EXPECT_FALSE(sliderPicture(SliderDraw::Current, 0, 720, 720, -1, 300).draw);  // no position
+    EXPECT_FALSE(sliderPicture(SliderDraw::Current, 0, 720, 720, 0, 0).draw);     // no frames
 
     const SliderPicture reset = sliderPicture(SliderDraw::Reset, 0, 720, 720, 55, 0);
     ASSERT_TRUE(reset.draw);
@@ -182,7 +187,8 @@ TEST(SliderMathTest, SliderPictureOfBothKinds)
 
 TEST(SliderMathTest, ArrowKeySteps)
 {
-    struct Case {
+    struct Case
+    {
         FrameStep step;
         int requested, current, frames, expected;
         const char* what;
@@ -203,13 +209,13 @@ TEST(SliderMathTest, ArrowKeySteps)
         EXPECT_EQ(steppedFrame(c.step, c.requested, c.current, c.frames), c.expected);
     }
     EXPECT_EQ(pauseRequestFrame(98, 100), 98);
-    EXPECT_EQ(pauseRequestFrame(99, 100), 0);  // pausing on the last frame rewinds
+    EXPECT_EQ(pauseRequestFrame(99, 100), 0); // pausing on the last frame rewinds
 }
 
 TEST(SliderMathTest, EndMarkerIsReachedOnItsOwnFrame)
 {
     EXPECT_FALSE(reachedEndMarker(298, 720, 720, 300));
-    EXPECT_TRUE(reachedEndMarker(299, 720, 720, 300));  // the whole video: every frame is played
+    EXPECT_TRUE(reachedEndMarker(299, 720, 720, 300)); // the whole video: every frame is played
     EXPECT_FALSE(reachedEndMarker(148, 360, 720, 300));
     EXPECT_TRUE(reachedEndMarker(149, 360, 720, 300));
     // Without a frame count the marker maps nowhere; only the file's end stops playback.
@@ -220,7 +226,8 @@ TEST(SliderMathTest, EndMarkerIsReachedOnItsOwnFrame)
 
 TEST(SliderMathTest, PacingSleepsOnlyBetweenOneAnd299Ms)
 {
-    struct Case {
+    struct Case
+    {
         int current, start, fps;
         long long startTick, now;
         int expected;
@@ -261,16 +268,15 @@ TEST(SliderMathTest, PlayerPauseMarkScalesWithThePictureWithinLimits)
 
 TEST(SliderMathTest, TimeTexts)
 {
-    struct Case {
+    struct Case
+    {
         int elapsed, total;
         const char* text;
     };
     const Case cases[] = {
-        {0, 0, "00:00/00:00"},
-        {3599, 3600, "59:59/60:00"},
-        {6000, 6059, "00:00/00:59"},  // minutes mod 100
-        {5999, 12345, "99:59/05:45"},
-        {-1, -1, "00:00/00:00"},
+        {0, 0, "00:00/00:00"},        {3599, 3600, "59:59/60:00"},
+        {6000, 6059, "00:00/00:59"}, // minutes mod 100
+        {5999, 12345, "99:59/05:45"}, {-1, -1, "00:00/00:00"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(playbackTimeText(c.elapsed, c.total), QString::fromUtf8(c.text));
@@ -281,5 +287,5 @@ TEST(SliderMathTest, TimeTexts)
     EXPECT_EQ(recordingTimeText(0), QString::fromUtf8("00:00 ○"));
     EXPECT_EQ(recordingTimeText(1999), QString::fromUtf8("00:01 ●"));
     EXPECT_EQ(recordingTimeText(2000), QString::fromUtf8("00:02 ○"));
-    EXPECT_EQ(recordingTimeText(6001000), QString::fromUtf8("100:01 ●"));  // minutes not limited
+    EXPECT_EQ(recordingTimeText(6001000), QString::fromUtf8("100:01 ●")); // minutes not limited
 }

@@ -32,7 +32,7 @@ TEST(Storage, ConfiguredSaveFolderIsKeptEvenWhenMissing)
     Settings s;
     initStorage(s, dir.path());
     EXPECT_EQ(s.value(SaveFolder), QStringLiteral("/nowhere/videos"));
-    EXPECT_TRUE(QFileInfo(dir.file("gazou")).isDir());  // created whether used or not
+    EXPECT_TRUE(QFileInfo(dir.file("gazou")).isDir()); // created whether used or not
 }
 
 TEST(VideoFileName, MakeAndParse)
@@ -52,17 +52,15 @@ TEST(VideoFileName, MakeAndParse)
 
 TEST(VideoFileName, Recognition)
 {
-    const struct {
+    const struct
+    {
         const char* name;
         bool listed;
     } cases[] = {
-        {"0000012320240305140709.wmv", true},
-        {"0000012320240305140709 (copy).wmv", true},
-        {"0000012320240305140709.WMV", true},
-        {"123_20240305.wmv", false},
-        {"000001232024030514070.wmv", false},  // 25 characters
-        {"00000123202403051407x9.wmv", false},
-        {"0000012320240305140709.mp4", false},
+        {"0000012320240305140709.wmv", true},       {"0000012320240305140709 (copy).wmv", true},
+        {"0000012320240305140709.WMV", true},       {"123_20240305.wmv", false},
+        {"000001232024030514070.wmv", false}, // 25 characters
+        {"00000123202403051407x9.wmv", false},      {"0000012320240305140709.mp4", false},
         {"0000012320240305140709.wmv.part", false},
     };
     for (const auto& c : cases) {
@@ -76,9 +74,10 @@ TEST(VideoFileName, Recognition)
 TEST(VideoFileName, TimeValidity)
 {
     EXPECT_TRUE(parseVideoFileName(QStringLiteral("0000012319700101000000.wmv")).timeValid());
-    for (const char* bad : {"0000012319690101000000.wmv", "0000012320241301000000.wmv", "0000012320240132000000.wmv",
-                            "0000012320240101240000.wmv", "0000012320240101006000.wmv", "0000012320240101000060.wmv",
-                            "0000012320240100000000.wmv"}) {
+    for (const char* bad :
+         {"0000012319690101000000.wmv", "0000012320241301000000.wmv", "0000012320240132000000.wmv",
+          "0000012320240101240000.wmv", "0000012320240101006000.wmv", "0000012320240101000060.wmv",
+          "0000012320240100000000.wmv"}) {
         SCOPED_TRACE(bad);
         EXPECT_FALSE(parseVideoFileName(QString::fromUtf8(bad)).timeValid());
     }

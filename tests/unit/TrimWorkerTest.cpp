@@ -52,8 +52,9 @@ std::vector<int> sequence(int first, int count)
     return v;
 }
 
-class TrimWorkerTest : public ::testing::Test {
-protected:
+class TrimWorkerTest : public ::testing::Test
+{
+  protected:
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
@@ -85,15 +86,16 @@ protected:
 TEST_F(TrimWorkerTest, TheOutputHoldsExactlyTheMarkedFrames)
 {
     ASSERT_TRUE(writeIndexedWmv(path(Source), 60));
-    struct Case {
+    struct Case
+    {
         int start, end, first, count;
     };
     // Slider of 600 pixels over 60 frames: ten pixels a frame.
     const Case cases[] = {
-        {0, 300, 0, 30},     // from the first frame
-        {100, 400, 10, 30},  // from the middle
-        {555, 599, 55, 4},   // up to the end; the end marker's own frame is left out
-        {7, 40, 0, 3},       // a start inside frame 0
+        {0, 300, 0, 30},    // from the first frame
+        {100, 400, 10, 30}, // from the middle
+        {555, 599, 55, 4},  // up to the end; the end marker's own frame is left out
+        {7, 40, 0, 3},      // a start inside frame 0
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.start << ".." << c.end);
@@ -173,7 +175,8 @@ QByteArray bytesOf(const QString& path)
 // still trims.
 TEST_F(TrimWorkerTest, ASourceThatTurnsUnreadablePartWayIsNeverCopiedShort)
 {
-    struct Case {
+    struct Case
+    {
         const char* what;
         VideoDamage damage;
     };
@@ -284,7 +287,8 @@ TEST(TrimmedFileName, TheTimeMovesOnByTheTrimmedHeadAndNeverOntoAnExistingFile)
     QTemporaryDir dir;
     const QString folder = dir.path();
     auto name = [&](const QString& source, int start, int frames, int length, int fps) {
-        const std::optional<QString> p = makeTrimmedFileName(folder + u'/' + source, start, frames, length, fps);
+        const std::optional<QString> p =
+            makeTrimmedFileName(folder + u'/' + source, start, frames, length, fps);
         return p ? *p : QStringLiteral("none");
     };
     auto in = [&](const char* n) { return folder + u'/' + QLatin1String(n); };
@@ -295,14 +299,14 @@ TEST(TrimmedFileName, TheTimeMovesOnByTheTrimmedHeadAndNeverOntoAnExistingFile)
         const char* expected; // nullptr: no name
     };
     const Case cases[] = {
-        {"0000012320240305140709.wmv", 0, 900, 600, 30, "0000012320240305140710.wmv"},      // start: +1 s
-        {"0000012320240305140709.wmv", 200, 900, 600, 30, "0000012320240305140719.wmv"},    // 300 frames: +10 s
-        {"0000012320240305140709.wmv", 1, 900, 600, 30, "0000012320240305140710.wmv"},      // frame 1: still +1 s
-        {"0000012320240305140709.wmv", 200, 900, 600, 0, "0000012320240305140710.wmv"},     // no rate: +1 s
-        {"9900000020241231235959.wmv", 20, 900, 600, 30, "9900000020250101000000.wmv"},     // over the year
-        {"0000012319690101000000.wmv", 0, 900, 600, 30, nullptr},                           // before 1970
-        {"0000012320241301000000.wmv", 0, 900, 600, 30, nullptr},                           // month 13
-        {"0000012320240305246000.wmv", 0, 900, 600, 30, nullptr},                           // hour 24
+        {"0000012320240305140709.wmv", 0, 900, 600, 30, "0000012320240305140710.wmv"},   // start: +1 s
+        {"0000012320240305140709.wmv", 200, 900, 600, 30, "0000012320240305140719.wmv"}, // 300 frames: +10 s
+        {"0000012320240305140709.wmv", 1, 900, 600, 30, "0000012320240305140710.wmv"},  // frame 1: still +1 s
+        {"0000012320240305140709.wmv", 200, 900, 600, 0, "0000012320240305140710.wmv"}, // no rate: +1 s
+        {"9900000020241231235959.wmv", 20, 900, 600, 30, "9900000020250101000000.wmv"}, // over the year
+        {"0000012319690101000000.wmv", 0, 900, 600, 30, nullptr},                       // before 1970
+        {"0000012320241301000000.wmv", 0, 900, 600, 30, nullptr},                       // month 13
+        {"0000012320240305246000.wmv", 0, 900, 600, 30, nullptr},                       // hour 24
         {"eye.wmv", 0, 900, 600, 30, nullptr},
     };
     for (const Case& c : cases)

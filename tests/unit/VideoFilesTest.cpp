@@ -20,8 +20,9 @@ namespace {
 
 const QString Name = QStringLiteral("0000012320240305140709.wmv");
 
-class VideoFilesTest : public ::testing::Test {
-protected:
+class VideoFilesTest : public ::testing::Test
+{
+  protected:
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
@@ -34,7 +35,7 @@ protected:
     QString folder;
 };
 
-}  // namespace
+} // namespace
 
 TEST(VideoFileNames, TheIdIsReplacedAndTheTimeKept)
 {
@@ -60,8 +61,10 @@ TEST_F(VideoFilesTest, DeleteMovesTheFileToTheTrash)
 
     // Already gone: reported as not found, and the message names the path.
     EXPECT_EQ(deleteVideoFile(path(Name)), DeleteResult::NotFound);
-    EXPECT_EQ(deleteFailureMessage(DeleteResult::NotFound, path(Name)), path(Name) + QStringLiteral(" can't be found."));
-    EXPECT_EQ(deleteFailureMessage(DeleteResult::Failed, path(Name)), path(Name) + QStringLiteral(" can't be deleted."));
+    EXPECT_EQ(deleteFailureMessage(DeleteResult::NotFound, path(Name)),
+              path(Name) + QStringLiteral(" can't be found."));
+    EXPECT_EQ(deleteFailureMessage(DeleteResult::Failed, path(Name)),
+              path(Name) + QStringLiteral(" can't be deleted."));
     EXPECT_TRUE(deleteFailureMessage(DeleteResult::Deleted, path(Name)).isEmpty());
 
     if (before.isNull())

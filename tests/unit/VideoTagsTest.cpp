@@ -607,4 +607,4 @@ TEST_F(VideoTagsTest, KilledWriteLeavesTheOldOrTheNewFile)
     }
 }
 
-}  // namespace
+} // namespace

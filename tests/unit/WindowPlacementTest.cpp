@@ -11,7 +11,8 @@ TEST(WindowPlacementTest, NearestMonitor)
     // Two monitors side by side, the right one lower and smaller.
     const QList<QRect> monitors = {QRect(0, 0, 1920, 1080), QRect(1920, 200, 1280, 1024)};
     const QSize dialog(378, 512);
-    struct Case {
+    struct Case
+    {
         const char* name;
         QPoint at;
         int expected;
@@ -33,18 +34,19 @@ TEST(WindowPlacementTest, NearestMonitor)
 
 TEST(WindowPlacementTest, ClampIntoWorkArea)
 {
-    const QRect work(1920, 200, 1280, 984);  // a taskbar takes 40 pixels at the bottom
+    const QRect work(1920, 200, 1280, 984); // a taskbar takes 40 pixels at the bottom
     const QSize dialog(378, 512);
-    struct Case {
+    struct Case
+    {
         QPoint at;
         QPoint expected;
     };
     const std::vector<Case> cases = {
-        {{2000, 300}, {2000, 300}},         // inside: unchanged
-        {{100, 300}, {1920, 300}},          // left of the work area
-        {{5000, 300}, {3200 - 378, 300}},   // right edge
-        {{2000, 0}, {2000, 200}},           // above
-        {{2000, 900}, {2000, 1184 - 512}},  // below, onto the taskbar
+        {{2000, 300}, {2000, 300}},        // inside: unchanged
+        {{100, 300}, {1920, 300}},         // left of the work area
+        {{5000, 300}, {3200 - 378, 300}},  // right edge
+        {{2000, 0}, {2000, 200}},          // above
+        {{2000, 900}, {2000, 1184 - 512}}, // below, onto the taskbar
         {{-100000, 100000}, {1920, 1184 - 512}},
     };
     for (const Case& c : cases)

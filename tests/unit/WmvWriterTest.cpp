@@ -3,10 +3,10 @@
 // files OpenCV's writer made, packets on disk while the file is open, and write errors reported by
 // the call that met them.
 
-#include "core/library/RecordingRecovery.h"
-#include "core/media/VideoHeaderReader.h"
 #include "core/media/WmvWriter.h"
+#include "core/library/RecordingRecovery.h"
 #include "core/media/FrameReader.h"
+#include "core/media/VideoHeaderReader.h"
 #include "support/SmallTmpfs.h"
 #include "support/TempDir.h"
 #include "support/TestVideos.h"
@@ -38,7 +38,8 @@ cv::Mat eyeFrame(int i, int w = 640, int h = 480)
 {
     cv::Mat f(h, w, CV_8UC3, cv::Scalar(118, 118, 118));
     cv::circle(f, cv::Point(w / 2 - 40 + 3 * (i % 30), h / 2), h / 12, cv::Scalar(25, 25, 25), cv::FILLED);
-    cv::putText(f, std::to_string(i), cv::Point(10, h - 10), cv::FONT_HERSHEY_SIMPLEX, 1.0, cv::Scalar(255, 255, 255), 2);
+    cv::putText(f, std::to_string(i), cv::Point(10, h - 10), cv::FONT_HERSHEY_SIMPLEX, 1.0,
+                cv::Scalar(255, 255, 255), 2);
     return f;
 }
 
@@ -55,9 +56,10 @@ WmvWriterSettings settingsOf(int w = 640, int h = 480)
 QString keyFlags(const QString& path)
 {
     QProcess p;
-    p.start(QStringLiteral("ffprobe"), {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-select_streams"),
-                                        QStringLiteral("v"), QStringLiteral("-show_entries"), QStringLiteral("packet=flags"),
-                                        QStringLiteral("-of"), QStringLiteral("csv=p=0"), path});
+    p.start(QStringLiteral("ffprobe"),
+            {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-select_streams"),
+             QStringLiteral("v"), QStringLiteral("-show_entries"), QStringLiteral("packet=flags"),
+             QStringLiteral("-of"), QStringLiteral("csv=p=0"), path});
     if (!p.waitForFinished(30000))
         return {};
     QString flags;
@@ -72,7 +74,7 @@ double psnr(const cv::Mat& a, const cv::Mat& b)
     return a.size() == b.size() && a.type() == b.type() ? cv::PSNR(a, b) : 0.0;
 }
 
-}  // namespace
+} // namespace
 
 TEST(WmvWriterTest, FilesDecodeFrameForFrameEverywhereAndCarryTheirTagsFromTheStart)
 {
@@ -108,7 +110,8 @@ TEST(WmvWriterTest, FilesDecodeFrameForFrameEverywhereAndCarryTheirTagsFromTheSt
     const QString flags = keyFlags(path);
     ASSERT_EQ(flags.size(), Frames);
     for (int i = 0; i < Frames; ++i)
-        EXPECT_EQ(flags[i] == u'K', i % WmvWriter::KeyFrameInterval == 0) << "packet " << i << ": " << flags.toStdString();
+        EXPECT_EQ(flags[i] == u'K', i % WmvWriter::KeyFrameInterval == 0)
+            << "packet " << i << ": " << flags.toStdString();
 }
 
 // The files look as those OpenCV's writer made: same codec, picture format and group of pictures,
@@ -120,8 +123,8 @@ TEST(WmvWriterTest, EncodesAsTheEarlierRecordingsWere)
     const QString theirs = dir.file(QStringLiteral("theirs.wmv"));
     WmvWriter w;
     ASSERT_TRUE(w.open(ours, settingsOf()));
-    cv::VideoWriter reference(theirs.toStdString(), cv::CAP_FFMPEG, cv::VideoWriter::fourcc('W', 'M', 'V', '2'), Fps,
-                              cv::Size(640, 480), true);
+    cv::VideoWriter reference(theirs.toStdString(), cv::CAP_FFMPEG,
+                              cv::VideoWriter::fourcc('W', 'M', 'V', '2'), Fps, cv::Size(640, 480), true);
     ASSERT_TRUE(reference.isOpened());
     for (int i = 0; i < 60; ++i) {
         ASSERT_TRUE(w.write(eyeFrame(i)));
@@ -160,7 +163,9 @@ TEST(WmvWriterTest, AWriteErrorComesBackFromTheCallThatMetIt)
 {
     TempDir dir;
     const QString path = dir.file(QStringLiteral("full.wmv"));
-    struct rlimit before {};
+    struct rlimit before
+    {
+    };
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
     const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     struct rlimit limit = before;
@@ -225,9 +230,12 @@ TEST(WmvWriterTest, ItCannotOpenWhatCannotBeWritten)
         WmvWriterSettings settings;
         QString reasonContains;
     } cases[] = {
-        {"missing folder", dir.file(QStringLiteral("gone/a.wmv")), settingsOf(), QString::fromLocal8Bit(std::strerror(ENOENT))},
-        {"no picture size", dir.file(QStringLiteral("b.wmv")), settingsOf(0, 0), QStringLiteral("picture size")},
-        {"a full device", QStringLiteral("/dev/full"), settingsOf(), QString::fromLocal8Bit(std::strerror(ENOSPC))},
+        {"missing folder", dir.file(QStringLiteral("gone/a.wmv")), settingsOf(),
+         QString::fromLocal8Bit(std::strerror(ENOENT))},
+        {"no picture size", dir.file(QStringLiteral("b.wmv")), settingsOf(0, 0),
+         QStringLiteral("picture size")},
+        {"a full device", QStringLiteral("/dev/full"), settingsOf(),
+         QString::fromLocal8Bit(std::strerror(ENOSPC))},
     };
     for (const auto& c : cases) {
         WmvWriter w;

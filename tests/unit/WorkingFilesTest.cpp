@@ -20,8 +20,8 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <unistd.h>
 #include <memory>
+#include <unistd.h>
 
 using namespace tolvek;
 using namespace tolvek::test;
@@ -209,7 +209,8 @@ TEST(WorkingFileJournalTest, TheSweepRemovesOnlyLeftoverWorkingFilesOfProgramsNo
     } cases[] = {
         {"leftover of a killed run", dir.file(QStringLiteral(".backup-a.wmv.part")), true, true},
         {"noted, never created", dir.file(QStringLiteral(".part-b.wmv")), false, false},
-        {"a video name, not a working name", dir.file(QStringLiteral("0000471120261210093000.wmv")), true, false},
+        {"a video name, not a working name", dir.file(QStringLiteral("0000471120261210093000.wmv")), true,
+         false},
         {"a link at the working name", dir.file(QStringLiteral(".link.part")), false, false},
     };
     // pid 0 never names a running program.
@@ -217,7 +218,8 @@ TEST(WorkingFileJournalTest, TheSweepRemovesOnlyLeftoverWorkingFilesOfProgramsNo
     for (const auto& c : cases) {
         if (c.create)
             ASSERT_TRUE(dir.write(QFileInfo(c.path).fileName(), "data"));
-        ASSERT_TRUE(dir.write(QStringLiteral("working/%1.note").arg(n++), "0\n" + QFile::encodeName(c.path) + '\n'));
+        ASSERT_TRUE(
+            dir.write(QStringLiteral("working/%1.note").arg(n++), "0\n" + QFile::encodeName(c.path) + '\n'));
     }
     ASSERT_TRUE(dir.write(QStringLiteral(".export.part.mp4"), "still written"));
     // A running program's note: the parent of this test process.
@@ -243,7 +245,9 @@ TEST(WorkingFileJournalTest, ANoteLivesExactlyAsLongAsItsWorkingFile)
 {
     TempDir dir;
     const QDir journal(platform::workingFileJournal());
-    const auto notes = [&journal] { return journal.entryList({QStringLiteral("*.note")}, QDir::Files).size(); };
+    const auto notes = [&journal] {
+        return journal.entryList({QStringLiteral("*.note")}, QDir::Files).size();
+    };
     const qsizetype before = notes();
     {
         platform::WorkingFile renamed = platform::WorkingFile::create(dir.file(QStringLiteral(".a.part")));

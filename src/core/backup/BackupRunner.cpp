@@ -8,7 +8,6 @@
 #include <QFile>
 #include <QFileInfo>
 
-
 namespace tolvek {
 
 namespace {

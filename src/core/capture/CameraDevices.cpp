@@ -26,7 +26,7 @@ QString readSysfsText(const QString& path)
     return QString::fromUtf8(file.read(4096)).trimmed();
 }
 
-}  // namespace
+} // namespace
 
 std::optional<bool> queryV4l2Capture(const QString& devicePath)
 {
@@ -67,7 +67,8 @@ std::vector<CameraDevice> listCaptureDevices(const QString& sysfsRoot, const Cap
             devices.push_back({node, readSysfsText(dir + QStringLiteral("/name"))});
     }
     // Directory order is not numeric: video10 would come before video2.
-    std::sort(devices.begin(), devices.end(), [](const CameraDevice& a, const CameraDevice& b) { return a.node < b.node; });
+    std::sort(devices.begin(), devices.end(),
+              [](const CameraDevice& a, const CameraDevice& b) { return a.node < b.node; });
     return devices;
 }
 
@@ -120,4 +121,4 @@ bool selectCamera(Settings& settings, int index)
     return true;
 }
 
-}  // namespace tolvek
+} // namespace tolvek

@@ -15,9 +15,10 @@ namespace tolvek {
 
 class Settings;
 
-struct CameraDevice {
-    int node = -1;  // N of /dev/videoN
-    QString name;   // /sys/class/video4linux/videoN/name, trimmed
+struct CameraDevice
+{
+    int node = -1; // N of /dev/videoN
+    QString name;  // /sys/class/video4linux/videoN/name, trimmed
 };
 
 // Asks a device node whether it captures video: true or false, or nothing when the node cannot
@@ -58,4 +59,4 @@ inline constexpr int MaxMenuCameras = 5;
 // next frame. Indexes outside 0..4 are refused (false).
 bool selectCamera(Settings& settings, int index);
 
-}  // namespace tolvek
+} // namespace tolvek

@@ -26,4 +26,4 @@ qint64 DiskSpaceGuard::availableBytes(const QString& folder)
     return storage.bytesAvailable();
 }
 
-}  // namespace tolvek
+} // namespace tolvek

@@ -8,13 +8,15 @@
 
 namespace tolvek {
 
-struct DiskSpaceVerdict {
+struct DiskSpaceVerdict
+{
     enum Kind { Fine, LowSpace, FolderGone } kind = Fine;
     qint64 availableBytes = 0;
 };
 
-class DiskSpaceGuard {
-public:
+class DiskSpaceGuard
+{
+  public:
     // Never let a recording run with less than this left, whatever its rate.
     static constexpr qint64 MinimumFreeBytes = 64LL * 1024 * 1024;
     // Keep room for this many seconds of the recording's own rate.
@@ -28,4 +30,4 @@ public:
     static qint64 availableBytes(const QString& folder);
 };
 
-}  // namespace tolvek
+} // namespace tolvek

@@ -58,7 +58,7 @@ void DisplayFrame::shareBgr(const cv::Mat& bgr)
     cv::Mat previous;
     {
         std::lock_guard lock(m_mutex);
-        previous = m_shared;  // freed outside the lock
+        previous = m_shared; // freed outside the lock
         m_shared = bgr;
         m_width = bgr.cols;
         m_height = bgr.rows;
@@ -102,4 +102,4 @@ bool DisplayFrame::ready() const
     return m_ready;
 }
 
-}  // namespace tolvek
+} // namespace tolvek

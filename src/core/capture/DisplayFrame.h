@@ -11,15 +11,17 @@
 
 namespace tolvek {
 
-struct FrameCopy {
+struct FrameCopy
+{
     std::vector<std::uint8_t> rgb;
     int width = 0;
     int height = 0;
     bool valid() const { return width > 0 && height > 0 && rgb.size() >= std::size_t(width) * height * 3; }
 };
 
-class DisplayFrame {
-public:
+class DisplayFrame
+{
+  public:
     // Copies width x height x 3 bytes of RGB pixels in and marks the frame ready. The buffer is
     // reallocated only when the size changes.
     void store(const std::uint8_t* rgb, int width, int height, int stride);
@@ -36,13 +38,13 @@ public:
     FrameCopy copy() const;
     bool ready() const;
 
-private:
+  private:
     mutable std::mutex m_mutex;
     std::vector<std::uint8_t> m_pixels;
-    cv::Mat m_shared;  // a shared BGR picture, when set it is the frame and m_pixels is unused
+    cv::Mat m_shared; // a shared BGR picture, when set it is the frame and m_pixels is unused
     int m_width = 0;
     int m_height = 0;
     bool m_ready = false;
 };
 
-}  // namespace tolvek
+} // namespace tolvek

@@ -64,4 +64,4 @@ bool toBgr8(cv::Mat& frame)
     }
 }
 
-}  // namespace tolvek
+} // namespace tolvek

@@ -14,8 +14,9 @@ namespace tolvek {
 
 class Settings;
 
-class FrameSource {
-public:
+class FrameSource
+{
+  public:
     virtual ~FrameSource() = default;
 
     virtual bool open() = 0;
@@ -40,7 +41,8 @@ using FrameSourceFactory = std::function<std::unique_ptr<FrameSource>(int index)
 // the devices gives null too. The simulated camera delivers the settings' capture size at their
 // frame rate; the overload without settings reads appSettings().
 std::unique_ptr<FrameSource> makeFrameSource(const QString& cameraSource, int index);
-std::unique_ptr<FrameSource> makeFrameSource(const QString& cameraSource, int index, const Settings& settings);
+std::unique_ptr<FrameSource> makeFrameSource(const QString& cameraSource, int index,
+                                             const Settings& settings);
 
 // Brings any frame OpenCV delivers (grey, BGRA, 16-bit) to 8-bit, 3-channel BGR in place.
 // False for an empty frame or one with a channel count no camera gives.
@@ -49,4 +51,4 @@ bool toBgr8(cv::Mat& frame);
 // The command-line source that selects the simulated eye camera.
 inline constexpr char SimulatedCameraSource[] = "sim";
 
-}  // namespace tolvek
+} // namespace tolvek

@@ -16,4 +16,4 @@ void stampFrame(cv::Mat& frame, int mode, const QDateTime& now, int patientId);
 // over an older label it covers it completely.
 void stampIdLabel(cv::Mat& frame, int patientId);
 
-}  // namespace tolvek
+} // namespace tolvek

@@ -75,7 +75,7 @@ qsizetype findEntry(const QString& history, const QString& idText)
     }
 }
 
-}  // namespace
+} // namespace
 
 int readHistoryEntry(const QString& history, int n)
 {
@@ -153,21 +153,34 @@ KeypadKeyAction keypadKeyAction(int qtKey)
         return {KeypadKeyKind::Digit, qtKey - Qt::Key_0};
     switch (qtKey) {
     // The right hand's home block stands for 1..6 in numeric-keypad layout.
-    case Qt::Key_J: return {KeypadKeyKind::Digit, 1};
-    case Qt::Key_K: return {KeypadKeyKind::Digit, 2};
-    case Qt::Key_L: return {KeypadKeyKind::Digit, 3};
-    case Qt::Key_U: return {KeypadKeyKind::Digit, 4};
-    case Qt::Key_I: return {KeypadKeyKind::Digit, 5};
-    case Qt::Key_O: return {KeypadKeyKind::Digit, 6};
+    case Qt::Key_J:
+        return {KeypadKeyKind::Digit, 1};
+    case Qt::Key_K:
+        return {KeypadKeyKind::Digit, 2};
+    case Qt::Key_L:
+        return {KeypadKeyKind::Digit, 3};
+    case Qt::Key_U:
+        return {KeypadKeyKind::Digit, 4};
+    case Qt::Key_I:
+        return {KeypadKeyKind::Digit, 5};
+    case Qt::Key_O:
+        return {KeypadKeyKind::Digit, 6};
     case Qt::Key_Backspace:
-    case Qt::Key_Clear: return {KeypadKeyKind::RemoveDigit};
-    case Qt::Key_Delete: return {KeypadKeyKind::ClearAll};
+    case Qt::Key_Clear:
+        return {KeypadKeyKind::RemoveDigit};
+    case Qt::Key_Delete:
+        return {KeypadKeyKind::ClearAll};
     case Qt::Key_Return:
-    case Qt::Key_Enter: return {KeypadKeyKind::Accept};
-    case Qt::Key_Up: return {KeypadKeyKind::HistoryUp};
-    case Qt::Key_Down: return {KeypadKeyKind::HistoryDown};
-    case Qt::Key_Space: return {KeypadKeyKind::Swallow};
-    default: return {};
+    case Qt::Key_Enter:
+        return {KeypadKeyKind::Accept};
+    case Qt::Key_Up:
+        return {KeypadKeyKind::HistoryUp};
+    case Qt::Key_Down:
+        return {KeypadKeyKind::HistoryDown};
+    case Qt::Key_Space:
+        return {KeypadKeyKind::Swallow};
+    default:
+        return {};
     }
 }
 
@@ -182,7 +195,7 @@ QString blankLeadingZeros(const QString& digits, bool keepLast)
     return cells;
 }
 
-}  // namespace
+} // namespace
 
 QString idDisplayGlyphs(int value)
 {
@@ -196,7 +209,7 @@ QString historyDisplayGlyphs(int value)
     return blankLeadingZeros(formatPatientId(v), true);
 }
 
-}  // namespace tolvek
+} // namespace tolvek
 
 namespace tolvek {
 int firstHistoryId(const QString& history)
@@ -215,4 +228,4 @@ int firstHistoryId(const QString& history)
         return 0;
     return static_cast<int>(v);
 }
-}  // namespace tolvek
+} // namespace tolvek

@@ -12,7 +12,7 @@ namespace tolvek {
 class Settings;
 
 inline constexpr int IdHistoryEntryCount = 10;
-inline constexpr int IdHistoryMaxLength = 89;  // ten entries of 8 digits and nine commas
+inline constexpr int IdHistoryMaxLength = 89; // ten entries of 8 digits and nine commas
 inline constexpr int MaxEnteredId = 99999999;
 inline constexpr int IdDigitCount = 8;
 
@@ -38,7 +38,8 @@ int keypadAppendDigit(int enteredId, int digit);
 int keypadRemoveDigit(int enteredId);
 
 // The history cursor after Up or Down: historyIndex 0 means no entry chosen, 1..10 an entry.
-struct HistoryStep {
+struct HistoryStep
+{
     int historyIndex = 0;
     int enteredId = 0;
 };
@@ -49,18 +50,19 @@ HistoryStep keypadHistoryDown(int historyIndex, const QString& history);
 
 // What a key does in the keypad dialog, from its Qt::Key code.
 enum class KeypadKeyKind {
-    Unhandled,  // the dialog's normal processing (Esc cancels)
-    Digit,      // 0..9, keypad digits, and J K L U I O for 1..6
-    RemoveDigit,  // Backspace, Clear
-    ClearAll,     // Delete
-    Accept,       // Enter and Return
+    Unhandled,   // the dialog's normal processing (Esc cancels)
+    Digit,       // 0..9, keypad digits, and J K L U I O for 1..6
+    RemoveDigit, // Backspace, Clear
+    ClearAll,    // Delete
+    Accept,      // Enter and Return
     HistoryUp,
     HistoryDown,
-    Swallow,  // Space
+    Swallow, // Space
 };
-struct KeypadKeyAction {
+struct KeypadKeyAction
+{
     KeypadKeyKind kind = KeypadKeyKind::Unhandled;
-    int digit = -1;  // for Digit
+    int digit = -1; // for Digit
 };
 KeypadKeyAction keypadKeyAction(int qtKey);
 
@@ -71,10 +73,10 @@ QString idDisplayGlyphs(int value);
 // values of 100000000 or more (and negative ones) show as 0.
 QString historyDisplayGlyphs(int value);
 
-}  // namespace tolvek
+} // namespace tolvek
 
 namespace tolvek {
 // The current ID at start-up and after a cancelled first entry: the first number of the history
 // read as "%d" (leading blanks and a sign allowed); 0 when there is none or it is negative.
 int firstHistoryId(const QString& history);
-}  // namespace tolvek
+} // namespace tolvek

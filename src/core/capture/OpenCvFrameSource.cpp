@@ -71,7 +71,7 @@ void OpenCvFrameSource::paceToNominalRate()
     if (m_nextFrame > now)
         std::this_thread::sleep_until(m_nextFrame);
     else if (now - m_nextFrame > 2 * period)
-        m_nextFrame = now;  // fell behind (debugger, loaded machine): resume the rate, no burst
+        m_nextFrame = now; // fell behind (debugger, loaded machine): resume the rate, no burst
     m_nextFrame += period;
 }
 
@@ -93,4 +93,4 @@ double OpenCvFrameSource::nominalFps() const
     return m_fps;
 }
 
-}  // namespace tolvek
+} // namespace tolvek

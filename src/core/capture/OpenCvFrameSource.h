@@ -12,8 +12,9 @@
 
 namespace tolvek {
 
-class OpenCvFrameSource : public FrameSource {
-public:
+class OpenCvFrameSource : public FrameSource
+{
+  public:
     // /dev/video<node>, opened with the V4L2 back end. A valid `wanted` size is asked of the
     // device at open, so that a camera able to deliver the capture size needs no scaling per
     // frame; a device that cannot keeps a size of its own choosing.
@@ -29,7 +30,7 @@ public:
     cv::Size frameSize() const override;
     double nominalFps() const override;
 
-private:
+  private:
     void paceToNominalRate();
 
     int m_node = -1;
@@ -41,4 +42,4 @@ private:
     std::chrono::steady_clock::time_point m_nextFrame;
 };
 
-}  // namespace tolvek
+} // namespace tolvek

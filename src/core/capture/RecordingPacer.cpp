@@ -47,7 +47,8 @@ RecordingPacer::Step RecordingPacer::onFrame(std::int64_t nowMs)
 
     bool limitHit = false;
     if (!warmingUp && !m_limitReached) {
-        const auto target = static_cast<std::int64_t>(std::floor(double(nowMs - m_pacingStart) * m_fps / 1000.0));
+        const auto target =
+            static_cast<std::int64_t>(std::floor(double(nowMs - m_pacingStart) * m_fps / 1000.0));
         // A slow camera gets its frame repeated up to the target, a fast one gets frames dropped.
         while (m_framesWritten < target) {
             ++step.writes;
@@ -66,4 +67,4 @@ RecordingPacer::Step RecordingPacer::onFrame(std::int64_t nowMs)
     return step;
 }
 
-}  // namespace tolvek
+} // namespace tolvek

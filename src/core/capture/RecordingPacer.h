@@ -8,8 +8,9 @@
 
 namespace tolvek {
 
-class RecordingPacer {
-public:
+class RecordingPacer
+{
+  public:
     // Camera frames after a file opened that are never written (exposure and focus settle).
     static constexpr int WarmupFrames = 15;
     // The limit counts 1800 frames per minute whatever the frame rate is.
@@ -19,9 +20,10 @@ public:
     // its first frame.
     static std::int64_t maxFramesForMinutes(int minutes);
 
-    struct Step {
-        int writes = 0;             // how many times to write this frame
-        bool limitReached = false;  // close the file after those writes and stop the recording
+    struct Step
+    {
+        int writes = 0;            // how many times to write this frame
+        bool limitReached = false; // close the file after those writes and stop the recording
     };
 
     void setMaxFrames(std::int64_t maxFrames) { m_maxFrames = maxFrames; }
@@ -42,7 +44,7 @@ public:
     bool pacingStarted() const { return m_pacingStarted; }
     bool limitReached() const { return m_limitReached; }
 
-private:
+  private:
     std::int64_t m_maxFrames = 10 * LimitFramesPerMinute;
     int m_fps = 0;
     std::int64_t m_framesSeen = 0;
@@ -50,7 +52,7 @@ private:
     std::int64_t m_pacingStart = 0;
     std::int64_t m_framesWritten = 0;
     bool m_limitReached = false;
-    std::int64_t m_recordingStart = -1;  // -1: no file
+    std::int64_t m_recordingStart = -1; // -1: no file
 };
 
-}  // namespace tolvek
+} // namespace tolvek

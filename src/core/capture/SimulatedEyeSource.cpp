@@ -44,7 +44,7 @@ std::uint64_t mixSeed(std::uint32_t seed, std::int64_t frameIndex)
     return z ? z : 1;
 }
 
-}  // namespace
+} // namespace
 
 SimulatedEyeSource::SimulatedEyeSource(Options options) : m_options(options)
 {
@@ -100,7 +100,7 @@ cv::Point2d SimulatedEyeSource::pupilCentre(std::int64_t frameIndex) const
 
     const double u = t * m_beatHz + m_beatPhase;
     const double phase = u - std::floor(u);
-    double offset;  // -1 .. +1 along the slow-phase direction
+    double offset; // -1 .. +1 along the slow-phase direction
     if (phase < 1.0 - FastPhaseShare)
         offset = 2.0 * phase / (1.0 - FastPhaseShare) - 1.0;
     else
@@ -129,18 +129,18 @@ void SimulatedEyeSource::renderFrame(std::int64_t frameIndex, cv::Mat& bgr) cons
     cv::ellipse(opening, fixedPoint(eyeCentre), eyeAxes, 0, 0, 360, cv::Scalar(255), cv::FILLED, cv::LINE_AA,
                 SubPixelBits);
     cv::Mat eye(h, w, CV_8UC1, cv::Scalar(ScleraLevel));
-    cv::circle(eye, fixedPoint(pupil), fixedLength(irisRadius), cv::Scalar(IrisLevel), cv::FILLED, cv::LINE_AA,
-               SubPixelBits);
-    cv::circle(eye, fixedPoint(pupil), fixedLength(pupilRadius), cv::Scalar(PupilLevel), cv::FILLED, cv::LINE_AA,
-               SubPixelBits);
+    cv::circle(eye, fixedPoint(pupil), fixedLength(irisRadius), cv::Scalar(IrisLevel), cv::FILLED,
+               cv::LINE_AA, SubPixelBits);
+    cv::circle(eye, fixedPoint(pupil), fixedLength(pupilRadius), cv::Scalar(PupilLevel), cv::FILLED,
+               cv::LINE_AA, SubPixelBits);
     eye.copyTo(grey, opening);
-    cv::ellipse(grey, fixedPoint(eyeCentre), eyeAxes, 0, 0, 360, cv::Scalar(RimLevel), std::max(2, int(size / 160)),
-                cv::LINE_AA, SubPixelBits);
+    cv::ellipse(grey, fixedPoint(eyeCentre), eyeAxes, 0, 0, 360, cv::Scalar(RimLevel),
+                std::max(2, int(size / 160)), cv::LINE_AA, SubPixelBits);
 
     // The reflection of the illuminator follows the cornea only part of the way.
     const cv::Point2d glint = eyeCentre + 0.45 * (pupil - eyeCentre) + cv::Point2d(0.25, -0.25) * irisRadius;
-    cv::circle(grey, fixedPoint(glint), fixedLength(std::max(2.0, 0.015 * size)), cv::Scalar(GlintLevel), cv::FILLED,
-               cv::LINE_AA, SubPixelBits);
+    cv::circle(grey, fixedPoint(glint), fixedLength(std::max(2.0, 0.015 * size)), cv::Scalar(GlintLevel),
+               cv::FILLED, cv::LINE_AA, SubPixelBits);
 
     cv::Mat noise(h, w, CV_16SC1);
     cv::RNG rng(mixSeed(m_options.seed, frameIndex));
@@ -150,4 +150,4 @@ void SimulatedEyeSource::renderFrame(std::int64_t frameIndex, cv::Mat& bgr) cons
     cv::cvtColor(noisy, bgr, cv::COLOR_GRAY2BGR);
 }
 
-}  // namespace tolvek
+} // namespace tolvek

@@ -13,9 +13,11 @@
 
 namespace tolvek {
 
-class SimulatedEyeSource : public FrameSource {
-public:
-    struct Options {
+class SimulatedEyeSource : public FrameSource
+{
+  public:
+    struct Options
+    {
         int width = 640;
         int height = 480;
         double fps = 30.0;
@@ -45,7 +47,7 @@ public:
     // Share of each beat taken by the quick reset.
     static constexpr double FastPhaseShare = 0.12;
 
-private:
+  private:
     Options m_options;
     bool m_open = false;
     std::int64_t m_frameIndex = 0;
@@ -56,4 +58,4 @@ private:
     int m_slowDirection = -1;
 };
 
-}  // namespace tolvek
+} // namespace tolvek

@@ -13,4 +13,4 @@ TickClock steadyTickClock()
     };
 }
 
-}  // namespace tolvek
+} // namespace tolvek

@@ -14,8 +14,9 @@ using TickClock = std::function<std::int64_t()>;
 // Milliseconds of std::chrono::steady_clock.
 TickClock steadyTickClock();
 
-class ManualTickClock {
-public:
+class ManualTickClock
+{
+  public:
     explicit ManualTickClock(std::int64_t startMs = 0) : m_now(startMs) {}
     std::int64_t now() const { return m_now.load(); }
     void set(std::int64_t ms) { m_now.store(ms); }
@@ -26,8 +27,8 @@ public:
         return [this] { return now(); };
     }
 
-private:
+  private:
     std::atomic<std::int64_t> m_now;
 };
 
-}  // namespace tolvek
+} // namespace tolvek

@@ -11,39 +11,75 @@ using Row = const char16_t* [MessageCount];
 // Row l holds language l's texts, each at its MessageId; unused ids are nullptr.
 const Row kMessages[LanguageCount] = {
     // 0 Japanese
-    {nullptr, nullptr, u"撮影日時", u"時間", u"メモ情報", u"ファイル名", u"参照リスト",
+    {nullptr,
+     nullptr,
+     u"撮影日時",
+     u"時間",
+     u"メモ情報",
+     u"ファイル名",
+     u"参照リスト",
      u"黄色三角マークで挟まれたの範囲をトリミングします",
      u"下の再生スライダーの左右黄色三角マークを\r\nマウスで動かし範囲を設定すると\r\nボタンが有効になります",
      u"ファイルをダブルクリックすると再生します\r\nファイルの右クリックでポップアップメニューがでます",
-     u"右リストボックスに設定したIDの映像が一覧表示されます", u"項目をクリックするとその項目でソートします。",
-     nullptr, u"クリックで再生／停止\r\n下の再生スライダーでコマ送りします\r\n右クリックでポップアップメニューが出ます",
-     u"Enterキーでも録画を終了します\r\n区画のクリックで対応する頭位アニメーション表示\r\nテンキーでも頭位アニメーション変更可能",
-     u"Enter Keyでも録画を終了します", u"カメラを接続してください。", u"センサースレッドを開始できませんでした。",
-     nullptr, nullptr, nullptr, u"選択中のファイルを削除しますか？\r\n\r\n%s", u"確認",
-     u"バックアップフォルダーが未設定です。", u"頭位アニメーションの左上の仰臥位／座位 表示変更",
+     u"右リストボックスに設定したIDの映像が一覧表示されます",
+     u"項目をクリックするとその項目でソートします。",
+     nullptr,
+     u"クリックで再生／停止\r\n下の再生スライダーでコマ送りします\r\n右クリックでポップアップメニューが出ま"
+     u"す",
+     u"Enterキーでも録画を終了します\r\n区画のクリックで対応する頭位アニメーション表示\r\nテンキーでも頭位ア"
+     u"ニメーション変更可能",
+     u"Enter Keyでも録画を終了します",
+     u"カメラを接続してください。",
+     u"センサースレッドを開始できませんでした。",
+     nullptr,
+     nullptr,
+     nullptr,
+     u"選択中のファイルを削除しますか？\r\n\r\n%s",
+     u"確認",
+     u"バックアップフォルダーが未設定です。",
+     u"頭位アニメーションの左上の仰臥位／座位 表示変更",
      u"頭位アニメーションを正面向きにします。\r\nスペースキーのタップと同等",
-     u"頭位アニメーションを正面向きにして、録画を最初からやり直します\r\nF1キー、スペースキーのダブルタップと同等です",
-     u"元のファイルを残す時はチェック", nullptr},
+     u"頭位アニメーションを正面向きにして、録画を最初からやり直します\r\nF1キー、スペースキーのダブルタップと"
+     u"同等です",
+     u"元のファイルを残す時はチェック",
+     nullptr},
     // 1 English
-    {nullptr, nullptr, u"Date", u"Length", u"Memo", u"File name", u"References",
+    {nullptr,
+     nullptr,
+     u"Date",
+     u"Length",
+     u"Memo",
+     u"File name",
+     u"References",
      u"Trim the range between the two yellow triangle markers.",
-     u"Move the left and right yellow triangle markers\r\non the playback slider to set a range.\r\nThe button will "
+     u"Move the left and right yellow triangle markers\r\non the playback slider to set a range.\r\nThe "
+     u"button will "
      u"then become enabled.",
      u"Double-click a file to play it.\r\nRight-click a file to open the pop-up menu.",
      u"Videos with the selected ID will be listed in the right list box.",
-     u"Click a column header to sort by that column.", nullptr,
-     u"Click to play/pause.\r\nUse the playback slider to move frame by frame.\r\nRight-click to open the pop-up "
+     u"Click a column header to sort by that column.",
+     nullptr,
+     u"Click to play/pause.\r\nUse the playback slider to move frame by frame.\r\nRight-click to open the "
+     u"pop-up "
      u"menu.",
      u"Press the Enter key to stop recording.\r\nClick a section to display the corresponding head-position "
      u"animation.\r\nUse the numeric keypad to change the head-position animation.",
-     u"Press Enter Key to stop recording.", u"Please connect a camera.", u"Failed to start sensor thread.", nullptr,
-     nullptr, nullptr, u"Do you want to delete the selected file?\r\n\r\n%s", u"Confirmation",
+     u"Press Enter Key to stop recording.",
+     u"Please connect a camera.",
+     u"Failed to start sensor thread.",
+     nullptr,
+     nullptr,
+     nullptr,
+     u"Do you want to delete the selected file?\r\n\r\n%s",
+     u"Confirmation",
      u"The backup folder is not set.",
      u"Change supine/sitting display at the top-left of the head-position animation",
      u"Reset the head-position animation to face forward.\r\nEquivalent to tapping the Space key.",
-     u"Reset the head-position animation to face forward and restart recording from the beginning.\r\nEquivalent "
+     u"Reset the head-position animation to face forward and restart recording from the "
+     u"beginning.\r\nEquivalent "
      u"to the F1 key or double-tapping the Space key.",
-     u"Check to keep the original file.", nullptr},
+     u"Check to keep the original file.",
+     nullptr},
     // 2 Portuguese
     {nullptr,
      nullptr,
@@ -76,10 +112,12 @@ const Row kMessages[LanguageCount] = {
      u"Deseja excluir o arquivo selecionado?\r\n\r\n%s",
      u"Confirmação",
      u"A pasta de backup não está definida.",
-     u"Alterar a indicação decúbito dorsal/sentado no canto superior esquerdo da animação da posição da cabeça",
+     u"Alterar a indicação decúbito dorsal/sentado no canto superior esquerdo da animação da posição da "
+     u"cabeça",
      u"Redefinir a animação da posição da cabeça para olhar para a frente.\r\n"
      u"Equivale a pressionar a tecla Espaço uma vez.",
-     u"Redefinir a animação da posição da cabeça para olhar para a frente e reiniciar a gravação desde o início.\r\n"
+     u"Redefinir a animação da posição da cabeça para olhar para a frente e reiniciar a gravação desde o "
+     u"início.\r\n"
      u"Equivale à tecla F1 ou a pressionar duas vezes a tecla Espaço.",
      u"Marque para manter o arquivo original.",
      nullptr},
@@ -235,7 +273,8 @@ const Row kMessages[LanguageCount] = {
      u"Changer l'indication décubitus dorsal/assis en haut à gauche de l'animation de position de la tête",
      u"Remettre l'animation de position de la tête face vers l'avant.\r\n"
      u"Équivaut à un appui bref sur la touche Espace.",
-     u"Remettre l'animation de position de la tête face vers l'avant et reprendre l'enregistrement depuis le début.\r\n"
+     u"Remettre l'animation de position de la tête face vers l'avant et reprendre l'enregistrement depuis le "
+     u"début.\r\n"
      u"Équivaut à la touche F1 ou à un double appui sur la touche Espace.",
      u"Cochez pour conserver le fichier d'origine.",
      nullptr},
@@ -271,10 +310,12 @@ const Row kMessages[LanguageCount] = {
      u"¿Desea eliminar el archivo seleccionado?\r\n\r\n%s",
      u"Confirmación",
      u"No se ha establecido la carpeta de copia de seguridad.",
-     u"Cambiar la indicación decúbito supino/sentado en la esquina superior izquierda de la animación de la posición de la cabeza",
+     u"Cambiar la indicación decúbito supino/sentado en la esquina superior izquierda de la animación de la "
+     u"posición de la cabeza",
      u"Restablecer la animación de la posición de la cabeza mirando al frente.\r\n"
      u"Equivale a pulsar una vez la barra espaciadora.",
-     u"Restablecer la animación de la posición de la cabeza mirando al frente y reiniciar la grabación desde el principio.\r\n"
+     u"Restablecer la animación de la posición de la cabeza mirando al frente y reiniciar la grabación desde "
+     u"el principio.\r\n"
      u"Equivale a la tecla F1 o a pulsar dos veces la barra espaciadora.",
      u"Marque para conservar el archivo original.",
      nullptr},
@@ -469,7 +510,8 @@ const Row kMessages[LanguageCount] = {
      u"Tukar paparan terlentang/duduk di bahagian kiri atas animasi kedudukan kepala",
      u"Tetapkan semula animasi kedudukan kepala supaya menghadap ke hadapan.\r\n"
      u"Sama seperti menekan kekunci Space sekali.",
-     u"Tetapkan semula animasi kedudukan kepala supaya menghadap ke hadapan dan mulakan semula rakaman dari awal.\r\n"
+     u"Tetapkan semula animasi kedudukan kepala supaya menghadap ke hadapan dan mulakan semula rakaman dari "
+     u"awal.\r\n"
      u"Sama seperti kekunci F1 atau menekan kekunci Space dua kali.",
      u"Tandakan untuk menyimpan fail asal.",
      nullptr},
@@ -477,7 +519,7 @@ const Row kMessages[LanguageCount] = {
 
 std::atomic<int> g_language{0};
 
-}  // namespace
+} // namespace
 
 QString messageText(int language, int id)
 {
@@ -542,18 +584,27 @@ int languageForCommand(int command)
 
 QString languageMenuCaption(int language)
 {
-    static const char16_t* const captions[LanguageCount] = {
-        u"日本語 (Japanese)", u"English", u"Português (Portuguese)", u"简体中文 (Chinese Simplified)",
-        u"繁體中文 (Chinese Traditional)", u"한국어 (Korean)", u"Français (French)", u"Español (Spanish)",
-        u"हिन्दी (Hindi)", u"العربية (Arabic)", u"Русский (Russian)", u"Deutsch (German)", u"Bahasa Melayu (Malay)"};
+    static const char16_t* const captions[LanguageCount] = {u"日本語 (Japanese)",
+                                                            u"English",
+                                                            u"Português (Portuguese)",
+                                                            u"简体中文 (Chinese Simplified)",
+                                                            u"繁體中文 (Chinese Traditional)",
+                                                            u"한국어 (Korean)",
+                                                            u"Français (French)",
+                                                            u"Español (Spanish)",
+                                                            u"हिन्दी (Hindi)",
+                                                            u"العربية (Arabic)",
+                                                            u"Русский (Russian)",
+                                                            u"Deutsch (German)",
+                                                            u"Bahasa Melayu (Malay)"};
     return language >= 0 && language < LanguageCount ? QString::fromUtf16(captions[language]) : QString();
 }
 
 QString helpFolderCode(int language)
 {
     static const char* const codes[LanguageCount] = {"ja", "en", "pt", "zh-cn", "zh-tw", "ko", "fr",
-                                                     "es", "hi", "ar", "ru", "de", "ms"};
+                                                     "es", "hi", "ar", "ru",    "de",    "ms"};
     return QString::fromLatin1(language >= 0 && language < LanguageCount ? codes[language] : "en");
 }
 
-}  // namespace tolvek
+} // namespace tolvek

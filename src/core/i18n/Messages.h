@@ -56,7 +56,7 @@ QString messageText(int language, int id);
 
 // The process-wide current language, kept equal to the "Language" setting.
 int currentLanguage();
-void setCurrentLanguage(int language);  // values outside 0..12 select 0
+void setCurrentLanguage(int language); // values outside 0..12 select 0
 
 // Message(MessageId): the text in the current language.
 QString Message(MessageId id);
@@ -66,10 +66,10 @@ int languageFromSetting(const QString& text);
 
 // Language-menu command of each language and the reverse (32955..32957, 32959..32968).
 int languageCommand(int language);
-int languageForCommand(int command);  // -1 when not a language command
+int languageForCommand(int command); // -1 when not a language command
 // The language item's caption, the same in every menu ("日本語 (Japanese)", "English", ...).
 QString languageMenuCaption(int language);
 // Help folder code ("ja", "en", ...); "en" for values outside 0..12.
 QString helpFolderCode(int language);
 
-}  // namespace tolvek
+} // namespace tolvek

@@ -33,7 +33,8 @@ constexpr int FfmpegBaseMs = 30000;
 constexpr int CancelPollMs = 100;
 
 // Runs ffmpeg with `args` until it ends, the bound passes or `cancel` is set; true on exit code 0.
-bool runFfmpeg(const QString& program, const QStringList& args, qint64 inputBytes, const std::atomic<bool>* cancel)
+bool runFfmpeg(const QString& program, const QStringList& args, qint64 inputBytes,
+               const std::atomic<bool>* cancel)
 {
     QProcess p;
     p.setProcessChannelMode(QProcess::MergedChannels);
@@ -155,11 +156,20 @@ RepairResult repairRecording(const QString& path, const QString& ffmpeg, const s
     QString input = QStringLiteral("file:") + absolute;
     if (before.completeEnd < before.fileSize)
         input = QStringLiteral("subfile,,start,0,end,%1,,:").arg(before.completeEnd) + input;
-    const QStringList args{QStringLiteral("-nostdin"), QStringLiteral("-hide_banner"), QStringLiteral("-loglevel"),
-                           QStringLiteral("error"),    QStringLiteral("-y"),           QStringLiteral("-i"),
-                           input,                      QStringLiteral("-c"),           QStringLiteral("copy"),
-                           QStringLiteral("-map_metadata"), QStringLiteral("0"),       QStringLiteral("-f"),
-                           QStringLiteral("asf"),      QStringLiteral("file:") + temp};
+    const QStringList args{QStringLiteral("-nostdin"),
+                           QStringLiteral("-hide_banner"),
+                           QStringLiteral("-loglevel"),
+                           QStringLiteral("error"),
+                           QStringLiteral("-y"),
+                           QStringLiteral("-i"),
+                           input,
+                           QStringLiteral("-c"),
+                           QStringLiteral("copy"),
+                           QStringLiteral("-map_metadata"),
+                           QStringLiteral("0"),
+                           QStringLiteral("-f"),
+                           QStringLiteral("asf"),
+                           QStringLiteral("file:") + temp};
     auto fail = [&working](RepairResult r) {
         working.remove();
         return r;
@@ -178,8 +188,9 @@ RepairResult repairRecording(const QString& path, const QString& ffmpeg, const s
         return fail(RepairResult::Failed);
 
     // Keep the memo and give the file the product mark the recorder adds when it closes a file.
-    const TagWriteResult tagged = tags.result == VideoHeaderInfo::Result::Memo ? writeVideoTags(temp, tags.memo)
-                                                                              : writeCopyrightTag(temp);
+    const TagWriteResult tagged = tags.result == VideoHeaderInfo::Result::Memo
+                                      ? writeVideoTags(temp, tags.memo)
+                                      : writeCopyrightTag(temp);
     // The tag write replaced the working file by a copy of its own.
     if (tagged != TagWriteResult::Written || !working.acceptReplacement())
         return fail(RepairResult::Failed);
@@ -209,8 +220,9 @@ RepairResult repairRecording(const QString& path, const QString& ffmpeg, const s
     return RepairResult::Repaired;
 }
 
-RecoveryReport recoverRecordings(const QString& folder, const QStringList& candidates, const QStringList& skip,
-                                 const QString& ffmpeg, const std::atomic<bool>* cancel)
+RecoveryReport recoverRecordings(const QString& folder, const QStringList& candidates,
+                                 const QStringList& skip, const QString& ffmpeg,
+                                 const std::atomic<bool>* cancel)
 {
     RecoveryReport report;
     for (const QString& name : candidates) {

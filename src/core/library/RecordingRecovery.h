@@ -36,7 +36,7 @@ RecordingInspection inspectRecording(const QString& path);
 
 enum class RepairResult {
     Repaired,
-    NotNeeded,   // the header is already finished
+    NotNeeded,     // the header is already finished
     NothingToKeep, // Empty: left as it is
     NotReadable,   // Unreadable: left as it is
     Busy,          // the file changed while it was copied (still being written); left as it is
@@ -63,7 +63,8 @@ struct RecoveryReport
 // Checks each of `candidates` (file names in `folder`, as the scan reports them) and repairs the
 // unfinished ones. Names in `skip` (for example the file being recorded now) are left alone.
 RecoveryReport recoverRecordings(const QString& folder, const QStringList& candidates,
-                                 const QStringList& skip = {}, const QString& ffmpeg = QStringLiteral("ffmpeg"),
+                                 const QStringList& skip = {},
+                                 const QString& ffmpeg = QStringLiteral("ffmpeg"),
                                  const std::atomic<bool>* cancel = nullptr);
 
 // The text telling the user what was repaired and what was found; empty when nothing was.

@@ -256,7 +256,9 @@ Mp4ExportResult runMp4Export(const Mp4ExportJob& job, const std::atomic<bool>* c
                    QStringLiteral("%1: %2").arg(job.targetPath, error));
 }
 
-Mp4ExportWorker::Mp4ExportWorker(Mp4ExportJob job, QObject* parent) : QObject(parent), m_job(std::move(job)) {}
+Mp4ExportWorker::Mp4ExportWorker(Mp4ExportJob job, QObject* parent) : QObject(parent), m_job(std::move(job))
+{
+}
 
 Mp4ExportWorker::~Mp4ExportWorker()
 {
@@ -272,7 +274,8 @@ void Mp4ExportWorker::start()
     m_thread = std::thread([this] {
         const Mp4ExportResult result = runMp4Export(m_job, &m_cancel);
         // Queued into the worker object's thread; dropped if the object is gone by then.
-        QMetaObject::invokeMethod(this, [this, result] { Q_EMIT finished(result); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, result] { Q_EMIT finished(result); }, Qt::QueuedConnection);
     });
 }
 

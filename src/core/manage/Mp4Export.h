@@ -43,9 +43,10 @@ QString exportTargetProblem(const QString& sourcePath, const QString& targetPath
 // creation time the creation_time pair is left out rather than passed empty.
 QStringList ffmpegExportArguments(const QString& sourcePath, const QString& outputPath);
 
-struct Mp4ExportJob {
-    QString sourcePath;                         // full path of the WMV video
-    QString targetPath;                         // full path of the MP4 chosen by the user
+struct Mp4ExportJob
+{
+    QString sourcePath; // full path of the WMV video
+    QString targetPath; // full path of the MP4 chosen by the user
     QString program = QString::fromLatin1(DefaultFfmpegProgram);
     // The user agreed to replace an existing target. Without it a file found under the target name
     // when the export is done is kept and the export fails.
@@ -59,7 +60,8 @@ enum class Mp4ExportStatus {
     Cancelled,   // stopped on request; nothing written
 };
 
-struct Mp4ExportResult {
+struct Mp4ExportResult
+{
     Mp4ExportStatus status = Mp4ExportStatus::Failed;
     QString targetPath;
     QString detail; // for failures: the reason, e.g. the tail of ffmpeg's error output
@@ -72,19 +74,20 @@ Mp4ExportResult runMp4Export(const Mp4ExportJob& job, const std::atomic<bool>* c
 
 // One export on its own thread. finished() is emitted once, in the thread that owns the worker.
 // Destroying the worker while it runs cancels the export and waits for the thread.
-class Mp4ExportWorker : public QObject {
+class Mp4ExportWorker : public QObject
+{
     Q_OBJECT
-public:
+  public:
     explicit Mp4ExportWorker(Mp4ExportJob job, QObject* parent = nullptr);
     ~Mp4ExportWorker() override;
 
     void start(); // once
     const Mp4ExportJob& job() const { return m_job; }
 
-Q_SIGNALS:
+  Q_SIGNALS:
     void finished(const tolvek::Mp4ExportResult& result);
 
-private:
+  private:
     Mp4ExportJob m_job;
     std::atomic<bool> m_cancel{false};
     std::thread m_thread;

@@ -63,7 +63,8 @@ std::optional<QString> makeTrimmedFileName(const QString& sourcePath, int rangeS
 
     std::int64_t offset = 0;
     if (fps > 0)
-        offset = std::int64_t(std::max(0, rangeStart)) * std::max(0, frameCount) / std::max(1, sliderLength) / fps;
+        offset =
+            std::int64_t(std::max(0, rangeStart)) * std::max(0, frameCount) / std::max(1, sliderLength) / fps;
     // Always at least one second, so the new name differs from the source's even for a range
     // that starts at the first frame.
     if (offset <= 0)
@@ -75,7 +76,8 @@ std::optional<QString> makeTrimmedFileName(const QString& sourcePath, int rangeS
 namespace {
 
 // The frames a worker reads, and what it does to each.
-struct CopyPlan {
+struct CopyPlan
+{
     bool wholeFile = false; // every frame, else the frames of the marked range
     int burnId = -1;        // ID label to burn into every frame, -1 for none
 };
@@ -132,7 +134,9 @@ class ReadAhead
   public:
     static constexpr std::size_t Depth = 4;
 
-    ReadAhead(cv::VideoCapture& reader, int limit) : m_thread([this, &reader, limit] { run(reader, limit); }) {}
+    ReadAhead(cv::VideoCapture& reader, int limit) : m_thread([this, &reader, limit] { run(reader, limit); })
+    {
+    }
     ~ReadAhead()
     {
         {
@@ -283,7 +287,8 @@ TrimResult copyFrames(TrimWorkerState& s, const CopyPlan& plan)
     // A memo too long for the writer's header field goes in through the tag writer, which
     // replaces the working file by a rename of its own.
     const bool retagged = s.memo && !writer.titleWritten();
-    if (retagged && (writeVideoTags(working.path(), *s.memo) != TagWriteResult::Written || !working.acceptReplacement())) {
+    if (retagged && (writeVideoTags(working.path(), *s.memo) != TagWriteResult::Written ||
+                     !working.acceptReplacement())) {
         working.remove();
         return TrimResult::TargetUnwritable;
     }

@@ -29,7 +29,8 @@ bool copyIsComplete(int framesDone, int framesExpected);
 
 // Shared by the dialog and its worker; whichever lets go last frees it. The plain fields are
 // written before the worker starts and only read afterwards.
-struct TrimWorkerState {
+struct TrimWorkerState
+{
     // Set before the worker starts; cleared by the watcher to ask for a stop, and by the worker
     // once both files are closed and its result is stored.
     std::atomic<bool> running{false};
@@ -43,12 +44,12 @@ struct TrimWorkerState {
 
     int rangeStart = 0; // slider positions; both 0 in re-ID mode
     int rangeEnd = 0;
-    int newId = 0;      // re-ID mode only
+    int newId = 0; // re-ID mode only
     // The configured capture size. The workers write at the source's own size, which is this size
     // for every video recorded since it was configured, so a changed setting cannot spoil a copy.
     int frameWidth = 0;
     int frameHeight = 0;
-    int fps = 0;        // CaptureFps, used when the source reports no usable frame rate
+    int fps = 0; // CaptureFps, used when the source reports no usable frame rate
     int sliderLength = 1;
     QString sourcePath;
     QString targetPath;
@@ -66,7 +67,8 @@ struct TrimWorkerState {
 // frameCount frames: start = frameCount x rangeStart / sliderLength, count = (rangeEnd -
 // rangeStart) x frameCount / sliderLength (64-bit, truncating; the end marker's own frame is not
 // included). sliderLength below 1 counts as 1.
-struct FrameRange {
+struct FrameRange
+{
     int first = 0;
     int count = 0;
 };

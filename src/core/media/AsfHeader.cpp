@@ -68,7 +68,7 @@ AsfObjectList walk(const QByteArray& buffer, qsizetype begin, qsizetype end, qui
     return list;
 }
 
-}  // namespace
+} // namespace
 
 quint64 readLe64(const char* p)
 {
@@ -169,7 +169,8 @@ bool asfDescriptorListsFit(const QByteArray& header, const AsfObjectList& list)
         if (!nested.wellFormed)
             return false;
         for (const AsfObject& n : nested.objects)
-            if ((isAsfGuid(n.guid(header), AsfGuid::Metadata) || isAsfGuid(n.guid(header), AsfGuid::MetadataLibrary)) &&
+            if ((isAsfGuid(n.guid(header), AsfGuid::Metadata) ||
+                 isAsfGuid(n.guid(header), AsfGuid::MetadataLibrary)) &&
                 !asfEntryCountFits(header, n, AsfMetadataEntryMinSize))
                 return false;
     }
@@ -209,4 +210,4 @@ bool asfPlayLengthInRange(const AsfFileProperties& props)
     return ms > double(INT_MIN) && ms < double(INT_MAX);
 }
 
-}  // namespace tolvek
+} // namespace tolvek

@@ -95,4 +95,4 @@ quint32 readLe32(const char* p);
 quint16 readLe16(const char* p);
 void writeLe64(char* p, quint64 value);
 
-}  // namespace tolvek
+} // namespace tolvek

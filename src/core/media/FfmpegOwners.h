@@ -11,25 +11,32 @@ extern "C" {
 
 namespace tolvek::media {
 
-struct InputCloser {
+struct InputCloser
+{
     void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
 };
-struct OutputFreer {
+struct OutputFreer
+{
     void operator()(AVFormatContext* c) const { avformat_free_context(c); }
 };
-struct CodecFreer {
+struct CodecFreer
+{
     void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
 };
-struct FrameFreer {
+struct FrameFreer
+{
     void operator()(AVFrame* f) const { av_frame_free(&f); }
 };
-struct PacketFreer {
+struct PacketFreer
+{
     void operator()(AVPacket* p) const { av_packet_free(&p); }
 };
-struct ScalerFreer {
+struct ScalerFreer
+{
     void operator()(SwsContext* s) const { sws_freeContext(s); }
 };
-struct IoFreer {
+struct IoFreer
+{
     void operator()(AVIOContext* io) const
     {
         if (io)
@@ -46,4 +53,4 @@ using PacketPtr = std::unique_ptr<AVPacket, PacketFreer>;
 using ScalerPtr = std::unique_ptr<SwsContext, ScalerFreer>;
 using IoPtr = std::unique_ptr<AVIOContext, IoFreer>;
 
-}  // namespace tolvek::media
+} // namespace tolvek::media

@@ -12,7 +12,8 @@ namespace tolvek {
 
 namespace {
 
-struct FileStamp {
+struct FileStamp
+{
     bool ok = false;
     std::uintmax_t size = 0;
     std::int64_t time = 0;
@@ -40,7 +41,8 @@ using media::PacketFreer;
 using media::ScalerFreer;
 using FormatCloser = media::InputCloser;
 
-struct IndexEntry {
+struct IndexEntry
+{
     std::int64_t ts = AV_NOPTS_VALUE;
     std::int64_t pos = -1;
     bool key = false;
@@ -79,9 +81,10 @@ std::int64_t timeOf(const AVPacket* p)
 
 enum class Step { Frame, Undecodable, Lost };
 
-}  // namespace
+} // namespace
 
-struct FrameReader::Media {
+struct FrameReader::Media
+{
     std::unique_ptr<AVFormatContext, FormatCloser> format;
     std::unique_ptr<AVCodecContext, CodecFreer> codec;
     std::unique_ptr<AVFrame, FrameFreer> picture;
@@ -92,8 +95,8 @@ struct FrameReader::Media {
     std::vector<IndexEntry> index;
     // Time stamps all present and rising: a key frame can be found again by its time stamp.
     bool seekable = false;
-    bool pending = false;  // `packet` holds the next frame's packet, read while positioning
-    bool endMet = false;   // a read at the decoder position found the end of the file
+    bool pending = false; // `packet` holds the next frame's packet, read while positioning
+    bool endMet = false;  // a read at the decoder position found the end of the file
 
     bool sameEntry(const AVPacket* p, int i) const
     {
@@ -156,7 +159,8 @@ struct FrameReader::Media {
             if (av_frame_get_buffer(out, 32) != 0)
                 return {};
         }
-        if (sws_scale(s, pic->data, pic->linesize, 0, std::min(pic->height, bh), out->data, out->linesize) <= 0)
+        if (sws_scale(s, pic->data, pic->linesize, 0, std::min(pic->height, bh), out->data, out->linesize) <=
+            0)
             return {};
         const AVCodecParameters* par = format->streams[stream]->codecpar;
         const int w = par->width > 0 ? std::min(par->width, bw) : bw;
@@ -179,7 +183,7 @@ bool FrameReader::open(const std::string& path)
         auto m = std::make_unique<Media>();
         AVFormatContext* raw = nullptr;
         if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0)
-            return false;  // avformat frees the context itself on failure
+            return false; // avformat frees the context itself on failure
         m->format.reset(raw);
         if (avformat_find_stream_info(raw, nullptr) < 0)
             return false;
@@ -202,7 +206,7 @@ bool FrameReader::open(const std::string& path)
             return false;
         if (avcodec_parameters_to_context(m->codec.get(), st->codecpar) < 0)
             return false;
-        m->codec->thread_count = 1;  // no frame delay: each packet gives its own picture
+        m->codec->thread_count = 1; // no frame delay: each packet gives its own picture
         if (avcodec_open2(m->codec.get(), decoder, nullptr) < 0)
             return false;
 
@@ -213,7 +217,8 @@ bool FrameReader::open(const std::string& path)
         // which bounds both the time and the memory of a damaged one.
         const std::size_t maxPackets = std::size_t(stamp.size) + 16;
         while (m->index.size() < maxPackets && m->readVideoPacket()) {
-            m->index.push_back({timeOf(m->packet.get()), m->packet->pos, (m->packet->flags & AV_PKT_FLAG_KEY) != 0});
+            m->index.push_back(
+                {timeOf(m->packet.get()), m->packet->pos, (m->packet->flags & AV_PKT_FLAG_KEY) != 0});
             if ((m->index.size() & 255) == 0 && stopped())
                 return false;
         }
@@ -352,7 +357,7 @@ cv::Mat FrameReader::decodeNext(bool convert, int focus)
         return {};
     m.endMet = false;
     if (!m.pending && !m.readVideoPacket()) {
-        m_next = -1;  // the file ended or failed early: position anew on the next request
+        m_next = -1; // the file ended or failed early: position anew on the next request
         return {};
     }
     m.pending = false;
@@ -383,7 +388,8 @@ bool FrameReader::positionAt(int index)
 
     // By time stamp: the demuxer lands at or before the key frame's packet; packets before it
     // are passed over without decoding.
-    if (m.seekable && index > 0 && av_seek_frame(fmt, m.stream, m.index[index].ts, AVSEEK_FLAG_BACKWARD) >= 0) {
+    if (m.seekable && index > 0 &&
+        av_seek_frame(fmt, m.stream, m.index[index].ts, AVSEEK_FLAG_BACKWARD) >= 0) {
         int passed = 0;
         while (passed++ <= frames && m.readVideoPacket()) {
             const std::int64_t ts = timeOf(m.packet.get());
@@ -393,7 +399,7 @@ bool FrameReader::positionAt(int index)
                 return true;
             }
             if (ts == AV_NOPTS_VALUE || ts > m.index[index].ts)
-                break;  // landed behind it: count from the start instead
+                break; // landed behind it: count from the start instead
             if ((passed & 63) == 0 && stopped())
                 return false;
         }
@@ -401,8 +407,8 @@ bool FrameReader::positionAt(int index)
 
     // From the start of the data, counting packets.
     av_packet_unref(m.packet.get());
-    if (av_seek_frame(fmt, m.stream, 0, AVSEEK_FLAG_BACKWARD) < 0
-        && av_seek_frame(fmt, m.stream, 0, AVSEEK_FLAG_BACKWARD | AVSEEK_FLAG_BYTE) < 0)
+    if (av_seek_frame(fmt, m.stream, 0, AVSEEK_FLAG_BACKWARD) < 0 &&
+        av_seek_frame(fmt, m.stream, 0, AVSEEK_FLAG_BACKWARD | AVSEEK_FLAG_BYTE) < 0)
         return false;
     for (int i = 0; i <= index; ++i) {
         if (!m.readVideoPacket() || !m.sameEntry(m.packet.get(), i))
@@ -433,4 +439,4 @@ void FrameReader::remember(int index, const cv::Mat& frame, int focus)
     }
 }
 
-}  // namespace tolvek
+} // namespace tolvek

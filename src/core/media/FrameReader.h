@@ -20,17 +20,19 @@
 
 namespace tolvek {
 
-class FrameReader {
-public:
+class FrameReader
+{
+  public:
     static constexpr std::size_t DefaultCacheBytes = std::size_t(128) << 20;
     static constexpr int MaxCachedFrames = 64;
     // A jump back of at most this many frames is a step back: it keeps the target's whole group
     // of pictures in the cache for the steps that follow.
     static constexpr int ReadBackWindow = 40;
 
-    struct Stats {
+    struct Stats
+    {
         int seeks = 0;
-        int decoded = 0;  // frames decoded, skipped ones included
+        int decoded = 0; // frames decoded, skipped ones included
         int cacheHits = 0;
     };
 
@@ -50,7 +52,7 @@ public:
     // CAP_PROP_FRAME_COUNT as cv::VideoCapture reports it at open (a negative one, read from a cut
     // file's header, as 0).
     double frameCountProperty() const { return m_frameCount; }
-    double fpsProperty() const { return m_fps; }                // CAP_PROP_FPS at open
+    double fpsProperty() const { return m_fps; } // CAP_PROP_FPS at open
 
     // The frame after the one last returned (frame 0 right after opening).
     cv::Mat readNext();
@@ -72,7 +74,7 @@ public:
     // The key frame at or before index, -1 when there is none or the index is out of range.
     int keyFrameAtOrBefore(int index) const;
 
-private:
+  private:
     struct Media;
 
     cv::Mat decodeNext(bool convert, int focus);
@@ -87,7 +89,7 @@ private:
     std::int64_t m_fileTime = 0;
     double m_frameCount = 0;
     double m_fps = 0;
-    int m_next = 0;  // the index the decoder's next read returns; -1 when the position is lost
+    int m_next = 0; // the index the decoder's next read returns; -1 when the position is lost
     int m_last = -1;
     std::size_t m_cacheBytes;
     int m_capacity = 4;
@@ -96,4 +98,4 @@ private:
     const std::atomic<bool>* m_keepGoing = nullptr;
 };
 
-}  // namespace tolvek
+} // namespace tolvek

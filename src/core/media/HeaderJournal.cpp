@@ -7,9 +7,9 @@
 #include <QFileInfo>
 
 #include <cerrno>
-#include <optional>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -130,11 +130,12 @@ QString headerJournalPath(const QString& videoPath)
 
 bool isHeaderJournalName(const QString& fileName)
 {
-    return fileName.size() > JournalSuffix.size() + 1 && fileName.startsWith(u'.') && fileName.endsWith(JournalSuffix);
+    return fileName.size() > JournalSuffix.size() + 1 && fileName.startsWith(u'.') &&
+           fileName.endsWith(JournalSuffix);
 }
 
-platform::WorkingFile writeHeaderJournal(const QString& videoPath, qint64 videoSize, const QByteArray& oldHeader,
-                                         const QByteArray& newHeader)
+platform::WorkingFile writeHeaderJournal(const QString& videoPath, qint64 videoSize,
+                                         const QByteArray& oldHeader, const QByteArray& newHeader)
 {
     QByteArray journal = Magic;
     putLe(journal, quint64(videoSize), 8);
@@ -154,8 +155,8 @@ platform::WorkingFile writeHeaderJournal(const QString& videoPath, qint64 videoS
     return note;
 }
 
-InPlaceResult writeHeaderInPlace(const QString& videoPath, const QByteArray& oldHeader, const QByteArray& newHeader,
-                                 QString* error)
+InPlaceResult writeHeaderInPlace(const QString& videoPath, const QByteArray& oldHeader,
+                                 const QByteArray& newHeader, QString* error)
 {
     auto fail = [error](InPlaceResult r, const QString& why) {
         if (error)
@@ -167,11 +168,14 @@ InPlaceResult writeHeaderInPlace(const QString& videoPath, const QByteArray& old
     const int video = ::open(QFile::encodeName(videoPath).constData(), O_RDWR | O_CLOEXEC);
     if (video < 0)
         return fail(InPlaceResult::Failed, reasonOf(errno));
-    struct Closer {
+    struct Closer
+    {
         int fd;
         ~Closer() { ::close(fd); }
     } closer{video};
-    struct stat st {};
+    struct stat st
+    {
+    };
     if (::fstat(video, &st) != 0 || !S_ISREG(st.st_mode))
         return fail(InPlaceResult::Failed, QStringLiteral("not a regular file"));
     if (readAt(video, oldHeader.size()) != oldHeader)
@@ -201,12 +205,15 @@ bool finishInterruptedHeaderWrite(const QString& journalPath)
     bool written = false;
     if (const std::optional<Journal> j = readJournal(journalPath)) {
         const int video = ::open(QFile::encodeName(videoPath).constData(), O_RDWR | O_CLOEXEC);
-        struct stat st {};
-        if (video >= 0 && ::fstat(video, &st) == 0 && S_ISREG(st.st_mode) && quint64(st.st_size) == j->videoSize) {
+        struct stat st
+        {
+        };
+        if (video >= 0 && ::fstat(video, &st) == 0 && S_ISREG(st.st_mode) &&
+            quint64(st.st_size) == j->videoSize) {
             const QByteArray now = readAt(video, j->newHeader.size());
             // Old, new, or torn between them by the cut: the new header goes in whole.
-            written = now == j->newHeader ||
-                      (writeAll(video, j->newHeader, 0) && platform::syncDataToDisk(video));
+            written =
+                now == j->newHeader || (writeAll(video, j->newHeader, 0) && platform::syncDataToDisk(video));
         }
         if (video >= 0)
             ::close(video);

@@ -16,8 +16,8 @@ namespace tolvek::media {
 
 enum class InPlaceResult {
     Written,
-    Changed,     // the video's first bytes are no longer the old header: nothing written
-    Failed,      // the journal or the video could not be written; the video keeps its old header
+    Changed, // the video's first bytes are no longer the old header: nothing written
+    Failed,  // the journal or the video could not be written; the video keeps its old header
 };
 
 // The hidden journal beside `videoPath`.
@@ -27,16 +27,16 @@ bool isHeaderJournalName(const QString& fileName);
 // The first step alone: the journal for replacing oldHeader by newHeader at the start of the
 // video, whole and on the disk, the video untouched. Not created() when it could not be written
 // (error() says why). Let go without keep(), it is removed with its note.
-platform::WorkingFile writeHeaderJournal(const QString& videoPath, qint64 videoSize, const QByteArray& oldHeader,
-                                         const QByteArray& newHeader);
+platform::WorkingFile writeHeaderJournal(const QString& videoPath, qint64 videoSize,
+                                         const QByteArray& oldHeader, const QByteArray& newHeader);
 
 // Writes newHeader over oldHeader at the start of the video (same size). `error` says why not.
-InPlaceResult writeHeaderInPlace(const QString& videoPath, const QByteArray& oldHeader, const QByteArray& newHeader,
-                                 QString* error = nullptr);
+InPlaceResult writeHeaderInPlace(const QString& videoPath, const QByteArray& oldHeader,
+                                 const QByteArray& newHeader, QString* error = nullptr);
 
 // For a journal left by a program that was cut off: completes the header write it records when the
 // journal is whole and its video is the one it was written for, then removes the journal. Does
 // nothing for a path that is not a header journal. True when the video was written.
 bool finishInterruptedHeaderWrite(const QString& journalPath);
 
-}  // namespace tolvek::media
+} // namespace tolvek::media

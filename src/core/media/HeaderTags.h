@@ -17,4 +17,4 @@ inline constexpr qsizetype MaxMemoUnits = MaxTitleBytes / 2 - 1; // 32766
 inline constexpr char HeaderReserveName[] = "Tolvek/HeaderReserve";
 inline constexpr int HeaderReserveUnits = 2048;
 
-}  // namespace tolvek
+} // namespace tolvek

@@ -37,4 +37,4 @@ QString textBeforeZero(const QString& text)
     return zero < 0 ? text : text.left(zero);
 }
 
-}  // namespace tolvek
+} // namespace tolvek

@@ -15,4 +15,4 @@ QString fromTagLibString(const TagLib::String& text);
 // `text` up to its first U+0000, as a C-style reader of the header would see it.
 QString textBeforeZero(const QString& text);
 
-}  // namespace tolvek
+} // namespace tolvek

@@ -54,13 +54,15 @@ void hideUnwalkableObjects(QByteArray& header, const AsfObjectList& list)
     }
     for (const AsfObject& o : list.objects) {
         const char* guid = o.guid(header);
-        if (isAsfGuid(guid, AsfGuid::ExtendedContentDescription) && !asfEntryCountFits(header, o, AsfExtendedEntryMinSize)) {
+        if (isAsfGuid(guid, AsfGuid::ExtendedContentDescription) &&
+            !asfEntryCountFits(header, o, AsfExtendedEntryMinSize)) {
             hide(o);
         } else if (isAsfGuid(guid, AsfGuid::HeaderExtension)) {
             const AsfObjectList nested = listAsfExtensionObjects(header, o);
             bool walkable = nested.wellFormed;
             for (const AsfObject& n : nested.objects)
-                if ((isAsfGuid(n.guid(header), AsfGuid::Metadata) || isAsfGuid(n.guid(header), AsfGuid::MetadataLibrary)) &&
+                if ((isAsfGuid(n.guid(header), AsfGuid::Metadata) ||
+                     isAsfGuid(n.guid(header), AsfGuid::MetadataLibrary)) &&
                     !asfEntryCountFits(header, n, AsfMetadataEntryMinSize))
                     walkable = false;
             if (!walkable)
@@ -80,7 +82,7 @@ QString cutToUnits(const QString& text, qsizetype max)
     return text.left(n);
 }
 
-}  // namespace
+} // namespace
 
 VideoHeaderReader::VideoHeaderReader()
 {
@@ -141,4 +143,4 @@ VideoHeaderInfo VideoHeaderReader::readDurationAndTitle(const QString& path)
     return info;
 }
 
-}  // namespace tolvek
+} // namespace tolvek

@@ -51,4 +51,4 @@ class VideoHeaderReader
     int m_reopenCount = 0;
 };
 
-}  // namespace tolvek
+} // namespace tolvek

@@ -86,7 +86,8 @@ bool resizeReserve(TagLib::ASF::Tag& tag, TagLib::ASF::File& asf, const TagLib::
     const TagLib::String name(HeaderReserveName);
     TagLib::ASF::AttributeListMap& map = tag.attributeListMap();
     const auto it = map.find(name);
-    if (it == map.end() || it->second.size() != 1 || it->second[0].type() != TagLib::ASF::Attribute::UnicodeType)
+    if (it == map.end() || it->second.size() != 1 ||
+        it->second[0].type() != TagLib::ASF::Attribute::UnicodeType)
         return false;
     const qsizetype delta = qsizetype(rendered.size()) - targetSize;
     const qsizetype units = qsizetype(it->second[0].toString().size()) - delta / 2;
@@ -110,8 +111,8 @@ bool hasAnyWriteBit(QFile::Permissions p)
 // made. Leaves `newHeader` empty when the old header already carries exactly these tags. With
 // `keepSize` the header's reserve gives up or takes back room so that the new header has the old
 // one's size; a header without a reserve, or whose reserve is too small, gives NotAsf then.
-TagWriteResult renderTaggedHeader(const QByteArray& oldHeader, const std::optional<QString>& title, bool keepSize,
-                                  QByteArray& newHeader)
+TagWriteResult renderTaggedHeader(const QByteArray& oldHeader, const std::optional<QString>& title,
+                                  bool keepSize, QByteArray& newHeader)
 {
     newHeader.clear();
     const auto oldUntagged = untaggedObjects(oldHeader);
@@ -277,7 +278,7 @@ TagWriteResult writeTags(const QString& path, const std::optional<QString>& memo
     return replaceHeader(in, path, newHeader, oldHeader.size());
 }
 
-}  // namespace
+} // namespace
 
 QString tagWorkingPath(const QString& path)
 {
@@ -295,4 +296,4 @@ TagWriteResult writeCopyrightTag(const QString& path)
     return writeTags(path, std::nullopt);
 }
 
-}  // namespace tolvek
+} // namespace tolvek

@@ -28,4 +28,4 @@ TagWriteResult writeVideoTags(const QString& path, const QString& memo);
 // WriteCopyrightTag: only "Copyright" = "Tolvek"; the memo is kept.
 TagWriteResult writeCopyrightTag(const QString& path);
 
-}  // namespace tolvek
+} // namespace tolvek

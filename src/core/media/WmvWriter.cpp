@@ -49,7 +49,7 @@ QString ffmpegReason(int ret)
     return QString::fromLocal8Bit(text);
 }
 
-}  // namespace
+} // namespace
 
 FrameRate frameRateOf(double fps)
 {
@@ -147,7 +147,9 @@ struct WmvWriter::State
     {
         auto* s = static_cast<State*>(opaque);
         if (whence & AVSEEK_SIZE) {
-            struct stat st {};
+            struct stat st
+            {
+            };
             if (::fstat(s->fd, &st) != 0)
                 return AVERROR(errno);
             return st.st_size;
@@ -244,7 +246,9 @@ struct WmvWriter::State
 bool WmvWriter::State::start(const WmvWriterSettings& settings)
 {
     if (settings.width <= 0 || settings.height <= 0)
-        return fail(QStringLiteral("a picture size of %1 x %2 cannot be encoded").arg(settings.width).arg(settings.height));
+        return fail(QStringLiteral("a picture size of %1 x %2 cannot be encoded")
+                        .arg(settings.width)
+                        .arg(settings.height));
     const FrameRate rate = frameRateOf(settings.fps);
     if (!std::isfinite(settings.fps) || settings.fps <= 0)
         return fail(QStringLiteral("a frame rate of %1 cannot be encoded").arg(settings.fps));
@@ -302,8 +306,8 @@ bool WmvWriter::State::start(const WmvWriterSettings& settings)
     format->flags |= AVFMT_FLAG_FLUSH_PACKETS | AVFMT_FLAG_CUSTOM_IO;
 
     if (!settings.title.isNull()) {
-        const QString memo = settings.title.left(settings.title.indexOf(QChar(0)) < 0 ? settings.title.size()
-                                                                                      : settings.title.indexOf(QChar(0)));
+        const QString memo = settings.title.left(
+            settings.title.indexOf(QChar(0)) < 0 ? settings.title.size() : settings.title.indexOf(QChar(0)));
         titleWritten = (memo.size() + 1) * 2 <= MaxTitleBytes;
         if (titleWritten)
             av_dict_set(&format->metadata, "title", memo.toUtf8().constData(), 0);
@@ -401,7 +405,8 @@ bool WmvWriter::write(const cv::Mat& frame)
     s.scaler.reset(sws_getCachedContext(s.scaler.release(), frame.cols, frame.rows, source, s.width, s.height,
                                         AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr, nullptr, nullptr));
     if (!s.scaler)
-        return s.fail(QStringLiteral("a picture of %1 x %2 cannot be converted").arg(frame.cols).arg(frame.rows));
+        return s.fail(
+            QStringLiteral("a picture of %1 x %2 cannot be converted").arg(frame.cols).arg(frame.rows));
     if (const int r = av_frame_make_writable(s.picture.get()); r < 0)
         return s.failCall("a picture buffer", r);
     const uint8_t* planes[1] = {frame.data};
@@ -451,4 +456,4 @@ bool WmvWriter::close()
     return ok && s.error.isEmpty();
 }
 
-}  // namespace tolvek::media
+} // namespace tolvek::media

@@ -25,7 +25,7 @@ struct WmvWriterSettings
     // Written as "Title" when not null. A memo too long for the header's text field is left
     // out (titleWritten() says so); the tag writer can add it afterwards.
     QString title;
-    bool productMark = true; // "Copyright" = "Tolvek"
+    bool productMark = true;   // "Copyright" = "Tolvek"
     bool headerReserve = true; // room in the header for memo edits in place (HeaderReserveName)
     bool syncEverySecond = false;
 };
@@ -76,4 +76,4 @@ struct FrameRate
 };
 FrameRate frameRateOf(double fps);
 
-}  // namespace tolvek::media
+} // namespace tolvek::media

@@ -26,4 +26,4 @@ void endWithThisProgram(QProcess& process)
 #endif
 }
 
-}  // namespace tolvek::platform
+} // namespace tolvek::platform

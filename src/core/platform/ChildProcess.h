@@ -11,4 +11,4 @@ namespace tolvek::platform {
 // their child, is when the program ends); a child whose starter is already gone exits at once.
 void endWithThisProgram(QProcess& process);
 
-}  // namespace tolvek::platform
+} // namespace tolvek::platform

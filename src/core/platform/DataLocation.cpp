@@ -18,4 +18,4 @@ QString dataFolder()
     return dir;
 }
 
-}  // namespace tolvek::platform
+} // namespace tolvek::platform

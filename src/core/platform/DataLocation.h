@@ -8,4 +8,4 @@ namespace tolvek::platform {
 
 QString dataFolder();
 
-}  // namespace tolvek::platform
+} // namespace tolvek::platform

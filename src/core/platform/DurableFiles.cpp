@@ -49,11 +49,12 @@ QString writeNote(const QString& workingPath)
                              .arg(counter.fetch_add(1))
                              .arg(QDateTime::currentMSecsSinceEpoch());
     const QByteArray text = QByteArray::number(::getpid()) + '\n' + QFile::encodeName(workingPath) + '\n';
-    const int fd = ::open(QFile::encodeName(note).constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                          0600);
+    const int fd = ::open(QFile::encodeName(note).constData(),
+                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0)
         return {};
-    const bool written = ::write(fd, text.constData(), size_t(text.size())) == text.size() && ::fsync(fd) == 0;
+    const bool written =
+        ::write(fd, text.constData(), size_t(text.size())) == text.size() && ::fsync(fd) == 0;
     ::close(fd);
     if (!written) {
         ::unlink(QFile::encodeName(note).constData());
@@ -67,7 +68,7 @@ bool processIsRunning(pid_t pid)
     return pid > 0 && (::kill(pid, 0) == 0 || errno == EPERM);
 }
 
-}  // namespace
+} // namespace
 
 bool syncFileToDisk(const QString& path)
 {
@@ -96,7 +97,8 @@ void releaseSpaceBeyondEnd(int fd, qint64 reservedEnd)
 {
     StatBuf st{};
     if (reservedEnd > 0 && ::fstat(fd, &st) == 0 && reservedEnd > st.st_size)
-        ::fallocate(fd, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, st.st_size, off_t(reservedEnd) - st.st_size);
+        ::fallocate(fd, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, st.st_size,
+                    off_t(reservedEnd) - st.st_size);
 }
 
 bool syncFolderToDisk(const QString& folder)
@@ -273,11 +275,13 @@ QString workingFileJournal()
     return dataFolder() + QStringLiteral("working/");
 }
 
-QStringList sweepLeftoverWorkingFiles(const QString& journal, const std::function<void(const QString& path)>& finish)
+QStringList sweepLeftoverWorkingFiles(const QString& journal,
+                                      const std::function<void(const QString& path)>& finish)
 {
     QStringList removed;
     const QDir dir(journal);
-    for (const QFileInfo& noteInfo : dir.entryInfoList({QStringLiteral("*.note")}, QDir::Files | QDir::Hidden)) {
+    for (const QFileInfo& noteInfo :
+         dir.entryInfoList({QStringLiteral("*.note")}, QDir::Files | QDir::Hidden)) {
         QFile note(noteInfo.filePath());
         if (!note.open(QIODevice::ReadOnly))
             continue;
@@ -301,4 +305,4 @@ QStringList sweepLeftoverWorkingFiles(const QString& journal, const std::functio
     return removed;
 }
 
-}  // namespace tolvek::platform
+} // namespace tolvek::platform

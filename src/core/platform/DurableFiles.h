@@ -108,4 +108,4 @@ QString workingFileJournal();
 QStringList sweepLeftoverWorkingFiles(const QString& journal = workingFileJournal(),
                                       const std::function<void(const QString& path)>& finish = {});
 
-}  // namespace tolvek::platform
+} // namespace tolvek::platform

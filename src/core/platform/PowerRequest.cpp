@@ -7,7 +7,7 @@
 namespace tolvek::platform {
 
 namespace {
-constexpr int DBusTimeoutMs = 500;  // never hold the UI for a slow or absent screensaver
+constexpr int DBusTimeoutMs = 500; // never hold the UI for a slow or absent screensaver
 }
 
 PowerRequest::~PowerRequest()
@@ -23,7 +23,8 @@ void PowerRequest::acquire(const QString& reason)
     auto bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
         return;
-    QDBusInterface saver(QStringLiteral("org.freedesktop.ScreenSaver"), QStringLiteral("/org/freedesktop/ScreenSaver"),
+    QDBusInterface saver(QStringLiteral("org.freedesktop.ScreenSaver"),
+                         QStringLiteral("/org/freedesktop/ScreenSaver"),
                          QStringLiteral("org.freedesktop.ScreenSaver"), bus);
     if (!saver.isValid())
         return;
@@ -41,11 +42,12 @@ void PowerRequest::release()
     if (m_cookie == 0)
         return;
     auto bus = QDBusConnection::sessionBus();
-    QDBusInterface saver(QStringLiteral("org.freedesktop.ScreenSaver"), QStringLiteral("/org/freedesktop/ScreenSaver"),
+    QDBusInterface saver(QStringLiteral("org.freedesktop.ScreenSaver"),
+                         QStringLiteral("/org/freedesktop/ScreenSaver"),
                          QStringLiteral("org.freedesktop.ScreenSaver"), bus);
     saver.setTimeout(DBusTimeoutMs);
     saver.call(QStringLiteral("UnInhibit"), m_cookie);
     m_cookie = 0;
 }
 
-}  // namespace tolvek::platform
+} // namespace tolvek::platform

@@ -7,16 +7,17 @@
 
 namespace tolvek::platform {
 
-class PowerRequest {
-public:
+class PowerRequest
+{
+  public:
     virtual ~PowerRequest();
     virtual void acquire(const QString& reason);
     virtual void release();
     bool active() const { return m_active; }
 
-private:
+  private:
     bool m_active = false;
     unsigned m_cookie = 0;
 };
 
-}  // namespace tolvek::platform
+} // namespace tolvek::platform

@@ -18,4 +18,4 @@ void ProfileStore::writeInt(const QString& section, const QString& entry, int va
     s.setValue(section + u'/' + entry, value);
 }
 
-}  // namespace tolvek::platform
+} // namespace tolvek::platform

@@ -7,11 +7,12 @@
 
 namespace tolvek::platform {
 
-class ProfileStore {
-public:
+class ProfileStore
+{
+  public:
     virtual ~ProfileStore() = default;
     virtual int readInt(const QString& section, const QString& entry, int defaultValue = -1) const;
     virtual void writeInt(const QString& section, const QString& entry, int value);
 };
 
-}  // namespace tolvek::platform
+} // namespace tolvek::platform

@@ -10,9 +10,11 @@ namespace tolvek::platform {
 namespace {
 constexpr char InstanceName[] = "Tolvek2_SingleInstance";
 constexpr char ActivateRequest[] = "activate\n";
-}  // namespace
+} // namespace
 
-SingleInstance::SingleInstance(QString folder, QObject* parent) : QObject(parent), m_folder(std::move(folder)) {}
+SingleInstance::SingleInstance(QString folder, QObject* parent) : QObject(parent), m_folder(std::move(folder))
+{
+}
 
 SingleInstance::~SingleInstance() = default;
 
@@ -44,15 +46,15 @@ bool SingleInstance::acquire()
 {
     QDir().mkpath(m_folder);
     m_lock = std::make_unique<QLockFile>(lockPath());
-    m_lock->setStaleLockTime(0);  // staleness is judged by the owner's process id only
+    m_lock->setStaleLockTime(0); // staleness is judged by the owner's process id only
     if (!m_lock->tryLock(0)) {
         m_lock.reset();
         return false;
     }
     m_server = new QLocalServer(this);
-    QLocalServer::removeServer(serverName());  // a socket left by a crashed copy
+    QLocalServer::removeServer(serverName()); // a socket left by a crashed copy
     if (!m_server->listen(serverName()))
-        return true;  // still the only copy; it just cannot be raised from outside
+        return true; // still the only copy; it just cannot be raised from outside
     connect(m_server, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket* socket = m_server->nextPendingConnection()) {
             connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
@@ -80,4 +82,4 @@ bool SingleInstance::activateRunning(int timeoutMs) const
     return written;
 }
 
-}  // namespace tolvek::platform
+} // namespace tolvek::platform

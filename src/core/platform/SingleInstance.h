@@ -13,15 +13,16 @@ class QLocalServer;
 
 namespace tolvek::platform {
 
-class SingleInstance : public QObject {
+class SingleInstance : public QObject
+{
     Q_OBJECT
-public:
+  public:
     // folder: where the lock file and the server socket live (the runtime folder by default).
     explicit SingleInstance(QString folder = defaultFolder(), QObject* parent = nullptr);
     ~SingleInstance() override;
 
     static QString defaultFolder();
-    static bool hasRestartArgument(const QStringList& arguments);  // "/restart" anywhere
+    static bool hasRestartArgument(const QStringList& arguments); // "/restart" anywhere
 
     // True when this copy now holds the lock and listens for activation requests.
     bool acquire();
@@ -31,13 +32,13 @@ public:
     QString lockPath() const;
     QString serverName() const;
 
-Q_SIGNALS:
+  Q_SIGNALS:
     void activationRequested();
 
-private:
+  private:
     QString m_folder;
     std::unique_ptr<QLockFile> m_lock;
     QLocalServer* m_server = nullptr;
 };
 
-}  // namespace tolvek::platform
+} // namespace tolvek::platform

@@ -23,7 +23,7 @@ std::int64_t overlap(std::int64_t a0, std::int64_t a1, std::int64_t b0, std::int
     return std::max<std::int64_t>(0, std::min(a1, b1) - std::max(a0, b0));
 }
 
-}  // namespace
+} // namespace
 
 int nearestMonitor(const QRect& rect, const QList<QRect>& monitors)
 {
@@ -64,4 +64,4 @@ QPoint clampIntoWorkArea(QPoint topLeft, QSize size, const QRect& workArea)
             clampAxis(topLeft.y(), workArea.y(), workArea.height(), size.height())};
 }
 
-}  // namespace tolvek::platform
+} // namespace tolvek::platform

@@ -18,4 +18,4 @@ int nearestMonitor(const QRect& rect, const QList<QRect>& monitors);
 // window is larger than the work area, the work area's left or top edge wins.
 QPoint clampIntoWorkArea(QPoint topLeft, QSize size, const QRect& workArea);
 
-}  // namespace tolvek::platform
+} // namespace tolvek::platform

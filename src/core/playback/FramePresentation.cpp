@@ -44,4 +44,4 @@ bool storeBgrFrame(const cv::Mat& bgr, DisplayFrame& display)
     return true;
 }
 
-}  // namespace tolvek
+} // namespace tolvek

@@ -20,4 +20,4 @@ void drawPlayerPauseMark(cv::Mat& bgr, int viewWidth, int viewHeight);
 // which leaves the display frame as it was.
 bool storeBgrFrame(const cv::Mat& bgr, DisplayFrame& display);
 
-}  // namespace tolvek
+} // namespace tolvek

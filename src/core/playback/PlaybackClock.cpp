@@ -27,4 +27,4 @@ PlaybackClock& steadyPlaybackClock()
     return clock;
 }
 
-}  // namespace tolvek
+} // namespace tolvek

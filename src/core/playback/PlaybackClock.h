@@ -8,8 +8,9 @@
 
 namespace tolvek {
 
-class PlaybackClock {
-public:
+class PlaybackClock
+{
+  public:
     virtual ~PlaybackClock() = default;
     virtual std::int64_t nowMs() = 0;
     // Sleeps ms milliseconds, or less once keepRunning has been cleared.
@@ -17,8 +18,9 @@ public:
 };
 
 // std::chrono::steady_clock; sleeps in slices of at most 10 ms so that a stop is seen quickly.
-class SteadyPlaybackClock : public PlaybackClock {
-public:
+class SteadyPlaybackClock : public PlaybackClock
+{
+  public:
     std::int64_t nowMs() override;
     void sleepMs(int ms, const std::atomic<bool>& keepRunning) override;
 };
@@ -26,4 +28,4 @@ public:
 // The process-wide steady clock.
 PlaybackClock& steadyPlaybackClock();
 
-}  // namespace tolvek
+} // namespace tolvek

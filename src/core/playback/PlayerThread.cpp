@@ -10,7 +10,7 @@ namespace {
 
 constexpr int PausedPollMs = 50;
 
-}  // namespace
+} // namespace
 
 PlayerThread::PlayerThread(Options options, QObject* parent)
     : QObject(parent), m_options(std::move(options)), m_state(*m_options.state),
@@ -54,7 +54,7 @@ void PlayerThread::present(const cv::Mat& frame, bool paused)
     if (frame.empty())
         return;
     if (paused && frame.rows > 0 && frame.cols > 0) {
-        cv::Mat marked = frame.clone();  // the decoder's cache keeps the clean frame
+        cv::Mat marked = frame.clone(); // the decoder's cache keeps the clean frame
         drawPlayerPauseMark(marked, m_state.viewWidth.load(), m_state.viewHeight.load());
         storeBgrFrame(marked, *m_options.display);
     } else {
@@ -82,7 +82,7 @@ void PlayerThread::run()
     st.frameCount = frameCount;
 
     cv::Mat frame;
-    cv::Mat lastFrame;  // shown again when a read comes back empty
+    cv::Mat lastFrame; // shown again when a read comes back empty
     bool reseekNext = false;
     bool atEnd = false;
     bool lastShownValid = false;
@@ -131,7 +131,7 @@ void PlayerThread::run()
             stillFrame = clampFrame(st.requestedFrame.load(), frameCount);
             frame = reader.frameAt(stillFrame);
             startFrame = stillFrame;
-            reseekNext = true;  // resuming starts with a fresh seek and time base
+            reseekNext = true; // resuming starts with a fresh seek and time base
         }
 
         if (reader.lastIndex() >= 0)
@@ -146,7 +146,7 @@ void PlayerThread::run()
                 m_clock.sleepMs(wait, m_running);
             if (!st.paused.load() && reachedEndMarker(st.currentFrame.load(), st.rangeEnd.load(),
                                                       st.sliderLength.load(), frameCount))
-                atEnd = true;  // consumed by the end handling on the next turn
+                atEnd = true; // consumed by the end handling on the next turn
         }
 
         if (!frame.empty())
@@ -165,4 +165,4 @@ void PlayerThread::run()
     Q_EMIT ended();
 }
 
-}  // namespace tolvek
+} // namespace tolvek

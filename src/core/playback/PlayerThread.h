@@ -21,10 +21,12 @@
 
 namespace tolvek {
 
-class PlayerThread : public QObject {
+class PlayerThread : public QObject
+{
     Q_OBJECT
-public:
-    struct Options {
+  public:
+    struct Options
+    {
         std::string path;                // full path of the video, UTF-8
         PlaybackState* state = nullptr;  // required
         DisplayFrame* display = nullptr; // required
@@ -50,13 +52,13 @@ public:
     // False when the file did not open (valid once the loop has ended).
     bool fileOpened() const { return m_opened.load(); }
 
-Q_SIGNALS:
+  Q_SIGNALS:
     // A frame was put into the display frame. Emitted on the player thread.
     void frameShown();
     // The loop has returned. Emitted on the player thread as its last act.
     void ended();
 
-private:
+  private:
     void run();
     void present(const cv::Mat& frame, bool paused);
     int framesPerSecond() const;
@@ -70,4 +72,4 @@ private:
     std::thread m_thread;
 };
 
-}  // namespace tolvek
+} // namespace tolvek

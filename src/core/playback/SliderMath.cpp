@@ -11,7 +11,7 @@ int limit(int v, int lo, int hi)
     return std::max(lo, std::min(hi, v));
 }
 
-}  // namespace
+} // namespace
 
 int sliderHitTest(const SliderGeometry& g, int x, int y)
 {
@@ -120,7 +120,8 @@ SliderPicture sliderPicture(SliderDraw kind, int rangeStart, int rangeEnd, int s
                             int frameCount)
 {
     SliderPicture s;
-    if (kind == SliderDraw::Current && !(rangeStart >= 0 && rangeEnd >= rangeStart && currentFrame >= 0 && frameCount > 0))
+    if (kind == SliderDraw::Current &&
+        !(rangeStart >= 0 && rangeEnd >= rangeStart && currentFrame >= 0 && frameCount > 0))
         return s;
     s.draw = true;
     s.rangeEnd = std::min(rangeEnd, sliderLength);
@@ -214,4 +215,4 @@ QString recordingTimeText(int elapsedMs)
     return QString::asprintf("%02d:%02d ", s / 60, s % 60) + mark;
 }
 
-}  // namespace tolvek
+} // namespace tolvek

@@ -18,15 +18,16 @@ inline constexpr int MinimumRangePixels = 20; // markers never come closer than 
 inline constexpr int TrimEdgePixels = 3;      // a marker this far inside an end marks a sub-range
 
 // LiveViewRect and SliderLength, as the layout set them.
-struct SliderGeometry {
+struct SliderGeometry
+{
     QRect liveView;
     int sliderLength = 0;
     int x0() const { return liveView.left(); }
-    int y0() const { return liveView.top() + liveView.height() + 3; }  // top of the track
+    int y0() const { return liveView.top() + liveView.height() + 3; } // top of the track
 };
 
-inline constexpr int HitNone = -1;     // neither the slider band nor the picture
-inline constexpr int HitPicture = -2;  // over the picture, outside the slider band
+inline constexpr int HitNone = -1;    // neither the slider band nor the picture
+inline constexpr int HitPicture = -2; // over the picture, outside the slider band
 
 // SliderHitTest: the slider position 0..SliderLength under a client point, HitPicture or HitNone.
 int sliderHitTest(const SliderGeometry& g, int x, int y);
@@ -45,9 +46,10 @@ int frameToSlider(int currentFrame, int sliderLength, int frameCount);
 
 // What a press on the slider drags.
 enum SliderDragKind : int { DragNone = 0, DragStartMarker = 1, DragPosition = 2, DragEndMarker = 3 };
-struct DragChoice {
+struct DragChoice
+{
     int kind = DragNone;
-    int offset = 0;  // marker position minus pointer position, so the marker does not jump
+    int offset = 0; // marker position minus pointer position, so the marker does not jump
 };
 // The start marker wins when both markers are within reach.
 DragChoice chooseDrag(int p, int rangeStart, int rangeEnd);
@@ -59,7 +61,8 @@ int dragPointer(int hit, int pointerPosition, int sliderLength);
 int draggedRangeStart(int p, int offset, int rangeEnd, int sliderLength);
 int draggedRangeEnd(int p, int offset, int rangeStart, int sliderLength);
 
-struct SliderRange {
+struct SliderRange
+{
     int start = 0;
     int end = 0;
 };
@@ -74,17 +77,18 @@ bool isSubRange(int rangeStart, int rangeEnd, int sliderLength);
 enum class SliderDraw { Current = 1, Reset = 2 };
 
 // DrawSlider's picture, in control coordinates.
-struct SliderPicture {
-    bool draw = false;    // Current draws nothing for an inconsistent state
-    int rangeEnd = 0;     // RangeEnd after the limit to SliderLength
+struct SliderPicture
+{
+    bool draw = false; // Current draws nothing for an inconsistent state
+    int rangeEnd = 0;  // RangeEnd after the limit to SliderLength
     int trackX = SliderDrawOffset;
-    int trackWidth = 0;   // SliderLength + 1
+    int trackWidth = 0; // SliderLength + 1
     int bandX = 0;
     int bandWidth = 0;
     int startMarkerX = 0;
     int endMarkerX = 0;
     int diamondX = 0;
-    int imageWidth = 0;   // SliderLength + 20
+    int imageWidth = 0; // SliderLength + 20
 };
 SliderPicture sliderPicture(SliderDraw kind, int rangeStart, int rangeEnd, int sliderLength, int currentFrame,
                             int frameCount);
@@ -105,7 +109,8 @@ bool reachedEndMarker(int currentFrame, int rangeEnd, int sliderLength, int fram
 int pacingSleepMs(int currentFrame, int startFrame, int fps, std::int64_t startTickMs, std::int64_t nowMs);
 
 // Half width and height, in screen pixels, of the pause mark the player puts over the picture.
-struct PauseMarkSize {
+struct PauseMarkSize
+{
     int halfWidth = 0;
     int halfHeight = 0;
 };
@@ -118,4 +123,4 @@ int framesToSeconds(int frames, int fps);
 // Recording: "%02d:%02d ●" on odd seconds, "%02d:%02d ○" on even ones, minutes not limited.
 QString recordingTimeText(int elapsedMs);
 
-}  // namespace tolvek
+} // namespace tolvek

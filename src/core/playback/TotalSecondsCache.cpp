@@ -37,4 +37,4 @@ int TotalSecondsCache::lookup(const QString& folder, const QString& name)
     return m_seconds;
 }
 
-}  // namespace tolvek
+} // namespace tolvek

@@ -7,17 +7,18 @@
 
 namespace tolvek {
 
-class TotalSecondsCache {
-public:
+class TotalSecondsCache
+{
+  public:
     // Seconds of folder/name (frames / fps, rounded); -1 when unknown. An empty name empties the
     // cache.
     int lookup(const QString& folder, const QString& name);
     const QString& cachedName() const { return m_name; }
     int cachedSeconds() const { return m_seconds; }
 
-private:
+  private:
     QString m_name;
     int m_seconds = -1;
 };
 
-}  // namespace tolvek
+} // namespace tolvek

@@ -47,7 +47,7 @@ bool naturalLess(const QString& a, const QString& b)
     return a < b;
 }
 
-}  // namespace
+} // namespace
 
 bool isBluetoothPort(const SerialPortFacts& port)
 {
@@ -131,7 +131,9 @@ bool isCharacterDevicePath(const QString& path)
 {
     if (path.isEmpty())
         return false;
-    struct stat st {};
+    struct stat st
+    {
+    };
     return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISCHR(st.st_mode);
 }
 
@@ -147,4 +149,4 @@ QString reconciledComPort(const QString& comPort, int sensorModeInt, const QList
     return listed.isEmpty() ? QString::fromLatin1(NoComPort) : listed.first().deviceName;
 }
 
-}  // namespace tolvek
+} // namespace tolvek

@@ -17,21 +17,23 @@ namespace tolvek {
 inline constexpr int ComPortListCapacity = 100;
 inline constexpr int ComPortDisplayTextMax = 255;
 inline constexpr int ComPortMenuCaptionMax = 249;
-inline constexpr int ComPortMenuItems = 9;  // commands 32884..32892
+inline constexpr int ComPortMenuItems = 9; // commands 32884..32892
 inline constexpr char NoComPort[] = "0";
 
 // What the system tells about one serial port (the fields of QSerialPortInfo that matter).
-struct SerialPortFacts {
-    QString portName;        // "ttyACM0"
-    QString systemLocation;  // "/dev/ttyACM0"
-    QString description;     // "Arduino Uno", may be empty
+struct SerialPortFacts
+{
+    QString portName;       // "ttyACM0"
+    QString systemLocation; // "/dev/ttyACM0"
+    QString description;    // "Arduino Uno", may be empty
 };
 
 // One listed port: deviceName goes into ComPort, displayText is the menu caption.
-struct ComPortEntry {
+struct ComPortEntry
+{
     QString deviceName;
     QString systemLocation;
-    QString displayText;  // "<name>( <description>)", at most 255 characters
+    QString displayText; // "<name>( <description>)", at most 255 characters
     bool operator==(const ComPortEntry&) const = default;
 };
 
@@ -71,8 +73,8 @@ bool isCharacterDevicePath(const QString& path);
 // a ComPort that names a listed port stays, and so does a full path naming an existing serial
 // device that the listing does not show (a pseudo-terminal, a /dev/serial/by-id link); any other
 // value becomes the first listed device name, or "0" when no port is listed.
-QString reconciledComPort(const QString& comPort, int sensorModeInt, const QList<ComPortEntry>& listed,
-                          const std::function<bool(const QString&)>& isSerialDevicePath =
-                              isCharacterDevicePath);
+QString
+reconciledComPort(const QString& comPort, int sensorModeInt, const QList<ComPortEntry>& listed,
+                  const std::function<bool(const QString&)>& isSerialDevicePath = isCharacterDevicePath);
 
-}  // namespace tolvek
+} // namespace tolvek

@@ -10,14 +10,22 @@ namespace tolvek {
 const char* sensorLinkEndName(SensorLinkEnd reason)
 {
     switch (reason) {
-    case SensorLinkEnd::Stopped: return "stopped";
-    case SensorLinkEnd::ModeChanged: return "sensor mode changed";
-    case SensorLinkEnd::NoPort: return "no port set";
-    case SensorLinkEnd::OpenFailed: return "port cannot be opened";
-    case SensorLinkEnd::BoardSilent: return "board silent";
-    case SensorLinkEnd::PortLost: return "port lost";
-    case SensorLinkEnd::SocketFailed: return "socket creation failed";
-    case SensorLinkEnd::BindFailed: return "port in use";
+    case SensorLinkEnd::Stopped:
+        return "stopped";
+    case SensorLinkEnd::ModeChanged:
+        return "sensor mode changed";
+    case SensorLinkEnd::NoPort:
+        return "no port set";
+    case SensorLinkEnd::OpenFailed:
+        return "port cannot be opened";
+    case SensorLinkEnd::BoardSilent:
+        return "board silent";
+    case SensorLinkEnd::PortLost:
+        return "port lost";
+    case SensorLinkEnd::SocketFailed:
+        return "socket creation failed";
+    case SensorLinkEnd::BindFailed:
+        return "port in use";
     }
     return "unknown";
 }
@@ -72,4 +80,4 @@ bool GyroLinkThread::sleepWhileRunning(int ms) const
     return false;
 }
 
-}  // namespace tolvek
+} // namespace tolvek

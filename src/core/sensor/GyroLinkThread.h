@@ -16,31 +16,33 @@ namespace tolvek {
 
 // Why a link ended.
 enum class SensorLinkEnd {
-    Stopped,       // the run flag was cleared
-    ModeChanged,   // the SensorMode text no longer asks for this link
-    NoPort,        // ComPort names no port
-    OpenFailed,    // the port could not be opened or configured
-    BoardSilent,   // the board did not answer the start byte within 2 s
-    PortLost,      // the port failed while in use (unplugged)
-    SocketFailed,  // no UDP socket could be created
-    BindFailed,    // the UDP port is in use
+    Stopped,      // the run flag was cleared
+    ModeChanged,  // the SensorMode text no longer asks for this link
+    NoPort,       // ComPort names no port
+    OpenFailed,   // the port could not be opened or configured
+    BoardSilent,  // the board did not answer the start byte within 2 s
+    PortLost,     // the port failed while in use (unplugged)
+    SocketFailed, // no UDP socket could be created
+    BindFailed,   // the UDP port is in use
 };
 
 const char* sensorLinkEndName(SensorLinkEnd reason);
 
 // A snapshot of a link's counters.
-struct GyroLinkStats {
-    std::uint64_t samples = 0;           // orientations delivered to HeadState
-    std::uint64_t misalignedReads = 0;   // serial: 14-byte attempts without the packet marks
-    int longestMisalignedRun = 0;        // serial: most misaligned attempts in a row
-    std::uint64_t droppedBytes = 0;      // serial: bytes that were not part of a packet
-    std::uint64_t datagrams = 0;         // phone: datagrams received
-    std::uint64_t ignoredDatagrams = 0;  // phone: datagrams refused by the parser
+struct GyroLinkStats
+{
+    std::uint64_t samples = 0;          // orientations delivered to HeadState
+    std::uint64_t misalignedReads = 0;  // serial: 14-byte attempts without the packet marks
+    int longestMisalignedRun = 0;       // serial: most misaligned attempts in a row
+    std::uint64_t droppedBytes = 0;     // serial: bytes that were not part of a packet
+    std::uint64_t datagrams = 0;        // phone: datagrams received
+    std::uint64_t ignoredDatagrams = 0; // phone: datagrams refused by the parser
 };
 
-class GyroLinkThread : public QThread {
+class GyroLinkThread : public QThread
+{
     Q_OBJECT
-public:
+  public:
     explicit GyroLinkThread(std::shared_ptr<HeadState> head, QObject* parent = nullptr);
 
     // Clears the run flag; the link ends at its next turn (serial: within 50 ms; phone: within
@@ -57,11 +59,11 @@ public:
 
     GyroLinkStats stats() const;
 
-Q_SIGNALS:
+  Q_SIGNALS:
     // Emitted from the link's own thread as its last act; connect it queued to UI objects.
     void linkEnded(int exitCode, tolvek::SensorLinkEnd reason);
 
-protected:
+  protected:
     // Passes a decoded orientation on, unless the link has been told to stop.
     void deliver(const Quaternion& sample);
     // Records the end and emits linkEnded; called once at the end of run().
@@ -83,4 +85,4 @@ protected:
     std::atomic<std::uint64_t> m_ignoredDatagrams{0};
 };
 
-}  // namespace tolvek
+} // namespace tolvek

@@ -56,4 +56,4 @@ std::optional<Quaternion> GyroPacketFramer::push(unsigned char byte)
     return std::nullopt;
 }
 
-}  // namespace tolvek
+} // namespace tolvek

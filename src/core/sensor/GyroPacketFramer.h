@@ -14,9 +14,9 @@
 
 namespace tolvek {
 
-inline constexpr char GyroStartByte = 0x72;  // "r": tells the board to start streaming
+inline constexpr char GyroStartByte = 0x72; // "r": tells the board to start streaming
 inline constexpr int GyroPacketSize = 14;
-inline constexpr unsigned char GyroPacketMark0 = 0x24;  // "$"
+inline constexpr unsigned char GyroPacketMark0 = 0x24; // "$"
 inline constexpr unsigned char GyroPacketMark1 = 0x02;
 
 // One component: u = hi·256 + lo; v = u·2^-14; v ≥ 2 wraps to v − 4. Range −2 to just under 2.
@@ -30,11 +30,11 @@ std::optional<Quaternion> decodeGyroPacket(QByteArrayView packet);
 // with both marks in front it is a packet, otherwise the 14 bytes and one more are dropped. Each
 // misaligned attempt so moves one byte further through the 14-byte cycle, and a stream entered
 // at any point is in step after at most 13 misaligned attempts.
-class GyroPacketFramer {
-public:
+class GyroPacketFramer
+{
+  public:
     // Feeds bytes in arrival order; calls onSample(const Quaternion&) for each packet found.
-    template <class OnSample>
-    void feed(QByteArrayView bytes, OnSample&& onSample)
+    template <class OnSample> void feed(QByteArrayView bytes, OnSample&& onSample)
     {
         for (const char c : bytes) {
             if (std::optional<Quaternion> q = push(static_cast<unsigned char>(c)))
@@ -53,7 +53,7 @@ public:
     std::uint64_t droppedBytes() const { return m_dropped; }
     int pendingBytes() const { return m_fill; }
 
-private:
+  private:
     std::optional<Quaternion> push(unsigned char byte);
 
     std::array<unsigned char, GyroPacketSize> m_buffer{};
@@ -66,4 +66,4 @@ private:
     std::uint64_t m_dropped = 0;
 };
 
-}  // namespace tolvek
+} // namespace tolvek

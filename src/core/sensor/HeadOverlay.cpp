@@ -12,7 +12,8 @@ namespace {
 
 using HeadModelTable = std::array<HeadModelPoint, HeadModelPointCount + 1>;
 
-struct TableBuilder {
+struct TableBuilder
+{
     HeadModelTable table{};
     int size = 0;
 
@@ -21,9 +22,18 @@ struct TableBuilder {
 };
 
 // The eye outline of the patient's one side; the other eye mirrors it in latitude.
-constexpr std::array<std::array<float, 2>, 13> EyeOutline{{{23, -9}, {31, -12}, {38, -20}, {40, -31},
-                                                           {38, -41}, {31, -46}, {23, -45}, {15, -39},
-                                                           {10, -32}, {8, -23}, {10, -16}, {15, -10},
+constexpr std::array<std::array<float, 2>, 13> EyeOutline{{{23, -9},
+                                                           {31, -12},
+                                                           {38, -20},
+                                                           {40, -31},
+                                                           {38, -41},
+                                                           {31, -46},
+                                                           {23, -45},
+                                                           {15, -39},
+                                                           {10, -32},
+                                                           {8, -23},
+                                                           {10, -16},
+                                                           {15, -10},
                                                            {23, -9}}};
 constexpr std::array<std::array<float, 2>, 3> Pupil{{{22, -26}, {23, -25}, {24, -24}}};
 constexpr std::array<std::array<float, 2>, 9> Mouth{
@@ -98,7 +108,7 @@ void drawPostureFigure(cv::Mat& frame, int posture)
     }
 }
 
-}  // namespace
+} // namespace
 
 const HeadModelTable HeadModel = CheckedHeadModel;
 
@@ -202,4 +212,4 @@ HeadOverlayCallback makeHeadOverlayCallback(const HeadPoseStore& store, const Se
     };
 }
 
-}  // namespace tolvek
+} // namespace tolvek

@@ -17,7 +17,8 @@ class Settings;
 
 // One HeadModel row: latitude a and longitude b in degrees, and the pen flag. A pen flag of 1
 // ends a stroke (the point is not joined to the next); any other value joins it.
-struct HeadModelPoint {
+struct HeadModelPoint
+{
     float a = 0.0f;
     float b = 0.0f;
     int pen = 0;
@@ -30,10 +31,11 @@ inline constexpr HeadModelPoint HeadModelTerminator{1000.0f, 1000.0f, 1000};
 // eyes, two pupils, the mouth) followed by the terminator row.
 extern const std::array<HeadModelPoint, HeadModelPointCount + 1> HeadModel;
 
-struct HeadVertex {
-    float x = 0.0f;  // to the patient's side, drawn mirrored
-    float y = 0.0f;  // out of the face toward the viewer (depth)
-    float z = 0.0f;  // downward on the screen
+struct HeadVertex
+{
+    float x = 0.0f; // to the patient's side, drawn mirrored
+    float y = 0.0f; // out of the face toward the viewer (depth)
+    float z = 0.0f; // downward on the screen
 };
 
 // BuildHeadModel: the vertex of every HeadModel point, a point on a sphere of radius 40.
@@ -51,13 +53,15 @@ enum HeadOverlayPosture : int { NoPostureFigure = 0, PostureSupine = 1, PostureS
 int overlayPosture(int posture, bool headSetByHand);
 
 // One visible wire segment in frame pixels; point is the HeadModel index it starts at.
-struct HeadOverlaySegment {
+struct HeadOverlaySegment
+{
     cv::Point from;
     cv::Point to;
     int point = 0;
 };
 
-struct HeadOverlayWire {
+struct HeadOverlayWire
+{
     std::array<HeadOverlaySegment, HeadModelPointCount> segments{};
     int count = 0;
 };
@@ -78,4 +82,4 @@ using HeadOverlayCallback = std::function<void(cv::Mat& bgrFrame, int posture)>;
 // setting to decide on the posture figure. store and settings must outlive the callback.
 HeadOverlayCallback makeHeadOverlayCallback(const HeadPoseStore& store, const Settings& settings);
 
-}  // namespace tolvek
+} // namespace tolvek

@@ -170,4 +170,4 @@ Quaternion HeadState::headReference() const
     return m_reference;
 }
 
-}  // namespace tolvek
+} // namespace tolvek

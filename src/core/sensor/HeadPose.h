@@ -15,7 +15,8 @@
 namespace tolvek {
 
 // Four single-precision components (w, x, y, z). Never normalised when stored.
-struct Quaternion {
+struct Quaternion
+{
     float w = 0.0f;
     float x = 0.0f;
     float y = 0.0f;
@@ -26,9 +27,9 @@ struct Quaternion {
 // HeadPose: the orientation the head picture shows.
 using HeadPose = Quaternion;
 
-inline constexpr HeadPose InitialHeadPose{0.01f, 0.0f, 0.0f, 0.0f};          // drawn as forward
-inline constexpr Quaternion InitialSensorSample{0.01f, 0.0f, 0.0f, 0.0f};    // SensorSample
-inline constexpr Quaternion InitialHeadReference{0.99f, 0.0f, 0.0f, 0.0f};   // HeadReference
+inline constexpr HeadPose InitialHeadPose{0.01f, 0.0f, 0.0f, 0.0f};        // drawn as forward
+inline constexpr Quaternion InitialSensorSample{0.01f, 0.0f, 0.0f, 0.0f};  // SensorSample
+inline constexpr Quaternion InitialHeadReference{0.99f, 0.0f, 0.0f, 0.0f}; // HeadReference
 
 // Hamilton product q ⊗ r.
 Quaternion hamiltonProduct(const Quaternion& q, const Quaternion& r);
@@ -37,8 +38,8 @@ Quaternion hamiltonProduct(const Quaternion& q, const Quaternion& r);
 
 inline constexpr int DirectionCount = 8;
 inline constexpr int DefaultSensorDirection = 2;
-inline constexpr int FirstDirectionCommand = 32830;  // "Gyro Direction" 1..8 are 32830..32837
-inline constexpr int ManualHeadCommand = 32809;      // "HeadPosition/Manual"
+inline constexpr int FirstDirectionCommand = 32830; // "Gyro Direction" 1..8 are 32830..32837
+inline constexpr int ManualHeadCommand = 32809;     // "HeadPosition/Manual"
 
 // The mapping texts of directions 1..8, index 0 = direction 1.
 inline constexpr std::array<const char*, DirectionCount> DirectionMappingTexts{
@@ -57,9 +58,10 @@ int commandForDirection(int direction);
 // (x, y, z) the character at 3k names the source ("1" x, "2" y, anything else z) and the one
 // at 3k+1 negates it when it is "-". Characters missing from a short text count as "anything
 // else". Kept to the first 9 characters, like the fixed buffer it is configured through.
-class DirectionMapping {
-public:
-    DirectionMapping();  // direction 2, the default setting, until start-up picks one
+class DirectionMapping
+{
+  public:
+    DirectionMapping(); // direction 2, the default setting, until start-up picks one
     static DirectionMapping fromText(QStringView text);
     static DirectionMapping forDirection(int direction);
 
@@ -69,11 +71,11 @@ public:
 
     bool operator==(const DirectionMapping& other) const { return m_text == other.m_text; }
 
-private:
+  private:
     explicit DirectionMapping(QStringView text);
 
     QString m_text;
-    std::array<int, 3> m_source{};  // 1 x, 2 y, 3 z
+    std::array<int, 3> m_source{}; // 1 x, 2 y, 3 z
     std::array<bool, 3> m_negate{};
 };
 
@@ -118,12 +120,13 @@ int keypadSection(QPoint point, QRect liveViewRect);
 // read once per frame by the capture thread. A tiny mutex guards the 16-byte copy: with several
 // writers a seqlock would need a writer lock as well and per-component atomics to be free of data
 // races, and at frame rate against sensor rate the lock is never contended for long.
-class HeadPoseStore {
-public:
+class HeadPoseStore
+{
+  public:
     void store(const HeadPose& pose);
     HeadPose load() const;
 
-private:
+  private:
     mutable std::mutex m_mutex;
     HeadPose m_pose = InitialHeadPose;
 };
@@ -132,8 +135,9 @@ private:
 // Sensor link threads call applySensorSample for every sample; the UI thread re-zeroes, picks
 // presets and changes the direction. One mutex guards sample, reference and mapping, and the
 // pose is published while it is held, so a late sample can never overwrite a newer result.
-class HeadState {
-public:
+class HeadState
+{
+  public:
     // ApplyDirectionMapping as the sensor links use it: stores the sample as SensorSample and
     // publishes the mapped reference ⊗ sample as HeadPose.
     void applySensorSample(const Quaternion& sample);
@@ -156,12 +160,12 @@ public:
     // The store the capture thread's overlay reads from.
     const HeadPoseStore& poseStore() const { return m_pose; }
 
-private:
-    mutable std::mutex m_mutex;  // taken before HeadPoseStore's own lock, never the other way
+  private:
+    mutable std::mutex m_mutex; // taken before HeadPoseStore's own lock, never the other way
     Quaternion m_sample = InitialSensorSample;
     Quaternion m_reference = InitialHeadReference;
     DirectionMapping m_mapping;
     HeadPoseStore m_pose;
 };
 
-}  // namespace tolvek
+} // namespace tolvek

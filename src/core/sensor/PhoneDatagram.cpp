@@ -9,7 +9,7 @@ bool isScanSpace(char c)
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-}  // namespace
+} // namespace
 
 std::optional<int> scanPhoneField(QByteArrayView field)
 {
@@ -55,4 +55,4 @@ std::optional<Quaternion> parsePhoneDatagram(QByteArrayView datagram)
     return Quaternion{c[0], c[1], c[2], c[3]};
 }
 
-}  // namespace tolvek
+} // namespace tolvek

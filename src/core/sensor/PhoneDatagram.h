@@ -13,7 +13,7 @@ namespace tolvek {
 
 inline constexpr quint16 PhoneGyroPort = 1108;
 inline constexpr int PhoneDatagramReadSize = 63;  // bytes of a datagram that are looked at
-inline constexpr int PhoneDatagramFieldsEnd = 14;  // "Q:" + 4 × 3 characters
+inline constexpr int PhoneDatagramFieldsEnd = 14; // "Q:" + 4 × 3 characters
 
 // One field scanned on its own the way "%d" does: leading white space, an optional sign, at least
 // one digit; scanning stops at the first non-digit or a zero byte. nullopt when no digit follows.
@@ -28,4 +28,4 @@ float decodePhoneComponent(int n);
 // otherwise decode as −1.0 components and throw the head picture to one side.
 std::optional<Quaternion> parsePhoneDatagram(QByteArrayView datagram);
 
-}  // namespace tolvek
+} // namespace tolvek

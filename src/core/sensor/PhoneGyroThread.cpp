@@ -17,9 +17,12 @@ namespace tolvek {
 QString phoneLinkFailureText(int exitCode)
 {
     switch (exitCode) {
-    case PhoneExitSocketLibrary: return QStringLiteral("WSAStartup Error");
-    case PhoneExitNoSocket: return QStringLiteral("Socket creation failed");
-    default: return {};
+    case PhoneExitSocketLibrary:
+        return QStringLiteral("WSAStartup Error");
+    case PhoneExitNoSocket:
+        return QStringLiteral("Socket creation failed");
+    default:
+        return {};
     }
 }
 
@@ -55,7 +58,7 @@ void PhoneGyroThread::run()
         pollfd p{fd, POLLIN, 0};
         const int ready = ::poll(&p, 1, PhoneReceiveWaitMs);
         if (ready <= 0)
-            continue;  // time-out or interrupted: back to the flag check
+            continue; // time-out or interrupted: back to the flag check
         // Drain what is queued, so a burst is consumed in one go; the flag is checked per datagram.
         while (m_running.load()) {
             // Cleared for every datagram: a short one must never show bytes of an earlier one.
@@ -95,4 +98,4 @@ QList<QHostAddress> localAddresses()
     return QNetworkInterface::allAddresses();
 }
 
-}  // namespace tolvek
+} // namespace tolvek

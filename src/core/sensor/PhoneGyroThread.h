@@ -15,7 +15,7 @@
 namespace tolvek {
 
 inline constexpr int PhoneExitNormal = 0;
-inline constexpr int PhoneExitSocketLibrary = -1;  // kept for the code table; cannot occur here
+inline constexpr int PhoneExitSocketLibrary = -1; // kept for the code table; cannot occur here
 inline constexpr int PhoneExitNoSocket = -2;
 inline constexpr int PhoneExitBindFailed = -3;
 inline constexpr int PhoneReceiveWaitMs = 250;
@@ -24,16 +24,17 @@ inline constexpr int PhoneReceiveWaitMs = 250;
 // "WSAStartup Error" for −1), or an empty text when nothing is shown (0, −3).
 QString phoneLinkFailureText(int exitCode);
 
-class PhoneGyroThread : public GyroLinkThread {
+class PhoneGyroThread : public GyroLinkThread
+{
     Q_OBJECT
-public:
+  public:
     explicit PhoneGyroThread(std::shared_ptr<HeadState> head, quint16 port = PhoneGyroPort,
                              QObject* parent = nullptr);
 
-protected:
+  protected:
     void run() override;
 
-private:
+  private:
     quint16 m_port;
 };
 
@@ -44,4 +45,4 @@ QStringList phoneSetupLines(const QList<QHostAddress>& addresses, quint16 port =
 // The machine's addresses in interface order (QNetworkInterface::allAddresses).
 QList<QHostAddress> localAddresses();
 
-}  // namespace tolvek
+} // namespace tolvek

@@ -8,10 +8,10 @@ namespace {
 
 bool linkRunsInMode(int windowMode)
 {
-    return windowMode == 0 || windowMode == 1;  // recording or live picture
+    return windowMode == 0 || windowMode == 1; // recording or live picture
 }
 
-}  // namespace
+} // namespace
 
 std::optional<int> comPortItemForCommand(int commandId)
 {
@@ -39,7 +39,7 @@ std::optional<SensorCommandEffect> sensorCommandEffect(int commandId, const QStr
     if (commandId == PhoneSensorCommand) {
         effect.showPhoneSetup = true;
         if (sensorModeText.contains(u'2')) {
-            effect.startLink = linkRunsInMode(windowMode);  // does nothing while a link is alive
+            effect.startLink = linkRunsInMode(windowMode); // does nothing while a link is alive
             return effect;
         }
         effect.sensorMode = QStringLiteral("2");
@@ -73,4 +73,4 @@ bool reconcileComPortSetting(Settings& settings, const QList<ComPortEntry>& list
     return true;
 }
 
-}  // namespace tolvek
+} // namespace tolvek

@@ -14,9 +14,9 @@ namespace tolvek {
 
 class Settings;
 
-inline constexpr int FirstComPortCommand = 32884;  // "com1".."com9": 32884..32892
-inline constexpr int PhoneSensorCommand = 32844;   // "HeadPosition/Gyro(phone_WiFi)"
-inline constexpr int ManualSensorCommand = 32809;  // "HeadPosition/Manual"
+inline constexpr int FirstComPortCommand = 32884; // "com1".."com9": 32884..32892
+inline constexpr int PhoneSensorCommand = 32844;  // "HeadPosition/Gyro(phone_WiFi)"
+inline constexpr int ManualSensorCommand = 32809; // "HeadPosition/Manual"
 
 // The serial-port item 0..8 of a command, or nullopt for any other command.
 std::optional<int> comPortItemForCommand(int commandId);
@@ -28,7 +28,8 @@ std::optional<int> comPortItemForCommand(int commandId);
 //  4. stopLink: SensorLink::stop with the switch wait (SensorSwitchWaitMs);
 //  5. startLink: SensorLink::start, showing "Failed to start sensor thread." on Failed;
 //  6. reapplyMode: ApplyMode of the current mode ("Reset head" image, tooltips).
-struct SensorCommandEffect {
+struct SensorCommandEffect
+{
     std::optional<QString> sensorMode;
     std::optional<QString> comPort;
     bool refreshTexts = false;
@@ -51,8 +52,8 @@ std::optional<SensorCommandEffect> sensorCommandEffect(int commandId, const QStr
 
 // The start-up reconciliation applied to the settings (see reconciledComPort). Returns true when
 // ComPort was changed.
-bool reconcileComPortSetting(Settings& settings, const QList<ComPortEntry>& listed,
-                             const std::function<bool(const QString&)>& isSerialDevicePath =
-                                 isCharacterDevicePath);
+bool reconcileComPortSetting(
+    Settings& settings, const QList<ComPortEntry>& listed,
+    const std::function<bool(const QString&)>& isSerialDevicePath = isCharacterDevicePath);
 
-}  // namespace tolvek
+} // namespace tolvek

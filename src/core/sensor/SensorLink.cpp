@@ -17,10 +17,8 @@ SensorKind sensorKindForMode(const QString& sensorModeText)
 }
 
 SensorLink::SensorLink(std::shared_ptr<HeadState> head, SensorLinkOptions options, QObject* parent)
-    : QObject(parent),
-      m_head(std::move(head)),
-      m_settings(options.settings ? options.settings : &appSettings()),
-      m_phonePort(options.phonePort)
+    : QObject(parent), m_head(std::move(head)),
+      m_settings(options.settings ? options.settings : &appSettings()), m_phonePort(options.phonePort)
 {
 }
 
@@ -43,7 +41,7 @@ void SensorLink::dropFinished()
 {
     if (!m_thread)
         return;
-    m_thread->wait();  // already finished: returns at once and makes the deletion safe
+    m_thread->wait(); // already finished: returns at once and makes the deletion safe
     delete m_thread;
     m_thread = nullptr;
     m_kind = SensorKind::None;
@@ -65,9 +63,10 @@ SensorLink::StartResult SensorLink::start()
     else
         thread = new PhoneGyroThread(m_head, m_phonePort);
     // A forgotten link is disconnected, so only links still owned here are reported.
-    connect(thread, &GyroLinkThread::linkEnded, this,
-            [this, kind](int exitCode, SensorLinkEnd reason) { Q_EMIT linkEnded(kind, exitCode, reason); },
-            Qt::QueuedConnection);
+    connect(
+        thread, &GyroLinkThread::linkEnded, this,
+        [this, kind](int exitCode, SensorLinkEnd reason) { Q_EMIT linkEnded(kind, exitCode, reason); },
+        Qt::QueuedConnection);
     thread->start();
     if (!thread->isRunning() && !thread->isFinished()) {
         qCDebug(lcSensor) << "sensor thread could not be started";
@@ -107,4 +106,4 @@ SensorLink::StartResult SensorLink::restart(int waitMs)
     return start();
 }
 
-}  // namespace tolvek
+} // namespace tolvek

@@ -23,22 +23,24 @@ enum class SensorKind { None, Serial, Phone };
 // phone, otherwise none.
 SensorKind sensorKindForMode(const QString& sensorModeText);
 
-inline constexpr int SensorStopWaitMs = 2000;     // at the stop of a recording and at the end
-inline constexpr int SensorSwitchWaitMs = 500;    // when a menu command changes the sensor
+inline constexpr int SensorStopWaitMs = 2000;  // at the stop of a recording and at the end
+inline constexpr int SensorSwitchWaitMs = 500; // when a menu command changes the sensor
 
-struct SensorLinkOptions {
-    Settings* settings = nullptr;   // nullptr: the process-wide settings
+struct SensorLinkOptions
+{
+    Settings* settings = nullptr; // nullptr: the process-wide settings
     quint16 phonePort = PhoneGyroPort;
 };
 
-class SensorLink : public QObject {
+class SensorLink : public QObject
+{
     Q_OBJECT
-public:
+  public:
     enum class StartResult {
-        NotWanted,       // SensorMode asks for no sensor
-        AlreadyRunning,  // a link is alive; nothing was started
+        NotWanted,      // SensorMode asks for no sensor
+        AlreadyRunning, // a link is alive; nothing was started
         Started,
-        Failed,          // no thread could be started: show "Failed to start sensor thread."
+        Failed, // no thread could be started: show "Failed to start sensor thread."
     };
 
     explicit SensorLink(std::shared_ptr<HeadState> head, SensorLinkOptions options = {},
@@ -59,18 +61,18 @@ public:
     // The current link thread, or nullptr (for diagnostics and tests).
     GyroLinkThread* current() const { return m_thread; }
 
-Q_SIGNALS:
+  Q_SIGNALS:
     // A link ended by itself or after a stop (not emitted for forgotten links).
     void linkEnded(tolvek::SensorKind kind, int exitCode, tolvek::SensorLinkEnd reason);
 
-private:
+  private:
     void dropFinished();
 
     std::shared_ptr<HeadState> m_head;
     Settings* m_settings;
     quint16 m_phonePort;
-    GyroLinkThread* m_thread = nullptr;  // owned until forgotten
+    GyroLinkThread* m_thread = nullptr; // owned until forgotten
     SensorKind m_kind = SensorKind::None;
 };
 
-}  // namespace tolvek
+} // namespace tolvek

@@ -4,4 +4,4 @@ namespace tolvek {
 
 Q_LOGGING_CATEGORY(lcSensor, "tolvek.sensor", QtWarningMsg)
 
-}  // namespace tolvek
+} // namespace tolvek

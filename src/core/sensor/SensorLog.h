@@ -9,4 +9,4 @@ namespace tolvek {
 
 Q_DECLARE_LOGGING_CATEGORY(lcSensor)
 
-}  // namespace tolvek
+} // namespace tolvek

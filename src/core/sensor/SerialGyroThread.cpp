@@ -24,7 +24,7 @@ bool portFailed(QSerialPort& port)
     return true;
 }
 
-}  // namespace
+} // namespace
 
 bool configureGyroPort(QSerialPort& port)
 {
@@ -150,4 +150,4 @@ SensorLinkEnd SerialGyroThread::stream(QSerialPort& port)
     return SensorLinkEnd::Stopped;
 }
 
-}  // namespace tolvek
+} // namespace tolvek

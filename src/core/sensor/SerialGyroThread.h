@@ -16,10 +16,10 @@ namespace tolvek {
 class Settings;
 
 inline constexpr int GyroBaudRate = 115200;
-inline constexpr int GyroQueueBytes = 4096;        // receive buffer bound
-inline constexpr int GyroSettleMs = 500;           // after opening, before the start byte
-inline constexpr int GyroAnswerWaitMs = 2000;      // for the board's first byte
-inline constexpr int GyroReadIntervalMs = 50;      // a gap this long drops a partial packet
+inline constexpr int GyroQueueBytes = 4096;   // receive buffer bound
+inline constexpr int GyroSettleMs = 500;      // after opening, before the start byte
+inline constexpr int GyroAnswerWaitMs = 2000; // for the board's first byte
+inline constexpr int GyroReadIntervalMs = 50; // a gap this long drops a partial packet
 inline constexpr int GyroWriteTimeoutMs = 1000;
 
 // OpenGyroPort: opens the device at location for reading and writing, exclusively, and applies
@@ -30,20 +30,21 @@ bool openGyroPort(QSerialPort& port, const QString& location);
 // tolerated; any other refused setting fails.
 bool configureGyroPort(QSerialPort& port);
 
-class SerialGyroThread : public GyroLinkThread {
+class SerialGyroThread : public GyroLinkThread
+{
     Q_OBJECT
-public:
+  public:
     // settings must outlive the thread (the process-wide settings do).
     SerialGyroThread(std::shared_ptr<HeadState> head, Settings& settings, QObject* parent = nullptr);
 
-protected:
+  protected:
     void run() override;
 
-private:
+  private:
     SensorLinkEnd stream(QSerialPort& port);
     std::optional<SensorLinkEnd> handshake(QSerialPort& port);
 
     Settings& m_settings;
 };
 
-}  // namespace tolvek
+} // namespace tolvek

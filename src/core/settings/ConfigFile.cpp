@@ -31,7 +31,7 @@ bool writeConfigAtomically(const QString& path, const QByteArray& bytes, bool* o
     return file.commit();
 }
 
-}  // namespace
+} // namespace
 
 LoadOutcome loadSettings(Settings& settings, const QString& configPath)
 {
@@ -92,4 +92,4 @@ QStringList saveSettings(Settings& settings, const QString& configPath, const QL
     return messages;
 }
 
-}  // namespace tolvek
+} // namespace tolvek

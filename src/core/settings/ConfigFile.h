@@ -13,11 +13,12 @@ namespace tolvek {
 
 inline constexpr char ConfigFileName[] = "Tolvek_config.ini";
 
-struct LoadOutcome {
-    QStringList messages;     // message boxes to show, in order
-    bool mustExit = false;    // the configuration failed its check: end with exit code 0
-    bool created = false;     // the file was missing and was created with the defaults
-    bool rewritten = false;   // the file was not UTF-8 and was rewritten as UTF-8
+struct LoadOutcome
+{
+    QStringList messages;   // message boxes to show, in order
+    bool mustExit = false;  // the configuration failed its check: end with exit code 0
+    bool created = false;   // the file was missing and was created with the defaults
+    bool rewritten = false; // the file was not UTF-8 and was rewritten as UTF-8
 };
 
 // LoadSettings: fills settings from configPath, creating or re-encoding the file as needed.
@@ -30,4 +31,4 @@ QStringList saveSettings(Settings& settings, const QString& configPath, const QL
 // "LoadCon ..." / "SaveConfig ..." texts with the path in both places.
 QString configDestroyedMessage(const QString& prefix, const QString& configPath);
 
-}  // namespace tolvek
+} // namespace tolvek

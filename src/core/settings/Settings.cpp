@@ -79,7 +79,7 @@ bool scanPair(const QString& s, int& first, int& second)
     return scanInt(s, pos, second);
 }
 
-}  // namespace
+} // namespace
 
 int settingTextToInt(const QString& value)
 {
@@ -137,10 +137,10 @@ QString decodeWindows1252(const QByteArray& bytes)
 {
     // 0x80..0x9F differ from Latin-1; the five unassigned bytes map to the C1 controls as
     // Windows itself does, so decoding never fails.
-    static const char16_t high[32] = {
-        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    static const char16_t high[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                      0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                      0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                      0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
     QString out;
     out.reserve(bytes.size());
     for (const char ch : bytes) {
@@ -176,7 +176,7 @@ QString cutSettingValue(const QString& value)
     return cut;
 }
 
-}  // namespace
+} // namespace
 
 Settings::Settings()
 {
@@ -291,4 +291,4 @@ Settings& appSettings()
     return settings;
 }
 
-}  // namespace tolvek
+} // namespace tolvek

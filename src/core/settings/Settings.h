@@ -30,9 +30,10 @@ enum SettingIndex : int {
     SettingCount
 };
 
-struct SettingDef {
-    const char* key;           // literal key, colon included, UTF-8
-    const char* defaultValue;  // UTF-8
+struct SettingDef
+{
+    const char* key;          // literal key, colon included, UTF-8
+    const char* defaultValue; // UTF-8
 };
 
 // The key and default of every entry, in file order.
@@ -53,7 +54,8 @@ int settingTextToSecondInt(const QString& value);
 
 // Decoded config bytes: a UTF-8 BOM is skipped; strictly valid UTF-8 decodes as UTF-8, anything
 // else (including empty data) as Windows-1252, which never fails.
-struct DecodedConfig {
+struct DecodedConfig
+{
     QString text;
     bool wasUtf8 = false;
 };
@@ -61,8 +63,9 @@ DecodedConfig decodeConfigBytes(const QByteArray& bytes);
 bool isStrictUtf8(const QByteArray& bytes);
 QString decodeWindows1252(const QByteArray& bytes);
 
-class Settings {
-public:
+class Settings
+{
+  public:
     Settings();
 
     QString value(SettingIndex index) const;
@@ -70,8 +73,8 @@ public:
     // True when the entry's text contains the character c (the choice settings are tested so).
     bool contains(SettingIndex index, QChar c) const;
 
-    int getInt(SettingIndex index) const;  // GetSettingInt
-    int getCaptureHeight() const;          // GetCaptureHeight: second number of CaptureSize, or -1
+    int getInt(SettingIndex index) const; // GetSettingInt
+    int getCaptureHeight() const;         // GetCaptureHeight: second number of CaptureSize, or -1
 
     // The frame size fixed at load time (after the fallback for unusable sizes).
     int captureWidth() const { return m_captureWidth; }
@@ -87,7 +90,7 @@ public:
     // The file as written: fourteen "key" + "value" + CR LF lines, UTF-8 without BOM.
     QByteArray serialize() const;
 
-private:
+  private:
     mutable std::mutex m_mutex;
     std::array<QString, SettingCount> m_values;
     int m_captureWidth = FallbackCaptureWidth;
@@ -98,4 +101,4 @@ private:
 // The process-wide settings of the running application.
 Settings& appSettings();
 
-}  // namespace tolvek
+} // namespace tolvek

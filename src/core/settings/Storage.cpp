@@ -35,4 +35,4 @@ StorageOutcome initStorage(Settings& settings, const QString& dataFolder)
     return out;
 }
 
-}  // namespace tolvek
+} // namespace tolvek

@@ -10,17 +10,19 @@
 
 namespace tolvek {
 
-struct StoragePaths {
-    QString dataFolder;         // DataFolder, with a trailing "/"
-    QString configPath;         // ConfigPath
-    QString defaultSaveFolder;  // DataFolder + "gazou", no trailing "/"
+struct StoragePaths
+{
+    QString dataFolder;        // DataFolder, with a trailing "/"
+    QString configPath;        // ConfigPath
+    QString defaultSaveFolder; // DataFolder + "gazou", no trailing "/"
 };
 
 // $TOLVEK_DATA_DIR when set, else the generic data location + "/Tolvek/".
 QString locateDataFolder();
 StoragePaths storagePathsFor(const QString& dataFolder);
 
-struct StorageOutcome {
+struct StorageOutcome
+{
     StoragePaths paths;
     LoadOutcome load;
 };
@@ -29,4 +31,4 @@ struct StorageOutcome {
 // empty SaveFolder with it.
 StorageOutcome initStorage(Settings& settings, const QString& dataFolder = locateDataFolder());
 
-}  // namespace tolvek
+} // namespace tolvek

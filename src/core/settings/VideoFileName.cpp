@@ -31,7 +31,7 @@ int number(const QString& s, int from, int count)
 {
     return s.mid(from, count).toInt();
 }
-}  // namespace
+} // namespace
 
 bool isVideoFileName(const QString& name)
 {
@@ -111,4 +111,4 @@ QString freeVideoFileName(const QString& folder, int patientId, QDateTime localT
     return name;
 }
 
-}  // namespace tolvek
+} // namespace tolvek

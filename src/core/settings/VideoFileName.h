@@ -12,15 +12,16 @@ inline constexpr int ReferenceId = 99000000;
 inline constexpr char ReferenceIdText[] = "99000000";
 inline constexpr int VideoFileNameLength = 26;
 
-QString formatPatientId(int patientId);  // "%08d"
+QString formatPatientId(int patientId); // "%08d"
 
 QString makeVideoFileName(int patientId, const QDateTime& localTime);
 
 // A listed video: longer than 25 characters, first 22 all decimal digits, ending in ".wmv".
 bool isVideoFileName(const QString& name);
 
-struct VideoNameFields {
-    bool ok = false;  // the first 22 characters are digits
+struct VideoNameFields
+{
+    bool ok = false; // the first 22 characters are digits
     int patientId = 0;
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
     // A real calendar time: year >= 1970, month 1-12, day 1-31, hour 0-23, minute and second 0-59.
@@ -33,9 +34,9 @@ VideoNameFields parseVideoFileName(const QString& name);
 QString splitVideoFileName(const QString& name);
 // "yyyy-mm-dd hh:mm" from characters 8-19, unchecked.
 QString videoDateText(const QString& name);
-QString videoIdText(const QString& name);  // characters 0-7
+QString videoIdText(const QString& name); // characters 0-7
 
-bool isReferenceVideoName(const QString& name);  // contains "99000000"
+bool isReferenceVideoName(const QString& name); // contains "99000000"
 
 // Folder and name joined with one "/".
 QString makeSavePath(const QString& folder, const QString& name);
@@ -44,4 +45,4 @@ QString makeSavePath(const QString& folder, const QString& name);
 // name exists, so a new video never overwrites an older one.
 QString freeVideoFileName(const QString& folder, int patientId, QDateTime localTime);
 
-}  // namespace tolvek
+} // namespace tolvek

@@ -6,9 +6,9 @@
 #include "core/media/VideoTags.h"
 #include "core/platform/DurableFiles.h"
 #include "core/platform/PowerRequest.h"
-#include "core/sensor/ComPortList.h"
 #include "core/platform/ProfileStore.h"
 #include "core/platform/SingleInstance.h"
+#include "core/sensor/ComPortList.h"
 #include "core/settings/Storage.h"
 #include "ui/app/CTolvek2Dlg.h"
 #include "ui/app/UserPrompts.h"
@@ -38,8 +38,8 @@ int runApplication(int argc, char** argv)
 
     // Working files of a copy that was killed or lost its power go before anything is listed; a
     // header write it had begun is completed first.
-    for (const QString& removed :
-         platform::sweepLeftoverWorkingFiles(platform::workingFileJournal(), &media::finishInterruptedHeaderWrite))
+    for (const QString& removed : platform::sweepLeftoverWorkingFiles(platform::workingFileJournal(),
+                                                                      &media::finishInterruptedHeaderWrite))
         qCInfo(lcStartup) << "removed a working file left behind:" << removed;
 
     QtUserPrompts prompts;
@@ -78,4 +78,4 @@ int runApplication(int argc, char** argv)
     return app.exec();
 }
 
-}  // namespace tolvek
+} // namespace tolvek

@@ -5,4 +5,4 @@ namespace tolvek {
 
 int runApplication(int argc, char** argv);
 
-}  // namespace tolvek
+} // namespace tolvek

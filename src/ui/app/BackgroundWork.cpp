@@ -79,4 +79,4 @@ bool BackgroundWork::progressWasShown()
     return s_progressShown;
 }
 
-}  // namespace tolvek
+} // namespace tolvek

@@ -22,10 +22,12 @@ class BackgroundWork
     static constexpr int ShowAfterMs = 100;
 
     // Runs work and returns once it has ended; the progress window, if shown, is gone by then.
-    static void run(QWidget* parent, const QString& title, const QString& message, const std::function<void()>& work);
+    static void run(QWidget* parent, const QString& title, const QString& message,
+                    const std::function<void()>& work);
 
     template <class T>
-    static T run(QWidget* parent, const QString& title, const QString& message, const std::function<T()>& work)
+    static T run(QWidget* parent, const QString& title, const QString& message,
+                 const std::function<T()>& work)
     {
         T result{};
         run(parent, title, message, std::function<void()>([&] { result = work(); }));
@@ -36,4 +38,4 @@ class BackgroundWork
     static bool progressWasShown();
 };
 
-}  // namespace tolvek
+} // namespace tolvek

@@ -10,14 +10,20 @@ namespace tolvek {
 QSize buttonImageSize(int id)
 {
     switch (id) {
-    case ImgExit: return {94, 94};
+    case ImgExit:
+        return {94, 94};
     case ImgFrontHead:
-    case ImgManualHead: return {100, 100};
+    case ImgManualHead:
+        return {100, 100};
     case ImgRestart:
-    case ImgStop: return {90, 90};
-    case ImgStart: return {140, 90};
-    case ImgRec: return {86, 85};
-    default: return {85, 85};
+    case ImgStop:
+        return {90, 90};
+    case ImgStart:
+        return {140, 90};
+    case ImgRec:
+        return {86, 85};
+    default:
+        return {85, 85};
     }
 }
 
@@ -130,7 +136,7 @@ void headBall(QPainter& p, const QRectF& r, bool front)
     }
 }
 
-}  // namespace
+} // namespace
 
 QPixmap buttonImage(int id)
 {
@@ -141,21 +147,39 @@ QPixmap buttonImage(int id)
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
     switch (id) {
-    case ImgExit: wordOnWhite(p, s, QStringLiteral("EXIT")); break;
-    case ImgMenu: wordOnWhite(p, s, QStringLiteral("MENU")); break;
-    case ImgTop: wordOnWhite(p, s, QStringLiteral("TOP")); break;
+    case ImgExit:
+        wordOnWhite(p, s, QStringLiteral("EXIT"));
+        break;
+    case ImgMenu:
+        wordOnWhite(p, s, QStringLiteral("MENU"));
+        break;
+    case ImgTop:
+        wordOnWhite(p, s, QStringLiteral("TOP"));
+        break;
     case ImgSetId:
         p.fillRect(QRect(QPoint(0, 0), s), Qt::white);
         p.setPen(Qt::black);
         fitText(p, QRect(0, 8, s.width(), 30), QStringLiteral("set"), 26);
         fitText(p, QRect(0, 40, s.width(), 36), QStringLiteral("ID"), 32);
         break;
-    case ImgRestart: redPushButton(p, s, QStringLiteral("restart"), QStringLiteral("F1"), false); break;
-    case ImgStop: redPushButton(p, s, QStringLiteral("stop"), QStringLiteral("F2"), false); break;
-    case ImgStart: redPushButton(p, s, QStringLiteral("start"), QString(), false); break;
-    case ImgRec: redPushButton(p, s, QStringLiteral("REC"), QStringLiteral("F1"), true); break;
-    case ImgTrim: trimPicture(p, s, Qt::black, QColor(250, 210, 0)); break;
-    case ImgTrimGrey: trimPicture(p, s, QColor(190, 190, 190), QColor(235, 235, 200)); break;
+    case ImgRestart:
+        redPushButton(p, s, QStringLiteral("restart"), QStringLiteral("F1"), false);
+        break;
+    case ImgStop:
+        redPushButton(p, s, QStringLiteral("stop"), QStringLiteral("F2"), false);
+        break;
+    case ImgStart:
+        redPushButton(p, s, QStringLiteral("start"), QString(), false);
+        break;
+    case ImgRec:
+        redPushButton(p, s, QStringLiteral("REC"), QStringLiteral("F1"), true);
+        break;
+    case ImgTrim:
+        trimPicture(p, s, Qt::black, QColor(250, 210, 0));
+        break;
+    case ImgTrimGrey:
+        trimPicture(p, s, QColor(190, 190, 190), QColor(235, 235, 200));
+        break;
     case ImgList:
         p.fillRect(QRect(QPoint(0, 0), s), Qt::white);
         p.setPen(Qt::black);
@@ -182,9 +206,10 @@ QPixmap buttonImage(int id)
         postureFigure(p, QPointF(24, 14), false, QColor(20, 20, 120));
         postureFigure(p, QPointF(70, 16), true, QColor(20, 20, 120));
         break;
-    default: break;
+    default:
+        break;
     }
     return pm;
 }
 
-}  // namespace tolvek
+} // namespace tolvek

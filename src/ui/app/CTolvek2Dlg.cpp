@@ -2,11 +2,11 @@
 
 #include "core/capture/CameraDevices.h"
 #include "core/capture/IdHistory.h"
-#include "core/sensor/PhoneGyroThread.h"
-#include "core/sensor/SensorCommands.h"
 #include "core/i18n/Messages.h"
 #include "core/platform/PowerRequest.h"
 #include "core/platform/ProfileStore.h"
+#include "core/sensor/PhoneGyroThread.h"
+#include "core/sensor/SensorCommands.h"
 #include "core/settings/ConfigFile.h"
 #include "core/settings/Settings.h"
 #include "core/settings/VideoFileName.h"
@@ -31,6 +31,7 @@
 #include <QMouseEvent>
 #include <QUrl>
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
 #include <QHeaderView>
@@ -40,7 +41,6 @@
 #include <QPushButton>
 #include <QToolTip>
 #include <QTreeWidget>
-#include <QApplication>
 
 namespace tolvek {
 
@@ -68,7 +68,7 @@ QList<int> scanColumnWidths(const QString& text)
     return widths.mid(0, 5);
 }
 
-}  // namespace
+} // namespace
 
 CTolvek2Dlg::CTolvek2Dlg(MainWindowServices services, QWidget* parent)
     : QDialog(parent), m_services(std::move(services))
@@ -93,10 +93,17 @@ CTolvek2Dlg::CTolvek2Dlg(MainWindowServices services, QWidget* parent)
     connectButton(IDC_RESETR, [this] { m_recording->restartRecording(); });
     connect(this, &CTolvek2Dlg::keyActionRequested, this, [this](KeyAction action) {
         switch (action) {
-        case KeyAction::StopRecording: m_recording->stopRecording(); break;
-        case KeyAction::RestartRecording: m_recording->restartRecording(); break;
-        case KeyAction::StartRecording: startRecordingCommand(); break;
-        default: break;
+        case KeyAction::StopRecording:
+            m_recording->stopRecording();
+            break;
+        case KeyAction::RestartRecording:
+            m_recording->restartRecording();
+            break;
+        case KeyAction::StartRecording:
+            startRecordingCommand();
+            break;
+        default:
+            break;
         }
     });
     initialise();
@@ -124,7 +131,7 @@ QPushButton* CTolvek2Dlg::makeButton(int id, int imageId)
 {
     auto* b = new QPushButton(this);
     b->setObjectName(idText(id));
-    b->setAutoDefault(false);  // Enter must never click a focused button behind the user's back
+    b->setAutoDefault(false); // Enter must never click a focused button behind the user's back
     b->setDefault(false);
     b->setFocusPolicy(Qt::NoFocus);
     m_controls[id] = b;
@@ -168,7 +175,8 @@ void CTolvek2Dlg::createControls()
         list->setSelectionBehavior(QAbstractItemView::SelectRows);
         // The selected video stays clearly marked while another window or list has the focus.
         QPalette pal = list->palette();
-        pal.setColor(QPalette::Inactive, QPalette::Highlight, pal.color(QPalette::Active, QPalette::Highlight));
+        pal.setColor(QPalette::Inactive, QPalette::Highlight,
+                     pal.color(QPalette::Active, QPalette::Highlight));
         pal.setColor(QPalette::Inactive, QPalette::HighlightedText,
                      pal.color(QPalette::Active, QPalette::HighlightedText));
         list->setPalette(pal);
@@ -191,7 +199,7 @@ void CTolvek2Dlg::createControls()
     makeLabel(IDC_MEMO_TEXT);
     auto* time = makeLabel(IDC_TIME_TEXT);
     time->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    auto* slider = new QWidget(this);  // the playback slider draws itself into this control
+    auto* slider = new QWidget(this); // the playback slider draws itself into this control
     slider->setObjectName(idText(IDC_SLIDER));
     m_controls[IDC_SLIDER] = slider;
 
@@ -210,7 +218,7 @@ void CTolvek2Dlg::initialise()
     setWindowFlags(Qt::Window | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint |
                    Qt::WindowCloseButtonHint | Qt::WindowSystemMenuHint | Qt::WindowTitleHint);
     setSizeGripEnabled(true);
-    resize(1280, 720);  // the size the window opens with when no position is stored
+    resize(1280, 720); // the size the window opens with when no position is stored
     setWindowTitle(QString::fromUtf8(MainWindowTitle));
     m_startDirectory = QDir::currentPath();
 
@@ -225,7 +233,7 @@ void CTolvek2Dlg::initialise()
     setCurrentLanguage(languageFromSetting(settings.value(Language)));
 
     QFont listFont = gothicFont();
-    listFont.setPointSizeF(19.0 * 0.75);  // 19 points at the 96 dpi the layout was designed for
+    listFont.setPointSizeF(19.0 * 0.75); // 19 points at the 96 dpi the layout was designed for
     m_listFont = listFont;
 
     auto* all = qobject_cast<QTreeWidget*>(control(IDC_ALL_LIST));
@@ -241,7 +249,7 @@ void CTolvek2Dlg::initialise()
     all->headerItem()->setText(0, QStringLiteral("ID"));
     ids->setColumnCount(2);
     ids->setColumnWidth(0, 230);
-    ids->setColumnHidden(1, true);  // holds the file name
+    ids->setColumnHidden(1, true); // holds the file name
     refs->setColumnCount(2);
     refs->setColumnWidth(0, 230);
     refs->setColumnHidden(1, true);
@@ -267,7 +275,8 @@ void CTolvek2Dlg::initialise()
     } else {
         setWindowMode(ModeListAll);
         QMetaObject::invokeMethod(
-            this, [this] { showMessage(QStringLiteral("The camera is not available."), UserPrompts::Icon::Error); },
+            this,
+            [this] { showMessage(QStringLiteral("The camera is not available."), UserPrompts::Icon::Error); },
             Qt::QueuedConnection);
     }
 }
@@ -346,8 +355,9 @@ bool CTolvek2Dlg::event(QEvent* e)
         if (m_toolTipsActive && m_layout.liveView.contains(help->pos())) {
             const QString text = liveViewToolTip();
             if (!text.isEmpty()) {
-                QToolTip::showText(help->globalPos(), QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")),
-                                   this, m_layout.liveView);
+                QToolTip::showText(help->globalPos(),
+                                   QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")), this,
+                                   m_layout.liveView);
                 return true;
             }
         }
@@ -505,7 +515,9 @@ void CTolvek2Dlg::closeEvent(QCloseEvent* e)
 
 void CTolvek2Dlg::onCameraLost()
 {
-    showMessage(QStringLiteral("The camera connection was lost. Recording will stop and the application will close."), UserPrompts::Icon::Information);
+    showMessage(
+        QStringLiteral("The camera connection was lost. Recording will stop and the application will close."),
+        UserPrompts::Icon::Information);
     power().release();
     if (!settleRunningWork(true))
         return; // closes by itself once the export or backup has ended
@@ -587,7 +599,8 @@ void CTolvek2Dlg::runDestroyHandler()
     if (m_playback)
         m_playback->shutdown();
     m_sensorLink->stop(SensorStopWaitMs);
-    const QStringList messages = saveSettings(appSettings(), m_services.paths.configPath, allListColumnWidths());
+    const QStringList messages =
+        saveSettings(appSettings(), m_services.paths.configPath, allListColumnWidths());
     for (const QString& m : messages)
         showMessage(m, UserPrompts::Icon::Warning);
     if (m_services.profile) {
@@ -604,7 +617,8 @@ void CTolvek2Dlg::resetHead()
 {
     Settings& settings = appSettings();
     if (settings.contains(SensorMode, u'0')) {
-        settings.setValue(Posture, settings.contains(Posture, u'1') ? QStringLiteral("2") : QStringLiteral("1"));
+        settings.setValue(Posture,
+                          settings.contains(Posture, u'1') ? QStringLiteral("2") : QStringLiteral("1"));
         return;
     }
     m_head->rezero();
@@ -662,7 +676,7 @@ void CTolvek2Dlg::executeCommand(int command)
     if (runSensorCommand(command))
         return;
     if (const int camera = cameraForCommand(command); camera >= 0) {
-        selectCamera(s, camera);  // the capture thread switches at its next frame
+        selectCamera(s, camera); // the capture thread switches at its next frame
         return;
     }
     switch (command) {
@@ -676,10 +690,12 @@ void CTolvek2Dlg::executeCommand(int command)
         const bool save = command == CmdChangeSaveFolder;
         const SettingIndex which = save ? SaveFolder : BackupFolder;
         const QString before = s.value(which);
-        const QString title = (save ? QStringLiteral("Folder for Saving : %1") : QStringLiteral("Folder for Backup : %1"))
-                                  .arg(before)
-                                  .left(MaxSettingLength);
-        const QString chosen = m_services.prompts ? m_services.prompts->pickFolder(this, title, before) : QString();
+        const QString title =
+            (save ? QStringLiteral("Folder for Saving : %1") : QStringLiteral("Folder for Backup : %1"))
+                .arg(before)
+                .left(MaxSettingLength);
+        const QString chosen =
+            m_services.prompts ? m_services.prompts->pickFolder(this, title, before) : QString();
         const QString after = acceptedFolderChoice(before, chosen);
         s.setValue(which, after);
         if (save && after != before) {
@@ -768,7 +784,8 @@ void CTolvek2Dlg::runKeyAction(const KeyDecision& d)
 void CTolvek2Dlg::mousePressEvent(QMouseEvent* e)
 {
     QDialog::mousePressEvent(e);
-    if (e->button() == Qt::RightButton && windowMode() == ModeLibrary && playbackVideoName.size() == VideoFileNameLength &&
+    if (e->button() == Qt::RightButton && windowMode() == ModeLibrary &&
+        playbackVideoName.size() == VideoFileNameLength &&
         m_layout.liveView.contains(e->position().toPoint())) {
         m_lists->showVideoPopupMenu(VideoMenuSource::Picture, e->globalPosition().toPoint());
         return;
@@ -829,7 +846,8 @@ bool CTolvek2Dlg::runSensorCommand(int command)
     if (e->refreshTexts)
         applyLanguage();
     if (e->showPhoneSetup)
-        showMessage(phoneSetupLines(localAddresses()).join(QStringLiteral("\r\n")), UserPrompts::Icon::Information);
+        showMessage(phoneSetupLines(localAddresses()).join(QStringLiteral("\r\n")),
+                    UserPrompts::Icon::Information);
     if (e->stopLink)
         m_sensorLink->stop(SensorSwitchWaitMs);
     if (e->startLink && m_sensorLink->start() == SensorLink::StartResult::Failed)
@@ -855,12 +873,12 @@ void CTolvek2Dlg::wireListsAndPlayer()
     });
     connect(this, &CTolvek2Dlg::showVideoRequested, this, [this](const QString& name) {
         if (!name.isEmpty())
-            m_lists->selectRowByName(isReferenceVideoName(name) ? m_lists->referenceList() : m_lists->idList(), name,
-                                     false);
+            m_lists->selectRowByName(
+                isReferenceVideoName(name) ? m_lists->referenceList() : m_lists->idList(), name, false);
     });
 
     connect(m_lists, &VideoLists::folderPanelRefreshRequested, this, &CTolvek2Dlg::refreshFolderPanel);
-    refreshFolderPanel();  // the all-videos view can be the first one shown
+    refreshFolderPanel(); // the all-videos view can be the first one shown
     m_lists->setPlayerBusy([player] { return player->hasPlayer(); });
     m_lists->setSubRangeMarked([player] { return player->trimRangeSelected(); });
     connect(m_lists, &VideoLists::showVideo, this, &CTolvek2Dlg::openVideo);
@@ -888,11 +906,11 @@ void CTolvek2Dlg::refreshFolderPanel()
     if (!panel)
         return;
     QFont font = gothicFont();
-    font.setPointSize(17 * 3 / 4);  // 17 points at the 96 dpi the layout was designed for
+    font.setPointSize(17 * 3 / 4); // 17 points at the 96 dpi the layout was designed for
     panel->setFont(font);
     const Settings& s = appSettings();
-    panel->setText(folderPanelText(s.value(BackupFolder), s.value(SaveFolder), m_lists->allList()->topLevelItemCount(),
-                                   currentLanguage())
+    panel->setText(folderPanelText(s.value(BackupFolder), s.value(SaveFolder),
+                                   m_lists->allList()->topLevelItemCount(), currentLanguage())
                        .replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
 }
 
@@ -914,7 +932,8 @@ void CTolvek2Dlg::setIdCommand()
     const std::optional<int> id = askForId(1);
     if (!id) {
         if (windowMode() == ModeLibrary)
-            (isReferenceVideoName(playbackVideoName) ? m_lists->referenceList() : m_lists->idList())->setFocus();
+            (isReferenceVideoName(playbackVideoName) ? m_lists->referenceList() : m_lists->idList())
+                ->setFocus();
         return;
     }
     m_flags.currentPatientId = *id;
@@ -937,4 +956,4 @@ void CTolvek2Dlg::setIdCommand()
     }
 }
 
-}  // namespace tolvek
+} // namespace tolvek

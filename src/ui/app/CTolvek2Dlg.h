@@ -6,15 +6,15 @@
 
 #include "core/capture/CaptureFlags.h"
 #include "core/capture/DisplayFrame.h"
+#include "core/platform/PowerRequest.h"
 #include "core/sensor/HeadPose.h"
 #include "core/sensor/SensorLink.h"
 #include "core/settings/Storage.h"
+#include "ui/app/MainLayout.h"
 #include "ui/app/MainMenu.h"
 #include "ui/app/UserPrompts.h"
 #include "ui/capture/KeyCommands.h"
 #include "ui/capture/RecordingControl.h"
-#include "core/platform/PowerRequest.h"
-#include "ui/app/MainLayout.h"
 
 #include <QDialog>
 #include <QElapsedTimer>
@@ -38,31 +38,33 @@ class UserPrompts;
 namespace platform {
 class ProfileStore;
 class PowerRequest;
-}  // namespace platform
+} // namespace platform
 
 inline constexpr char MainWindowTitle[] = "Tolvek Version 9.4 / 2026-05-29";
 
 // What the window needs from the rest of the program, handed in by the composition root.
-struct MainWindowServices {
+struct MainWindowServices
+{
     UserPrompts* prompts = nullptr;
     platform::ProfileStore* profile = nullptr;
     platform::PowerRequest* power = nullptr;
     StoragePaths paths;
-    std::function<int()> countCameras;                    // number of cameras at initialisation
-    std::function<QStringList()> cameraNames;             // camera names in device order
-    std::function<QList<ComPortEntry>()> serialPorts;     // serial ports in listing order
-    RecordingServices recording;                          // cameras, ID keypad, sensor links, tags
+    std::function<int()> countCameras;                // number of cameras at initialisation
+    std::function<QStringList()> cameraNames;         // camera names in device order
+    std::function<QList<ComPortEntry>()> serialPorts; // serial ports in listing order
+    RecordingServices recording;                      // cameras, ID keypad, sensor links, tags
 };
 
-class CTolvek2Dlg : public QDialog {
+class CTolvek2Dlg : public QDialog
+{
     Q_OBJECT
-public:
+  public:
     explicit CTolvek2Dlg(MainWindowServices services, QWidget* parent = nullptr);
     ~CTolvek2Dlg() override;
 
     // Mode handling: callers set the mode, then the controls follow.
     int windowMode() const { return m_flags.windowMode.load(); }
-    void setWindowMode(int mode);  // WindowMode = mode; ApplyMode(mode)
+    void setWindowMode(int mode); // WindowMode = mode; ApplyMode(mode)
     void applyMode(int mode);
     void applyLanguage();
     void setLanguage(int language);
@@ -115,20 +117,20 @@ public:
     QFont listFont() const { return m_listFont; }
     const QString& startDirectory() const { return m_startDirectory; }
 
-    QString playbackVideoName;   // the video open in the player; empty when none
-    QString currentVideoName;    // the recording being written
-    QString allListPendingName;  // the row becoming selected in the all-videos list
+    QString playbackVideoName;  // the video open in the player; empty when none
+    QString currentVideoName;   // the recording being written
+    QString allListPendingName; // the row becoming selected in the all-videos list
 
-public Q_SLOTS:
-    void onFrameReady();           // repaints the picture without erasing
-    void onCameraLost();           // tells the user, then closes the program in order
-    void startLiveCapture();       // the first ID entry once the window is on screen
-    void quitApplication();        // Quit button and the allowed system Close; asks first while
-                                   // an MP4 export or a backup runs
-    void resetHead();              // "Reset head": re-zero, or toggle the posture by hand
+  public Q_SLOTS:
+    void onFrameReady();     // repaints the picture without erasing
+    void onCameraLost();     // tells the user, then closes the program in order
+    void startLiveCapture(); // the first ID entry once the window is on screen
+    void quitApplication();  // Quit button and the allowed system Close; asks first while
+                             // an MP4 export or a backup runs
+    void resetHead();        // "Reset head": re-zero, or toggle the posture by hand
     void showMainMenu();
 
-Q_SIGNALS:
+  Q_SIGNALS:
     void startLiveCaptureRequested();
     // Filled in by the parts that own them: lists, player, recording, management.
     void commandRequested(int command);
@@ -136,7 +138,7 @@ Q_SIGNALS:
     void idListRefillRequested(int patientId);
     void showVideoRequested(const QString& name);
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -147,15 +149,15 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
-    void accept() override {}  // Enter never closes the main window
-    void reject() override {}  // neither does Esc
+    void accept() override {} // Enter never closes the main window
+    void reject() override {} // neither does Esc
 
-private Q_SLOTS:
+  private Q_SLOTS:
     // Ends the program once nothing runs any more, when a quit was put off for a running export
     // or backup.
     void closeWhenIdle();
 
-private:
+  private:
     // Before the program ends while MP4 exports or a backup run: the user decides whether they are
     // stopped now (no partial file either way). True when quitting may go on. On No the program
     // stays; with closeLater it closes by itself once they have finished.
@@ -204,4 +206,4 @@ private:
     std::unique_ptr<PlaybackController> m_playback;
 };
 
-}  // namespace tolvek
+} // namespace tolvek

@@ -31,4 +31,4 @@ enum ControlId : int {
 // Menu command IDs are MenuCommand in core/i18n/MenuCaptions.h; this one has no menu item.
 inline constexpr int CmdTrimToRangeKey = 32921;
 
-}  // namespace tolvek
+} // namespace tolvek

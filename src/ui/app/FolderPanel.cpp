@@ -6,7 +6,8 @@ namespace tolvek {
 
 QString folderPanelText(const QString& backupFolder, const QString& saveFolder, int videoCount, int language)
 {
-    const QString backup = backupFolder.size() > 4 ? backupFolder : messageText(language, MsgBackupFolderNotSet);
+    const QString backup =
+        backupFolder.size() > 4 ? backupFolder : messageText(language, MsgBackupFolderNotSet);
     return QStringLiteral("[Backup Folder] ") + backup + QStringLiteral("\r\n[Save Folder  ] ") + saveFolder +
            QString::asprintf("\r\n[Saved videos ] %03d", videoCount);
 }
@@ -14,11 +15,11 @@ QString folderPanelText(const QString& backupFolder, const QString& saveFolder, 
 QString acceptedFolderChoice(const QString& previous, const QString& chosen)
 {
     if (chosen.isEmpty())
-        return previous;  // cancelled
+        return previous; // cancelled
     QString path = chosen;
     while (path.size() > 1 && path.endsWith(u'/'))
         path.chop(1);
     return path.size() < 5 ? previous : path;
 }
 
-}  // namespace tolvek
+} // namespace tolvek

@@ -14,4 +14,4 @@ QString folderPanelText(const QString& backupFolder, const QString& saveFolder, 
 // bare root) keep the previous value.
 QString acceptedFolderChoice(const QString& previous, const QString& chosen);
 
-}  // namespace tolvek
+} // namespace tolvek

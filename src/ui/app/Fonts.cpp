@@ -16,15 +16,16 @@ QFont meiryoFont(double points)
 QFont gothicFont()
 {
     QFont f;
-    f.setFamilies({QStringLiteral("MS Gothic"), QStringLiteral("Noto Sans Mono CJK JP"), QStringLiteral("Noto Sans CJK JP"),
-                   QStringLiteral("IPAGothic")});
+    f.setFamilies({QStringLiteral("MS Gothic"), QStringLiteral("Noto Sans Mono CJK JP"),
+                   QStringLiteral("Noto Sans CJK JP"), QStringLiteral("IPAGothic")});
     return f;
 }
 
 DialogUnitScale::DialogUnitScale(const QFont& font)
 {
     const QFontMetricsF fm(font);
-    m_baseX = fm.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) / 52.0;
+    m_baseX =
+        fm.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) / 52.0;
     m_baseY = fm.height();
 }
 
@@ -34,4 +35,4 @@ QRect DialogUnitScale::toPixels(const QRect& du) const
                  qRound(du.height() * m_baseY / 8));
 }
 
-}  // namespace tolvek
+} // namespace tolvek

@@ -15,14 +15,15 @@ QFont gothicFont();
 // Converts a rectangle in dialog units to pixels for a dialog laid out in `font`, as dialog
 // templates are: a horizontal unit is a quarter of the font's average character width, a vertical
 // unit an eighth of its height.
-class DialogUnitScale {
-public:
+class DialogUnitScale
+{
+  public:
     explicit DialogUnitScale(const QFont& font);
     QRect toPixels(const QRect& units) const;
 
-private:
+  private:
     double m_baseX;
     double m_baseY;
 };
 
-}  // namespace tolvek
+} // namespace tolvek

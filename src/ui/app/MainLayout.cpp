@@ -66,4 +66,4 @@ QRect sliderEraseBand(const MainLayout& l)
     return QRect(l.liveView.x() - 10, l.liveView.y() + l.liveView.height(), l.liveView.width() + 20, 32);
 }
 
-}  // namespace tolvek
+} // namespace tolvek

@@ -8,12 +8,13 @@
 
 namespace tolvek {
 
-struct MainLayout {
-    QRect liveView;        // LiveViewRect: x0, y0, Wv, Hv
-    int sliderLength = 0;  // SliderLength = Wv
-    QPoint sliderOrigin;   // (x0, y0 + Hv + 3); the slider is 29 high
-    QSize rawClient;       // client size as received, before the minimums
-    std::map<int, QRect> controls;  // by control ID
+struct MainLayout
+{
+    QRect liveView;                // LiveViewRect: x0, y0, Wv, Hv
+    int sliderLength = 0;          // SliderLength = Wv
+    QPoint sliderOrigin;           // (x0, y0 + Hv + 3); the slider is 29 high
+    QSize rawClient;               // client size as received, before the minimums
+    std::map<int, QRect> controls; // by control ID
     QRect control(int id) const
     {
         auto it = controls.find(id);
@@ -31,4 +32,4 @@ MainLayout layoutMainWindow(int clientWidth, int clientHeight, int capW, int cap
 // The band under the picture that the size handler erases: (x0 - 10, y0 + Hv, Wv + 20, 32).
 QRect sliderEraseBand(const MainLayout& layout);
 
-}  // namespace tolvek
+} // namespace tolvek

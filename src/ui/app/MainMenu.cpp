@@ -39,7 +39,7 @@ void setCheck(QAction* a, bool checked)
     a->setChecked(checked);
 }
 
-}  // namespace
+} // namespace
 
 QMenu* buildMenu(MenuKind kind, int language, QWidget* parent)
 {
@@ -136,4 +136,4 @@ QMenu* buildMainMenu(const MainMenuState& s, int language, QWidget* parent)
     return menu;
 }
 
-}  // namespace tolvek
+} // namespace tolvek

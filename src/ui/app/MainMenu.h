@@ -15,7 +15,8 @@ class QWidget;
 
 namespace tolvek {
 
-struct MainMenuState {
+struct MainMenuState
+{
     int mode = 1;
     QString sensorMode;
     QString sensorDirection;
@@ -36,4 +37,4 @@ QMenu* buildMainMenu(const MainMenuState& state, int language, QWidget* parent);
 // The action of command in menu (searched through the sub-menus), or nullptr.
 QAction* findCommand(QMenu* menu, int command);
 
-}  // namespace tolvek
+} // namespace tolvek

@@ -5,30 +5,23 @@
 namespace tolvek {
 
 namespace {
-struct Row {
+struct Row
+{
     int id;
     bool shown[4];
 };
 // Shown (true) per mode 0..3.
 constexpr Row kRows[] = {
-    {IDC_SETID, {false, true, true, false}},
-    {IDC_STOP, {true, false, false, false}},
-    {IDC_TRIM, {false, false, true, false}},
-    {IDC_QUIT, {true, true, true, true}},
-    {IDC_RESETR, {true, false, false, false}},
-    {IDC_RESET_HEAD, {true, true, false, false}},
-    {IDC_FOLDER_PANEL, {false, false, false, true}},
-    {IDC_TOTOP, {false, false, false, true}},
-    {IDC_ALL_LIST, {false, false, false, true}},
-    {IDC_REFERENCE_LIST, {true, true, true, false}},
-    {IDC_ID_LIST, {true, true, true, false}},
-    {IDC_MEMO_TEXT, {true, false, true, false}},
-    {IDC_TIME_TEXT, {true, false, true, false}},
-    {IDC_SLIDER, {false, false, true, false}},
-    {IDC_LISTVIEW, {false, true, true, false}},
-    {IDC_RECORD, {false, true, true, false}},
+    {IDC_SETID, {false, true, true, false}},         {IDC_STOP, {true, false, false, false}},
+    {IDC_TRIM, {false, false, true, false}},         {IDC_QUIT, {true, true, true, true}},
+    {IDC_RESETR, {true, false, false, false}},       {IDC_RESET_HEAD, {true, true, false, false}},
+    {IDC_FOLDER_PANEL, {false, false, false, true}}, {IDC_TOTOP, {false, false, false, true}},
+    {IDC_ALL_LIST, {false, false, false, true}},     {IDC_REFERENCE_LIST, {true, true, true, false}},
+    {IDC_ID_LIST, {true, true, true, false}},        {IDC_MEMO_TEXT, {true, false, true, false}},
+    {IDC_TIME_TEXT, {true, false, true, false}},     {IDC_SLIDER, {false, false, true, false}},
+    {IDC_LISTVIEW, {false, true, true, false}},      {IDC_RECORD, {false, true, true, false}},
 };
-}  // namespace
+} // namespace
 
 const std::array<int, 16>& modeControlledIds()
 {
@@ -62,4 +55,4 @@ int liveViewToolTipMessage(int mode, bool manualHead)
     return 0;
 }
 
-}  // namespace tolvek
+} // namespace tolvek

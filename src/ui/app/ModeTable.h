@@ -16,4 +16,4 @@ bool isShownInMode(int controlId, int mode);
 // head is set by hand and 15 with a sensor; 0 (no text) in modes 1 and 3.
 int liveViewToolTipMessage(int mode, bool manualHead);
 
-}  // namespace tolvek
+} // namespace tolvek

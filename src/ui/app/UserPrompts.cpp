@@ -11,9 +11,9 @@
 #include <QScreen>
 #include <QTimer>
 
-#include <algorithm>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <algorithm>
 
 namespace tolvek {
 
@@ -23,7 +23,7 @@ QString windowsToDisplay(QString text)
     // Texts keep Windows line breaks for the message table; Qt wants plain LF.
     return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
 }
-}  // namespace
+} // namespace
 
 void QtUserPrompts::message(QWidget* parent, const QString& text, Icon icon)
 {
@@ -31,10 +31,18 @@ void QtUserPrompts::message(QWidget* parent, const QString& text, Icon icon)
     box.setWindowTitle(QStringLiteral("Tolvek"));
     box.setText(windowsToDisplay(text));
     switch (icon) {
-    case Icon::Information: box.setIcon(QMessageBox::Information); break;
-    case Icon::Warning: box.setIcon(QMessageBox::Warning); break;
-    case Icon::Error: box.setIcon(QMessageBox::Critical); break;
-    case Icon::Question: box.setIcon(QMessageBox::Question); break;
+    case Icon::Information:
+        box.setIcon(QMessageBox::Information);
+        break;
+    case Icon::Warning:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case Icon::Error:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    case Icon::Question:
+        box.setIcon(QMessageBox::Question);
+        break;
     }
     box.setStandardButtons(QMessageBox::Ok);
     box.exec();
@@ -50,7 +58,7 @@ void prepareQuestion(QMessageBox& box, const QString& text, const QString& capti
     box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
     box.setDefaultButton(defaultNo ? QMessageBox::No : QMessageBox::Yes);
 }
-}  // namespace
+} // namespace
 
 bool QtUserPrompts::question(QWidget* parent, const QString& text, const QString& caption, bool defaultNo)
 {
@@ -68,7 +76,8 @@ QPoint centredOnPoint(QSize box, QPoint anchor, QRect screen)
     return {std::max(x, screen.left()), std::max(y, screen.top())};
 }
 
-bool QtUserPrompts::questionAt(QWidget* parent, const QString& text, const QString& caption, bool defaultNo, QPoint at)
+bool QtUserPrompts::questionAt(QWidget* parent, const QString& text, const QString& caption, bool defaultNo,
+                               QPoint at)
 {
     QMessageBox box(parent);
     prepareQuestion(box, text, caption, defaultNo);
@@ -124,4 +133,4 @@ int QtUserPrompts::runTrimDialog(CTrim& dialog)
     return dialog.exec();
 }
 
-}  // namespace tolvek
+} // namespace tolvek

@@ -19,8 +19,9 @@ struct BackupDateSetup;
 class BackupRunner;
 class CTrim;
 
-class UserPrompts {
-public:
+class UserPrompts
+{
+  public:
     enum class Icon { Information, Warning, Error, Question };
     virtual ~UserPrompts() = default;
     // A modal message box with OK, captioned "Tolvek".
@@ -29,7 +30,8 @@ public:
     virtual bool question(QWidget* parent, const QString& text, const QString& caption, bool defaultNo) = 0;
     // CenterMessageBoxOnPoint: the same question centred on a screen point (the cursor), kept on
     // the screen. Implementations that cannot place a box ask it like question().
-    virtual bool questionAt(QWidget* parent, const QString& text, const QString& caption, bool defaultNo, QPoint at)
+    virtual bool questionAt(QWidget* parent, const QString& text, const QString& caption, bool defaultNo,
+                            QPoint at)
     {
         (void)at;
         return question(parent, text, caption, defaultNo);
@@ -61,13 +63,16 @@ public:
 QPoint centredOnPoint(QSize box, QPoint anchor, QRect screen);
 
 // The production implementation with Qt dialogs.
-class QtUserPrompts : public UserPrompts {
-public:
+class QtUserPrompts : public UserPrompts
+{
+  public:
     void message(QWidget* parent, const QString& text, Icon icon) override;
     bool question(QWidget* parent, const QString& text, const QString& caption, bool defaultNo) override;
-    bool questionAt(QWidget* parent, const QString& text, const QString& caption, bool defaultNo, QPoint at) override;
+    bool questionAt(QWidget* parent, const QString& text, const QString& caption, bool defaultNo,
+                    QPoint at) override;
     QString pickFolder(QWidget* parent, const QString& title, const QString& start) override;
-    QString pickSaveFile(QWidget* parent, const QString& title, const QString& proposed, const QString& filter) override;
+    QString pickSaveFile(QWidget* parent, const QString& title, const QString& proposed,
+                         const QString& filter) override;
     void beep() override;
     std::optional<int> askPatientId(QWidget* parent, const GetNewIdSetup& setup) override;
     std::optional<int> askBackupDate(QWidget* parent, const BackupDateSetup& setup) override;
@@ -76,4 +81,4 @@ public:
     int runTrimDialog(CTrim& dialog) override;
 };
 
-}  // namespace tolvek
+} // namespace tolvek

@@ -201,12 +201,14 @@ void CDayretr::keyPressEvent(QKeyEvent* event)
 
 void CDayretr::paintDateDigits(QPainter& painter, int dateValue)
 {
-    DigitStrip::drawRow(painter, DateArea, dateDisplayGlyphs(dateValue), DigitStrip::Size::Large, QPoint(20, 10), 35);
+    DigitStrip::drawRow(painter, DateArea, dateDisplayGlyphs(dateValue), DigitStrip::Size::Large,
+                        QPoint(20, 10), 35);
 }
 
 void CDayretr::paintQuickDate(QPainter& painter, int dateValue)
 {
-    DigitStrip::drawRow(painter, QuickArea, quickDateGlyphs(dateValue), DigitStrip::Size::Small, QPoint(2, 5), 12);
+    DigitStrip::drawRow(painter, QuickArea, quickDateGlyphs(dateValue), DigitStrip::Size::Small, QPoint(2, 5),
+                        12);
 }
 
 } // namespace tolvek

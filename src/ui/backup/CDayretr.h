@@ -86,7 +86,7 @@ class CDayretr : public QDialog
     BackupDateSetup m_setup;
     std::map<int, QWidget*> m_controls;
     int m_dateValue = 0;
-    bool m_showingToday = true;  // nothing entered: today is shown in its place
+    bool m_showingToday = true; // nothing entered: today is shown in its place
     std::array<int, QuickDateCount> m_quickDates{};
 };
 

@@ -33,11 +33,12 @@ constexpr QSize HistoryArea(98, 33);
 constexpr int KeySize = 71;
 
 // A push-button that shows only its picture; its caption stays its text for tools and tests.
-class PictureButton : public QPushButton {
-public:
+class PictureButton : public QPushButton
+{
+  public:
     PictureButton(const QPixmap& picture, QWidget* parent) : QPushButton(parent), m_picture(picture) {}
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override
     {
         QStylePainter p(this);
@@ -49,11 +50,11 @@ protected:
         p.drawControl(QStyle::CE_PushButton, opt);
     }
 
-private:
+  private:
     QPixmap m_picture;
 };
 
-}  // namespace
+} // namespace
 
 CGetNewID::CGetNewID(GetNewIdSetup setup, QWidget* parent) : QDialog(parent), m_setup(std::move(setup))
 {
@@ -83,7 +84,8 @@ QWidget* CGetNewID::control(int id) const
 
 QPushButton* CGetNewID::makeButton(int id, const QString& caption, const QRect& at, int fontPixels)
 {
-    QPushButton* b = id == IDC_START_CAPTURE ? new PictureButton(buttonImage(ImgStart), this) : new QPushButton(this);
+    QPushButton* b =
+        id == IDC_START_CAPTURE ? new PictureButton(buttonImage(ImgStart), this) : new QPushButton(this);
     b->setText(caption);
     setUpKeypadButton(b, id, at, fontPixels);
     connect(b, &QPushButton::clicked, this, [this, id] { command(id); });
@@ -129,7 +131,8 @@ void CGetNewID::createControls()
     }
 
     makeButton(IDC_CANCEL, QStringLiteral("Cancel"), QRect(20, 380, 106, 71), 20);
-    auto* start = makeButton(IDC_START_CAPTURE, QStringLiteral("Start capture"), QRect(129, 380, 106, 71), 16);
+    auto* start =
+        makeButton(IDC_START_CAPTURE, QStringLiteral("Start capture"), QRect(129, 380, 106, 71), 16);
     auto* setId = makeButton(IDC_SET_ID, QStringLiteral("SetID"), QRect(129, 380, 106, 71), 20);
     start->setVisible(m_setup.setIdOnly == 0);
     setId->setVisible(m_setup.setIdOnly != 0);
@@ -143,7 +146,8 @@ void CGetNewID::placeDialog()
         client = parentWidget()->size();
     // Centred on the main window's client area, wherever that window is.
     const QPoint origin = parentWidget() ? parentWidget()->mapToGlobal(QPoint(0, 0)) : QPoint(0, 0);
-    QPoint pos = origin + QPoint(client.width() / 2 - DialogWidth / 2, client.height() / 2 - DialogHeight / 2);
+    QPoint pos =
+        origin + QPoint(client.width() / 2 - DialogWidth / 2, client.height() / 2 - DialogHeight / 2);
 
     if (m_setup.profile) {
         // INT_MIN marks a missing entry, so a stored -1 (a monitor left of the primary) counts.
@@ -218,9 +222,15 @@ void CGetNewID::keyPressEvent(QKeyEvent* event)
     case KeypadKeyKind::Digit:
         command(action.digit == 0 ? IDC_DIGIT_0 : IDC_DIGIT_1 + action.digit - 1);
         break;
-    case KeypadKeyKind::RemoveDigit: command(IDC_REMOVE_DIGIT); break;
-    case KeypadKeyKind::ClearAll: command(IDC_CLEAR_ALL); break;
-    case KeypadKeyKind::Accept: accept(); break;
+    case KeypadKeyKind::RemoveDigit:
+        command(IDC_REMOVE_DIGIT);
+        break;
+    case KeypadKeyKind::ClearAll:
+        command(IDC_CLEAR_ALL);
+        break;
+    case KeypadKeyKind::Accept:
+        accept();
+        break;
     case KeypadKeyKind::HistoryUp: {
         const HistoryStep step = keypadHistoryUp(m_historyIndex, m_enteredId, history());
         const bool chosen = step.historyIndex != 0;
@@ -235,8 +245,11 @@ void CGetNewID::keyPressEvent(QKeyEvent* event)
         setEnteredId(step.enteredId);
         break;
     }
-    case KeypadKeyKind::Swallow: break;
-    case KeypadKeyKind::Unhandled: QDialog::keyPressEvent(event); return;
+    case KeypadKeyKind::Swallow:
+        break;
+    case KeypadKeyKind::Unhandled:
+        QDialog::keyPressEvent(event);
+        return;
     }
     event->accept();
 }
@@ -258,7 +271,8 @@ void CGetNewID::paintIdDigits(QPainter& painter, int value)
 
 void CGetNewID::paintHistoryDigits(QPainter& painter, int value)
 {
-    DigitStrip::drawRow(painter, HistoryArea, historyDisplayGlyphs(value), DigitStrip::Size::Small, QPoint(2, 8), 12);
+    DigitStrip::drawRow(painter, HistoryArea, historyDisplayGlyphs(value), DigitStrip::Size::Small,
+                        QPoint(2, 8), 12);
 }
 
-}  // namespace tolvek
+} // namespace tolvek

@@ -22,29 +22,31 @@ class ProfileStore;
 }
 
 // What the keypad needs from its caller.
-struct GetNewIdSetup {
-    int setIdOnly = 0;     // 0: capture form ("Start capture"); non-zero: set-ID form ("SetID")
-    QSize mainClientSize;  // the main window's raw client size; the dialog centres on it
-    platform::ProfileStore* profile = nullptr;  // "DialogPos" memory; none: always centred
-    const Settings* settings = nullptr;         // whose IdHistory is shown; appSettings() if none
-    std::function<void()> rezeroHead;           // head re-zero, on every redraw and on close
+struct GetNewIdSetup
+{
+    int setIdOnly = 0;    // 0: capture form ("Start capture"); non-zero: set-ID form ("SetID")
+    QSize mainClientSize; // the main window's raw client size; the dialog centres on it
+    platform::ProfileStore* profile = nullptr; // "DialogPos" memory; none: always centred
+    const Settings* settings = nullptr;        // whose IdHistory is shown; appSettings() if none
+    std::function<void()> rezeroHead;          // head re-zero, on every redraw and on close
 };
 
-class CGetNewID : public QDialog {
+class CGetNewID : public QDialog
+{
     Q_OBJECT
-public:
+  public:
     // Control IDs; each control's objectName is its ID in decimal.
     enum ControlId : int {
-        IDC_TEMPLATE_OK = 1,      // "Set ID", hidden
-        IDC_TEMPLATE_CANCEL = 2,  // "Cancel", hidden
+        IDC_TEMPLATE_OK = 1,     // "Set ID", hidden
+        IDC_TEMPLATE_CANCEL = 2, // "Cancel", hidden
         IDC_START_CAPTURE = 1010,
-        IDC_DIGIT_1 = 1011,  // 1011..1019 are the digits 1..9
+        IDC_DIGIT_1 = 1011, // 1011..1019 are the digits 1..9
         IDC_DIGIT_9 = 1019,
         IDC_DIGIT_0 = 1020,
-        IDC_CLEAR_ALL = 1021,     // "AC"
-        IDC_REMOVE_DIGIT = 1022,  // "C"
+        IDC_CLEAR_ALL = 1021,    // "AC"
+        IDC_REMOVE_DIGIT = 1022, // "C"
         IDC_ID_DISPLAY = 1026,
-        IDC_HISTORY_1 = 1027,  // 1027..1036 are the history entries 1..10
+        IDC_HISTORY_1 = 1027, // 1027..1036 are the history entries 1..10
         IDC_HISTORY_10 = 1036,
         IDC_CANCEL = 1037,
         IDC_SET_ID = 1038,
@@ -71,18 +73,18 @@ public:
     static void paintIdDigits(QPainter& painter, int value);
     static void paintHistoryDigits(QPainter& painter, int value);
 
-protected:
+  protected:
     void keyPressEvent(QKeyEvent* event) override;
     void done(int result) override;
 
-private:
+  private:
     void createControls();
     QPushButton* makeButton(int id, const QString& caption, const QRect& at, int fontPixels);
     void placeDialog();
     QString history() const;
     void rezeroHead();
     void setEnteredId(int value);
-    void drawIdDigits();  // re-zeroes the head and repaints the ID display
+    void drawIdDigits(); // re-zeroes the head and repaints the ID display
 
     GetNewIdSetup m_setup;
     std::map<int, QWidget*> m_controls;
@@ -90,4 +92,4 @@ private:
     int m_historyIndex = 0;
 };
 
-}  // namespace tolvek
+} // namespace tolvek

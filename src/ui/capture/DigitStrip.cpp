@@ -26,7 +26,8 @@ QPainterPath glyphPath(QChar c)
 
 // All glyphs of a row share one scale, taken from the box that holds every digit, so the
 // digits come out equally tall and equally wide whatever their own shape.
-struct GlyphRow {
+struct GlyphRow
+{
     QRectF digitBox;
     int marginX;
     int marginY;
@@ -76,7 +77,7 @@ QImage buildStrip()
     return img;
 }
 
-}  // namespace
+} // namespace
 
 const QImage& DigitStrip::image()
 {
@@ -123,7 +124,8 @@ void DigitStrip::drawRow(QPainter& painter, QSize whiteArea, const QString& glyp
 {
     painter.fillRect(QRect(QPoint(0, 0), whiteArea), Qt::white);
     for (int i = 0; i < glyphs.size(); ++i)
-        draw(painter, first + QPoint(pitch * i, 0), size == Size::Large ? largeCell(glyphs[i]) : smallCell(glyphs[i]));
+        draw(painter, first + QPoint(pitch * i, 0),
+             size == Size::Large ? largeCell(glyphs[i]) : smallCell(glyphs[i]));
 }
 
-}  // namespace tolvek
+} // namespace tolvek

@@ -14,13 +14,14 @@ class QPainter;
 
 namespace tolvek {
 
-class DigitStrip {
-public:
+class DigitStrip
+{
+  public:
     static constexpr int Width = 828;
     static constexpr int Height = 71;
-    static constexpr int LargeWidth = 33;  // top row, y = 0
+    static constexpr int LargeWidth = 33; // top row, y = 0
     static constexpr int LargeHeight = 45;
-    static constexpr int SmallTop = 46;  // second row
+    static constexpr int SmallTop = 46; // second row
     static constexpr int SmallWidth = 11;
     static constexpr int SmallHeight = 20;
 
@@ -40,7 +41,8 @@ public:
     enum class Size { Large, Small };
     // A number display: fills whiteArea (at the painter's origin) white, then draws glyph k of
     // `glyphs` at first + (pitch * k, 0).
-    static void drawRow(QPainter& painter, QSize whiteArea, const QString& glyphs, Size size, QPoint first, int pitch);
+    static void drawRow(QPainter& painter, QSize whiteArea, const QString& glyphs, Size size, QPoint first,
+                        int pitch);
 };
 
-}  // namespace tolvek
+} // namespace tolvek

@@ -19,7 +19,7 @@ DigitsView::DigitsView(QWidget* parent, QSize whiteArea, std::function<void(QPai
 void DigitsView::paintEvent(QPaintEvent*)
 {
     QImage img(size(), QImage::Format_RGB32);
-    img.fill(QColor(120, 120, 120));  // the thin sunken frame around the white area
+    img.fill(QColor(120, 120, 120)); // the thin sunken frame around the white area
     {
         QPainter ip(&img);
         ip.translate((width() - m_whiteArea.width()) / 2, (height() - m_whiteArea.height()) / 2);
@@ -50,4 +50,4 @@ void setUpKeypadButton(QPushButton* button, int id, const QRect& at, int fontPix
     }
 }
 
-}  // namespace tolvek
+} // namespace tolvek

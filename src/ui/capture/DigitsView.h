@@ -14,18 +14,19 @@ class QRect;
 
 namespace tolvek {
 
-class DigitsView : public QWidget {
-public:
+class DigitsView : public QWidget
+{
+  public:
     // whiteArea: the size of the area paint draws at the painter's origin, centred in the widget.
     // A view with a click callback shows the pointing-hand cursor.
     DigitsView(QWidget* parent, QSize whiteArea, std::function<void(QPainter&)> paint,
                std::function<void()> click = {});
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
 
-private:
+  private:
     QSize m_whiteArea;
     std::function<void(QPainter&)> m_paint;
     std::function<void()> m_click;
@@ -36,4 +37,4 @@ private:
 // above 0 makes its caption bold at that size.
 void setUpKeypadButton(QPushButton* button, int id, const QRect& at, int fontPixels = 0);
 
-}  // namespace tolvek
+} // namespace tolvek

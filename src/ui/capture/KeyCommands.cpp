@@ -9,13 +9,20 @@ int headSectionForKey(int key)
     if (key >= Qt::Key_1 && key <= Qt::Key_9)
         return key - Qt::Key_0;
     switch (key) {
-    case Qt::Key_J: return 1;
-    case Qt::Key_K: return 2;
-    case Qt::Key_L: return 3;
-    case Qt::Key_U: return 4;
-    case Qt::Key_I: return 5;
-    case Qt::Key_O: return 6;
-    default: return 0;
+    case Qt::Key_J:
+        return 1;
+    case Qt::Key_K:
+        return 2;
+    case Qt::Key_L:
+        return 3;
+    case Qt::Key_U:
+        return 4;
+    case Qt::Key_I:
+        return 5;
+    case Qt::Key_O:
+        return 6;
+    default:
+        return 0;
     }
 }
 
@@ -65,10 +72,14 @@ KeyDecision decideKey(int key, const KeyContext& ctx)
             if (ctx.shiftHeld)
                 return swallow();
             switch (key) {
-            case Qt::Key_Left: return act(KeyAction::StepBack);
-            case Qt::Key_Right: return act(KeyAction::StepForward);
-            case Qt::Key_Up: return act(KeyAction::JumpForward);
-            default: return act(KeyAction::JumpBack);
+            case Qt::Key_Left:
+                return act(KeyAction::StepBack);
+            case Qt::Key_Right:
+                return act(KeyAction::StepForward);
+            case Qt::Key_Up:
+                return act(KeyAction::JumpForward);
+            default:
+                return act(KeyAction::JumpBack);
             }
         }
         if (mode == 3 && key == Qt::Key_Up)
@@ -91,4 +102,4 @@ KeyDecision decideKey(int key, const KeyContext& ctx)
     return d;
 }
 
-}  // namespace tolvek
+} // namespace tolvek

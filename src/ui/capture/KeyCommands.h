@@ -7,34 +7,36 @@
 namespace tolvek {
 
 enum class KeyAction {
-    PassOn,           // not handled here: normal dialog processing
-    Swallow,          // handled by doing nothing
+    PassOn,  // not handled here: normal dialog processing
+    Swallow, // handled by doing nothing
     StopRecording,
     TogglePlayback,
     RestartRecording,
     StartRecording,
-    ManualSection,    // set the head position of `section` by hand
-    StepBack,         // Left: toggle playback, one frame back
-    StepForward,      // Right: toggle playback, one frame forward
-    JumpForward,      // Up: toggle playback, a tenth forward
-    JumpBack,         // Down: toggle playback, a tenth back
+    ManualSection, // set the head position of `section` by hand
+    StepBack,      // Left: toggle playback, one frame back
+    StepForward,   // Right: toggle playback, one frame forward
+    JumpForward,   // Up: toggle playback, a tenth forward
+    JumpBack,      // Down: toggle playback, a tenth back
     SelectPreviousRow,
     SelectNextRow,
 };
 
-struct KeyDecision {
+struct KeyDecision
+{
     KeyAction action = KeyAction::PassOn;
-    int section = 0;        // 1..9 for ManualSection
-    bool rezeroHead = false;  // Space with a sensor: re-zero before the action
+    int section = 0;         // 1..9 for ManualSection
+    bool rezeroHead = false; // Space with a sensor: re-zero before the action
     bool updateLastSpace = false;
 };
 
-struct KeyContext {
-    int mode = 1;                    // WindowMode
-    bool sensorActive = false;       // the SensorMode text does not contain "0"
-    bool manualHead = true;          // GetSettingInt(SensorMode) == 0
+struct KeyContext
+{
+    int mode = 1;              // WindowMode
+    bool sensorActive = false; // the SensorMode text does not contain "0"
+    bool manualHead = true;    // GetSettingInt(SensorMode) == 0
     bool shiftHeld = false;
-    std::uint32_t msSinceLastSpace = 0xFFFFFFFFu;  // unsigned difference of tick counts
+    std::uint32_t msSinceLastSpace = 0xFFFFFFFFu; // unsigned difference of tick counts
 };
 
 // Head section of a digit or letter key (1..9, J K L U I O = 1..6), or 0.
@@ -44,4 +46,4 @@ KeyDecision decideKey(int qtKey, const KeyContext& ctx);
 
 inline constexpr std::uint32_t DoubleTapMs = 300;
 
-}  // namespace tolvek
+} // namespace tolvek

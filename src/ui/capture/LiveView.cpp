@@ -39,4 +39,4 @@ void paintLiveView(QPainter& p, const QRect& target, const FrameCopy& frame, boo
     }
 }
 
-}  // namespace tolvek
+} // namespace tolvek

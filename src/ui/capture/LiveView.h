@@ -12,11 +12,12 @@ class QPainter;
 namespace tolvek {
 
 // Lines of the 3 x 3 section grid: the same integer thirds as the click sections.
-struct SectionGrid {
+struct SectionGrid
+{
     int x1, x2, y1, y2;
 };
 SectionGrid sectionGrid(const QRect& r);
 
 void paintLiveView(QPainter& painter, const QRect& target, const FrameCopy& frame, bool drawGrid);
 
-}  // namespace tolvek
+} // namespace tolvek

@@ -123,10 +123,11 @@ void RecordingControl::startCaptureThread()
     connect(
         m_capture.get(), &CaptureThread::recordingWriteFailed, this,
         [this](const QString& name, const QString& reason) {
-            m_window.showMessage(QStringLiteral("The recording %1 could not be written further (%2).\r\n"
-                                                "The recording was stopped; what was recorded up to then is kept.")
-                                     .arg(name, reason),
-                                 UserPrompts::Icon::Error);
+            m_window.showMessage(
+                QStringLiteral("The recording %1 could not be written further (%2).\r\n"
+                               "The recording was stopped; what was recorded up to then is kept.")
+                    .arg(name, reason),
+                UserPrompts::Icon::Error);
         },
         Qt::QueuedConnection);
     connect(m_capture.get(), &CaptureThread::finished, this, &RecordingControl::onCaptureThreadEnded,
@@ -201,8 +202,7 @@ void RecordingControl::startLiveCapture()
             beginSession();
         } else {
             releaseRecordingHold();
-            m_window.showMessage(QStringLiteral("Camera Open-error!"),
-                                 UserPrompts::Icon::Error);
+            m_window.showMessage(QStringLiteral("Camera Open-error!"), UserPrompts::Icon::Error);
             m_window.setWindowMode(ModeLibrary);
         }
         return;
@@ -222,8 +222,7 @@ void RecordingControl::startRecording()
 {
     CaptureFlags& flags = m_window.flags();
     if (flags.cameraCount == 0) {
-        m_window.showMessage(QStringLiteral("No camera is connected."),
-                             UserPrompts::Icon::Error);
+        m_window.showMessage(QStringLiteral("No camera is connected."), UserPrompts::Icon::Error);
         return;
     }
     if (m_inSession)
@@ -246,8 +245,7 @@ void RecordingControl::startRecording()
     if (id && !captureThreadRunning()) {
         // The camera did not come up while the ID was entered.
         releaseRecordingHold();
-        m_window.showMessage(QStringLiteral("Camera Open-error!"),
-                             UserPrompts::Icon::Error);
+        m_window.showMessage(QStringLiteral("Camera Open-error!"), UserPrompts::Icon::Error);
         m_window.setWindowMode(ModeLibrary);
         m_window.requestShowPlaybackVideo();
         return;
@@ -405,8 +403,7 @@ void RecordingControl::onCaptureThreadEnded()
     const bool cameraFailed = !m_window.flags().cameraOpened;
     stopRecording();
     if (cameraFailed)
-        m_window.showMessage(QStringLiteral("Camera Open-error!"),
-                             UserPrompts::Icon::Error);
+        m_window.showMessage(QStringLiteral("Camera Open-error!"), UserPrompts::Icon::Error);
 }
 
 void RecordingControl::startDiskWatch()

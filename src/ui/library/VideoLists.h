@@ -200,7 +200,7 @@ class VideoLists : public QObject
     VideoLibrary m_library;
     RecordingRecovery m_recovery;
     QString m_recoveryFolder;
-    QSet<QString> m_recoveryReported; // failed or empty files already reported in this session
+    QSet<QString> m_recoveryReported;            // failed or empty files already reported in this session
     bool m_selectionGuard = false;               // SelectionGuard
     bool m_listAllFromLive = false;              // ListAllFromLive
     std::array<bool, 5> m_columnSortAscending{}; // ColumnSortAscending

@@ -64,7 +64,8 @@ CGetID::CGetID(QWidget* parent) : QDialog(parent)
     const int columns[3] = {20, 106, 192};
     for (int d = 1; d <= 9; ++d) {
         const int row = 2 - (d - 1) / 3;
-        button(IDC_DIGIT_1 + d - 1, QString::number(d), QRect(columns[(d - 1) % 3], 159 + 61 * row, KeyWidth, KeyHeight));
+        button(IDC_DIGIT_1 + d - 1, QString::number(d),
+               QRect(columns[(d - 1) % 3], 159 + 61 * row, KeyWidth, KeyHeight));
     }
     button(IDC_DIGIT_0, QStringLiteral("0"), QRect(20, 342, KeyWidth, KeyHeight));
     button(IDC_REMOVE_DIGIT, QStringLiteral("C"), QRect(106, 342, KeyWidth, KeyHeight));

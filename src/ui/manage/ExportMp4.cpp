@@ -46,8 +46,8 @@ ExportMp4* ExportMp4::start(QWidget* owner, UserPrompts* prompts, const QString&
     const QString name = cut >= 0 ? fileName.mid(cut + 1) : fileName;
     if (!prompts || !isExportableVideoName(name))
         return nullptr;
-    QString target = prompts->pickSaveFile(owner, QString(), proposedMp4Name(name),
-                                           QString::fromLatin1(Mp4SaveFilter));
+    QString target =
+        prompts->pickSaveFile(owner, QString(), proposedMp4Name(name), QString::fromLatin1(Mp4SaveFilter));
     if (target.isEmpty())
         return nullptr;
     // The dialog's default extension: a name typed without one gets ".mp4". From here on every
@@ -115,7 +115,8 @@ void ExportMp4::onWorkerFinished(const Mp4ExportResult& result)
     case Mp4ExportStatus::StartFailed:
         // The progress window keeps blinking until the user closes it.
         if (m_prompts)
-            m_prompts->message(m_owner, QString::fromLatin1(FfmpegStartFailedMessage), UserPrompts::Icon::Error);
+            m_prompts->message(m_owner, QString::fromLatin1(FfmpegStartFailedMessage),
+                               UserPrompts::Icon::Error);
         break;
     case Mp4ExportStatus::Failed:
     case Mp4ExportStatus::Cancelled:
@@ -125,11 +126,11 @@ void ExportMp4::onWorkerFinished(const Mp4ExportResult& result)
             QTimer::singleShot(ProgressCloseDelayMs, m_progress.data(), &QWidget::close);
         }
         if (m_prompts)
-            m_prompts->message(m_owner,
-                               QStringLiteral("%1\r\n%2.\r\n%3")
-                                   .arg(result.targetPath, QString::fromLatin1(Mp4ConversionFailedText),
-                                        result.detail),
-                               UserPrompts::Icon::Warning);
+            m_prompts->message(
+                m_owner,
+                QStringLiteral("%1\r\n%2.\r\n%3")
+                    .arg(result.targetPath, QString::fromLatin1(Mp4ConversionFailedText), result.detail),
+                UserPrompts::Icon::Warning);
         break;
     }
     Q_EMIT finished(result);

@@ -25,9 +25,10 @@ inline constexpr int ProgressCloseDelayMs = 1500;
 
 // One export from the save dialog to the result. Owned by its owner widget; deletes itself once
 // the result has been shown.
-class ExportMp4 : public QObject {
+class ExportMp4 : public QObject
+{
     Q_OBJECT
-public:
+  public:
     // Asks for the target of fileName (a name in saveFolder) and starts the export. Nothing when the
     // name has no ".wmv"/".WMV", prompts is null, the dialog is cancelled, the target is refused
     // (the user is told) or the user does not want an existing file replaced; otherwise the
@@ -44,11 +45,11 @@ public:
     // it was), closes the progress window and deletes this export later. No result is shown.
     void stop();
 
-Q_SIGNALS:
+  Q_SIGNALS:
     // After the user has been told the result.
     void finished(const tolvek::Mp4ExportResult& result);
 
-private:
+  private:
     ExportMp4(QWidget* owner, UserPrompts* prompts, Mp4ExportJob job);
     void onWorkerFinished(const Mp4ExportResult& result);
 

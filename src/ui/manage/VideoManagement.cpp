@@ -48,7 +48,8 @@ int selectedRowIndex(QTreeWidget* list)
 
 } // namespace
 
-VideoManagement::VideoManagement(CTolvek2Dlg& window, VideoLists& lists, UserPrompts* prompts, QObject* parent)
+VideoManagement::VideoManagement(CTolvek2Dlg& window, VideoLists& lists, UserPrompts* prompts,
+                                 QObject* parent)
     : QObject(parent), m_window(window), m_lists(lists), m_prompts(prompts)
 {
 }
@@ -118,7 +119,8 @@ void VideoManagement::deleteCurrentVideo()
     if (!askDelete(name))
         return;
 
-    QTreeWidget* list = name.startsWith(QLatin1String(ReferenceIdText)) ? m_lists.referenceList() : m_lists.idList();
+    QTreeWidget* list =
+        name.startsWith(QLatin1String(ReferenceIdText)) ? m_lists.referenceList() : m_lists.idList();
     const int remembered = selectedRowIndex(list);
     m_window.stopPlayback();
     if (!m_lists.removeVideo(name))
@@ -312,7 +314,8 @@ void VideoManagement::trimToRange()
     const QString name = m_window.playbackVideoName;
     PlaybackController& player = m_window.playback();
     const int sliderLength = player.sliderLength();
-    if (!name.contains(QLatin1String(".wmv")) || !isSubRange(player.rangeStart(), player.rangeEnd(), sliderLength))
+    if (!name.contains(QLatin1String(".wmv")) ||
+        !isSubRange(player.rangeStart(), player.rangeEnd(), sliderLength))
         return;
     const int rangeStart = player.rangeStart();
     const int rangeEnd = std::min(player.rangeEnd(), sliderLength);
@@ -320,8 +323,8 @@ void VideoManagement::trimToRange()
     const QString memo = m_lists.memoOf(name).value_or(QString()).left(199);
 
     const QString source = savePath(name);
-    const std::optional<QString> target =
-        makeTrimmedFileName(source, rangeStart, player.frameCount(), sliderLength, appSettings().getInt(CaptureFps));
+    const std::optional<QString> target = makeTrimmedFileName(source, rangeStart, player.frameCount(),
+                                                              sliderLength, appSettings().getInt(CaptureFps));
     if (!target) {
         message(QStringLiteral("%1 carries no valid recording time; it can't be trimmed.").arg(name));
         return;
@@ -372,7 +375,8 @@ void VideoManagement::trimToRange()
     m_window.openVideo(newName);
     list->setFocus();
     if (sourceGone)
-        message(QStringLiteral("%1\r\nThis video was removed while it was trimmed; the trimmed copy was kept as %2.")
+        message(QStringLiteral(
+                    "%1\r\nThis video was removed while it was trimmed; the trimmed copy was kept as %2.")
                     .arg(name, newName));
 }
 

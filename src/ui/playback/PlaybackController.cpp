@@ -34,7 +34,7 @@ QFont timeTextFont(int dpiY)
     return font;
 }
 
-}  // namespace
+} // namespace
 
 PlaybackController::PlaybackController(CTolvek2Dlg& window)
     : QObject(nullptr), m_window(window), m_stillReader(StillCacheBytes)
@@ -126,9 +126,10 @@ void PlaybackController::onPlayerEnded(quint64 id)
         delete m_player.thread;
         m_player = {};
     } else {
-        auto it = std::find_if(m_retiring.begin(), m_retiring.end(), [id](const Player& p) { return p.id == id; });
+        auto it =
+            std::find_if(m_retiring.begin(), m_retiring.end(), [id](const Player& p) { return p.id == id; });
         if (it == m_retiring.end())
-            return;  // already joined and deleted
+            return; // already joined and deleted
         it->thread->wait();
         delete it->thread;
         m_retiring.erase(it);
@@ -179,7 +180,8 @@ void PlaybackController::togglePlayback()
             if (m_state.paused.load()) {
                 m_state.paused = false;
             } else {
-                m_state.requestedFrame = pauseRequestFrame(m_state.currentFrame.load(), m_state.frameCount.load());
+                m_state.requestedFrame =
+                    pauseRequestFrame(m_state.currentFrame.load(), m_state.frameCount.load());
                 m_state.paused = true;
             }
             return;
@@ -277,13 +279,15 @@ int PlaybackController::trimToolTipMessage() const
 
 void PlaybackController::updateTrimButton()
 {
-    const bool sub = isSubRange(m_state.rangeStart.load(), m_state.rangeEnd.load(), m_state.sliderLength.load());
+    const bool sub =
+        isSubRange(m_state.rangeStart.load(), m_state.rangeEnd.load(), m_state.sliderLength.load());
     if (sub == m_trimRangeSelected)
         return;
     m_trimRangeSelected = sub;
     if (!m_trimButton)
         return;
-    m_trimButton->setToolTip(m_window.toolTipsActive() ? Message(MessageId(trimToolTipMessage())) : QString());
+    m_trimButton->setToolTip(m_window.toolTipsActive() ? Message(MessageId(trimToolTipMessage()))
+                                                       : QString());
     const int image = sub ? ImgTrim : ImgTrimGrey;
     m_trimButton->setIcon(QIcon(buttonImage(image)));
     m_trimButton->setIconSize(QSize(79, 79));
@@ -329,10 +333,17 @@ void PlaybackController::stepFrame(KeyAction action)
 {
     FrameStep step = FrameStep::Back;
     switch (action) {
-    case KeyAction::StepForward: step = FrameStep::Forward; break;
-    case KeyAction::JumpForward: step = FrameStep::JumpForward; break;
-    case KeyAction::JumpBack: step = FrameStep::JumpBack; break;
-    default: break;
+    case KeyAction::StepForward:
+        step = FrameStep::Forward;
+        break;
+    case KeyAction::JumpForward:
+        step = FrameStep::JumpForward;
+        break;
+    case KeyAction::JumpBack:
+        step = FrameStep::JumpBack;
+        break;
+    default:
+        break;
     }
     togglePlayback();
     m_state.requestedFrame = steppedFrame(step, m_state.requestedFrame.load(), m_state.currentFrame.load(),
@@ -362,7 +373,8 @@ void PlaybackController::leftButtonDown(QPoint pos)
     p = std::min(p, g.sliderLength - 1);
     m_pointerPosition = p;
     // Without a player nobody has read this video's frame count yet; the mapping needs it.
-    if (!hasPlayer() && !videoName().isEmpty() && m_stillReader.openIfChanged(savePath(videoName()).toStdString()))
+    if (!hasPlayer() && !videoName().isEmpty() &&
+        m_stillReader.openIfChanged(savePath(videoName()).toStdString()))
         m_state.frameCount = int(std::lround(m_stillReader.frameCountProperty()));
     const DragChoice drag = chooseDrag(p, m_state.rangeStart.load(), m_state.rangeEnd.load());
     m_sliderDrag = drag.kind;
@@ -374,7 +386,7 @@ void PlaybackController::leftButtonDown(QPoint pos)
     if (!videoName().isEmpty())
         showVideoFrame(videoName(), f);
     if (!hasPlayer())
-        startPlayer();  // it starts paused on f
+        startPlayer(); // it starts paused on f
 }
 
 void PlaybackController::mouseMove(QPoint pos, bool leftButtonHeld)
@@ -429,7 +441,8 @@ void PlaybackController::leftButtonUp(QPoint pos)
         if (!videoName().isEmpty())
             showVideoFrame(videoName(), f);
     } else if (m_sliderDrag == DragStartMarker || m_sliderDrag == DragEndMarker) {
-        const SliderRange r = normalizeRange(m_state.rangeStart.load(), m_state.rangeEnd.load(), g.sliderLength);
+        const SliderRange r =
+            normalizeRange(m_state.rangeStart.load(), m_state.rangeEnd.load(), g.sliderLength);
         m_state.rangeStart = r.start;
         m_state.rangeEnd = r.end;
     } else if (pictureHitTest(g, windowMode(), pos.x(), pos.y()) && m_pressedOnPicture) {
@@ -474,4 +487,4 @@ void PlaybackController::focusVideoList()
         w->setFocus();
 }
 
-}  // namespace tolvek
+} // namespace tolvek

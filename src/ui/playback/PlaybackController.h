@@ -27,9 +27,10 @@ namespace tolvek {
 class CTolvek2Dlg;
 struct SliderGeometry;
 
-class PlaybackController : public QObject {
+class PlaybackController : public QObject
+{
     Q_OBJECT
-public:
+  public:
     // Takes the window's slider control (1038), time text (1042), trim button (1028), display
     // frame and timer 1, and connects timer 1, the key actions and the frame-ready report itself.
     explicit PlaybackController(CTolvek2Dlg& window);
@@ -91,17 +92,17 @@ public:
     void leftButtonUp(QPoint pos);
     void leftDoubleClick(QPoint pos);
 
-public Q_SLOTS:
+  public Q_SLOTS:
     // PlaybackTimer, every 100 ms of timer 1.
     void onTimer1();
     // The library-mode keys: TogglePlayback and the four arrow steps (KeyAction values).
     void onKeyAction(KeyAction action);
 
-Q_SIGNALS:
+  Q_SIGNALS:
     // A player has ended (its loop returned). Emitted on the UI thread.
     void playerEnded();
 
-private:
+  private:
     SliderGeometry geometry() const;
     int windowMode() const;
     const QString& videoName() const;
@@ -115,17 +116,18 @@ private:
 
     CTolvek2Dlg& m_window;
     PlaybackState m_state;
-    QPointer<PlaybackSlider> m_slider;  // lives with the slider control
+    QPointer<PlaybackSlider> m_slider; // lives with the slider control
     QPointer<QLabel> m_timeText;
     QPointer<QPushButton> m_trimButton;
     // Players are known by a serial number, so that a late report of a player already reaped
     // can never be taken for another player that happens to live at the same address.
-    struct Player {
+    struct Player
+    {
         quint64 id = 0;
         PlayerThread* thread = nullptr;
     };
-    Player m_player;                  // the current player; thread null when none
-    std::vector<Player> m_retiring;   // stopped players whose loop may still be ending
+    Player m_player;                // the current player; thread null when none
+    std::vector<Player> m_retiring; // stopped players whose loop may still be ending
     quint64 m_nextPlayerId = 1;
     FrameReader m_stillReader;
     TotalSecondsCache m_totalSeconds;
@@ -137,4 +139,4 @@ private:
     bool m_trimRangeSelected = false;
 };
 
-}  // namespace tolvek
+} // namespace tolvek

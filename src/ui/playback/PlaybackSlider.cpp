@@ -64,4 +64,4 @@ bool PlaybackSlider::eventFilter(QObject* watched, QEvent* event)
     return QObject::eventFilter(watched, event);
 }
 
-}  // namespace tolvek
+} // namespace tolvek

@@ -19,9 +19,10 @@ inline const QColor SliderBandColour{120, 120, 120};
 inline const QColor SliderMarkerColour{250, 250, 0};
 inline const QColor SliderDiamondColour{250, 250, 250};
 
-class PlaybackSlider : public QObject {
+class PlaybackSlider : public QObject
+{
     Q_OBJECT
-public:
+  public:
     // Paints into control from now on; background is the button-face colour of the window.
     PlaybackSlider(QWidget* control, QColor background);
 
@@ -34,13 +35,13 @@ public:
     // The off-screen picture last drawn (null before the first draw).
     const QImage& image() const { return m_image; }
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     QPointer<QWidget> m_control;
     QColor m_background;
     QImage m_image;
 };
 
-}  // namespace tolvek
+} // namespace tolvek
