@@ -3,10 +3,12 @@ BUILD ?= build
 JOBS  ?= $(shell nproc)
 
 .PHONY: deps deps-test deps-fuzz build build-tests run demo test bench clean fault fuzz fuzz-build \
-        fuzz-smoke ci-fresh
+        fuzz-smoke ci-fresh format format-check
 FUZZ_BUILD   ?= build-fuzz
 FUZZ_SECONDS ?= 60
 FAULT_KILLS  ?= 100
+# The C++ sources clang-format keeps in shape (.clang-format; clang-format 14, Debian 12's).
+FORMAT_FILES = $(shell git ls-files '*.cpp' '*.h' 2>/dev/null || find src tests bench tools fuzz -name '*.cpp' -o -name '*.h')
 
 deps:
 	@./scripts/install-deps.sh run
@@ -33,10 +35,17 @@ run: build
 demo: build
 	./scripts/demo.sh $(BUILD)
 
-# Every test, the fuzz targets' seeds among them; the fault tests run with a few kills here and
-# with FAULT_KILLS under make fault.
-test: build-tests
+# Every test, the fuzz targets' seeds among them, and the format check; the fault tests run with
+# a few kills here and with FAULT_KILLS under make fault.
+test: build-tests format-check
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+format: deps-test
+	@clang-format -i $(FORMAT_FILES)
+
+format-check: deps-test
+	@clang-format --dry-run --Werror $(FORMAT_FILES) || \
+	  { echo "Some sources are not formatted as .clang-format says; run 'make format'." >&2; exit 1; }
 
 fault: build-tests
 	cd $(BUILD) && TOLVEK_FAULT_KILLS=$(FAULT_KILLS) ctest --output-on-failure -V -L fault

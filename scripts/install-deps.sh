@@ -24,8 +24,8 @@ packages=(
 )
 case "$group" in
   run) ;;
-  test) packages+=(libgtest-dev git) ;;
-  fuzz) packages+=(libgtest-dev git clang libclang-rt-14-dev) ;;
+  test) packages+=(libgtest-dev git clang-format) ;;
+  fuzz) packages+=(libgtest-dev git clang-format clang libclang-rt-14-dev) ;;
   *) echo "install-deps.sh: unknown group '$group' (run, test or fuzz)" >&2; exit 2 ;;
 esac
 
