@@ -6,6 +6,7 @@
 #include "support/IndexedVideo.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TempDir.h"
+#include "support/WaitUntil.h"
 #include "ui/app/CTolvek2Dlg.h"
 #include "ui/app/ControlIds.h"
 #include "ui/capture/KeyCommands.h"
@@ -79,19 +80,6 @@ class PlaybackSliderTest : public ::testing::Test
         pc->leftButtonDown(from);
         pc->mouseMove(to, true);
         pc->leftButtonUp(to);
-    }
-
-    // Bounded wait with the event loop running; the bound only keeps a fault from hanging.
-    static bool waitFor(const std::function<bool()>& done)
-    {
-        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-        while (!done()) {
-            if (std::chrono::steady_clock::now() > limit)
-                return false;
-            QCoreApplication::processEvents();
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-        return true;
     }
 
     int shownIndex() { return frameIndexOf(window->displayFrame().copy()); }
@@ -181,12 +169,12 @@ TEST_F(PlaybackSliderTest, DraggingThePositionPastTheEndShowsTheLastFrameAndTheR
     EXPECT_EQ(pc->currentFrame(), Frames - 1);
     EXPECT_TRUE(pc->hasPlayer());
     ASSERT_TRUE(
-        waitFor([&] { return shownIndex() == Frames - 1 && pc->state().requestedFrame == Frames - 1; }));
+        waitUntil([&] { return shownIndex() == Frames - 1 && pc->state().requestedFrame == Frames - 1; }));
 
     // A press within 15 pixels left of the slider's start selects position 0.
     click({r.left() - 15, y});
     EXPECT_EQ(pc->currentFrame(), 0);
-    ASSERT_TRUE(waitFor([&] { return shownIndex() == 0; }));
+    ASSERT_TRUE(waitUntil([&] { return shownIndex() == 0; }));
 }
 
 TEST_F(PlaybackSliderTest, AClickOnThePictureTogglesButNotWhenItStartedOrEndedOnTheSlider)
@@ -352,13 +340,13 @@ TEST_F(PlaybackSliderTest, EndedPlayersAreReapedAndThePictureReturnsToTheFirstFr
     ASSERT_TRUE(pc->hasPlayer());
     pc->stopPlayer();
     EXPECT_FALSE(pc->hasPlayer()); // answered at once, without waiting for the thread
-    ASSERT_TRUE(waitFor([&] { return ended == 1; }));
-    ASSERT_TRUE(waitFor([&] { return shownIndex() == 0; }));
+    ASSERT_TRUE(waitUntil([&] { return ended == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return shownIndex() == 0; }));
 
     // A player on a file that does not open ends by itself.
     window->playbackVideoName = QStringLiteral("12345678") + QStringLiteral("20240102030406.wmv");
     pc->startPlayer();
-    ASSERT_TRUE(waitFor([&] { return ended == 2; }));
+    ASSERT_TRUE(waitUntil([&] { return ended == 2; }));
     EXPECT_FALSE(pc->hasPlayer());
 
     // Starting again and again joins the players it replaces.

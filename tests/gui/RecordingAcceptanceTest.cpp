@@ -15,6 +15,7 @@
 #include "support/ScriptedPrompts.h"
 #include "support/TempDir.h"
 #include "support/TestVideos.h"
+#include "support/WaitUntil.h"
 #include "ui/app/CTolvek2Dlg.h"
 #include "ui/app/ControlIds.h"
 #include "ui/capture/CGetNewID.h"
@@ -49,19 +50,6 @@ namespace {
 constexpr int Width = 640;
 constexpr int Height = 480;
 constexpr int Fps = 30;
-
-// Processes events until done() holds or the bound passes. The bound only keeps a broken build
-// from hanging; nothing is timed.
-bool waitUntil(const std::function<bool()>& done, int boundMs = 20000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < boundMs) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
-    }
-    return done();
-}
 
 void pressKey(QWidget* target, int key)
 {

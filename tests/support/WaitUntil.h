@@ -10,7 +10,7 @@
 namespace tolvek::test {
 
 template <class Condition>
-bool waitUntil(Condition&& condition, std::chrono::milliseconds bound = std::chrono::seconds(15))
+bool waitUntil(Condition&& condition, std::chrono::milliseconds bound = std::chrono::seconds(30))
 {
     const auto deadline = std::chrono::steady_clock::now() + bound;
     while (!condition()) {

@@ -2,6 +2,7 @@
 #include "core/capture/SimulatedEyeSource.h"
 #include "core/settings/Settings.h"
 #include "core/settings/VideoFileName.h"
+#include "support/WaitUntil.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -19,6 +20,7 @@
 #include <thread>
 
 using namespace tolvek;
+using tolvek::test::waitUntil;
 
 namespace {
 
@@ -117,18 +119,6 @@ struct Events
     }
 };
 
-// Polls until pred holds. The bound only keeps a broken build from hanging; nothing is timed.
-template <class Pred> bool waitFor(Pred pred, int boundMs = 30000)
-{
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(boundMs);
-    while (!pred()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
-
 int countFrames(const QString& path)
 {
     cv::VideoCapture cap(path.toStdString(), cv::CAP_FFMPEG);
@@ -210,7 +200,7 @@ class CaptureRig
         const qsizetype before = m_events.openedCount();
         m_flags.windowMode = ModeRecording;
         m_flags.recordRequested = true;
-        EXPECT_TRUE(waitFor([&] { return m_events.openedCount() > before; }));
+        EXPECT_TRUE(waitUntil([&] { return m_events.openedCount() > before; }));
         EXPECT_TRUE(m_flags.recording);
         EXPECT_FALSE(m_flags.recordRequested);
         return m_events.openedAt(before);
@@ -252,13 +242,13 @@ class CaptureThreadTest : public testing::Test, protected CaptureRig
 TEST_F(CaptureThreadTest, recordsAWmvFileHoldingElapsedTimesFrameRate)
 {
     startThread(simCameras());
-    ASSERT_TRUE(waitFor([&] { return m_flags.cameraOpened.load(); }));
+    ASSERT_TRUE(waitUntil([&] { return m_flags.cameraOpened.load(); }));
     const QString name = startRecording();
     EXPECT_EQ(name, QStringLiteral("0000012320240305140709.wmv"));
 
-    ASSERT_TRUE(waitFor([&] { return m_flags.recordingElapsedMs >= 3000; }));
+    ASSERT_TRUE(waitUntil([&] { return m_flags.recordingElapsedMs >= 3000; }));
     m_flags.windowMode = ModeLibrary; // the stop command: the thread closes the file
-    ASSERT_TRUE(waitFor([&] { return m_events.closedCount() == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return m_events.closedCount() == 1; }));
     EXPECT_FALSE(m_flags.recording);
 
     const auto [closedName, written] = m_events.closedAt(0);
@@ -303,10 +293,10 @@ TEST_F(CaptureThreadTest, restartClosesTheFileAndTheNextFileInTheSameSecondGetsT
 {
     startThread(simCameras());
     const QString first = startRecording();
-    ASSERT_TRUE(waitFor([&] { return m_flags.recordingElapsedMs >= 1000; }));
+    ASSERT_TRUE(waitUntil([&] { return m_flags.recordingElapsedMs >= 1000; }));
 
     m_flags.restartRequested = true;
-    ASSERT_TRUE(waitFor([&] { return !m_flags.restartRequested && m_events.closedCount() == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return !m_flags.restartRequested && m_events.closedCount() == 1; }));
     EXPECT_FALSE(m_flags.recording);
     const auto [closedName, written] = m_events.closedAt(0);
     EXPECT_EQ(closedName, first);
@@ -318,9 +308,9 @@ TEST_F(CaptureThreadTest, restartClosesTheFileAndTheNextFileInTheSameSecondGetsT
     const QString second = startRecording();
     EXPECT_EQ(first, QStringLiteral("0000012320240305140709.wmv"));
     EXPECT_EQ(second, QStringLiteral("0000012320240305140710.wmv"));
-    ASSERT_TRUE(waitFor([&] { return m_flags.recordingElapsedMs >= 1000; }));
+    ASSERT_TRUE(waitUntil([&] { return m_flags.recordingElapsedMs >= 1000; }));
     m_flags.windowMode = ModeLibrary;
-    ASSERT_TRUE(waitFor([&] { return m_events.closedCount() == 2; }));
+    ASSERT_TRUE(waitUntil([&] { return m_events.closedCount() == 2; }));
     EXPECT_EQ(countFrames(makeSavePath(m_dir.path(), first)), written);
     EXPECT_EQ(countFrames(makeSavePath(m_dir.path(), second)), m_events.closedAt(1).second);
 }
@@ -330,12 +320,12 @@ TEST_F(CaptureThreadTest, recordRequestWhileAFileIsOpenIsServedAfterItCloses)
     startThread(simCameras());
     const QString first = startRecording();
     m_flags.recordRequested = true;
-    ASSERT_TRUE(waitFor([&] { return m_flags.recordingElapsedMs >= 600; }));
+    ASSERT_TRUE(waitUntil([&] { return m_flags.recordingElapsedMs >= 600; }));
     EXPECT_TRUE(m_flags.recordRequested); // pending, not served into the open file
     EXPECT_EQ(m_events.openedCount(), 1);
 
     m_flags.restartRequested = true;
-    ASSERT_TRUE(waitFor([&] { return m_events.openedCount() == 2; }));
+    ASSERT_TRUE(waitUntil([&] { return m_events.openedCount() == 2; }));
     EXPECT_FALSE(m_flags.recordRequested);
     EXPECT_NE(m_events.openedAt(1), first);
 }
@@ -377,14 +367,14 @@ TEST_F(CaptureThreadTest, failedReadEndsTheRecordingOrOnlyStopsReading)
         rig.startThread(rig.simCameras({Width, Height}, c.goodReads));
 
         if (c.threadEnds) {
-            ASSERT_TRUE(waitFor([&] { return rig.m_events.finished.load(); }));
+            ASSERT_TRUE(waitUntil([&] { return rig.m_events.finished.load(); }));
             const auto log = rig.m_events.snapshot();
             ASSERT_GE(log.size(), c.tail.size());
             EXPECT_EQ(std::vector<std::string>(log.end() - c.tail.size(), log.end()), c.tail);
             EXPECT_EQ(rig.m_flags.windowMode, ModeLibrary);
             EXPECT_FALSE(rig.m_thread->isRunning());
         } else {
-            ASSERT_TRUE(waitFor([&] { return rig.m_flags.cameraCount == 0; }));
+            ASSERT_TRUE(waitUntil([&] { return rig.m_flags.cameraCount == 0; }));
             EXPECT_TRUE(rig.m_thread->isRunning());
             EXPECT_TRUE(rig.m_flags.captureRunning);
             const auto log = rig.m_events.snapshot();
@@ -410,7 +400,7 @@ TEST_F(CaptureThreadTest, cameraThatNeverOpensFallsBackToZeroThenEmptiesThePictu
     m_display.store(grey, 4, 4, 12);
     m_settings.setValue(CameraNumber, QStringLiteral("2"));
     startThread(simCameras({Width, Height}, -1, {}));
-    ASSERT_TRUE(waitFor([&] { return m_events.finished.load(); }));
+    ASSERT_TRUE(waitUntil([&] { return m_events.finished.load(); }));
 
     EXPECT_FALSE(m_display.ready());
     EXPECT_FALSE(m_display.copy().valid());
@@ -425,7 +415,7 @@ TEST_F(CaptureThreadTest, missingConfiguredCameraFallsBackToCameraZero)
 {
     m_settings.setValue(CameraNumber, QStringLiteral("3"));
     startThread(simCameras({Width, Height}, -1, {0}));
-    ASSERT_TRUE(waitFor([&] { return m_flags.cameraOpened && m_events.frames > 3; }));
+    ASSERT_TRUE(waitUntil([&] { return m_flags.cameraOpened && m_events.frames > 3; }));
     EXPECT_EQ(m_settings.value(CameraNumber), QStringLiteral("0"));
     EXPECT_TRUE(m_flags.captureRunning);
     EXPECT_EQ(factoryCalls(), (std::vector<int>{3, 3, 0}));
@@ -437,10 +427,10 @@ TEST_F(CaptureThreadTest, cameraChangeWhileRecordingAsksForRestartAndSwitches)
     // The window answers the restart request by setting the flag, as its restart command does.
     QObject::connect(&thread, &CaptureThread::restartRequested, [this] { m_flags.restartRequested = true; });
     const QString first = startRecording();
-    ASSERT_TRUE(waitFor([&] { return m_flags.recordingElapsedMs >= 600; }));
+    ASSERT_TRUE(waitUntil([&] { return m_flags.recordingElapsedMs >= 600; }));
 
     m_settings.setValue(CameraNumber, QStringLiteral("1"));
-    ASSERT_TRUE(waitFor([&] { return m_events.closedCount() == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return m_events.closedCount() == 1; }));
     const auto log = m_events.snapshot();
     EXPECT_EQ(std::count(log.begin(), log.end(), "restartRequested"), 1);
     EXPECT_EQ(factoryCalls().back(), 1);
@@ -449,7 +439,7 @@ TEST_F(CaptureThreadTest, cameraChangeWhileRecordingAsksForRestartAndSwitches)
     // A camera that cannot be opened ends the thread and empties the picture.
     const QString second = startRecording();
     m_settings.setValue(CameraNumber, QStringLiteral("4"));
-    ASSERT_TRUE(waitFor([&] { return m_events.finished.load(); }));
+    ASSERT_TRUE(waitUntil([&] { return m_events.finished.load(); }));
     EXPECT_FALSE(m_display.ready());
     EXPECT_FALSE(m_flags.captureRunning);
     EXPECT_FALSE(m_flags.cameraOpened);
@@ -460,10 +450,10 @@ TEST_F(CaptureThreadTest, cameraChangeWhileRecordingAsksForRestartAndSwitches)
 TEST_F(CaptureThreadTest, cameraChangeWithoutFileOnlySwitchesThePicture)
 {
     startThread(simCameras());
-    ASSERT_TRUE(waitFor([&] { return m_events.frames > 2; }));
+    ASSERT_TRUE(waitUntil([&] { return m_events.frames > 2; }));
     m_settings.setValue(CameraNumber, QStringLiteral("1"));
     const int before = m_events.frames;
-    ASSERT_TRUE(waitFor([&] { return m_events.frames > before + 2; }));
+    ASSERT_TRUE(waitUntil([&] { return m_events.frames > before + 2; }));
     EXPECT_EQ(factoryCalls(), (std::vector<int>{0, 1}));
     const auto log = m_events.snapshot();
     EXPECT_EQ(std::count(log.begin(), log.end(), "restartRequested"), 0);
@@ -494,7 +484,7 @@ TEST_F(CaptureThreadTest, burntInBoxesFollowTheModeOnAScaledFrame)
         m_settings.setValue(Posture, QString::fromLatin1(c.posture));
         // Frames already in flight were drawn with the old values.
         const int before = m_events.frames;
-        ASSERT_TRUE(waitFor([&] { return m_events.frames > before + 2; }));
+        ASSERT_TRUE(waitUntil([&] { return m_events.frames > before + 2; }));
 
         const FrameCopy f = m_display.copy();
         ASSERT_TRUE(f.valid());
@@ -535,7 +525,7 @@ TEST_F(CaptureThreadTest, writerThatCannotOpenIsReportedAndTheLiveViewContinues)
     m_flags.windowMode = ModeRecording;
     m_flags.recording = true; // set by the window before the thread opens the file
     m_flags.recordRequested = true;
-    ASSERT_TRUE(waitFor([&] { return !m_flags.recordRequested; }));
+    ASSERT_TRUE(waitUntil([&] { return !m_flags.recordRequested; }));
     EXPECT_FALSE(m_flags.recording);
     {
         std::lock_guard lock(m_events.mutex);
@@ -544,7 +534,7 @@ TEST_F(CaptureThreadTest, writerThatCannotOpenIsReportedAndTheLiveViewContinues)
         EXPECT_TRUE(m_events.opened.isEmpty());
     }
     const int before = m_events.frames;
-    ASSERT_TRUE(waitFor([&] { return m_events.frames > before + 3; }));
+    ASSERT_TRUE(waitUntil([&] { return m_events.frames > before + 3; }));
     EXPECT_TRUE(m_thread->isRunning());
     EXPECT_FALSE(QFileInfo::exists(missing));
 }
@@ -573,7 +563,7 @@ TEST_F(CaptureThreadTest, frameLimitClosesTheFileAndAsksForTheStop)
         rig.m_settings.updateCaptureSize();
         rig.startThread(rig.simCameras({64, 48}));
         const QString name = rig.startRecording();
-        ASSERT_TRUE(waitFor([&] { return rig.m_events.closedCount() == 1; }));
+        ASSERT_TRUE(waitUntil([&] { return rig.m_events.closedCount() == 1; }));
         const auto log = rig.m_events.snapshot();
         const auto closed = std::find(log.begin(), log.end(), "closed");
         ASSERT_NE(closed, log.end());

@@ -3,6 +3,7 @@
 #include "core/playback/SliderMath.h"
 #include "support/IndexedVideo.h"
 #include "support/TempDir.h"
+#include "support/WaitUntil.h"
 
 #include <QFile>
 
@@ -138,22 +139,9 @@ class PlayerThreadTest : public ::testing::Test
         return shown;
     }
 
-    // Bounded wait for a condition the player reaches; the bound only keeps a broken player
-    // from hanging the test.
-    bool waitFor(const std::function<bool()>& done)
-    {
-        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-        while (!done()) {
-            if (std::chrono::steady_clock::now() > limit)
-                return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        return true;
-    }
-
     bool waitForShown(const Shown& last, std::size_t atLeast)
     {
-        return waitFor([&] {
+        return waitUntil([&] {
             const auto v = shownFrames();
             return v.size() >= atLeast && v.back() == last;
         });
@@ -293,7 +281,7 @@ TEST_F(PlayerThreadTest, AFileThatDoesNotOpenEndsThePlayerAtOnce)
         SCOPED_TRACE(name.toStdString());
         auto player = makePlayer(dir.file(name), 30);
         player->start();
-        ASSERT_TRUE(waitFor([&] { return player->hasEnded(); }));
+        ASSERT_TRUE(waitUntil([&] { return player->hasEnded(); }));
         EXPECT_FALSE(player->fileOpened());
         EXPECT_FALSE(player->isRunning());
     }
@@ -313,7 +301,7 @@ TEST_F(PlayerThreadTest, ATruncatedFilePlaysWhatItHasThenPausesAndStops)
     auto player = makePlayer(cut, 0);
     player->start();
     // Either it ends at once (the file no longer opens) or it plays and waits paused.
-    ASSERT_TRUE(waitFor([&] {
+    ASSERT_TRUE(waitUntil([&] {
         const auto v = shownFrames();
         return player->hasEnded() || (!v.empty() && v.back().paused);
     }));
@@ -328,7 +316,7 @@ TEST_F(PlayerThreadTest, ATruncatedFilePlaysWhatItHasThenPausesAndStops)
         EXPECT_EQ(v.back(), (Shown{0, true}));
     }
     player->stop();
-    ASSERT_TRUE(waitFor([&] { return player->hasEnded(); }));
+    ASSERT_TRUE(waitUntil([&] { return player->hasEnded(); }));
     player->wait();
 }
 
@@ -342,9 +330,9 @@ TEST_F(PlayerThreadTest, StopEndsAPausedOrPlayingLoop)
         QObject::connect(
             player.get(), &PlayerThread::ended, player.get(), [&] { ++ended; }, Qt::DirectConnection);
         player->start();
-        ASSERT_TRUE(waitFor([&] { return !shownFrames().empty(); }));
+        ASSERT_TRUE(waitUntil([&] { return !shownFrames().empty(); }));
         player->stop();
-        ASSERT_TRUE(waitFor([&] { return player->hasEnded(); }));
+        ASSERT_TRUE(waitUntil([&] { return player->hasEnded(); }));
         player->wait();
         EXPECT_EQ(ended, 1);
         EXPECT_FALSE(player->isRunning());

@@ -9,6 +9,7 @@
 #include "core/settings/Settings.h"
 #include "core/settings/VideoFileName.h"
 #include "support/TestVideos.h"
+#include "support/WaitUntil.h"
 
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -25,22 +26,12 @@
 #include <thread>
 
 using namespace tolvek;
+using tolvek::test::waitUntil;
 
 namespace {
 
 constexpr double CameraFps = 30.0;
 constexpr int FileFps = 30;
-
-bool waitFor(const std::function<bool()>& pred, int boundMs = 30000)
-{
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(boundMs);
-    while (!pred()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
 
 std::vector<cv::Mat> decodeAll(const QString& path)
 {
@@ -160,10 +151,10 @@ class Recorder
         m_flags.windowMode = ModeRecording;
         m_flags.recordRequested = true;
         EXPECT_TRUE(m_thread->start());
-        EXPECT_TRUE(waitFor([&] { return m_flags.recordingElapsedMs >= virtualMs || m_openFailures > 0; }));
+        EXPECT_TRUE(waitUntil([&] { return m_flags.recordingElapsedMs >= virtualMs || m_openFailures > 0; }));
         EXPECT_EQ(m_openFailures, 0);
         m_flags.windowMode = ModeLibrary; // the stop: the thread closes the file
-        EXPECT_TRUE(waitFor([&] { return m_closed == 1; }));
+        EXPECT_TRUE(waitUntil([&] { return m_closed == 1; }));
         std::lock_guard lock(m_mutex);
         return makeSavePath(m_dir.path(), m_name);
     }

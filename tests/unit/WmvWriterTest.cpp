@@ -185,7 +185,9 @@ TEST(WmvWriterTest, AWriteErrorComesBackFromTheCallThatMetIt)
     std::signal(SIGXFSZ, oldHandler);
 
     ASSERT_TRUE(opened);
-    EXPECT_GT(failedAt, 0) << "no write failed";
+    // Where the file system checks the limit when room is reserved ahead (tmpfs), the first
+    // frame already finds the file full; elsewhere a later one does.
+    EXPECT_GE(failedAt, 0) << "no write failed";
     EXPECT_EQ(reason, QString::fromLocal8Bit(std::strerror(EFBIG)));
     EXPECT_FALSE(later);
     EXPECT_FALSE(closed);
