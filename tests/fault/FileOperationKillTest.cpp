@@ -51,16 +51,6 @@ int envInt(const char* name, int fallback)
     return v && *v ? std::atoi(v) : fallback;
 }
 
-QByteArray digest(const QString& path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    QCryptographicHash h(QCryptographicHash::Sha256);
-    h.addData(&f);
-    return h.result();
-}
-
 // Every entry of a folder, hidden ones included, sorted.
 QStringList entries(const QString& folder)
 {
@@ -105,26 +95,6 @@ bool makeNoisyWmv(const QString& path)
              QStringLiteral("-b:v"), QStringLiteral("6M"), QStringLiteral("-metadata"),
              QStringLiteral("title=") + OldMemo, path});
     return p.waitForFinished(120000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-}
-
-// A video as the program writes it now: memo and product mark in the header, and the header's
-// reserve for memo edits in place.
-bool makeProgramWmv(const QString& path)
-{
-    media::WmvWriterSettings settings;
-    settings.width = 320;
-    settings.height = 240;
-    settings.title = OldMemo;
-    media::WmvWriter writer;
-    if (!writer.open(path, settings))
-        return false;
-    cv::Mat frame(240, 320, CV_8UC3);
-    for (int i = 0; i < 60; ++i) {
-        frame.setTo(cv::Scalar(30 + i * 3, 100, 180));
-        if (!writer.write(frame))
-            return false;
-    }
-    return writer.close();
 }
 
 // One run's folders: the save folder, a backup folder, an export folder, the data folder with the
@@ -172,10 +142,10 @@ struct Sources
         // a reserve (its memo edits rewrite the header in place). The backup copies all.
         for (const QString& name : names) {
             if (name == names[0]   ? !makeNoisyWmv(dir.file(name))
-                : name == names[1] ? !makeProgramWmv(dir.file(name))
+                : name == names[1] ? makeProgramWmv(dir.file(name), 60, 320, 240, OldMemo).isEmpty()
                                    : makeFfmpegWmv(dir.file(name), 30, OldMemo, 64, 48).isEmpty())
                 return false;
-            digests << digest(dir.file(name));
+            digests << digestOf(dir.file(name));
         }
         frames = countDecodedFrames(dir.file(names[0]));
         exportFrames = countDecodedFrames(makeFfmpegWmv(exportSource(), 150, OldMemo, 640, 480));
@@ -196,6 +166,22 @@ struct Operation
     std::function<State(const Sources&, const RunFolders&)> check;
 };
 
+// A memo save on source `index`: the old memo and the very same bytes, or the new memo and every
+// frame.
+State checkMemo(const Sources& s, const RunFolders& f, int index)
+{
+    const QString path = f.save + u'/' + s.names[index];
+    EXPECT_EQ(entries(f.save), s.names);
+    const QString memo = VideoHeaderReader().readDurationAndTitle(path).memo;
+    if (memo == OldMemo) {
+        EXPECT_EQ(digestOf(path), s.digests[index]) << "the old memo, but the file changed";
+        return State::Old;
+    }
+    EXPECT_EQ(memo, NewMemo);
+    EXPECT_EQ(countDecodedFrames(path), countDecodedFrames(s.dir.file(s.names[index])));
+    return State::New;
+}
+
 // The trim's target in the run's save folder, named as in a folder without it.
 QString trimTarget(const Sources& s, const RunFolders& f)
 {
@@ -209,35 +195,16 @@ const Operation Operations[] = {
      [](const Sources& s, const RunFolders& f) {
          return QStringList{QStringLiteral("memo"), f.save + u'/' + s.names[0], NewMemo};
      },
-     [](const Sources& s, const RunFolders& f) {
-         const QString path = f.save + u'/' + s.names[0];
-         EXPECT_EQ(entries(f.save), s.names);
-         const QString memo = VideoHeaderReader().readDurationAndTitle(path).memo;
-         if (memo == OldMemo) {
-             EXPECT_EQ(digest(path), s.digests[0]) << "the old memo, but the file changed";
-             return State::Old;
-         }
-         EXPECT_EQ(memo, NewMemo);
-         EXPECT_EQ(countDecodedFrames(path), s.frames);
-         return State::New;
-     }},
+     [](const Sources& s, const RunFolders& f) { return checkMemo(s, f, 0); }},
     {"memo_in_place",
      [](const Sources& s, const RunFolders& f) {
          return QStringList{QStringLiteral("memo"), f.save + u'/' + s.names[1], NewMemo};
      },
      [](const Sources& s, const RunFolders& f) {
-         const QString path = f.save + u'/' + s.names[1];
-         EXPECT_EQ(entries(f.save), s.names);
-         const QString memo = VideoHeaderReader().readDurationAndTitle(path).memo;
-         if (memo == OldMemo) {
-             EXPECT_EQ(digest(path), s.digests[1]) << "the old memo, but the file changed";
-             return State::Old;
-         }
-         EXPECT_EQ(memo, NewMemo);
-         EXPECT_EQ(QFileInfo(path).size(), QFileInfo(s.dir.file(s.names[1])).size())
-             << "not rewritten in place";
-         EXPECT_EQ(countDecodedFrames(path), 60);
-         return State::New;
+         // Rewritten in place: the file keeps its size.
+         const State state = checkMemo(s, f, 1);
+         EXPECT_EQ(QFileInfo(f.save + u'/' + s.names[1]).size(), QFileInfo(s.dir.file(s.names[1])).size());
+         return state;
      }},
     {"trim",
      [](const Sources& s, const RunFolders& f) {
@@ -262,9 +229,9 @@ const Operation Operations[] = {
          expected.sort();
          EXPECT_EQ(entries(f.save), expected);
          if (hasSource)
-             EXPECT_EQ(digest(source), s.digests[0]) << "the original changed";
+             EXPECT_EQ(digestOf(source), s.digests[0]) << "the original changed";
          else
-             EXPECT_EQ(digest(f.trashed(s.names[0])), s.digests[0])
+             EXPECT_EQ(digestOf(f.trashed(s.names[0])), s.digests[0])
                  << "the original is neither here nor in the trash";
          if (hasTarget) {
              const int wanted = trimFrameRange(TrimStart, TrimEnd, SliderLength, s.frames).count;
@@ -287,10 +254,10 @@ const Operation Operations[] = {
              const qsizetype i = s.names.indexOf(name);
              EXPECT_GE(i, 0) << name.toStdString() << " in the backup folder";
              if (i >= 0)
-                 EXPECT_EQ(digest(f.backup + u'/' + name), s.digests[i]) << name.toStdString();
+                 EXPECT_EQ(digestOf(f.backup + u'/' + name), s.digests[i]) << name.toStdString();
          }
          for (int i = 0; i < s.names.size(); ++i)
-             EXPECT_EQ(digest(f.save + u'/' + s.names[i]), s.digests[i]);
+             EXPECT_EQ(digestOf(f.save + u'/' + s.names[i]), s.digests[i]);
          return copied.isEmpty() ? State::Old : copied.size() == s.names.size() ? State::New : State::Between;
      }},
     {"export",

@@ -18,7 +18,6 @@
 #include "support/WaitUntil.h"
 #include "ui/app/CTolvek2Dlg.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -48,16 +47,6 @@ bool run(const QString& program, const QStringList& args)
     p.setProcessChannelMode(QProcess::MergedChannels);
     p.start(program, args);
     return p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-}
-
-QByteArray digestOf(const QString& path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    QCryptographicHash h(QCryptographicHash::Sha256);
-    h.addData(&f);
-    return h.result();
 }
 
 // What the file left behind looks like to the two readers the program and a user rely on.

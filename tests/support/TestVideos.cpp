@@ -3,6 +3,7 @@
 #include "core/media/TagLibText.h"
 #include "core/media/WmvWriter.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QProcess>
 #include <QStringList>
@@ -33,6 +34,36 @@ QString makeTestWmv(const QString& path, int frames, int w, int h, int fps)
             return {};
     }
     return writer.close() ? path : QString();
+}
+
+QString makeProgramWmv(const QString& path, int frames, int w, int h, const QString& title)
+{
+    media::WmvWriterSettings settings;
+    settings.width = w;
+    settings.height = h;
+    settings.title = title;
+    media::WmvWriter writer;
+    if (!writer.open(path, settings))
+        return {};
+    cv::Mat frame(h, w, CV_8UC3);
+    for (int i = 0; i < frames; ++i) {
+        frame.setTo(cv::Scalar(20 + (i * 9) % 200, 90, 160));
+        cv::circle(frame, cv::Point((i * 4) % w, h / 2), std::max(2, h / 8), cv::Scalar(10, 10, 10),
+                   cv::FILLED);
+        if (!writer.write(frame))
+            return {};
+    }
+    return writer.close() ? path : QString();
+}
+
+QByteArray digestOf(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    QCryptographicHash h(QCryptographicHash::Sha256);
+    h.addData(&f);
+    return h.result();
 }
 
 QString makeFfmpegWmv(const QString& path, int frames, const QString& title, int w, int h, int fps)

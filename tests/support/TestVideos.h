@@ -4,6 +4,7 @@
 // frame counter that decodes a file through OpenCV.
 // Thread-safe for different paths. Failures return an empty path or -1; they never throw.
 
+#include <QByteArray>
 #include <QString>
 
 namespace tolvek::test {
@@ -19,6 +20,12 @@ QString makeTestWmv(const QString& path, int frames, int w = 64, int h = 48, int
 QString makeFfmpegWmv(const QString& path, int frames, const QString& title = QString(), int w = 64,
                       int h = 48, int fps = 30);
 
+// A video as the program writes it now, through WmvWriter: `frames` frames of w x h at 30 fps,
+// "Title" = title (none when null), the product mark and the header reserve for memo edits in
+// place. Returns `path`, or an empty string when it could not be written.
+QString makeProgramWmv(const QString& path, int frames, int w, int h, const QString& title = QString());
+// SHA-256 of a file's bytes; empty when it cannot be read.
+QByteArray digestOf(const QString& path);
 // The number of frames cv::VideoCapture decodes from `path` by reading to the end; -1 when it
 // cannot open the file.
 int countDecodedFrames(const QString& path);

@@ -30,22 +30,23 @@ namespace {
 
 constexpr int Frames = 20;
 
+// A video of Frames frames through the program's writer; without the header reserve it stands
+// for a recording made before the reserve existed.
 QString writeVideo(const QString& path, bool reserve)
 {
+    if (reserve)
+        return makeProgramWmv(path, Frames, 160, 120);
     media::WmvWriterSettings s;
     s.width = 160;
     s.height = 120;
-    s.headerReserve = reserve;
+    s.headerReserve = false;
     media::WmvWriter w;
     if (!w.open(path, s))
         return {};
-    cv::Mat f(120, 160, CV_8UC3);
-    for (int i = 0; i < Frames; ++i) {
-        f.setTo(cv::Scalar(20 + i * 9, 90, 160));
-        cv::circle(f, cv::Point(30 + i * 4, 60), 15, cv::Scalar(10, 10, 10), cv::FILLED);
+    const cv::Mat f(120, 160, CV_8UC3, cv::Scalar(40, 90, 160));
+    for (int i = 0; i < Frames; ++i)
         if (!w.write(f))
             return {};
-    }
     return w.close() ? path : QString();
 }
 
