@@ -1,6 +1,6 @@
 // Slow work off the UI thread: the window keeps running its timers and painting while the work
-// runs, drops the user's input meanwhile (as a modal window does), and shows the progress window
-// only for work that outlasts its delay.
+// runs, drops the user's input to its window meanwhile (as a modal window does) while other windows
+// keep theirs, and shows the progress window only for work that outlasts its delay.
 
 #include "ui/app/BackgroundWork.h"
 
@@ -27,6 +27,9 @@ TEST(BackgroundWorkTest, TheWindowRunsOnWithoutUserInputWhileTheWorkRuns)
         SCOPED_TRACE(c.workMs);
         QLineEdit field;
         field.show();
+        // Another window, as a message box opened by a background event would be: it keeps its input.
+        QLineEdit other;
+        other.show();
         int ticks = 0;
         QTimer ticker;
         QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
@@ -35,8 +38,9 @@ TEST(BackgroundWorkTest, TheWindowRunsOnWithoutUserInputWhileTheWorkRuns)
         // A key press arrives while the long work runs; it must not reach the field.
         if (c.workMs >= 400)
             QTimer::singleShot(50, [&] {
-                QCoreApplication::postEvent(
-                    &field, new QKeyEvent(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a")));
+                for (QLineEdit* target : {&field, &other})
+                    QCoreApplication::postEvent(target, new QKeyEvent(QEvent::KeyPress, Qt::Key_A,
+                                                                      Qt::NoModifier, QStringLiteral("a")));
             });
         const int result =
             BackgroundWork::run<int>(&field, QStringLiteral("Title"), QStringLiteral("Working..."), [&] {
@@ -51,5 +55,7 @@ TEST(BackgroundWorkTest, TheWindowRunsOnWithoutUserInputWhileTheWorkRuns)
             EXPECT_GE(ticks, 5) << "the UI thread's timers stopped while the work ran";
         QCoreApplication::processEvents();
         EXPECT_EQ(field.text(), QString()) << "user input reached the window during the work";
+        EXPECT_EQ(other.text(), c.workMs >= 400 ? QStringLiteral("a") : QString())
+            << "another window lost its input";
     }
 }

@@ -7,6 +7,7 @@
 #include <QEventLoop>
 #include <QPointer>
 #include <QTimer>
+#include <QWidget>
 
 #include <thread>
 
@@ -16,13 +17,19 @@ namespace {
 
 bool s_progressShown = false;
 
-// Drops the user's input while the work runs, as a modal window would: a key press or click
-// meanwhile could start a second command on the same video.
+// Drops the user's input to one window while the work runs, as a modal window would: a key press
+// or click meanwhile could start a second command on the same video. Other windows (a message box
+// that a background event opens meanwhile) keep theirs, so they can always be answered.
 class InputBlocker : public QObject
 {
   public:
-    bool eventFilter(QObject*, QEvent* event) override
+    explicit InputBlocker(QWidget* window) : m_window(window) {}
+
+    bool eventFilter(QObject* target, QEvent* event) override
     {
+        const auto* widget = qobject_cast<QWidget*>(target);
+        if (!widget || !m_window || widget->window() != m_window)
+            return false;
         switch (event->type()) {
         case QEvent::KeyPress:
         case QEvent::KeyRelease:
@@ -40,6 +47,9 @@ class InputBlocker : public QObject
             return false;
         }
     }
+
+  private:
+    QPointer<QWidget> m_window;
 };
 
 } // namespace
@@ -58,7 +68,7 @@ void BackgroundWork::run(QWidget* parent, const QString& title, const QString& m
     });
     showLater.start(ShowAfterMs);
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    InputBlocker blocker;
+    InputBlocker blocker(parent ? parent->window() : nullptr);
     qApp->installEventFilter(&blocker);
     std::thread worker([&work, &loop] {
         work();

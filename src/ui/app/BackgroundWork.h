@@ -1,8 +1,8 @@
 #pragma once
 // Runs a slow piece of work (a memo save that must copy a whole video) on a thread of its own while
-// the UI thread goes on painting and running its timers but drops the user's input, as a modal
-// window would, so the window never freezes and no second command can start on the same video
-// meanwhile. When the work takes
+// the UI thread goes on painting and running its timers but drops the user's input to the parent's
+// window, as a modal window would, so the window never freezes and no second command can start on
+// the same video meanwhile. When the work takes
 // longer than ShowAfterMs a blinking progress window says what is going on. UI thread only; the
 // work must not touch widgets.
 
