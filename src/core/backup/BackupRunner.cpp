@@ -14,11 +14,8 @@ namespace {
 
 constexpr qint64 ChunkBytes = 1 << 20;
 
-BackupFileResult failure(QFile& out, platform::WorkingFile& working, const QString& detail)
+BackupFileResult failure(const QString& detail)
 {
-    if (out.isOpen())
-        out.close();
-    working.remove();
     return {BackupFileStatus::Failed, detail};
 }
 
@@ -51,11 +48,9 @@ BackupFileResult backupFile(const QString& source, const QString& target)
     platform::WorkingFile working = platform::WorkingFile::create(backupWorkingPath(target));
     QFile out;
     if (!working.created())
-        return failure(out, working,
-                       QStringLiteral("cannot write to the backup folder (%1)").arg(working.error()));
+        return failure(QStringLiteral("cannot write to the backup folder (%1)").arg(working.error()));
     if (!out.open(working.handle(), QIODevice::WriteOnly, QFileDevice::DontCloseHandle))
-        return failure(out, working,
-                       QStringLiteral("cannot write to the backup folder (%1)").arg(out.errorString()));
+        return failure(QStringLiteral("cannot write to the backup folder (%1)").arg(out.errorString()));
 
     QByteArray buffer;
     qint64 total = 0;
@@ -63,24 +58,24 @@ BackupFileResult backupFile(const QString& source, const QString& target)
         buffer = in.read(ChunkBytes);
         if (buffer.isEmpty()) {
             if (in.error() != QFileDevice::NoError)
-                return failure(out, working, QStringLiteral("cannot be read (%1)").arg(in.errorString()));
+                return failure(QStringLiteral("cannot be read (%1)").arg(in.errorString()));
             break;
         }
         if (out.write(buffer) != buffer.size())
-            return failure(out, working, QStringLiteral("cannot be written (%1)").arg(out.errorString()));
+            return failure(QStringLiteral("cannot be written (%1)").arg(out.errorString()));
         total += buffer.size();
     }
     if (!out.flush())
-        return failure(out, working, QStringLiteral("cannot be written (%1)").arg(out.errorString()));
+        return failure(QStringLiteral("cannot be written (%1)").arg(out.errorString()));
     // Only data on the disk counts as backed up: a full or removed drive shows up here at the latest.
     if (!platform::syncHandleToDisk(out.handle()))
-        return failure(out, working, QStringLiteral("cannot be written to the disk"));
+        return failure(QStringLiteral("cannot be written to the disk"));
     if (total != sourceInfo.size())
-        return failure(out, working, QStringLiteral("the video changed while it was copied"));
+        return failure(QStringLiteral("the video changed while it was copied"));
     out.setFileTime(sourceInfo.lastModified(), QFileDevice::FileModificationTime);
     out.close();
     if (!working.stillOurs())
-        return failure(out, working, QStringLiteral("the working file was replaced while it was written"));
+        return failure(QStringLiteral("the working file was replaced while it was written"));
 
     QString error;
     switch (platform::renameNoReplace(working.path(), target, error)) {
@@ -88,12 +83,11 @@ BackupFileResult backupFile(const QString& source, const QString& target)
         platform::syncFolderOf(target);
         return {BackupFileStatus::Copied, {}};
     case platform::RenameResult::TargetExists:
-        working.remove();
         return {BackupFileStatus::Skipped, {}};
     case platform::RenameResult::Failed:
         break;
     }
-    return failure(out, working, QStringLiteral("cannot be renamed (%1)").arg(error));
+    return failure(QStringLiteral("cannot be renamed (%1)").arg(error));
 }
 
 BackupRunner::BackupRunner(QString saveFolder, QString backupFolder, QStringList names, QString prefix)

@@ -170,22 +170,18 @@ RepairResult repairRecording(const QString& path, const QString& ffmpeg, const s
                            QStringLiteral("-f"),
                            QStringLiteral("asf"),
                            QStringLiteral("file:") + temp};
-    auto fail = [&working](RepairResult r) {
-        working.remove();
-        return r;
-    };
     // What the repair must keep: every packet that can be read from the whole packets of the
     // original, counted from the same bytes that ffmpeg is given.
     const qint64 readable = countReadablePackets(input);
     if (readable <= 0)
-        return fail(RepairResult::Failed);
+        return RepairResult::Failed;
     if (!runFfmpeg(ffmpeg, args, before.completeEnd, cancel))
-        return fail(RepairResult::Failed);
+        return RepairResult::Failed;
     // ffmpeg opened the name itself: only the file created above is worked on.
     if (!working.stillOurs())
-        return fail(RepairResult::Failed);
+        return RepairResult::Failed;
     if (inspectRecording(temp).state != RecordingState::Finished)
-        return fail(RepairResult::Failed);
+        return RepairResult::Failed;
 
     // Keep the memo and give the file the product mark the recorder adds when it closes a file.
     const TagWriteResult tagged = tags.result == VideoHeaderInfo::Result::Memo
@@ -193,28 +189,28 @@ RepairResult repairRecording(const QString& path, const QString& ffmpeg, const s
                                       : writeCopyrightTag(temp);
     // The tag write replaced the working file by a copy of its own.
     if (tagged != TagWriteResult::Written || !working.acceptReplacement())
-        return fail(RepairResult::Failed);
+        return RepairResult::Failed;
     // A finished-looking header proves nothing: the repaired file must read back every packet the
     // original could give, or the original stays as it is.
     if (countReadablePackets(QStringLiteral("file:") + temp) < readable)
-        return fail(RepairResult::Failed);
+        return RepairResult::Failed;
 
     // A file that changed meanwhile is still being written by someone: leave it to them.
     if (QFileInfo(absolute).size() != before.fileSize)
-        return fail(RepairResult::Busy);
+        return RepairResult::Busy;
     QFile::setPermissions(temp, QFile::permissions(absolute));
     if (!platform::syncFileToDisk(temp))
-        return fail(RepairResult::Failed);
+        return RepairResult::Failed;
     // The original is kept, in the trash, until the repaired file holds its name; if the trash
     // refuses it, nothing changes.
     const platform::TrashResult trashed = platform::moveToTrash(absolute);
     if (!trashed)
-        return fail(RepairResult::Failed);
+        return RepairResult::Failed;
     QString error;
     if (platform::renameNoReplace(temp, absolute, error) != platform::RenameResult::Renamed) {
         // Put the original back where it was.
         platform::renameNoReplace(trashed.trashedPath, absolute, error);
-        return fail(RepairResult::Failed);
+        return RepairResult::Failed;
     }
     platform::syncFolderOf(absolute);
     return RepairResult::Repaired;

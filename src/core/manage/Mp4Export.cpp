@@ -180,7 +180,6 @@ Mp4ExportResult runMp4Export(const Mp4ExportJob& job, const std::atomic<bool>* c
     platform::endWithThisProgram(ffmpeg);
     ffmpeg.start();
     if (!ffmpeg.waitForStarted(-1)) {
-        working.remove();
         return outcome(Mp4ExportStatus::StartFailed, job.targetPath, ffmpeg.errorString());
     }
 
@@ -190,7 +189,6 @@ Mp4ExportResult runMp4Export(const Mp4ExportJob& job, const std::atomic<bool>* c
         if (cancel && cancel->load()) {
             ffmpeg.kill();
             ffmpeg.waitForFinished(-1);
-            working.remove();
             return outcome(Mp4ExportStatus::Cancelled, job.targetPath);
         }
         if (ffmpeg.state() == QProcess::NotRunning)
@@ -199,27 +197,22 @@ Mp4ExportResult runMp4Export(const Mp4ExportJob& job, const std::atomic<bool>* c
     appendTail(errorTail, ffmpeg.readAllStandardError());
 
     if (ffmpeg.exitStatus() != QProcess::NormalExit || ffmpeg.exitCode() != 0) {
-        working.remove();
         QString detail = lastLine(errorTail);
         if (detail.isEmpty())
             detail = QStringLiteral("ffmpeg exit code %1").arg(ffmpeg.exitCode());
         return outcome(Mp4ExportStatus::Failed, job.targetPath, detail);
     }
     if (cancel && cancel->load()) {
-        working.remove();
         return outcome(Mp4ExportStatus::Cancelled, job.targetPath);
     }
     if (!working.stillOurs()) {
-        working.remove();
         return outcome(Mp4ExportStatus::Failed, job.targetPath,
                        QStringLiteral("%1 was replaced while ffmpeg wrote it").arg(temporary));
     }
     if (QFileInfo(temporary).size() <= 0) {
-        working.remove();
         return outcome(Mp4ExportStatus::Failed, job.targetPath, QStringLiteral("ffmpeg wrote no data"));
     }
     if (platform::isSameFile(job.sourcePath, job.targetPath)) {
-        working.remove();
         return outcome(Mp4ExportStatus::Failed, job.targetPath,
                        QStringLiteral("the target is the source video"));
     }
@@ -234,7 +227,6 @@ Mp4ExportResult runMp4Export(const Mp4ExportJob& job, const std::atomic<bool>* c
             return outcome(Mp4ExportStatus::Completed, job.targetPath);
         }
         const QString reason = QString::fromLocal8Bit(std::strerror(errno));
-        working.remove();
         return outcome(Mp4ExportStatus::Failed, job.targetPath,
                        QStringLiteral("%1: %2").arg(job.targetPath, reason));
     }
@@ -245,13 +237,11 @@ Mp4ExportResult runMp4Export(const Mp4ExportJob& job, const std::atomic<bool>* c
         platform::syncFolderOf(job.targetPath);
         return outcome(Mp4ExportStatus::Completed, job.targetPath);
     case platform::RenameResult::TargetExists:
-        working.remove();
         return outcome(Mp4ExportStatus::Failed, job.targetPath,
                        QStringLiteral("%1 appeared meanwhile and was kept").arg(job.targetPath));
     case platform::RenameResult::Failed:
         break;
     }
-    working.remove();
     return outcome(Mp4ExportStatus::Failed, job.targetPath,
                    QStringLiteral("%1: %2").arg(job.targetPath, error));
 }

@@ -238,7 +238,6 @@ TrimResult copyFrames(TrimWorkerState& s, const CopyPlan& plan)
         file.title = *s.memo;
     media::WmvWriter writer;
     if (!writer.openDescriptor(working.handle(), file)) {
-        working.remove();
         return TrimResult::TargetUnwritable;
     }
 
@@ -265,23 +264,19 @@ TrimResult copyFrames(TrimWorkerState& s, const CopyPlan& plan)
     reader.release();
 
     if (cancelled || !s.running) {
-        working.remove();
         return TrimResult::Cancelled;
     }
     // A full disk or an I/O error stopped the copy, not the source.
     if (!written) {
-        working.remove();
         return TrimResult::TargetUnwritable;
     }
     // Reading stops at the first frame that cannot be decoded, which for a damaged source is not
     // its end: such a copy is no replacement for the original.
     if (!copyIsComplete(s.framesDone, wanted < 0 ? s.framesTotal.load() : wanted)) {
-        working.remove();
         return TrimResult::SourceCutShort;
     }
     // Only the file created above may take the target's name.
     if (!working.stillOurs() || QFileInfo(working.path()).size() <= 0) {
-        working.remove();
         return TrimResult::TargetUnwritable;
     }
     // A memo too long for the writer's header field goes in through the tag writer, which
@@ -289,7 +284,6 @@ TrimResult copyFrames(TrimWorkerState& s, const CopyPlan& plan)
     const bool retagged = s.memo && !writer.titleWritten();
     if (retagged && (writeVideoTags(working.path(), *s.memo) != TagWriteResult::Written ||
                      !working.acceptReplacement())) {
-        working.remove();
         return TrimResult::TargetUnwritable;
     }
     // On the disk before it takes its final name (the writer flushed it as it closed; the tag
@@ -301,12 +295,10 @@ TrimResult copyFrames(TrimWorkerState& s, const CopyPlan& plan)
         platform::syncFolderOf(s.targetPath);
         return TrimResult::Done;
     case platform::RenameResult::TargetExists:
-        working.remove();
         return TrimResult::TargetExists;
     case platform::RenameResult::Failed:
         break;
     }
-    working.remove();
     return TrimResult::TargetUnwritable;
 }
 

@@ -147,10 +147,8 @@ platform::WorkingFile writeHeaderJournal(const QString& videoPath, qint64 videoS
     platform::WorkingFile note = platform::WorkingFile::create(headerJournalPath(videoPath));
     if (!note.created())
         return note;
-    if (!writeAll(note.handle(), journal, 0) || !platform::syncHandleToDisk(note.handle())) {
-        note.remove();
+    if (!writeAll(note.handle(), journal, 0) || !platform::syncHandleToDisk(note.handle()))
         return platform::WorkingFile();
-    }
     platform::syncFolderOf(note.path());
     return note;
 }
@@ -193,8 +191,7 @@ InPlaceResult writeHeaderInPlace(const QString& videoPath, const QByteArray& old
         note.keep();
         return fail(InPlaceResult::Failed, reasonOf(err));
     }
-    note.remove();
-    return InPlaceResult::Written;
+    return InPlaceResult::Written; // the journal goes with `note`
 }
 
 bool finishInterruptedHeaderWrite(const QString& journalPath)

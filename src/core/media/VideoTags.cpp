@@ -195,13 +195,11 @@ TagWriteResult replaceHeader(QFile& in, const QString& path, QByteArray newHeade
     QFile out;
     if (!working.created() ||
         !out.open(working.handle(), QIODevice::WriteOnly, QFileDevice::DontCloseHandle)) {
-        working.remove();
         return TagWriteResult::NotWritable;
     }
     out.setPermissions(QFileInfo(real).permissions());
     auto fail = [&] {
         out.close();
-        working.remove();
         return TagWriteResult::WriteFailed;
     };
     if (out.write(newHeader) != newHeader.size() || !in.seek(mediaStart))
