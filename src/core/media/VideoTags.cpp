@@ -77,22 +77,28 @@ std::optional<QList<QByteArray>> untaggedObjects(const QByteArray& header)
     return kept;
 }
 
-// Sets the header's reserve to the length that brings the saved header (`rendered`) to
-// `targetSize`, saves again and notes the reserve's new size in `expected`. False when the header
-// has no reserve of this program's kind or it is too small for the change.
-bool resizeReserve(TagLib::ASF::Tag& tag, TagLib::ASF::File& asf, const TagLib::ByteVector& rendered,
-                   qsizetype targetSize, TagState& expected)
+// Gives the header's reserve the length that brings the saved header (`rendered`) back to
+// `targetSize`, saves again if that changed it, and notes the reserve's new size in `expected`.
+// `fitted` tells whether the header now has its old size thanks to the reserve; a header without
+// a reserve of this program's kind, or whose reserve is too small, is left as rendered. False only
+// when the second save failed.
+bool fitToReserve(TagLib::ASF::Tag& tag, TagLib::ASF::File& asf, const TagLib::ByteVector& rendered,
+                  qsizetype targetSize, TagState& expected, bool& fitted)
 {
+    fitted = false;
     const TagLib::String name(HeaderReserveName);
     TagLib::ASF::AttributeListMap& map = tag.attributeListMap();
     const auto it = map.find(name);
     if (it == map.end() || it->second.size() != 1 ||
         it->second[0].type() != TagLib::ASF::Attribute::UnicodeType)
-        return false;
+        return true;
     const qsizetype delta = qsizetype(rendered.size()) - targetSize;
     const qsizetype units = qsizetype(it->second[0].toString().size()) - delta / 2;
     if (delta % 2 != 0 || units < 1 || units > HeaderReserveUnits * 16)
-        return false;
+        return true;
+    fitted = true;
+    if (delta == 0)
+        return true;
     tag.setAttribute(name, TagLib::String(std::string(std::size_t(units), ' ')));
     for (auto& a : expected.attributes)
         if (std::get<0>(a) == QLatin1String(HeaderReserveName))
@@ -108,13 +114,14 @@ bool hasAnyWriteBit(QFile::Permissions p)
 }
 
 // The header with the tags set, rendered by TagLib from the old header alone, or why it cannot be
-// made. Leaves `newHeader` empty when the old header already carries exactly these tags. With
-// `keepSize` the header's reserve gives up or takes back room so that the new header has the old
-// one's size; a header without a reserve, or whose reserve is too small, gives NotAsf then.
+// made. Leaves `newHeader` empty when the old header already carries exactly these tags. The
+// header's reserve, where it has one, gives up or takes back room so that the new header keeps the
+// old one's size; `inPlace` says whether it did, so the header may be rewritten where it stands.
 TagWriteResult renderTaggedHeader(const QByteArray& oldHeader, const std::optional<QString>& title,
-                                  bool keepSize, QByteArray& newHeader)
+                                  QByteArray& newHeader, bool& inPlace)
 {
     newHeader.clear();
+    inPlace = false;
     const auto oldUntagged = untaggedObjects(oldHeader);
     if (!oldUntagged)
         return TagWriteResult::NotAsf;
@@ -152,12 +159,11 @@ TagWriteResult renderTaggedHeader(const QByteArray& oldHeader, const std::option
     tag.setCopyright(expected.copyright);
     if (!asf.save())
         return TagWriteResult::NotAsf;
-    if (keepSize && !resizeReserve(tag, asf, *stream.data(), oldHeader.size(), expected))
+    if (!fitToReserve(tag, asf, *stream.data(), oldHeader.size(), expected, inPlace))
         return TagWriteResult::NotAsf;
     const TagLib::ByteVector* rendered = stream.data();
     const QByteArray candidate(rendered->data(), qsizetype(rendered->size()));
-    if (keepSize && candidate.size() != oldHeader.size())
-        return TagWriteResult::NotAsf;
+    inPlace = inPlace && candidate.size() == oldHeader.size();
 
     // Read the new header back before it goes anywhere near the file: same objects apart from the
     // tags, and exactly the tags we meant to write.
@@ -260,19 +266,18 @@ TagWriteResult writeTags(const QString& path, const std::optional<QString>& memo
         return TagWriteResult::NotAsf;
 
     QByteArray newHeader;
+    bool inPlace = false;
+    const TagWriteResult rendered = renderTaggedHeader(oldHeader, title, newHeader, inPlace);
+    if (rendered != TagWriteResult::Written || newHeader.isEmpty())
+        return rendered;
     // Within the header's reserve the header is rewritten in place, at its old size, under a
     // journal: the cost does not grow with the video. Otherwise the whole file is copied.
-    if (renderTaggedHeader(oldHeader, title, true, newHeader) == TagWriteResult::Written) {
-        if (newHeader.isEmpty())
-            return TagWriteResult::Written;
+    if (inPlace) {
         in.close();
         return media::writeHeaderInPlace(path, oldHeader, newHeader) == media::InPlaceResult::Written
                    ? TagWriteResult::Written
                    : TagWriteResult::WriteFailed;
     }
-    const TagWriteResult rendered = renderTaggedHeader(oldHeader, title, false, newHeader);
-    if (rendered != TagWriteResult::Written || newHeader.isEmpty())
-        return rendered;
     return replaceHeader(in, path, newHeader, oldHeader.size());
 }
 
