@@ -36,12 +36,14 @@ QString makeTestWmv(const QString& path, int frames, int w, int h, int fps)
     return writer.close() ? path : QString();
 }
 
-QString makeProgramWmv(const QString& path, int frames, int w, int h, const QString& title)
+QString makeProgramWmv(const QString& path, int frames, int w, int h, const QString& title,
+                       bool headerReserve)
 {
     media::WmvWriterSettings settings;
     settings.width = w;
     settings.height = h;
     settings.title = title;
+    settings.headerReserve = headerReserve;
     media::WmvWriter writer;
     if (!writer.open(path, settings))
         return {};

@@ -21,9 +21,11 @@ QString makeFfmpegWmv(const QString& path, int frames, const QString& title = QS
                       int h = 48, int fps = 30);
 
 // A video as the program writes it now, through WmvWriter: `frames` frames of w x h at 30 fps,
-// "Title" = title (none when null), the product mark and the header reserve for memo edits in
-// place. Returns `path`, or an empty string when it could not be written.
-QString makeProgramWmv(const QString& path, int frames, int w, int h, const QString& title = QString());
+// "Title" = title (none when null), the product mark and, unless `headerReserve` is false (as in
+// the recordings made before it existed), the header reserve for memo edits in place. Returns
+// `path`, or an empty string when it could not be written.
+QString makeProgramWmv(const QString& path, int frames, int w, int h, const QString& title = QString(),
+                       bool headerReserve = true);
 // SHA-256 of a file's bytes; empty when it cannot be read.
 QByteArray digestOf(const QString& path);
 // The number of frames cv::VideoCapture decodes from `path` by reading to the end; -1 when it

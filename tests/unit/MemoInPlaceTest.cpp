@@ -8,7 +8,6 @@
 #include "core/media/HeaderTags.h"
 #include "core/media/VideoHeaderReader.h"
 #include "core/media/VideoTags.h"
-#include "core/media/WmvWriter.h"
 #include "core/platform/DurableFiles.h"
 #include "support/TempDir.h"
 #include "support/TestVideos.h"
@@ -16,8 +15,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-
-#include <opencv2/imgproc.hpp>
 
 #include <gtest/gtest.h>
 
@@ -34,20 +31,7 @@ constexpr int Frames = 20;
 // for a recording made before the reserve existed.
 QString writeVideo(const QString& path, bool reserve)
 {
-    if (reserve)
-        return makeProgramWmv(path, Frames, 160, 120);
-    media::WmvWriterSettings s;
-    s.width = 160;
-    s.height = 120;
-    s.headerReserve = false;
-    media::WmvWriter w;
-    if (!w.open(path, s))
-        return {};
-    const cv::Mat f(120, 160, CV_8UC3, cv::Scalar(40, 90, 160));
-    for (int i = 0; i < Frames; ++i)
-        if (!w.write(f))
-            return {};
-    return w.close() ? path : QString();
+    return makeProgramWmv(path, Frames, 160, 120, QString(), reserve);
 }
 
 ino_t inodeOf(const QString& path)
