@@ -4,6 +4,7 @@
 // carry like any other bytes. Goal: the edit in place costs at most 100 ms on a 1 GiB video.
 // Usage: bench_Memo [MiB, default 1024] [rounds, default 5]
 
+#include "Median.h"
 #include "core/media/VideoTags.h"
 #include "core/media/WmvWriter.h"
 
@@ -19,6 +20,7 @@
 #include <vector>
 
 using namespace tolvek;
+using tolvek::bench::median;
 
 namespace {
 
@@ -45,12 +47,6 @@ bool makeVideo(const QString& path, bool reserve, qint64 bytes)
         if (file.write(block) != block.size())
             return false;
     return true;
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 // Goal: Trim and Change ID each reach at least 1.0 x ffmpeg's throughput.
 // Usage: bench_Trim [seconds of video, default 120] [rounds, default 3]
 
+#include "Median.h"
 #include "core/capture/FrameStamps.h"
 #include "core/capture/SimulatedEyeSource.h"
 #include "core/manage/TrimWorker.h"
@@ -25,6 +26,7 @@
 #include <vector>
 
 using namespace tolvek;
+using tolvek::bench::median;
 
 namespace {
 
@@ -84,12 +86,6 @@ double runFfmpeg(const QString& source, const QString& target)
     if (!p.waitForFinished(-1) || p.exitCode() != 0)
         return -1;
     return double(t.nsecsElapsed()) / 1e6;
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
 }
 
 } // namespace

@@ -24,6 +24,7 @@
 //
 // Usage: bench_capture [--rounds N] [--block-ms MS]
 
+#include "Median.h"
 #include "core/capture/CaptureFlags.h"
 #include "core/capture/DisplayFrame.h"
 #include "core/capture/FrameStamps.h"
@@ -56,6 +57,7 @@
 #include <vector>
 
 using namespace tolvek;
+using tolvek::bench::median;
 
 namespace {
 
@@ -80,15 +82,6 @@ Clocks now()
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu);
     const auto wall = std::chrono::steady_clock::now().time_since_epoch();
     return {double(cpu.tv_sec) + double(cpu.tv_nsec) * 1e-9, std::chrono::duration<double>(wall).count()};
-}
-
-double median(std::vector<double> v)
-{
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    const std::size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
 // Pins the process to the core it runs on; returns that core, or -1 when pinning failed.
