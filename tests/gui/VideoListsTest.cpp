@@ -548,7 +548,8 @@ TEST_F(VideoListsTest, AVideoThatCannotBeOpenedShowsABlankPictureNotThePreviousO
         SCOPED_TRACE(c.what);
         click(ids->viewport(), rowPoint(ids, rowOf(ids, P3)));
         ASSERT_EQ(window->playbackVideoName, P3);
-        ASSERT_TRUE(window->displayFrame().ready()); // the picture of P3
+        // The picture of P3, shown once the player has decoded it.
+        ASSERT_TRUE(waitUntil([&] { return window->displayFrame().ready(); }));
 
         if (c.removed) {
             ASSERT_TRUE(QFile::remove(path(P2)));
