@@ -2,7 +2,7 @@
 // runs, drops the user's input to its window meanwhile (as a modal window does) while other windows
 // keep theirs, and shows the progress window only for work that outlasts its delay.
 
-#include "ui/app/BackgroundWork.h"
+#include "ui/shared/BackgroundWork.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>

@@ -13,9 +13,9 @@
 #include "support/TestWindow.h"
 #include "support/WaitUntil.h"
 #include "ui/app/CTolvek2Dlg.h"
-#include "ui/app/ControlIds.h"
-#include "ui/backup/CProgressDlg.h"
-#include "ui/capture/DigitStrip.h"
+#include "ui/shared/CProgressDlg.h"
+#include "ui/shared/ControlIds.h"
+#include "ui/shared/DigitStrip.h"
 
 #include <QApplication>
 #include <QDir>

@@ -2,7 +2,7 @@
 #include "core/capture/IdHistory.h"
 #include "core/settings/Settings.h"
 #include "support/ScriptedPrompts.h"
-#include "ui/capture/DigitStrip.h"
+#include "ui/shared/DigitStrip.h"
 
 #include <QApplication>
 #include <QGuiApplication>

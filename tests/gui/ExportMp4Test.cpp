@@ -13,7 +13,7 @@
 #include "support/TestWindow.h"
 #include "support/WaitUntil.h"
 #include "ui/app/CTolvek2Dlg.h"
-#include "ui/app/ControlIds.h"
+#include "ui/shared/ControlIds.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "ui/app/MainMenu.h"
+#include "ui/shared/MainMenu.h"
 #include "core/i18n/Messages.h"
 #include "core/sensor/HeadPose.h"
 #include "core/settings/Settings.h"
@@ -10,7 +10,7 @@
 #include "support/TestWindow.h"
 #include "support/WaitUntil.h"
 #include "ui/app/CTolvek2Dlg.h"
-#include "ui/app/ControlIds.h"
+#include "ui/shared/ControlIds.h"
 
 #include <QApplication>
 #include <QDir>

@@ -4,8 +4,8 @@
 #include "support/ScriptedPrompts.h"
 #include "support/TempDir.h"
 #include "ui/app/CTolvek2Dlg.h"
-#include "ui/app/ControlIds.h"
 #include "ui/app/ModeTable.h"
+#include "ui/shared/ControlIds.h"
 
 #include <QApplication>
 #include <QCloseEvent>

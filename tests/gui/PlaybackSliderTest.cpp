@@ -8,9 +8,9 @@
 #include "support/TempDir.h"
 #include "support/WaitUntil.h"
 #include "ui/app/CTolvek2Dlg.h"
-#include "ui/app/ControlIds.h"
-#include "ui/capture/KeyCommands.h"
 #include "ui/playback/PlaybackController.h"
+#include "ui/shared/ControlIds.h"
+#include "ui/shared/KeyCommands.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -17,8 +17,8 @@
 #include "support/TestVideos.h"
 #include "support/WaitUntil.h"
 #include "ui/app/CTolvek2Dlg.h"
-#include "ui/app/ControlIds.h"
 #include "ui/capture/CGetNewID.h"
+#include "ui/shared/ControlIds.h"
 
 #include <QApplication>
 #include <QDir>

@@ -16,8 +16,8 @@
 #include "support/TreeRows.h"
 #include "support/WaitUntil.h"
 #include "ui/app/CTolvek2Dlg.h"
-#include "ui/app/ControlIds.h"
 #include "ui/library/VideoLists.h"
+#include "ui/shared/ControlIds.h"
 
 #include <QApplication>
 #include <QDir>

@@ -18,10 +18,10 @@
 #include "support/TestWindow.h"
 #include "support/TreeRows.h"
 #include "ui/app/CTolvek2Dlg.h"
-#include "ui/app/ControlIds.h"
 #include "ui/library/VideoLists.h"
 #include "ui/manage/CTrim.h"
 #include "ui/playback/PlaybackController.h"
+#include "ui/shared/ControlIds.h"
 
 #include <QCoreApplication>
 #include <QDir>

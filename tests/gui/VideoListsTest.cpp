@@ -19,9 +19,9 @@
 #include "support/TreeRows.h"
 #include "support/WaitUntil.h"
 #include "ui/app/CTolvek2Dlg.h"
-#include "ui/app/ControlIds.h"
-#include "ui/capture/KeyCommands.h"
 #include "ui/manage/CSetMemo.h"
+#include "ui/shared/ControlIds.h"
+#include "ui/shared/KeyCommands.h"
 
 #include <QAction>
 #include <QApplication>

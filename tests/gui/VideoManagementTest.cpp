@@ -19,10 +19,10 @@
 #include "support/TestWindow.h"
 #include "support/TreeRows.h"
 #include "ui/app/CTolvek2Dlg.h"
-#include "ui/app/UserPrompts.h"
 #include "ui/library/VideoLists.h"
 #include "ui/manage/CGetID.h"
 #include "ui/manage/CTrim.h"
+#include "ui/shared/UserPrompts.h"
 
 #include <QApplication>
 #include <QCoreApplication>

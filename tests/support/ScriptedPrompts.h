@@ -4,11 +4,11 @@
 #include "core/backup/BackupRunner.h"
 #include "core/platform/ProfileStore.h"
 #include "support/WaitUntil.h"
-#include "ui/app/UserPrompts.h"
 #include "ui/backup/BackupDlg.h"
 #include "ui/backup/CDayretr.h"
 #include "ui/capture/CGetNewID.h"
 #include "ui/manage/CTrim.h"
+#include "ui/shared/UserPrompts.h"
 
 #include <QCheckBox>
 #include <QMap>

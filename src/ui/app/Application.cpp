@@ -11,7 +11,7 @@
 #include "core/sensor/ComPortList.h"
 #include "core/settings/Storage.h"
 #include "ui/app/CTolvek2Dlg.h"
-#include "ui/app/UserPrompts.h"
+#include "ui/app/QtUserPrompts.h"
 
 #include <QApplication>
 #include <QIcon>

@@ -11,10 +11,10 @@
 #include "core/sensor/SensorLink.h"
 #include "core/settings/Storage.h"
 #include "ui/app/MainLayout.h"
-#include "ui/app/MainMenu.h"
-#include "ui/app/UserPrompts.h"
-#include "ui/capture/KeyCommands.h"
 #include "ui/capture/RecordingControl.h"
+#include "ui/shared/KeyCommands.h"
+#include "ui/shared/MainMenu.h"
+#include "ui/shared/UserPrompts.h"
 
 #include <QDialog>
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
 #include "ui/app/MainLayout.h"
 
-#include "ui/app/ControlIds.h"
+#include "ui/shared/ControlIds.h"
 
 #include <algorithm>
 

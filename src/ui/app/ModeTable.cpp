@@ -1,6 +1,6 @@
 #include "ui/app/ModeTable.h"
 
-#include "ui/app/ControlIds.h"
+#include "ui/shared/ControlIds.h"
 
 namespace tolvek {
 

@@ -4,8 +4,8 @@
 #include "core/backup/BackupSelection.h"
 #include "core/i18n/Messages.h"
 #include "core/settings/Settings.h"
-#include "ui/app/UserPrompts.h"
 #include "ui/backup/CDayretr.h"
+#include "ui/shared/UserPrompts.h"
 
 #include <QFileInfo>
 

@@ -1,8 +1,8 @@
 #include "ui/backup/CDayretr.h"
 
 #include "core/platform/WindowPlacement.h"
-#include "ui/capture/DigitStrip.h"
-#include "ui/capture/DigitsView.h"
+#include "ui/shared/DigitStrip.h"
+#include "ui/shared/DigitsView.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>

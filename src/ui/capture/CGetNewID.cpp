@@ -4,9 +4,9 @@
 #include "core/platform/ProfileStore.h"
 #include "core/platform/WindowPlacement.h"
 #include "core/settings/Settings.h"
-#include "ui/app/ButtonImages.h"
-#include "ui/capture/DigitStrip.h"
-#include "ui/capture/DigitsView.h"
+#include "ui/shared/ButtonImages.h"
+#include "ui/shared/DigitStrip.h"
+#include "ui/shared/DigitsView.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>

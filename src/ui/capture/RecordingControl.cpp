@@ -9,8 +9,8 @@
 #include "core/settings/Settings.h"
 #include "core/settings/VideoFileName.h"
 #include "ui/app/CTolvek2Dlg.h"
-#include "ui/app/ControlIds.h"
-#include "ui/app/UserPrompts.h"
+#include "ui/shared/ControlIds.h"
+#include "ui/shared/UserPrompts.h"
 
 #include <QElapsedTimer>
 #include <QFile>

@@ -9,15 +9,15 @@
 #include "core/media/VideoTags.h"
 #include "core/settings/Settings.h"
 #include "core/settings/VideoFileName.h"
-#include "ui/app/BackgroundWork.h"
 #include "ui/app/CTolvek2Dlg.h"
-#include "ui/app/ControlIds.h"
-#include "ui/app/MainMenu.h"
-#include "ui/app/UserPrompts.h"
-#include "ui/capture/KeyCommands.h"
 #include "ui/manage/CSetMemo.h"
 #include "ui/manage/ExportMp4.h"
 #include "ui/manage/VideoManagement.h"
+#include "ui/shared/BackgroundWork.h"
+#include "ui/shared/ControlIds.h"
+#include "ui/shared/KeyCommands.h"
+#include "ui/shared/MainMenu.h"
+#include "ui/shared/UserPrompts.h"
 
 #include <QCursor>
 #include <QFileInfo>

@@ -8,7 +8,7 @@
 #include "core/library/RecordingRecovery.h"
 #include "core/library/ScanSaveFolder.h"
 #include "core/library/VideoRecord.h"
-#include "ui/capture/KeyCommands.h"
+#include "ui/shared/KeyCommands.h"
 
 #include <QObject>
 #include <QPoint>

@@ -2,9 +2,9 @@
 
 #include "core/capture/IdHistory.h"
 #include "core/settings/VideoFileName.h"
-#include "ui/app/Fonts.h"
-#include "ui/capture/DigitStrip.h"
-#include "ui/capture/DigitsView.h"
+#include "ui/shared/DigitStrip.h"
+#include "ui/shared/DigitsView.h"
+#include "ui/shared/Fonts.h"
 
 #include <QKeyEvent>
 #include <QPainter>

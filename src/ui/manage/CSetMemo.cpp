@@ -1,6 +1,6 @@
 #include "ui/manage/CSetMemo.h"
 
-#include "ui/app/Fonts.h"
+#include "ui/shared/Fonts.h"
 
 #include <QFontDatabase>
 #include <QFontMetricsF>

@@ -2,7 +2,7 @@
 
 #include "core/i18n/Messages.h"
 #include "core/settings/Settings.h"
-#include "ui/app/Fonts.h"
+#include "ui/shared/Fonts.h"
 
 #include <QCheckBox>
 #include <QFontMetricsF>

@@ -3,7 +3,7 @@
 #include "core/settings/Settings.h"
 #include "core/settings/VideoFileName.h"
 #include "ui/app/CTolvek2Dlg.h"
-#include "ui/app/UserPrompts.h"
+#include "ui/shared/UserPrompts.h"
 
 #include <QFileInfo>
 #include <QTimer>

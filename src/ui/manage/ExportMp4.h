@@ -7,7 +7,7 @@
 // existing file is replaced only when the user agreed for exactly the name that is written.
 
 #include "core/manage/Mp4Export.h"
-#include "ui/backup/CProgressDlg.h"
+#include "ui/shared/CProgressDlg.h"
 
 #include <QList>
 #include <QObject>

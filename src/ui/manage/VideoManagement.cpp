@@ -9,11 +9,11 @@
 #include "core/settings/Settings.h"
 #include "core/settings/VideoFileName.h"
 #include "ui/app/CTolvek2Dlg.h"
-#include "ui/app/ControlIds.h"
-#include "ui/app/UserPrompts.h"
 #include "ui/library/VideoLists.h"
 #include "ui/manage/CTrim.h"
 #include "ui/playback/PlaybackController.h"
+#include "ui/shared/ControlIds.h"
+#include "ui/shared/UserPrompts.h"
 
 #include <QCursor>
 #include <QFile>

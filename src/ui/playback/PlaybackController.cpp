@@ -5,12 +5,12 @@
 #include "core/playback/SliderMath.h"
 #include "core/settings/Settings.h"
 #include "core/settings/VideoFileName.h"
-#include "ui/app/ButtonImages.h"
 #include "ui/app/CTolvek2Dlg.h"
-#include "ui/app/ControlIds.h"
-#include "ui/app/Fonts.h"
-#include "ui/capture/KeyCommands.h"
 #include "ui/playback/PlaybackSlider.h"
+#include "ui/shared/ButtonImages.h"
+#include "ui/shared/ControlIds.h"
+#include "ui/shared/Fonts.h"
+#include "ui/shared/KeyCommands.h"
 
 #include <QFileInfo>
 #include <QLabel>

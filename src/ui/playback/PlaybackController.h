@@ -10,8 +10,8 @@
 #include "core/playback/PlayerThread.h"
 #include "core/playback/SliderMath.h"
 #include "core/playback/TotalSecondsCache.h"
-#include "ui/capture/KeyCommands.h"
 #include "ui/playback/PlaybackSlider.h"
+#include "ui/shared/KeyCommands.h"
 
 #include <QObject>
 #include <QPoint>

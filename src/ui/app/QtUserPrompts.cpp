@@ -1,4 +1,4 @@
-#include "ui/app/UserPrompts.h"
+#include "ui/app/QtUserPrompts.h"
 
 #include "ui/backup/BackupDlg.h"
 #include "ui/backup/CDayretr.h"
@@ -65,15 +65,6 @@ bool QtUserPrompts::question(QWidget* parent, const QString& text, const QString
     QMessageBox box(parent);
     prepareQuestion(box, text, caption, defaultNo);
     return box.exec() == QMessageBox::Yes;
-}
-
-QPoint centredOnPoint(QSize box, QPoint anchor, QRect screen)
-{
-    int x = anchor.x() - box.width() / 2;
-    int y = anchor.y() - box.height() / 2;
-    x = std::min(std::max(x, screen.left()), screen.left() + screen.width() - box.width());
-    y = std::min(std::max(y, screen.top()), screen.top() + screen.height() - box.height());
-    return {std::max(x, screen.left()), std::max(y, screen.top())};
 }
 
 bool QtUserPrompts::questionAt(QWidget* parent, const QString& text, const QString& caption, bool defaultNo,

@@ -1,4 +1,4 @@
-#include "ui/app/MainMenu.h"
+#include "ui/shared/MainMenu.h"
 
 #include "core/i18n/Messages.h"
 #include "core/settings/VideoFileName.h"

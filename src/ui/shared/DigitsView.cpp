@@ -1,4 +1,4 @@
-#include "ui/capture/DigitsView.h"
+#include "ui/shared/DigitsView.h"
 
 #include <QImage>
 #include <QMouseEvent>

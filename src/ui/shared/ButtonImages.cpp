@@ -1,4 +1,4 @@
-#include "ui/app/ButtonImages.h"
+#include "ui/shared/ButtonImages.h"
 
 #include <QFont>
 #include <QPainter>

@@ -62,23 +62,4 @@ class UserPrompts
 // the screen keeps its left or top edge at the screen's).
 QPoint centredOnPoint(QSize box, QPoint anchor, QRect screen);
 
-// The production implementation with Qt dialogs.
-class QtUserPrompts : public UserPrompts
-{
-  public:
-    void message(QWidget* parent, const QString& text, Icon icon) override;
-    bool question(QWidget* parent, const QString& text, const QString& caption, bool defaultNo) override;
-    bool questionAt(QWidget* parent, const QString& text, const QString& caption, bool defaultNo,
-                    QPoint at) override;
-    QString pickFolder(QWidget* parent, const QString& title, const QString& start) override;
-    QString pickSaveFile(QWidget* parent, const QString& title, const QString& proposed,
-                         const QString& filter) override;
-    void beep() override;
-    std::optional<int> askPatientId(QWidget* parent, const GetNewIdSetup& setup) override;
-    std::optional<int> askBackupDate(QWidget* parent, const BackupDateSetup& setup) override;
-    bool runBackup(QWidget* parent, BackupRunner& runner) override;
-    std::optional<int> askVideoId(QWidget* parent, int oldId) override;
-    int runTrimDialog(CTrim& dialog) override;
-};
-
 } // namespace tolvek

@@ -1,4 +1,4 @@
-#include "ui/capture/DigitStrip.h"
+#include "ui/shared/DigitStrip.h"
 
 #include <QFont>
 #include <QPainter>

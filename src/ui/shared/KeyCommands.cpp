@@ -1,4 +1,4 @@
-#include "ui/capture/KeyCommands.h"
+#include "ui/shared/KeyCommands.h"
 
 #include <QtCore/qnamespace.h>
 

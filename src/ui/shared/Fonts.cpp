@@ -1,4 +1,4 @@
-#include "ui/app/Fonts.h"
+#include "ui/shared/Fonts.h"
 
 #include <QFontMetricsF>
 #include <QStringList>

@@ -1,6 +1,6 @@
-#include "ui/app/BackgroundWork.h"
+#include "ui/shared/BackgroundWork.h"
 
-#include "ui/backup/CProgressDlg.h"
+#include "ui/shared/CProgressDlg.h"
 
 #include <QApplication>
 #include <QEvent>

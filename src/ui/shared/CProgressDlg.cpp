@@ -1,4 +1,4 @@
-#include "ui/backup/CProgressDlg.h"
+#include "ui/shared/CProgressDlg.h"
 
 #include <QLabel>
 #include <QVBoxLayout>
