@@ -73,8 +73,8 @@ class ExportMp4Test : public ::testing::Test
         ASSERT_FALSE(makeTestWmv(folder + u'/' + Played, 20).isEmpty());
         ASSERT_FALSE(makeTestWmv(folder + u'/' + Pending, 40).isEmpty());
         window = openTestWindow(prompts, profile, storage.paths);
-        window->playbackVideoName = Played;
-        window->allListPendingName = Pending;
+        window->state().playbackVideoName = Played;
+        window->state().allListPendingName = Pending;
     }
     void TearDown() override
     {
@@ -162,7 +162,7 @@ TEST_F(ExportMp4Test, NothingHappensWithoutAVideoOrWhenCancelled)
     EXPECT_FALSE(runCommand().has_value());
     EXPECT_EQ(prompts.proposed.size(), 1);
 
-    window->playbackVideoName.clear();
+    window->state().playbackVideoName.clear();
     prompts.saveFiles = {out.file(QStringLiteral("x.mp4"))};
     EXPECT_FALSE(runCommand().has_value());
     EXPECT_EQ(prompts.proposed.size(), 1); // no dialog without a WMV name

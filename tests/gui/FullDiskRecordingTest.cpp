@@ -212,8 +212,8 @@ TEST_F(FullDiskRecordingTest, LowSpaceStopsTheRecordingWithAPlayableFileAndNothi
     EXPECT_EQ(w->closeAllowed(), 1);
     EXPECT_FALSE(w->flags().recording);
     // Shown once the capture thread has closed the file.
-    EXPECT_TRUE(waitUntil([this] { return w->playbackVideoName == fileName; }))
-        << w->playbackVideoName.toStdString() << " instead of " << fileName.toStdString();
+    EXPECT_TRUE(waitUntil([this] { return w->state().playbackVideoName == fileName; }))
+        << w->state().playbackVideoName.toStdString() << " instead of " << fileName.toStdString();
 
     // The file is finished and playable, its header agrees with its frames, it carries the mark.
     const QString path = makeSavePath(saveFolder, fileName);
@@ -260,7 +260,7 @@ TEST_F(FullDiskRecordingTest, AFullDiskTheGuardMissesStopsTheRecordingAtTheFirst
     startRecording(43, [](const QString&) { return qint64(1) << 40; });
     ASSERT_TRUE(waitUntil([&] { return w->windowMode() == ModeLibrary; }, 120s))
         << "the recording was never stopped";
-    ASSERT_TRUE(waitUntil([this] { return w->playbackVideoName == fileName; }));
+    ASSERT_TRUE(waitUntil([this] { return w->state().playbackVideoName == fileName; }));
     ASSERT_FALSE(prompts.messages.isEmpty());
     EXPECT_EQ(prompts.messages.last(),
               QStringLiteral("The recording %1 could not be written further (%2).\r\n"
@@ -318,7 +318,7 @@ TEST_F(FullDiskRecordingTest, VanishingSaveFolderStopsTheRecording)
         EXPECT_EQ(w->closeAllowed(), 1);
         EXPECT_FALSE(w->flags().recording);
         // The vanished file is not shown or listed as if it were there.
-        EXPECT_NE(w->playbackVideoName.toStdString(), fileName.toStdString());
+        EXPECT_NE(w->state().playbackVideoName.toStdString(), fileName.toStdString());
         if (how == Renamed) {
             // The writer kept its file open under the new name and finishes it there; the stop
             // does not wait for the capture thread, so the file's header is final a moment later.

@@ -240,11 +240,11 @@ TEST_F(WindowCommandsTest, ChangingTheSaveFolderListsTheNewFoldersVideos)
     QDir().mkpath(other);
     ASSERT_FALSE(
         tolvek::test::makeTestWmv(other + QStringLiteral("/0000000920240101100000.wmv"), 5).isEmpty());
-    w->playbackVideoName = QStringLiteral("0000000120240101100000.wmv");
+    w->state().playbackVideoName = QStringLiteral("0000000120240101100000.wmv");
     prompts.folders.push_back(other);
     w->executeCommand(CmdChangeSaveFolder);
     EXPECT_EQ(appSettings().value(SaveFolder), other);
-    EXPECT_TRUE(w->playbackVideoName.isEmpty());
+    EXPECT_TRUE(w->state().playbackVideoName.isEmpty());
     auto* all = qobject_cast<QTreeWidget*>(w->control(IDC_ALL_LIST));
     ASSERT_EQ(all->topLevelItemCount(), 1);
     const QString panel = qobject_cast<QLabel*>(w->control(IDC_FOLDER_PANEL))->text();

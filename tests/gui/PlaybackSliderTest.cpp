@@ -49,8 +49,13 @@ class PlaybackSliderTest : public ::testing::Test
         services.countCameras = [] { return 0; };
         window = std::make_unique<CTolvek2Dlg>(services);
         window->resize(1280, 720);
-        pc = std::make_unique<PlaybackController>(*window);
-        window->playbackVideoName = VideoName;
+        pc = std::make_unique<PlaybackController>(PlaybackWindow{
+            *window, window->state(), *window, *window, window->displayFrame(), window->layoutValues()});
+        QObject::connect(&window->timer1(), &QTimer::timeout, pc.get(), &PlaybackController::onTimer1);
+        QObject::connect(window.get(), &CTolvek2Dlg::keyActionRequested, pc.get(),
+                         &PlaybackController::onKeyAction);
+        QObject::connect(pc.get(), &PlaybackController::frameReady, window.get(), &CTolvek2Dlg::onFrameReady);
+        window->state().playbackVideoName = VideoName;
         window->setWindowMode(ModeLibrary);
         length = window->layoutValues().sliderLength;
         ASSERT_GT(length, 100);
@@ -280,7 +285,7 @@ TEST_F(PlaybackSliderTest, TheSliderPictureShowsTrackBandMarkersAndDiamond)
     EXPECT_EQ(pixel(image, 10, 14), QColor(250, 250, 250));
     EXPECT_EQ(pixel(image, d, 14), pixel(image, d, 2)); // no diamond in the middle any more
 
-    window->playbackVideoName.clear(); // no video: the slider area is cleared
+    window->state().playbackVideoName.clear(); // no video: the slider area is cleared
     pc->drawSlider(SliderDraw::Current);
     image = control->grab().toImage();
     EXPECT_EQ(pixel(image, 60, 14), background);
@@ -344,13 +349,13 @@ TEST_F(PlaybackSliderTest, EndedPlayersAreReapedAndThePictureReturnsToTheFirstFr
     ASSERT_TRUE(waitUntil([&] { return shownIndex() == 0; }));
 
     // A player on a file that does not open ends by itself.
-    window->playbackVideoName = QStringLiteral("12345678") + QStringLiteral("20240102030406.wmv");
+    window->state().playbackVideoName = QStringLiteral("12345678") + QStringLiteral("20240102030406.wmv");
     pc->startPlayer();
     ASSERT_TRUE(waitUntil([&] { return ended == 2; }));
     EXPECT_FALSE(pc->hasPlayer());
 
     // Starting again and again joins the players it replaces.
-    window->playbackVideoName = VideoName;
+    window->state().playbackVideoName = VideoName;
     for (int i = 0; i < 5; ++i)
         pc->startPlayer();
     EXPECT_TRUE(pc->hasPlayer());

@@ -288,7 +288,7 @@ TEST_F(RecordingAcceptanceTest, KeypadThenEnterLeavesAStampedWmvOfTheRecordedTim
     EXPECT_EQ(w->windowMode(), ModeLibrary);
     EXPECT_EQ(w->closeAllowed(), 1);
     // Shown once the capture thread has closed the file.
-    ASSERT_TRUE(waitUntil([this] { return closedFiles == 1 && !w->playbackVideoName.isEmpty(); }));
+    ASSERT_TRUE(waitUntil([this] { return closedFiles == 1 && !w->state().playbackVideoName.isEmpty(); }));
     const QDateTime after = QDateTime::currentDateTime();
 
     const QStringList names = videos();
@@ -300,7 +300,7 @@ TEST_F(RecordingAcceptanceTest, KeypadThenEnterLeavesAStampedWmvOfTheRecordedTim
     ASSERT_TRUE(fields.ok && fields.timeValid());
     EXPECT_GE(fields.localTime(), before);
     EXPECT_LE(fields.localTime(), after);
-    EXPECT_EQ(w->playbackVideoName, name);
+    EXPECT_EQ(w->state().playbackVideoName, name);
     const QString path = makeSavePath(saveFolder, name);
     EXPECT_EQ(copyrightOf(path), QStringLiteral("Tolvek"));
 
@@ -416,7 +416,7 @@ TEST_F(RecordingAcceptanceTest, SingleKeysRestartOnF1AndOnADoubleSpaceOnly)
     ASSERT_TRUE(recordingForASecond());
     key(Qt::Key_Return);
     EXPECT_EQ(w->windowMode(), ModeLibrary);
-    ASSERT_TRUE(waitUntil([&] { return w->playbackVideoName == third; }));
+    ASSERT_TRUE(waitUntil([&] { return w->state().playbackVideoName == third; }));
     EXPECT_EQ(videos(), QStringList{third});
     EXPECT_TRUE(w->control(IDC_QUIT)->isEnabled());
 }

@@ -176,7 +176,7 @@ TEST_F(RecordingControlTest, AcceptedIdRecordsAStampedFileThatStopShows)
     EXPECT_TRUE(name.startsWith(QStringLiteral("00004567")));
     EXPECT_TRUE(isVideoFileName(name));
     EXPECT_EQ(finished, name);
-    EXPECT_EQ(w->playbackVideoName, name);
+    EXPECT_EQ(w->state().playbackVideoName, name);
     EXPECT_EQ(stamped, QStringList{makeSavePath(saveFolder, name)});
     EXPECT_GT(countDecodedFrames(makeSavePath(saveFolder, name)), 0);
     QFile f(makeSavePath(saveFolder, name));
@@ -228,7 +228,7 @@ TEST_F(RecordingControlTest, CancelledFirstEntryGoesToTheLibraryWithTheLatestHis
     EXPECT_EQ(w->windowMode(), ModeLibrary);
     EXPECT_EQ(w->currentPatientId(), 777);
     // The newest video of that ID is shown and selected.
-    EXPECT_EQ(w->playbackVideoName, newer);
+    EXPECT_EQ(w->state().playbackVideoName, newer);
     auto* ids = qobject_cast<QTreeWidget*>(w->control(IDC_ID_LIST));
     ASSERT_EQ(ids->selectedItems().size(), 1);
     EXPECT_EQ(ids->selectedItems().first()->text(1), newer);
@@ -355,7 +355,7 @@ TEST_F(RecordingControlTest, StopWithAStalledCameraFinishesTheFileOnlyOnceTheWri
     EXPECT_GT(written, 0);
     EXPECT_EQ(stamped, QStringList{path(name)});
     EXPECT_EQ(listed(), QStringList{name});
-    EXPECT_EQ(w->playbackVideoName, name);
+    EXPECT_EQ(w->state().playbackVideoName, name);
     EXPECT_EQ(copyrightOf(path(name)), QStringLiteral("Tolvek"));
     // The header the writer finished is the one on disk, and so is every frame.
     EXPECT_EQ(inspectRecording(path(name)).state, RecordingState::Finished);

@@ -129,7 +129,7 @@ TEST_F(TrashTest, TheUsersTrashIsMadeWhenMissingAndADeleteArrivesThere)
         window->lists().reload();
         prompts.messages.clear();
         prompts.answers = {true};
-        window->allListPendingName = name;
+        window->state().allListPendingName = name;
         window->executeCommand(CmdDeleteAllListVideo);
 
         if (c.trash.isEmpty()) {

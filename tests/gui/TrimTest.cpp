@@ -127,7 +127,7 @@ class TrimTest : public ::testing::Test
         for (int i = 0; i < list->topLevelItemCount(); ++i)
             if (list->topLevelItem(i)->text(SmallListFileColumn) == name)
                 list->setCurrentItem(list->topLevelItem(i));
-        ASSERT_EQ(window->playbackVideoName, name);
+        ASSERT_EQ(window->state().playbackVideoName, name);
         ASSERT_EQ(player().frameCount(), Frames);
     }
     PlaybackController& player() { return window->playback(); }
@@ -201,7 +201,7 @@ TEST_F(TrimTest, TheTrimButtonCutsTheRangeIntoANewVideoAndTrashesTheSource)
     EXPECT_FALSE(column(all, AllFileColumn).contains(P3));
     EXPECT_EQ(column(ids, SmallListFileColumn), (QStringList{trimmed, P1}));
     EXPECT_EQ(selectedNames(ids, SmallListFileColumn), QStringList{trimmed});
-    EXPECT_EQ(window->playbackVideoName, trimmed);
+    EXPECT_EQ(window->state().playbackVideoName, trimmed);
     EXPECT_EQ(window->currentPatientId(), 123);
     EXPECT_EQ(player().rangeStart(), 0);
     EXPECT_EQ(player().rangeEnd(), length());
@@ -236,7 +236,7 @@ TEST_F(TrimTest, ThePopUpTrimsAReferenceVideoAndKeepsTheOriginalWhenTicked)
     EXPECT_EQ(selectedNames(refs, SmallListFileColumn), QStringList{trimmed});
     EXPECT_EQ(column(ids, SmallListFileColumn), idsBefore);
     EXPECT_EQ(column(all, AllFileColumn).count(R1), 1);
-    EXPECT_EQ(window->playbackVideoName, trimmed);
+    EXPECT_EQ(window->state().playbackVideoName, trimmed);
 }
 
 TEST_F(TrimTest, OnlyASubRangeIsTrimmedAndTheKeyCommandTrimsToo)
@@ -258,7 +258,7 @@ TEST_F(TrimTest, OnlyASubRangeIsTrimmedAndTheKeyCommandTrimsToo)
     }
     // Cancelled before any frame: nothing changed.
     EXPECT_EQ(folderEntries(), original);
-    EXPECT_EQ(window->playbackVideoName, P1);
+    EXPECT_EQ(window->state().playbackVideoName, P1);
 }
 
 TEST_F(TrimTest, ACancelledOrFailedTrimLeavesFilesAndListsAsTheyWere)
@@ -280,7 +280,7 @@ TEST_F(TrimTest, ACancelledOrFailedTrimLeavesFilesAndListsAsTheyWere)
     EXPECT_TRUE(prompts.messages.isEmpty());
     EXPECT_EQ(folderEntries(), original);
     EXPECT_EQ(column(all, AllFileColumn), allBefore);
-    EXPECT_EQ(window->playbackVideoName, P3);
+    EXPECT_EQ(window->state().playbackVideoName, P3);
 
     // A source that vanished: reported, and neither a row for a missing file nor a deleted source.
     ASSERT_TRUE(QFile::rename(path(P3), dir.file("away.wmv")));
@@ -291,7 +291,7 @@ TEST_F(TrimTest, ACancelledOrFailedTrimLeavesFilesAndListsAsTheyWere)
     EXPECT_EQ(column(all, AllFileColumn), allBefore);
     EXPECT_EQ(column(ids, SmallListFileColumn), idsBefore);
     EXPECT_EQ(folderEntries(), (QStringList{P1, Q1, R1}));
-    EXPECT_EQ(window->playbackVideoName, P3);
+    EXPECT_EQ(window->state().playbackVideoName, P3);
 }
 
 TEST_F(TrimTest, ATrimEndingWhileTheListsAreRebuiltListsItsVideoOnce)
@@ -362,7 +362,7 @@ TEST_F(TrimTest, ADamagedSourceIsNeverTrimmedShort)
     EXPECT_FALSE(inTrash(P3));
     EXPECT_EQ(column(all, AllFileColumn), allBefore);
     EXPECT_EQ(column(ids, SmallListFileColumn), idsBefore);
-    EXPECT_EQ(window->playbackVideoName, P3);
+    EXPECT_EQ(window->state().playbackVideoName, P3);
 }
 
 // A trimmed original that the trash refuses stays where it was and stays listed beside the new

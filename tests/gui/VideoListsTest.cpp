@@ -279,13 +279,13 @@ TEST_F(VideoListsTest, TheTwoSmallListsAreOneSelectionThatOpensVideos)
     window->flags().cameraOpened = true;
 
     click(ids->viewport(), rowPoint(ids, 1));
-    EXPECT_EQ(window->playbackVideoName, P2);
+    EXPECT_EQ(window->state().playbackVideoName, P2);
     EXPECT_EQ(window->windowMode(), ModeLibrary);
     EXPECT_FALSE(window->flags().cameraOpened.load());
     EXPECT_EQ(shown, QStringList{P2});
 
     click(refs->viewport(), rowPoint(refs, 0));
-    EXPECT_EQ(window->playbackVideoName, R2);
+    EXPECT_EQ(window->state().playbackVideoName, R2);
     EXPECT_EQ(selectedNames(refs, 1), QStringList{R2});
     EXPECT_TRUE(selectedNames(ids, 1).isEmpty());
     EXPECT_EQ(shown, (QStringList{P2, R2}));
@@ -307,16 +307,16 @@ TEST_F(VideoListsTest, TheTwoSmallListsAreOneSelectionThatOpensVideos)
     doubleClick(ids->viewport(), belowLastRow(ids));
     click(refs->viewport(), belowLastRow(refs));
     EXPECT_EQ(selectedNames(ids, 1), QStringList{P1});
-    EXPECT_EQ(window->playbackVideoName, P1);
+    EXPECT_EQ(window->state().playbackVideoName, P1);
     EXPECT_EQ(shown.size(), 0);
 }
 
 TEST_F(VideoListsTest, DuringARecordingRowsOpenNothingAndShowNoMenu)
 {
     window->setWindowMode(ModeRecording);
-    window->playbackVideoName.clear();
+    window->state().playbackVideoName.clear();
     click(ids->viewport(), rowPoint(ids, 0));
-    EXPECT_TRUE(window->playbackVideoName.isEmpty());
+    EXPECT_TRUE(window->state().playbackVideoName.isEmpty());
     EXPECT_EQ(window->windowMode(), ModeRecording);
     EXPECT_EQ(shown.size(), 0);
     rightClick(ids, rowPoint(ids, 0));
@@ -338,13 +338,13 @@ TEST_F(VideoListsTest, PopupMenusDependOnListVideoAndRange)
     const MenuItem del{CmdDeleteVideo, "Delete(&D)", true};
 
     rightClick(ids, rowPoint(ids, 0)); // the right click also selects and opens the row
-    EXPECT_EQ(window->playbackVideoName, P3);
+    EXPECT_EQ(window->state().playbackVideoName, P3);
     subRange = true;
     rightClick(ids, rowPoint(ids, 0));
     rightClick(refs, rowPoint(refs, 1));
-    EXPECT_EQ(window->playbackVideoName, R1);
+    EXPECT_EQ(window->state().playbackVideoName, R1);
     lists->showVideoPopupMenu(VideoMenuSource::Picture, QPoint(10, 10));
-    window->playbackVideoName = P3;
+    window->state().playbackVideoName = P3;
     lists->showVideoPopupMenu(VideoMenuSource::Picture, QPoint(10, 10));
     rightClick(ids, belowLastRow(ids)); // no row: no menu
 
@@ -368,13 +368,13 @@ TEST_F(VideoListsTest, PopupMenusDependOnListVideoAndRange)
     EXPECT_EQ(shownMenus[0], (std::vector<MenuItem>{{CmdEditVideoTags, "Edit Video Tags", true},
                                                     {CmdSaveAsFile, "Save as a file", true},
                                                     {CmdDeleteAllListVideo, "Delete(&D)", true}}));
-    EXPECT_EQ(window->allListPendingName, Q1);
+    EXPECT_EQ(window->state().allListPendingName, Q1);
 }
 
 TEST_F(VideoListsTest, MemoEditWritesTheHeaderAndUpdatesTheLists)
 {
     window->setWindowMode(ModeLibrary);
-    window->playbackVideoName = R1;
+    window->state().playbackVideoName = R1;
     VideoHeaderReader reader;
 
     // Chosen from the pop-up menu, as the user does.
@@ -390,7 +390,7 @@ TEST_F(VideoListsTest, MemoEditWritesTheHeaderAndUpdatesTheLists)
 
     // The memo is in the file: a new scan lists it, and ffprobe reads it as the title of a file
     // written by OpenCV, as recordings are.
-    window->playbackVideoName = P1;
+    window->state().playbackVideoName = P1;
     memoAnswer = QStringLiteral("seen by ffprobe");
     window->executeCommand(CmdEditVideoTags);
     lists->reload();
@@ -402,7 +402,7 @@ TEST_F(VideoListsTest, MemoEditWritesTheHeaderAndUpdatesTheLists)
                 {"-v", "error", "-show_entries", "format_tags=title", "-of", "default=nw=1:nk=1", path(P1)});
     ASSERT_TRUE(probe.waitForFinished(60000));
     EXPECT_EQ(QString::fromUtf8(probe.readAllStandardOutput()).trimmed(), QStringLiteral("seen by ffprobe"));
-    window->playbackVideoName = R1;
+    window->state().playbackVideoName = R1;
 
     // Exactly 80 characters are stored, 81 are refused and the file stays as it was; "<vek>"
     // becomes "[vek]" before counting.
@@ -447,7 +447,7 @@ TEST_F(VideoListsTest, MemoEditWritesTheHeaderAndUpdatesTheLists)
     EXPECT_EQ(all->topLevelItem(4)->text(AllMemoColumn), kept);
 
     window->setWindowMode(ModeListAll);
-    window->allListPendingName = P2;
+    window->state().allListPendingName = P2;
     memoAnswer = QString();
     window->executeCommand(CmdEditVideoTags);
     EXPECT_EQ(reader.readDurationAndTitle(path(P2)).result, VideoHeaderInfo::Result::Memo);
@@ -456,7 +456,7 @@ TEST_F(VideoListsTest, MemoEditWritesTheHeaderAndUpdatesTheLists)
     // A file that cannot be written keeps its old memo in the list, and the user is told.
     const QString gone = QStringLiteral("0000012320240310000000.wmv");
     lists->addVideoRow(all, gone, QStringLiteral("old"));
-    window->allListPendingName = gone;
+    window->state().allListPendingName = gone;
     memoAnswer = QStringLiteral("new");
     prompts.messages.clear();
     window->executeCommand(CmdEditVideoTags);
@@ -485,7 +485,7 @@ TEST_F(VideoListsTest, AMemoTypedWhileTheListsAreRebuiltGoesToItsOwnVideoOrNowhe
         SCOPED_TRACE(c.name.toStdString());
         ASSERT_TRUE(repair.start(*lists, folder, c.cut));
         click(ids->viewport(), rowPoint(ids, rowOf(ids, c.name)));
-        ASSERT_EQ(window->playbackVideoName, c.name);
+        ASSERT_EQ(window->state().playbackVideoName, c.name);
         prompts.messages.clear();
         const QString typed = QStringLiteral("memo of ") + c.name;
         bool repaired = false;
@@ -547,7 +547,7 @@ TEST_F(VideoListsTest, AVideoThatCannotBeOpenedShowsABlankPictureNotThePreviousO
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         click(ids->viewport(), rowPoint(ids, rowOf(ids, P3)));
-        ASSERT_EQ(window->playbackVideoName, P3);
+        ASSERT_EQ(window->state().playbackVideoName, P3);
         // The picture of P3, shown once the player has decoded it.
         ASSERT_TRUE(waitUntil([&] { return window->displayFrame().ready(); }));
 
@@ -559,7 +559,7 @@ TEST_F(VideoListsTest, AVideoThatCannotBeOpenedShowsABlankPictureNotThePreviousO
             ASSERT_EQ(f.write(c.bytes), c.bytes.size());
         }
         click(ids->viewport(), rowPoint(ids, rowOf(ids, P2)));
-        EXPECT_EQ(window->playbackVideoName, P2);
+        EXPECT_EQ(window->state().playbackVideoName, P2);
         EXPECT_FALSE(window->displayFrame().ready());
         const QImage painted = window->grab(view).toImage();
         for (QPoint p : {QPoint(1, 1), QPoint(view.width() / 2, view.height() / 2),
@@ -574,7 +574,7 @@ TEST_F(VideoListsTest, ARecordedVideoIsListedSelectedAndMeasuredByListAll)
     click(refs->viewport(), rowPoint(refs, 0));
     const QString recorded = QStringLiteral("0000012320240401080000.wmv");
     put(s_other, recorded);
-    window->playbackVideoName = recorded;
+    window->state().playbackVideoName = recorded;
     lists->addRecordedVideo(recorded);
 
     EXPECT_EQ(all->topLevelItem(0)->text(AllFileColumn), recorded);
@@ -623,7 +623,7 @@ TEST_F(VideoListsTest, DoubleClicksPlayVideos)
     // A row of another patient: that patient's list is shown with the video selected.
     doubleClick(all->viewport(), rowPoint(all, 0));
     EXPECT_EQ(window->windowMode(), ModeLibrary);
-    EXPECT_EQ(window->playbackVideoName, Q1);
+    EXPECT_EQ(window->state().playbackVideoName, Q1);
     EXPECT_EQ(window->currentPatientId(), 456);
     EXPECT_EQ(column(ids, SmallListFileColumn), QStringList{Q1});
     EXPECT_EQ(selectedNames(ids, 1), QStringList{Q1});
@@ -633,7 +633,7 @@ TEST_F(VideoListsTest, DoubleClicksPlayVideos)
     window->setWindowMode(ModeListAll);
     QCoreApplication::processEvents();
     doubleClick(all->viewport(), rowPoint(all, 4));
-    EXPECT_EQ(window->playbackVideoName, R1);
+    EXPECT_EQ(window->state().playbackVideoName, R1);
     EXPECT_EQ(window->currentPatientId(), 456);
     EXPECT_EQ(selectedNames(refs, 1), QStringList{R1});
     EXPECT_TRUE(selectedNames(ids, 1).isEmpty());
@@ -646,7 +646,7 @@ TEST_F(VideoListsTest, DoubleClicksPlayVideos)
     ASSERT_TRUE(QFile::remove(path(P3)));
     doubleClick(all->viewport(), rowPoint(all, 1));
     EXPECT_EQ(window->windowMode(), ModeListAll);
-    EXPECT_EQ(window->playbackVideoName, R1);
+    EXPECT_EQ(window->state().playbackVideoName, R1);
     EXPECT_EQ(played.size(), 0);
 
     // In the small lists a double click plays the open video again, unless a player still runs.
@@ -655,7 +655,7 @@ TEST_F(VideoListsTest, DoubleClicksPlayVideos)
     bool busy = true;
     lists->setPlayerBusy([&] { return busy; });
     doubleClick(refs->viewport(), rowPoint(refs, rowOf(refs, R2)));
-    EXPECT_EQ(window->playbackVideoName, R2);
+    EXPECT_EQ(window->state().playbackVideoName, R2);
     EXPECT_EQ(played.size(), 0);
     busy = false;
     doubleClick(refs->viewport(), rowPoint(refs, rowOf(refs, R2)));
@@ -719,7 +719,7 @@ TEST_F(VideoListsTest, ArrowKeysMoveTheAllVideosSelection)
     window->setWindowMode(ModeListAll);
     lists->onKeyAction(KeyAction::SelectNextRow);
     EXPECT_EQ(selectedNames(all, AllFileColumn), QStringList{Q1});
-    EXPECT_EQ(window->allListPendingName, Q1);
+    EXPECT_EQ(window->state().allListPendingName, Q1);
     lists->onKeyAction(KeyAction::SelectPreviousRow); // already at the top
     EXPECT_EQ(selectedNames(all, AllFileColumn), QStringList{Q1});
     for (int i = 0; i < 10; ++i)

@@ -106,7 +106,7 @@ class VideoManagementTest : public ::testing::Test
         for (int i = 0; i < list->topLevelItemCount(); ++i)
             if (list->topLevelItem(i)->text(SmallListFileColumn) == name)
                 list->setCurrentItem(list->topLevelItem(i));
-        ASSERT_EQ(window->playbackVideoName, name);
+        ASSERT_EQ(window->state().playbackVideoName, name);
     }
     void command(int id) { window->executeCommand(id); }
     QString question(const QString& name) const { return Message(MsgDeleteQuestion).replace("%s", name); }
@@ -155,7 +155,7 @@ TEST_F(VideoManagementTest, DeletingThePlayingVideoAsksThenTrashesItAndOpensTheN
     EXPECT_FALSE(column(all, AllFileColumn).contains(P2));
     EXPECT_FALSE(recordNames().contains(P2));
     // The former third row is now second and playing.
-    EXPECT_EQ(window->playbackVideoName, P1);
+    EXPECT_EQ(window->state().playbackVideoName, P1);
     EXPECT_EQ(selectedNames(ids, SmallListFileColumn), QStringList{P1});
     EXPECT_TRUE(prompts.messages.isEmpty());
 }
@@ -165,10 +165,10 @@ TEST_F(VideoManagementTest, DeletingTheLastReferenceLeavesAnEmptyPicture)
     ASSERT_EQ(column(refs, SmallListFileColumn), (QStringList{R2, R1}));
     open(refs, R2);
     command(CmdDeleteVideo);
-    EXPECT_EQ(window->playbackVideoName, R1);
+    EXPECT_EQ(window->state().playbackVideoName, R1);
     command(CmdDeleteVideo);
     EXPECT_EQ(refs->topLevelItemCount(), 0);
-    EXPECT_TRUE(window->playbackVideoName.isEmpty());
+    EXPECT_TRUE(window->state().playbackVideoName.isEmpty());
     EXPECT_TRUE(inTrash(R1) && inTrash(R2));
     const FrameCopy picture = window->displayFrame().copy();
     ASSERT_TRUE(picture.valid());
@@ -189,7 +189,7 @@ TEST_F(VideoManagementTest, VanishedFilesAreRemovedWithoutAQuestionOrIgnored)
     EXPECT_FALSE(column(all, AllFileColumn).contains(P3));
 
     // An all-videos row whose file has gone: nothing at all.
-    window->allListPendingName = Q1;
+    window->state().allListPendingName = Q1;
     ASSERT_TRUE(QFile::remove(path(Q1)));
     command(CmdDeleteAllListVideo);
     EXPECT_TRUE(prompts.questions.isEmpty());
@@ -202,7 +202,7 @@ TEST_F(VideoManagementTest, DeletingFromTheAllVideosListSelectsTheRowThatTakesIt
     window->setWindowMode(ModeListAll);
     ASSERT_EQ(column(all, AllFileColumn), (QStringList{Q1, P3, P2, P1, R1, R2}));
     all->setCurrentItem(all->topLevelItem(2));
-    ASSERT_EQ(window->allListPendingName, P2);
+    ASSERT_EQ(window->state().allListPendingName, P2);
 
     prompts.answers = {false, true};
     command(CmdDeleteAllListVideo);
@@ -294,7 +294,7 @@ TEST_F(VideoManagementTest, ChangeIdRefilesUnderTheNewIdWithItBurntIn)
     EXPECT_EQ(reader.readDurationAndTitle(path(renamed)).memo, QStringLiteral("eye memo"));
 
     // Lists, record and window follow the new ID.
-    EXPECT_EQ(window->playbackVideoName, renamed);
+    EXPECT_EQ(window->state().playbackVideoName, renamed);
     EXPECT_EQ(window->currentPatientId(), 777);
     EXPECT_EQ(ids->headerItem()->text(0), QStringLiteral("ID:00000777"));
     EXPECT_EQ(column(ids, SmallListFileColumn), QStringList{renamed});
@@ -362,7 +362,7 @@ TEST_F(VideoManagementTest, ChangeIdKeepsTheOriginalWhenTheCopyFallsShortOrTheTr
         EXPECT_EQ(after.readAll(), bytes);
         EXPECT_FALSE(QFileInfo::exists(path(renamed)));
         EXPECT_FALSE(inTrash(P2));
-        EXPECT_EQ(window->playbackVideoName, P2);
+        EXPECT_EQ(window->state().playbackVideoName, P2);
         EXPECT_EQ(column(ids, SmallListFileColumn), (QStringList{P3, P2, P1}));
         EXPECT_TRUE(column(all, AllFileColumn).contains(P2));
         EXPECT_FALSE(column(all, AllFileColumn).contains(renamed));
@@ -382,7 +382,7 @@ TEST_F(VideoManagementTest, ChangeIdNeverReplacesAnExistingFile)
     EXPECT_EQ(prompts.messages, QStringList{path(taken) + QStringLiteral(" already exists.")});
     EXPECT_TRUE(QFileInfo::exists(path(P2)));
     EXPECT_EQ(QFileInfo(path(taken)).size(), size);
-    EXPECT_EQ(window->playbackVideoName, P2);
+    EXPECT_EQ(window->state().playbackVideoName, P2);
     EXPECT_EQ(column(ids, SmallListFileColumn), (QStringList{P3, P2, P1}));
 }
 
@@ -414,7 +414,7 @@ TEST_F(VideoManagementTest, ChangeIdTakesTheIdTypedOnTheKeypadAndACancelledReEnc
     EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join('|').toStdString();
     EXPECT_FALSE(QFileInfo::exists(path(renamed)));
     EXPECT_TRUE(QFileInfo::exists(path(P2)));
-    EXPECT_EQ(window->playbackVideoName, P2);
+    EXPECT_EQ(window->state().playbackVideoName, P2);
     EXPECT_EQ(column(ids, SmallListFileColumn), (QStringList{P3, P2, P1}));
     EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot).size(), 6);
 
@@ -428,7 +428,7 @@ TEST_F(VideoManagementTest, ChangeIdTakesTheIdTypedOnTheKeypadAndACancelledReEnc
     ASSERT_EQ(prompts.trimRuns.size(), 2u);
     EXPECT_TRUE(QFileInfo::exists(path(renamed)));
     EXPECT_FALSE(QFileInfo::exists(path(P2)));
-    EXPECT_EQ(window->playbackVideoName, renamed);
+    EXPECT_EQ(window->state().playbackVideoName, renamed);
     EXPECT_EQ(window->currentPatientId(), 45);
 }
 
@@ -460,7 +460,7 @@ TEST_F(VideoManagementTest, ChangeIdWhileTheListsAreRebuiltRefilesItsOwnVideoOrN
         SCOPED_TRACE(c.what);
         ASSERT_TRUE(repair.start(*lists, folder, c.cut));
         window->setWindowMode(ModeLibrary);
-        window->playbackVideoName = c.name;
+        window->state().playbackVideoName = c.name;
         prompts.messages.clear();
         const std::size_t runsBefore = prompts.trimRuns.size();
         bool repaired = false;
@@ -497,7 +497,7 @@ TEST_F(VideoManagementTest, ChangeIdWhileTheListsAreRebuiltRefilesItsOwnVideoOrN
             EXPECT_EQ(all->topLevelItem(row)->text(AllIdColumn), formatPatientId(c.newId));
             EXPECT_EQ(all->topLevelItem(row)->text(AllMemoColumn), c.memo);
             EXPECT_EQ(column(ids, SmallListFileColumn), QStringList{renamed});
-            EXPECT_EQ(window->playbackVideoName, renamed);
+            EXPECT_EQ(window->state().playbackVideoName, renamed);
             EXPECT_EQ(recordNames().count(renamed), 1);
             EXPECT_FALSE(recordNames().contains(c.name));
         } else {
@@ -540,7 +540,7 @@ TEST_F(VideoManagementTest, EmptyVideoFilesAreListedAsUnreadableAndCanBeDeleted)
     // ... and from the all-videos list.
     window->setWindowMode(ModeListAll);
     all->setCurrentItem(all->topLevelItem(column(all, AllFileColumn).indexOf(other)));
-    ASSERT_EQ(window->allListPendingName, other);
+    ASSERT_EQ(window->state().allListPendingName, other);
     command(CmdDeleteAllListVideo);
     EXPECT_TRUE(inTrash(other));
     EXPECT_FALSE(QFileInfo::exists(path(other)));

@@ -17,7 +17,9 @@
 #include "ui/capture/CGetNewID.h"
 #include "ui/capture/LiveView.h"
 #include "ui/library/VideoLists.h"
+#include "ui/manage/CSetMemo.h"
 #include "ui/manage/ExportMp4.h"
+#include "ui/manage/VideoManagement.h"
 #include "ui/playback/PlaybackController.h"
 #include "ui/shared/ButtonImages.h"
 #include "ui/shared/ControlIds.h"
@@ -73,7 +75,7 @@ QList<int> scanColumnWidths(const QString& text)
 CTolvek2Dlg::CTolvek2Dlg(MainWindowServices services, QWidget* parent)
     : QDialog(parent), m_services(std::move(services))
 {
-    m_flags.windowMode = ModeLive;
+    m_state.flags.windowMode = ModeLive;
     m_clock.start();
     m_head->selectDirection(sensorDirectionFromSetting(appSettings().value(SensorDirection)));
     m_sensorLink = new SensorLink(m_head, {}, this);
@@ -86,7 +88,10 @@ CTolvek2Dlg::CTolvek2Dlg(MainWindowServices services, QWidget* parent)
         };
     if (!m_services.recording.stopSensorLinks)
         m_services.recording.stopSensorLinks = [this] { m_sensorLink->stop(SensorStopWaitMs); };
-    m_recording = new RecordingControl(*this, m_services.recording);
+    m_recording = new RecordingControl(
+        {*this, m_state, *this, *this, *this, m_displayFrame, *m_head, power()}, m_services.recording);
+    connect(m_recording, &RecordingControl::frameReady, this, &CTolvek2Dlg::onFrameReady);
+    connect(m_recording, &RecordingControl::cameraLost, this, &CTolvek2Dlg::onCameraLost);
     connectButton(IDC_RECORD, [this] { startRecordingCommand(); });
     connectButton(IDC_SETID, [this] { setIdCommand(); });
     connectButton(IDC_STOP, [this] { m_recording->stopRecording(); });
@@ -107,7 +112,11 @@ CTolvek2Dlg::CTolvek2Dlg(MainWindowServices services, QWidget* parent)
         }
     });
     initialise();
-    m_playback = std::make_unique<PlaybackController>(*this);
+    m_playback = std::make_unique<PlaybackController>(
+        PlaybackWindow{*this, m_state, *this, *this, m_displayFrame, m_layout});
+    connect(&m_timer1, &QTimer::timeout, m_playback.get(), &PlaybackController::onTimer1);
+    connect(this, &CTolvek2Dlg::keyActionRequested, m_playback.get(), &PlaybackController::onKeyAction);
+    connect(m_playback.get(), &PlaybackController::frameReady, this, &CTolvek2Dlg::onFrameReady);
     wireListsAndPlayer();
     qApp->installEventFilter(this);
 }
@@ -222,7 +231,7 @@ void CTolvek2Dlg::initialise()
     setWindowTitle(QString::fromUtf8(MainWindowTitle));
     m_startDirectory = QDir::currentPath();
 
-    m_flags.cameraCount = m_services.countCameras ? m_services.countCameras() : 0;
+    m_state.flags.cameraCount = m_services.countCameras ? m_services.countCameras() : 0;
 
     // The serial ports, and a ComPort that names none of them replaced by the first one.
     refreshComPorts();
@@ -254,22 +263,33 @@ void CTolvek2Dlg::initialise()
     refs->setColumnWidth(0, 230);
     refs->setColumnHidden(1, true);
 
-    m_toolTipsActive = !settings.contains(ShowToolTips, u'0');
+    m_state.toolTipsActive = !settings.contains(ShowToolTips, u'0');
 
     // The current ID is the most recent entry of the ID history.
-    m_flags.currentPatientId = firstHistoryId(settings.value(IdHistory));
+    m_state.flags.currentPatientId = firstHistoryId(settings.value(IdHistory));
     ids->headerItem()->setText(0, QStringLiteral("ID:%1").arg(formatPatientId(currentPatientId())));
 
-    playbackVideoName.clear();
-    currentVideoName.clear();
-    allListPendingName.clear();
+    m_state.playbackVideoName.clear();
+    m_state.currentVideoName.clear();
+    m_state.allListPendingName.clear();
 
     // The save folder's videos into the three lists.
-    m_lists = new VideoLists(*this, m_services.prompts, this);
+    m_lists = new VideoLists({*this, m_state, *this, *this}, m_services.prompts, this);
+    for (int id : {int(IDC_LISTVIEW), int(IDC_TOTOP), int(IDC_TRIM)})
+        connectButton(id, [this, id] { executeCommand(id); });
+    connect(this, &CTolvek2Dlg::commandRequested, m_lists, &VideoLists::onCommand);
+    connect(this, &CTolvek2Dlg::idListRefillRequested, m_lists,
+            [this](int id) { m_lists->refillIdList(id); });
+    connect(this, &CTolvek2Dlg::keyActionRequested, m_lists, &VideoLists::onKeyAction);
+    connect(m_lists, &VideoLists::commandChosen, this, &CTolvek2Dlg::executeCommand);
+    m_lists->setMemoDialog([this](const QString& prompt, const QString& memo, QPoint at) {
+        return CSetMemo::ask(this, prompt, memo, at);
+    });
+    m_lists->setFileBeingRecorded([this] { return m_recording->openedFileName(); });
     m_lists->reload();
 
     m_initialised = true;
-    if (m_flags.cameraCount > 0) {
+    if (m_state.flags.cameraCount > 0) {
         setWindowMode(ModeLive);
         QMetaObject::invokeMethod(this, &CTolvek2Dlg::startLiveCapture, Qt::QueuedConnection);
     } else {
@@ -289,8 +309,20 @@ void CTolvek2Dlg::showMessage(const QString& text, UserPrompts::Icon icon)
 
 void CTolvek2Dlg::setWindowMode(int mode)
 {
-    m_flags.windowMode = mode;
+    m_state.flags.windowMode = mode;
     applyMode(mode);
+    if (mode == ModeRecording)
+        m_timer1.start();
+    else if (mode == ModeListAll)
+        m_timer1.stop();
+}
+
+void CTolvek2Dlg::runTimer1(bool run)
+{
+    if (run)
+        m_timer1.start();
+    else
+        m_timer1.stop();
 }
 
 void CTolvek2Dlg::applyMode(int mode)
@@ -314,7 +346,7 @@ void CTolvek2Dlg::applyLanguage()
     const bool manualHead = appSettings().getInt(SensorMode) == 0;
     auto tip = [this](int id, MessageId msg) {
         if (QWidget* w = control(id))
-            w->setToolTip(m_toolTipsActive ? Message(msg) : QString());
+            w->setToolTip(m_state.toolTipsActive ? Message(msg) : QString());
     };
     tip(IDC_TRIM, m_playback ? MessageId(m_playback->trimToolTipMessage()) : MsgTrimHowToTip);
     tip(IDC_ALL_LIST, MsgListTip);
@@ -330,7 +362,7 @@ void CTolvek2Dlg::applyLanguage()
     all->headerItem()->setText(3, Message(MsgMemo));
     all->headerItem()->setText(4, Message(MsgFileName));
     for (int c = 0; c < all->columnCount(); ++c)
-        all->headerItem()->setToolTip(c, m_toolTipsActive ? Message(MsgColumnSortTip) : QString());
+        all->headerItem()->setToolTip(c, m_state.toolTipsActive ? Message(MsgColumnSortTip) : QString());
     auto* refs = qobject_cast<QTreeWidget*>(control(IDC_REFERENCE_LIST));
     refs->headerItem()->setText(0, Message(MsgReferences));
 }
@@ -352,7 +384,7 @@ bool CTolvek2Dlg::event(QEvent* e)
 {
     if (e->type() == QEvent::ToolTip) {
         auto* help = static_cast<QHelpEvent*>(e);
-        if (m_toolTipsActive && m_layout.liveView.contains(help->pos())) {
+        if (m_state.toolTipsActive && m_layout.liveView.contains(help->pos())) {
             const QString text = liveViewToolTip();
             if (!text.isEmpty()) {
                 QToolTip::showText(help->globalPos(),
@@ -455,9 +487,9 @@ void CTolvek2Dlg::restoreWindowPosition()
 
 void CTolvek2Dlg::requestShowPlaybackVideo()
 {
-    if (!playbackVideoName.isEmpty())
-        openVideo(playbackVideoName);
-    Q_EMIT showVideoRequested(playbackVideoName);
+    if (!m_state.playbackVideoName.isEmpty())
+        openVideo(m_state.playbackVideoName);
+    Q_EMIT showVideoRequested(m_state.playbackVideoName);
 }
 
 void CTolvek2Dlg::openVideo(const QString& name)
@@ -501,7 +533,7 @@ void CTolvek2Dlg::closeEvent(QCloseEvent* e)
 {
     if (!m_quitting) {
         e->ignore();
-        if (m_closeAllowed == 0) {
+        if (m_state.closeAllowed == 0) {
             if (m_services.prompts)
                 m_services.prompts->beep();
             return;
@@ -633,7 +665,7 @@ QMenu* CTolvek2Dlg::createMainMenu()
     state.sensorDirection = s.value(SensorDirection);
     state.comPort = s.value(ComPort);
     state.showToolTips = s.value(ShowToolTips);
-    state.playbackVideoName = playbackVideoName;
+    state.playbackVideoName = m_state.playbackVideoName;
     state.cameraNumber = s.getInt(CameraNumber);
     state.languageSetting = s.getInt(Language);
     if (state.mode != ModeListAll) {
@@ -655,7 +687,8 @@ void CTolvek2Dlg::showMainMenu()
     if (command)
         executeCommand(command);
     else if (windowMode() == ModeLibrary)
-        control(playbackVideoName.contains(QLatin1String(ReferenceIdText)) ? IDC_REFERENCE_LIST : IDC_ID_LIST)
+        control(m_state.playbackVideoName.contains(QLatin1String(ReferenceIdText)) ? IDC_REFERENCE_LIST
+                                                                                   : IDC_ID_LIST)
             ->setFocus();
     else if (windowMode() == ModeListAll)
         control(IDC_ALL_LIST)->setFocus();
@@ -700,16 +733,16 @@ void CTolvek2Dlg::executeCommand(int command)
         s.setValue(which, after);
         if (save && after != before) {
             stopPlayback();
-            m_flags.cameraOpened = false;
-            playbackVideoName.clear();
+            m_state.flags.cameraOpened = false;
+            m_state.playbackVideoName.clear();
             m_lists->reload();
         }
         refreshFolderPanel();
         return;
     }
     case CmdShowToolTips:
-        m_toolTipsActive = !s.contains(ShowToolTips, u'1');
-        s.setValue(ShowToolTips, m_toolTipsActive ? QStringLiteral("1") : QStringLiteral("0"));
+        m_state.toolTipsActive = !s.contains(ShowToolTips, u'1');
+        s.setValue(ShowToolTips, m_state.toolTipsActive ? QStringLiteral("1") : QStringLiteral("0"));
         applyLanguage();
         return;
     case CmdHelp: {
@@ -785,7 +818,7 @@ void CTolvek2Dlg::mousePressEvent(QMouseEvent* e)
 {
     QDialog::mousePressEvent(e);
     if (e->button() == Qt::RightButton && windowMode() == ModeLibrary &&
-        playbackVideoName.size() == VideoFileNameLength &&
+        m_state.playbackVideoName.size() == VideoFileNameLength &&
         m_layout.liveView.contains(e->position().toPoint())) {
         m_lists->showVideoPopupMenu(VideoMenuSource::Picture, e->globalPosition().toPoint());
         return;
@@ -878,6 +911,11 @@ void CTolvek2Dlg::wireListsAndPlayer()
     });
 
     connect(m_lists, &VideoLists::folderPanelRefreshRequested, this, &CTolvek2Dlg::refreshFolderPanel);
+    m_management = new VideoManagement({*this, m_state, *this, m_displayFrame, power()}, *m_lists, *player,
+                                       m_services.prompts, m_lists);
+    connect(this, &CTolvek2Dlg::commandRequested, m_management, &VideoManagement::run);
+    connect(m_management, &VideoManagement::folderPanelRefreshRequested, this,
+            &CTolvek2Dlg::refreshFolderPanel);
     refreshFolderPanel(); // the all-videos view can be the first one shown
     m_lists->setPlayerBusy([player] { return player->hasPlayer(); });
     m_lists->setSubRangeMarked([player] { return player->trimRangeSelected(); });
@@ -924,7 +962,7 @@ void CTolvek2Dlg::startRecordingCommand()
 void CTolvek2Dlg::adoptFirstIdVideo()
 {
     QTreeWidget* ids = m_lists->idList();
-    playbackVideoName = ids->topLevelItemCount() > 0 ? ids->topLevelItem(0)->text(1) : QString();
+    m_state.playbackVideoName = ids->topLevelItemCount() > 0 ? ids->topLevelItem(0)->text(1) : QString();
 }
 
 void CTolvek2Dlg::setIdCommand()
@@ -932,24 +970,24 @@ void CTolvek2Dlg::setIdCommand()
     const std::optional<int> id = askForId(1);
     if (!id) {
         if (windowMode() == ModeLibrary)
-            (isReferenceVideoName(playbackVideoName) ? m_lists->referenceList() : m_lists->idList())
+            (isReferenceVideoName(m_state.playbackVideoName) ? m_lists->referenceList() : m_lists->idList())
                 ->setFocus();
         return;
     }
-    m_flags.currentPatientId = *id;
+    m_state.flags.currentPatientId = *id;
     m_lists->refillIdList(*id);
-    m_flags.cameraOpened = false;
+    m_state.flags.cameraOpened = false;
     stopPlayback();
     addToIdHistory(appSettings(), *id);
     QTreeWidget* ids = m_lists->idList();
     if (ids->topLevelItemCount() > 0) {
         m_lists->sortList(ids, 0, false);
-        playbackVideoName = ids->topLevelItem(0)->text(1);
-        openVideo(playbackVideoName);
-        m_lists->selectRowByName(ids, playbackVideoName, false);
+        m_state.playbackVideoName = ids->topLevelItem(0)->text(1);
+        openVideo(m_state.playbackVideoName);
+        m_lists->selectRowByName(ids, m_state.playbackVideoName, false);
     } else {
         // No video of this ID: an empty, light blue picture says so.
-        playbackVideoName.clear();
+        m_state.playbackVideoName.clear();
         const std::vector<std::uint8_t> blue{200, 200, 255};
         m_displayFrame.store(blue.data(), 1, 1, 3);
         update(m_layout.liveView);

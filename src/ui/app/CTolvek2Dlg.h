@@ -4,17 +4,18 @@
 // only receiver of the workers' queued reports. UI thread only; workers reach it through
 // queued signals and the atomics of CaptureFlags.
 
-#include "core/capture/CaptureFlags.h"
 #include "core/capture/DisplayFrame.h"
 #include "core/platform/PowerRequest.h"
 #include "core/sensor/HeadPose.h"
 #include "core/sensor/SensorLink.h"
 #include "core/settings/Storage.h"
-#include "ui/app/MainLayout.h"
 #include "ui/capture/RecordingControl.h"
 #include "ui/shared/KeyCommands.h"
+#include "ui/shared/MainLayout.h"
 #include "ui/shared/MainMenu.h"
 #include "ui/shared/UserPrompts.h"
+#include "ui/shared/WindowPorts.h"
+#include "ui/shared/WindowState.h"
 
 #include <QDialog>
 #include <QElapsedTimer>
@@ -34,6 +35,7 @@ namespace tolvek {
 class BackupDlg;
 class PlaybackController;
 class VideoLists;
+class VideoManagement;
 class UserPrompts;
 namespace platform {
 class ProfileStore;
@@ -55,7 +57,7 @@ struct MainWindowServices
     RecordingServices recording;                      // cameras, ID keypad, sensor links, tags
 };
 
-class CTolvek2Dlg : public QDialog
+class CTolvek2Dlg : public QDialog, public MessagePort, public ModePort, public PlayedVideoPort
 {
     Q_OBJECT
   public:
@@ -63,37 +65,36 @@ class CTolvek2Dlg : public QDialog
     ~CTolvek2Dlg() override;
 
     // Mode handling: callers set the mode, then the controls follow.
-    int windowMode() const { return m_flags.windowMode.load(); }
-    void setWindowMode(int mode); // WindowMode = mode; ApplyMode(mode)
+    int windowMode() const { return m_state.windowMode(); }
+    void setWindowMode(int mode) override; // WindowMode = mode; ApplyMode(mode); timer 1 follows
+    void runTimer1(bool run) override;
     void applyMode(int mode);
     void applyLanguage();
     void setLanguage(int language);
 
     QWidget* control(int id) const;
     const MainLayout& layoutValues() const { return m_layout; }
-    CaptureFlags& flags() { return m_flags; }
+    // The state its controllers share.
+    WindowState& state() { return m_state; }
+    CaptureFlags& flags() { return m_state.flags; }
     DisplayFrame& displayFrame() { return m_displayFrame; }
-    int closeAllowed() const { return m_closeAllowed; }
-    void setCloseAllowed(int allowed) { m_closeAllowed = allowed; }
-    int currentPatientId() const { return m_flags.currentPatientId.load(); }
+    int closeAllowed() const { return m_state.closeAllowed; }
+    void setCloseAllowed(int allowed) { m_state.closeAllowed = allowed; }
+    int currentPatientId() const { return m_state.currentPatientId(); }
     QString liveViewToolTip() const;
     HeadState& head() { return *m_head; }
     SensorLink& sensorLink() { return *m_sensorLink; }
     platform::PowerRequest& power() { return m_services.power ? *m_services.power : m_ownPower; }
     RecordingControl& recordingControl() { return *m_recording; }
-    // A modal message box through the prompts service (icon: UserPrompts::Icon as int).
-    void showMessage(const QString& text, UserPrompts::Icon icon);
-    // Asks the player to show PlaybackVideoName (frame 0) and select its row.
-    void requestShowPlaybackVideo();
-    // Shows frame 0 of a video, paused, with the whole range marked and its time. The picture is
-    // blanked first, so a video that cannot be opened never shows the previous one's picture.
-    void openVideo(const QString& name);
-    // The video picture painted white until a frame is shown.
-    void blankPicture();
+    // A modal message box through the prompts service.
+    void showMessage(const QString& text, UserPrompts::Icon icon) override;
+    void requestShowPlaybackVideo() override;
+    void openVideo(const QString& name) override;
+    void blankPicture() override;
+    void repaintPicture() override { update(); }
     // The ID keypad in its capture form (0) or set-ID form (1).
     std::optional<int> askForId(int form);
-    // Stops a running player and waits for it.
-    void stopPlayback();
+    void stopPlayback() override;
     PlaybackController& playback() { return *m_playback; }
     VideoLists& lists() { return *m_lists; }
     // The record button and F1 outside recording.
@@ -102,8 +103,7 @@ class CTolvek2Dlg : public QDialog
     void setIdCommand();
     // Rebuilds the folder information panel of the all-videos view.
     void refreshFolderPanel();
-    // PlaybackVideoName = the newest video of the ID list (empty when the list is empty).
-    void adoptFirstIdVideo();
+    void adoptFirstIdVideo() override;
     // Runs a menu or button command by its ID; commands that do not apply now are ignored.
     void executeCommand(int command);
     // The Menu button's menu, adapted to the current state; the caller owns it.
@@ -112,14 +112,10 @@ class CTolvek2Dlg : public QDialog
     bool handleKey(int qtKey, Qt::KeyboardModifiers modifiers);
     // The millisecond tick the Space double tap is measured with; tests replace it.
     void setKeyClock(std::function<std::uint32_t()> clock) { m_keyClock = std::move(clock); }
-    bool toolTipsActive() const { return m_toolTipsActive; }
-    QTimer& timer1() { return m_timer1; }
+    bool toolTipsActive() const { return m_state.toolTipsActive; }
+    const QTimer& timer1() const { return m_timer1; }
     QFont listFont() const { return m_listFont; }
     const QString& startDirectory() const { return m_startDirectory; }
-
-    QString playbackVideoName;  // the video open in the player; empty when none
-    QString currentVideoName;   // the recording being written
-    QString allListPendingName; // the row becoming selected in the all-videos list
 
   public Q_SLOTS:
     void onFrameReady();     // repaints the picture without erasing
@@ -185,18 +181,17 @@ class CTolvek2Dlg : public QDialog
     platform::PowerRequest m_ownPower;
     RecordingControl* m_recording = nullptr;
     VideoLists* m_lists = nullptr;
+    VideoManagement* m_management = nullptr; // child of the lists, which it works on
     std::uint32_t m_lastSpaceMs = 0;
     QElapsedTimer m_clock;
     std::function<std::uint32_t()> m_keyClock;
-    CaptureFlags m_flags;
+    WindowState m_state;
     DisplayFrame m_displayFrame;
     MainLayout m_layout;
     std::map<int, QWidget*> m_controls;
     QTimer m_timer1;
     QFont m_listFont;
     QString m_startDirectory;
-    int m_closeAllowed = 1;
-    bool m_toolTipsActive = true;
     bool m_quitting = false;
     bool m_quitWhenIdle = false;
     bool m_destroyed = false;

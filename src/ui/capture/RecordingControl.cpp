@@ -1,14 +1,15 @@
 #include "ui/capture/RecordingControl.h"
 
 #include "core/capture/DiskSpaceGuard.h"
+#include "core/capture/DisplayFrame.h"
 #include "core/capture/IdHistory.h"
 #include "core/i18n/Messages.h"
 #include "core/platform/PowerRequest.h"
 #include "core/platform/Trash.h"
 #include "core/sensor/HeadOverlay.h"
+#include "core/sensor/HeadPose.h"
 #include "core/settings/Settings.h"
 #include "core/settings/VideoFileName.h"
-#include "ui/app/CTolvek2Dlg.h"
 #include "ui/shared/ControlIds.h"
 #include "ui/shared/UserPrompts.h"
 
@@ -20,8 +21,8 @@
 
 namespace tolvek {
 
-RecordingControl::RecordingControl(CTolvek2Dlg& window, RecordingServices services)
-    : QObject(&window), m_window(window), m_services(std::move(services))
+RecordingControl::RecordingControl(RecordingWindow window, RecordingServices services)
+    : QObject(&window.widget), m_window(window), m_services(std::move(services))
 {
     if (!m_services.freeBytes)
         m_services.freeBytes = &DiskSpaceGuard::availableBytes;
@@ -31,8 +32,8 @@ RecordingControl::RecordingControl(CTolvek2Dlg& window, RecordingServices servic
 
 void RecordingControl::checkDiskSpace()
 {
-    CaptureFlags& flags = m_window.flags();
-    if (!flags.recording || m_window.windowMode() != ModeRecording) {
+    CaptureFlags& flags = m_window.state.flags;
+    if (!flags.recording || m_window.state.windowMode() != ModeRecording) {
         m_diskTimer.stop();
         return;
     }
@@ -58,15 +59,16 @@ void RecordingControl::checkDiskSpace()
     m_diskTimer.stop();
     stopRecording();
     if (verdict.kind == DiskSpaceVerdict::FolderGone)
-        m_window.showMessage(
+        m_window.messages.showMessage(
             QStringLiteral("The save folder %1 is no longer available.\r\nThe recording was stopped.")
                 .arg(folder),
             UserPrompts::Icon::Error);
     else
-        m_window.showMessage(QStringLiteral("The disk of the save folder is almost full (%1 MB left).\r\n"
-                                            "The recording was stopped and kept.")
-                                 .arg(verdict.availableBytes / (1024 * 1024)),
-                             UserPrompts::Icon::Warning);
+        m_window.messages.showMessage(
+            QStringLiteral("The disk of the save folder is almost full (%1 MB left).\r\n"
+                           "The recording was stopped and kept.")
+                .arg(verdict.availableBytes / (1024 * 1024)),
+            UserPrompts::Icon::Warning);
 }
 
 RecordingControl::~RecordingControl()
@@ -81,17 +83,18 @@ bool RecordingControl::captureThreadRunning() const
 
 void RecordingControl::startCaptureThread()
 {
-    CaptureFlags& flags = m_window.flags();
+    CaptureFlags& flags = m_window.state.flags;
     if (captureThreadRunning())
         return;
     m_capture.reset();
-    m_capture = std::make_unique<CaptureThread>(
-        flags, m_window.displayFrame(), appSettings(), m_services.frameSources,
-        makeHeadOverlayCallback(m_window.head().poseStore(), appSettings()));
+    m_capture =
+        std::make_unique<CaptureThread>(flags, m_window.display, appSettings(), m_services.frameSources,
+                                        makeHeadOverlayCallback(m_window.head.poseStore(), appSettings()));
     m_capture->setWallClock(m_services.wallClock);
-    auto* w = &m_window;
-    connect(m_capture.get(), &CaptureThread::frameReady, w, &CTolvek2Dlg::onFrameReady, Qt::QueuedConnection);
-    connect(m_capture.get(), &CaptureThread::cameraLost, w, &CTolvek2Dlg::onCameraLost, Qt::QueuedConnection);
+    connect(m_capture.get(), &CaptureThread::frameReady, this, &RecordingControl::frameReady,
+            Qt::QueuedConnection);
+    connect(m_capture.get(), &CaptureThread::cameraLost, this, &RecordingControl::cameraLost,
+            Qt::QueuedConnection);
     connect(m_capture.get(), &CaptureThread::stopRequested, this, &RecordingControl::stopRecording,
             Qt::QueuedConnection);
     connect(m_capture.get(), &CaptureThread::restartRequested, this, &RecordingControl::restartRecording,
@@ -113,7 +116,7 @@ void RecordingControl::startCaptureThread()
     connect(
         m_capture.get(), &CaptureThread::recordingOpenFailed, this,
         [this](const QString& path) {
-            m_window.showMessage(
+            m_window.messages.showMessage(
                 QStringLiteral("The recording could not be started: %1 cannot be written.\r\n"
                                "Check the save folder.")
                     .arg(path),
@@ -123,7 +126,7 @@ void RecordingControl::startCaptureThread()
     connect(
         m_capture.get(), &CaptureThread::recordingWriteFailed, this,
         [this](const QString& name, const QString& reason) {
-            m_window.showMessage(
+            m_window.messages.showMessage(
                 QStringLiteral("The recording %1 could not be written further (%2).\r\n"
                                "The recording was stopped; what was recorded up to then is kept.")
                     .arg(name, reason),
@@ -139,15 +142,14 @@ void RecordingControl::startCaptureThread()
 void RecordingControl::startSensorLink()
 {
     if (m_services.startSensorLink && !m_services.startSensorLink())
-        m_window.showMessage(Message(MsgSensorThreadFailed), UserPrompts::Icon::Error);
+        m_window.messages.showMessage(Message(MsgSensorThreadFailed), UserPrompts::Icon::Error);
 }
 
 void RecordingControl::beginRecordingMode()
 {
-    m_window.setWindowMode(ModeRecording);
-    if (auto* time = qobject_cast<QLabel*>(m_window.control(IDC_TIME_TEXT)))
+    if (auto* time = qobject_cast<QLabel*>(windowControl(m_window.widget, IDC_TIME_TEXT)))
         time->clear();
-    m_window.timer1().start();
+    m_window.modes.setWindowMode(ModeRecording); // timer 1 runs from here
 }
 
 void RecordingControl::beginSession()
@@ -155,81 +157,81 @@ void RecordingControl::beginSession()
     m_inSession = true;
     m_keptInSession.clear();
     m_openedName.clear();
-    m_window.setCloseAllowed(0);
-    m_window.flags().recordRequested = true;
+    m_window.state.closeAllowed = 0;
+    m_window.state.flags.recordRequested = true;
     startDiskWatch();
 }
 
 void RecordingControl::releaseRecordingHold()
 {
-    CaptureFlags& flags = m_window.flags();
+    CaptureFlags& flags = m_window.state.flags;
     m_inSession = false;
     flags.recordRequested = false;
     flags.recording = false;
     m_diskTimer.stop();
-    m_window.timer1().stop();
+    m_window.modes.runTimer1(false);
     if (m_services.stopSensorLinks)
         m_services.stopSensorLinks();
-    m_window.power().release();
-    m_window.setCloseAllowed(1);
+    m_window.power.release();
+    m_window.state.closeAllowed = 1;
 }
 
 void RecordingControl::startLiveCapture()
 {
-    CaptureFlags& flags = m_window.flags();
+    CaptureFlags& flags = m_window.state.flags;
     m_previousPatientId = flags.currentPatientId;
     if (flags.cameraCount < 1) {
-        m_window.showMessage(Message(MsgConnectCamera), UserPrompts::Icon::Error);
-        m_window.setWindowMode(ModeLibrary);
+        m_window.messages.showMessage(Message(MsgConnectCamera), UserPrompts::Icon::Error);
+        m_window.modes.setWindowMode(ModeLibrary);
         return;
     }
-    m_window.setWindowMode(ModeLive);
+    m_window.modes.setWindowMode(ModeLive);
     if (!captureThreadRunning()) {
         startSensorLink();
         startCaptureThread();
     }
     const std::optional<int> id = m_services.askForId ? m_services.askForId() : std::nullopt;
     if (id) {
-        m_window.power().acquire(QStringLiteral("Recording an examination"));
+        m_window.power.acquire(QStringLiteral("Recording an examination"));
         beginRecordingMode();
         flags.currentPatientId = *id;
         Q_EMIT idChosen(*id);
         if (flags.cameraOpened) {
             Q_EMIT slidersResetRequested();
             addToIdHistory(appSettings(), *id);
-            m_window.setWindowMode(ModeRecording);
+            m_window.modes.setWindowMode(ModeRecording);
             flags.recording = false;
             beginSession();
         } else {
             releaseRecordingHold();
-            m_window.showMessage(QStringLiteral("Camera Open-error!"), UserPrompts::Icon::Error);
-            m_window.setWindowMode(ModeLibrary);
+            m_window.messages.showMessage(QStringLiteral("Camera Open-error!"), UserPrompts::Icon::Error);
+            m_window.modes.setWindowMode(ModeLibrary);
         }
         return;
     }
     releaseRecordingHold();
     flags.cameraOpened = false;
-    if (m_window.playbackVideoName.size() <= 9) {
+    if (m_window.state.playbackVideoName.size() <= 9) {
         flags.currentPatientId = firstHistoryId(appSettings().value(IdHistory));
         Q_EMIT idChosen(flags.currentPatientId);
-        m_window.adoptFirstIdVideo();
+        m_window.video.adoptFirstIdVideo();
     }
-    m_window.setWindowMode(ModeLibrary);
-    m_window.requestShowPlaybackVideo();
+    m_window.modes.setWindowMode(ModeLibrary);
+    m_window.video.requestShowPlaybackVideo();
 }
 
 void RecordingControl::startRecording()
 {
-    CaptureFlags& flags = m_window.flags();
+    CaptureFlags& flags = m_window.state.flags;
     if (flags.cameraCount == 0) {
-        m_window.showMessage(QStringLiteral("No camera is connected."), UserPrompts::Icon::Error);
+        m_window.messages.showMessage(QStringLiteral("No camera is connected."), UserPrompts::Icon::Error);
         return;
     }
     if (m_inSession)
         return;
-    m_window.power().acquire(QStringLiteral("Recording an examination"));
+    m_window.power.acquire(QStringLiteral("Recording an examination"));
     flags.liveViewPaused = false;
-    m_window.stopPlayback();
+    m_window.video.stopPlayback();
     startSensorLink();
     // A camera failure may have ended the capture thread: start a new one rather than enter the
     // recording mode with nothing to record. A running thread has its camera, or opens it.
@@ -238,53 +240,52 @@ void RecordingControl::startRecording()
     else
         startCaptureThread();
     flags.captureRunning = true;
-    m_window.setWindowMode(ModeLive);
+    m_window.modes.setWindowMode(ModeLive);
 
     m_previousPatientId = flags.currentPatientId;
     const std::optional<int> id = m_services.askForId ? m_services.askForId() : std::nullopt;
     if (id && !captureThreadRunning()) {
         // The camera did not come up while the ID was entered.
         releaseRecordingHold();
-        m_window.showMessage(QStringLiteral("Camera Open-error!"), UserPrompts::Icon::Error);
-        m_window.setWindowMode(ModeLibrary);
-        m_window.requestShowPlaybackVideo();
+        m_window.messages.showMessage(QStringLiteral("Camera Open-error!"), UserPrompts::Icon::Error);
+        m_window.modes.setWindowMode(ModeLibrary);
+        m_window.video.requestShowPlaybackVideo();
         return;
     }
     if (id) {
         flags.currentPatientId = *id;
         addToIdHistory(appSettings(), *id);
         Q_EMIT idChosen(*id);
-        if (auto* time = qobject_cast<QLabel*>(m_window.control(IDC_TIME_TEXT)))
+        if (auto* time = qobject_cast<QLabel*>(windowControl(m_window.widget, IDC_TIME_TEXT)))
             time->clear();
-        m_window.timer1().start();
         flags.recording = true;
         flags.cameraOpened = false;
         beginSession();
         flags.captureRunning = true;
-        m_window.setWindowMode(ModeRecording);
+        m_window.modes.setWindowMode(ModeRecording);
         return;
     }
     flags.currentPatientId = m_previousPatientId;
     releaseRecordingHold();
     flags.liveViewPaused = true;
     flags.cameraOpened = false;
-    m_window.setWindowMode(ModeLibrary);
+    m_window.modes.setWindowMode(ModeLibrary);
     Q_EMIT slidersResetRequested();
-    m_window.requestShowPlaybackVideo();
+    m_window.video.requestShowPlaybackVideo();
 }
 
 void RecordingControl::stopRecording()
 {
-    CaptureFlags& flags = m_window.flags();
+    CaptureFlags& flags = m_window.state.flags;
     // Also when the writer could not open the file: nothing is recorded or pending, yet the
     // window stands in the recording mode with Quit greyed and Close refused; the stop leads out.
     if (!m_inSession)
         return;
-    m_window.stopPlayback();
+    m_window.video.stopPlayback();
     // Mode 2 and the close request make the capture thread close the file at its next look; it
     // reports the file once the writer has let it go, and only then is the file stamped and listed.
     flags.closeRequested = true;
-    m_window.setWindowMode(ModeLibrary);
+    m_window.modes.setWindowMode(ModeLibrary);
     releaseRecordingHold();
     Q_EMIT slidersResetRequested();
 
@@ -293,12 +294,12 @@ void RecordingControl::stopRecording()
     if (!kept.isEmpty())
         showRecording(kept); // closed already, at the frame limit
     else if (m_openedName.isEmpty())
-        m_window.requestShowPlaybackVideo(); // no file yet; one still opening is shown when it closes
+        m_window.video.requestShowPlaybackVideo(); // no file yet; one still opening is shown when it closes
 }
 
 void RecordingControl::restartRecording()
 {
-    CaptureFlags& flags = m_window.flags();
+    CaptureFlags& flags = m_window.state.flags;
     if (!m_inSession || !flags.recording || !captureThreadRunning() || !flags.captureRunning)
         return;
     flags.restartRequested = true;
@@ -309,8 +310,8 @@ void RecordingControl::restartRecording()
     if (flags.restartRequested.exchange(false))
         return; // not taken: the recording goes on in its file
     Q_EMIT slidersResetRequested();
-    m_window.setWindowMode(ModeRecording);
-    m_window.head().rezero();
+    m_window.modes.setWindowMode(ModeRecording);
+    m_window.head.rezero();
     flags.recording = true;
     beginSession();
     // The file just closed goes to the trash, last: its messages may run other events.
@@ -336,7 +337,7 @@ void RecordingControl::takeFileEvents()
     for (const FileEvent& e : events) {
         if (e.opened) {
             m_openedName = e.name;
-            m_window.currentVideoName = e.name;
+            m_window.state.currentVideoName = e.name;
             continue;
         }
         if (e.name == m_openedName)
@@ -357,10 +358,11 @@ void RecordingControl::keepRecording(const QString& name, qint64 framesWritten)
         // Stopped before its first picture was written: a header the library would report as
         // an empty leftover. It goes where the user can still find it.
         if (platform::moveToTrash(path)) {
-            m_window.showMessage(QStringLiteral("The recording %1 was stopped before its first picture was "
-                                                "written.\r\nThe empty file was moved to the trash.")
-                                     .arg(name),
-                                 UserPrompts::Icon::Information);
+            m_window.messages.showMessage(
+                QStringLiteral("The recording %1 was stopped before its first picture was "
+                               "written.\r\nThe empty file was moved to the trash.")
+                    .arg(name),
+                UserPrompts::Icon::Information);
             return;
         }
     }
@@ -369,7 +371,7 @@ void RecordingControl::keepRecording(const QString& name, qint64 framesWritten)
     Q_EMIT recordingListed(name);
     if (m_inSession)
         m_keptInSession = name;
-    else if (m_window.windowMode() == ModeLibrary)
+    else if (m_window.state.windowMode() == ModeLibrary)
         showRecording(name);
 }
 
@@ -382,28 +384,29 @@ void RecordingControl::discardRecording(const QString& name)
     if (m_services.writeCopyrightTag)
         m_services.writeCopyrightTag(path);
     Q_EMIT recordingListed(name);
-    m_window.showMessage(QStringLiteral("The restarted recording %1 could not be moved to the trash.\r\n"
-                                        "It is kept in the save folder.")
-                             .arg(name),
-                         UserPrompts::Icon::Warning);
+    m_window.messages.showMessage(
+        QStringLiteral("The restarted recording %1 could not be moved to the trash.\r\n"
+                       "It is kept in the save folder.")
+            .arg(name),
+        UserPrompts::Icon::Warning);
 }
 
 void RecordingControl::showRecording(const QString& name)
 {
-    m_window.playbackVideoName = name;
+    m_window.state.playbackVideoName = name;
     Q_EMIT recordingFinished(name);
-    m_window.setWindowMode(ModeLibrary);
-    m_window.update();
+    m_window.modes.setWindowMode(ModeLibrary);
+    m_window.video.repaintPicture();
 }
 
 void RecordingControl::onCaptureThreadEnded()
 {
     if (!m_inSession || captureThreadRunning())
         return;
-    const bool cameraFailed = !m_window.flags().cameraOpened;
+    const bool cameraFailed = !m_window.state.flags.cameraOpened;
     stopRecording();
     if (cameraFailed)
-        m_window.showMessage(QStringLiteral("Camera Open-error!"), UserPrompts::Icon::Error);
+        m_window.messages.showMessage(QStringLiteral("Camera Open-error!"), UserPrompts::Icon::Error);
 }
 
 void RecordingControl::startDiskWatch()
@@ -415,7 +418,7 @@ void RecordingControl::startDiskWatch()
 
 void RecordingControl::stopCapture()
 {
-    CaptureFlags& flags = m_window.flags();
+    CaptureFlags& flags = m_window.state.flags;
     flags.captureRunning = false;
     flags.cameraOpened = false;
     // A thread that does not end in time hangs in a camera call: it is let go, so that the

@@ -6,6 +6,8 @@
 
 #include "core/capture/CaptureThread.h"
 #include "core/capture/FrameSource.h"
+#include "ui/shared/WindowPorts.h"
+#include "ui/shared/WindowState.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -20,7 +22,24 @@
 
 namespace tolvek {
 
-class CTolvek2Dlg;
+class DisplayFrame;
+class HeadState;
+namespace platform {
+class PowerRequest;
+}
+
+// What the recording control uses of the main window, handed in by the composition.
+struct RecordingWindow
+{
+    QWidget& widget; // parent, and the time text (1042)
+    WindowState& state;
+    MessagePort& messages;
+    ModePort& modes;
+    PlayedVideoPort& video;
+    DisplayFrame& display; // the picture the capture thread draws into
+    HeadState& head;
+    platform::PowerRequest& power;
+};
 
 struct RecordingServices
 {
@@ -42,7 +61,7 @@ class RecordingControl : public QObject
 {
     Q_OBJECT
   public:
-    RecordingControl(CTolvek2Dlg& window, RecordingServices services);
+    RecordingControl(RecordingWindow window, RecordingServices services);
     ~RecordingControl() override;
 
     void startLiveCapture();
@@ -71,6 +90,10 @@ class RecordingControl : public QObject
     void recordingFinished(const QString& fileName);
     void idChosen(int patientId);
     void slidersResetRequested();
+    // The capture thread's reports, on the UI thread: a new picture is in the display frame; the
+    // camera stopped delivering outside a recording.
+    void frameReady();
+    void cameraLost();
 
   private:
     // What the capture thread reports about its files, in the order it happened.
@@ -105,7 +128,7 @@ class RecordingControl : public QObject
     void checkDiskSpace();
     void startDiskWatch();
 
-    CTolvek2Dlg& m_window;
+    RecordingWindow m_window;
     RecordingServices m_services;
     std::unique_ptr<CaptureThread> m_capture;
     QString m_openedName;

@@ -9,10 +9,6 @@
 #include "core/media/VideoTags.h"
 #include "core/settings/Settings.h"
 #include "core/settings/VideoFileName.h"
-#include "ui/app/CTolvek2Dlg.h"
-#include "ui/manage/CSetMemo.h"
-#include "ui/manage/ExportMp4.h"
-#include "ui/manage/VideoManagement.h"
 #include "ui/shared/BackgroundWork.h"
 #include "ui/shared/ControlIds.h"
 #include "ui/shared/KeyCommands.h"
@@ -50,9 +46,9 @@ class VideoLists::GuardScope
 
 namespace {
 
-QTreeWidget* treeOf(CTolvek2Dlg& window, int id)
+QTreeWidget* treeOf(const QWidget& window, int id)
 {
-    return qobject_cast<QTreeWidget*>(window.control(id));
+    return qobject_cast<QTreeWidget*>(windowControl(window, id));
 }
 
 QTreeWidgetItem* makeAllListRow(const QString& id, const QString& date, const QString& length,
@@ -90,9 +86,9 @@ QString escapeMnemonics(QString text)
 
 } // namespace
 
-VideoLists::VideoLists(CTolvek2Dlg& window, UserPrompts* prompts, QObject* parent)
-    : QObject(parent), m_window(window), m_prompts(prompts), m_all(treeOf(window, IDC_ALL_LIST)),
-      m_ids(treeOf(window, IDC_ID_LIST)), m_refs(treeOf(window, IDC_REFERENCE_LIST))
+VideoLists::VideoLists(ListsWindow window, UserPrompts* prompts, QObject* parent)
+    : QObject(parent), m_window(window), m_prompts(prompts), m_all(treeOf(window.widget, IDC_ALL_LIST)),
+      m_ids(treeOf(window.widget, IDC_ID_LIST)), m_refs(treeOf(window.widget, IDC_REFERENCE_LIST))
 {
     Q_ASSERT(m_all && m_ids && m_refs);
     // Emitted on the repair's worker thread, so delivered queued on this one.
@@ -133,18 +129,9 @@ VideoLists::VideoLists(CTolvek2Dlg& window, UserPrompts* prompts, QObject* paren
         list->header()->viewport()->installEventFilter(this);
     }
 
-    for (int id : {int(IDC_LISTVIEW), int(IDC_TOTOP), int(IDC_TRIM)})
-        if (auto* button = qobject_cast<QPushButton*>(window.control(id)))
-            connect(button, &QPushButton::clicked, this, [this, id] { m_window.executeCommand(id); });
-    connect(&window, &CTolvek2Dlg::commandRequested, this, &VideoLists::onCommand);
-    connect(&window, &CTolvek2Dlg::idListRefillRequested, this, [this](int id) { refillIdList(id); });
-    connect(&window, &CTolvek2Dlg::keyActionRequested, this, &VideoLists::onKeyAction);
-
     m_subRangeMarked = [] { return false; };
     m_playerBusy = [] { return false; };
-    m_memoDialog = [this](const QString& prompt, const QString& memo, QPoint at) {
-        return CSetMemo::ask(&m_window, prompt, memo, at);
-    };
+    m_memoDialog = [](const QString&, const QString&, QPoint) { return std::optional<QString>(); };
     m_menuRunner = [](QMenu& menu, QPoint at) {
         QAction* chosen = menu.exec(at);
         return chosen ? chosen->data().toInt() : 0;
@@ -153,10 +140,9 @@ VideoLists::VideoLists(CTolvek2Dlg& window, UserPrompts* prompts, QObject* paren
         // DeleteVideoFile: to the trash, problems reported here.
         const DeleteResult result = deleteVideoFile(path);
         if (result != DeleteResult::Deleted && m_prompts)
-            m_prompts->message(&m_window, deleteFailureMessage(result, path));
+            m_prompts->message(&m_window.widget, deleteFailureMessage(result, path));
         return result != DeleteResult::Failed;
     };
-    m_management = new VideoManagement(window, *this, prompts, this);
 }
 
 void VideoLists::setSubRangeMarked(std::function<bool()> marked)
@@ -231,7 +217,8 @@ ScanOutcome VideoLists::reload()
     const ScanOutcome outcome = scanFolder(folder);
     if (outcome.status == ScanStatus::PathTooLong && m_prompts)
         m_prompts->message(
-            &m_window, QStringLiteral("%1\r\nThe save folder path is too long to be searched.").arg(folder),
+            &m_window.widget,
+            QStringLiteral("%1\r\nThe save folder path is too long to be searched.").arg(folder),
             UserPrompts::Icon::Warning);
     fillLists();
     startRecovery(folder, outcome);
@@ -265,7 +252,7 @@ void VideoLists::onRecoveryFinished(const RecoveryReport& report)
         reselectAfterRebuild();
     }
     if (report.anything() && m_prompts)
-        m_prompts->message(&m_window, recoveryMessage(report), UserPrompts::Icon::Information);
+        m_prompts->message(&m_window.widget, recoveryMessage(report), UserPrompts::Icon::Information);
 }
 
 ScanOutcome VideoLists::scanFolder(const QString& folder)
@@ -281,12 +268,12 @@ ScanOutcome VideoLists::scanFolder(const QString& folder)
 
 QString VideoLists::fileBeingRecorded() const
 {
-    return m_window.recordingControl().openedFileName();
+    return m_fileBeingRecorded ? m_fileBeingRecorded() : QString();
 }
 
 void VideoLists::reselectAfterRebuild()
 {
-    const QString& open = m_window.playbackVideoName;
+    const QString& open = m_window.state.playbackVideoName;
     QTreeWidget* list = listForVideo(open);
     if (QTreeWidgetItem* row = open.isEmpty() ? nullptr : findRow(list, open)) {
         GuardScope guard(*this);
@@ -314,7 +301,7 @@ void VideoLists::fillLists()
     m_refs->addTopLevelItems(rows);
 
     rows.clear();
-    for (int i : idIndex(m_library, m_window.currentPatientId()))
+    for (int i : idIndex(m_library, m_window.state.currentPatientId()))
         rows << makeSmallListRow(m_library[i].dateText, m_library[i].fileName);
     m_ids->addTopLevelItems(rows);
 }
@@ -414,7 +401,7 @@ std::optional<QString> VideoLists::memoOf(const QString& fileName) const
 void VideoLists::addRecordedVideo(const QString& name)
 {
     addVideo(name, QString());
-    refillIdList(m_window.currentPatientId());
+    refillIdList(m_window.state.currentPatientId());
     selectRowByName(m_ids, name, true);
 }
 
@@ -569,15 +556,15 @@ void VideoLists::onSmallListSelection(QTreeWidget* list, const QItemSelection& s
     if (!item)
         return;
 
-    if (!m_selectionGuard && m_window.windowMode() != ModeRecording) {
+    if (!m_selectionGuard && m_window.state.windowMode() != ModeRecording) {
         GuardScope guard(*this);
         const QString name = item->text(SmallListFileColumn);
-        const QString previous = m_window.playbackVideoName;
-        m_window.playbackVideoName = name;
+        const QString previous = m_window.state.playbackVideoName;
+        m_window.state.playbackVideoName = name;
         if (previous != name) {
-            m_window.setWindowMode(ModeLibrary);
-            m_window.flags().cameraOpened = false;
-            m_window.timer1().stop();
+            m_window.modes.setWindowMode(ModeLibrary);
+            m_window.state.flags.cameraOpened = false;
+            m_window.modes.runTimer1(false);
             Q_EMIT showVideo(name);
         }
     }
@@ -590,7 +577,7 @@ void VideoLists::onAllListSelection(const QItemSelection& selected)
     if (selected.isEmpty())
         return;
     if (QTreeWidgetItem* item = m_all->topLevelItem(selected.indexes().first().row())) {
-        m_window.allListPendingName = item->text(AllFileColumn);
+        m_window.state.allListPendingName = item->text(AllFileColumn);
         Q_EMIT stopPlayer(true);
     }
 }
@@ -598,9 +585,10 @@ void VideoLists::onAllListSelection(const QItemSelection& selected)
 void VideoLists::onSmallListDoubleClick(QTreeWidget* list)
 {
     Q_UNUSED(list);
-    if (m_playerBusy() || m_window.windowMode() != ModeLibrary || m_window.playbackVideoName.isEmpty())
+    if (m_playerBusy() || m_window.state.windowMode() != ModeLibrary ||
+        m_window.state.playbackVideoName.isEmpty())
         return;
-    Q_EMIT playVideo(m_window.playbackVideoName);
+    Q_EMIT playVideo(m_window.state.playbackVideoName);
 }
 
 void VideoLists::onAllListDoubleClick(QTreeWidgetItem* item)
@@ -608,17 +596,17 @@ void VideoLists::onAllListDoubleClick(QTreeWidgetItem* item)
     if (!item)
         return;
     const QString name = item->text(AllFileColumn);
-    m_window.allListPendingName = name;
+    m_window.state.allListPendingName = name;
     if (!QFileInfo::exists(makeSavePath(saveFolder(), name)))
         return;
-    m_window.playbackVideoName = name;
+    m_window.state.playbackVideoName = name;
     if (!isReferenceVideoName(name)) {
-        m_window.flags().currentPatientId = videoIdText(name).toInt();
-        refillIdList(m_window.currentPatientId());
+        m_window.state.flags.currentPatientId = videoIdText(name).toInt();
+        refillIdList(m_window.state.currentPatientId());
     }
-    m_window.setWindowMode(ModeLibrary);
+    m_window.modes.setWindowMode(ModeLibrary);
     // Nothing of the video shown before stays on screen should this one not open.
-    m_window.blankPicture();
+    m_window.video.blankPicture();
     Q_EMIT playVideo(name);
     QTreeWidget* list = listForVideo(name);
     list->setFocus();
@@ -630,7 +618,7 @@ bool VideoLists::eventFilter(QObject* watched, QEvent* event)
     if (event->type() != QEvent::MouseButtonPress && event->type() != QEvent::MouseButtonDblClick)
         return QObject::eventFilter(watched, event);
     // The list that does not hold the open video hands the focus to the one that does.
-    QTreeWidget* watchedList = isReferenceVideoName(m_window.playbackVideoName) ? m_ids : m_refs;
+    QTreeWidget* watchedList = isReferenceVideoName(m_window.state.playbackVideoName) ? m_ids : m_refs;
     for (QTreeWidget* list : {m_ids, m_refs}) {
         if (watched == list->viewport()) {
             const auto* mouse = static_cast<QMouseEvent*>(event);
@@ -692,18 +680,6 @@ void VideoLists::onCommand(int command)
     case CmdEditVideoTags:
         editVideoTags();
         break;
-    case CmdSaveAsFile:
-        exportMp4(m_window, m_prompts);
-        break;
-    case CmdDeleteVideo:
-    case CmdDeleteAllListVideo:
-    case CmdAddToReferenceList:
-    case CmdChangeId:
-    case CmdTrimToRange:
-    case CmdTrimToRangeKey:
-    case IDC_TRIM:
-        m_management->run(command);
-        break;
     default:
         break;
     }
@@ -711,37 +687,37 @@ void VideoLists::onCommand(int command)
 
 void VideoLists::listAll()
 {
-    const int mode = m_window.windowMode();
+    const int mode = m_window.state.windowMode();
     if (mode == ModeRecording)
         return;
     Q_EMIT stopPlayer(false);
-    m_window.flags().cameraOpened = false;
-    m_window.timer1().stop();
+    m_window.state.flags.cameraOpened = false; // leaving for the all-videos mode stops timer 1
     m_listAllFromLive = mode == ModeLive;
     if (m_listAllFromLive)
-        m_window.setWindowMode(ModeLibrary);
-    m_window.setWindowMode(ModeListAll);
+        m_window.modes.setWindowMode(ModeLibrary);
+    m_window.modes.setWindowMode(ModeListAll);
     fillMissingLengths();
     Q_EMIT folderPanelRefreshRequested();
 }
 
 void VideoLists::toTop()
 {
-    if (m_window.windowMode() != ModeListAll)
+    if (m_window.state.windowMode() != ModeListAll)
         return;
     if (m_listAllFromLive) {
-        m_window.setWindowMode(ModeLive);
+        m_window.modes.setWindowMode(ModeLive);
         return;
     }
-    m_window.setWindowMode(ModeLibrary);
-    listForVideo(m_window.playbackVideoName)->setFocus();
-    Q_EMIT redisplayVideo(m_window.playbackVideoName);
+    m_window.modes.setWindowMode(ModeLibrary);
+    listForVideo(m_window.state.playbackVideoName)->setFocus();
+    Q_EMIT redisplayVideo(m_window.state.playbackVideoName);
 }
 
 void VideoLists::editVideoTags()
 {
-    const QString name = bareName(m_window.windowMode() == ModeLibrary ? m_window.playbackVideoName
-                                                                       : m_window.allListPendingName);
+    const QString name =
+        bareName(m_window.state.windowMode() == ModeLibrary ? m_window.state.playbackVideoName
+                                                            : m_window.state.allListPendingName);
     const std::optional<QString> current = name.isEmpty() ? std::nullopt : memoOf(name);
     if (!current)
         return;
@@ -754,7 +730,7 @@ void VideoLists::editVideoTags()
     if (!memoOf(name) || !QFileInfo::exists(path)) {
         if (m_prompts)
             m_prompts->message(
-                &m_window,
+                &m_window.widget,
                 QStringLiteral("%1\r\nThis video is no longer there; the memo was not saved.").arg(name),
                 UserPrompts::Icon::Warning);
         return;
@@ -762,19 +738,20 @@ void VideoLists::editVideoTags()
     const QString memo = cleanMemoText(*edited);
     if (!memoLengthAccepted(memo)) {
         if (m_prompts)
-            m_prompts->message(&m_window, QString::fromLatin1(MemoTooLongMessage));
+            m_prompts->message(&m_window.widget, QString::fromLatin1(MemoTooLongMessage));
         return;
     }
     // In place this takes milliseconds; a video from before the header reserve is copied whole,
     // which for a long recording takes seconds and must not freeze the window.
     const TagWriteResult saved = BackgroundWork::run<TagWriteResult>(
-        &m_window, QStringLiteral("Video Tags"), QStringLiteral("Saving the memo..."),
+        &m_window.widget, QStringLiteral("Video Tags"), QStringLiteral("Saving the memo..."),
         [path, memo] { return writeVideoTags(path, memo); });
     if (saved != TagWriteResult::Written) {
         // The lists keep the memo the file really holds.
         if (m_prompts)
             m_prompts->message(
-                &m_window, QStringLiteral("%1\r\nThe memo could not be written into this file.").arg(path),
+                &m_window.widget,
+                QStringLiteral("%1\r\nThe memo could not be written into this file.").arg(path),
                 UserPrompts::Icon::Warning);
         return;
     }
@@ -792,7 +769,7 @@ void VideoLists::editVideoTags()
 
 QMenu* VideoLists::buildVideoPopupMenu(VideoMenuSource source, QWidget* parent)
 {
-    const QString& playing = m_window.playbackVideoName;
+    const QString& playing = m_window.state.playbackVideoName;
     QString memo = memoOf(bareName(playing)).value_or(QString());
     if (memo.isEmpty())
         memo = QString::fromLatin1(NoMemoText);
@@ -828,28 +805,28 @@ void VideoLists::runMenu(QMenu* menu, QPoint at)
     const int command = m_menuRunner(*menu, at);
     delete menu;
     if (command)
-        m_window.executeCommand(command);
+        Q_EMIT commandChosen(command);
 }
 
 void VideoLists::showVideoPopupMenu(VideoMenuSource source, QPoint globalPos)
 {
-    m_window.activateWindow();
-    runMenu(buildVideoPopupMenu(source, &m_window), globalPos);
+    m_window.widget.activateWindow();
+    runMenu(buildVideoPopupMenu(source, &m_window.widget), globalPos);
 }
 
 void VideoLists::onAllListMenu(QPoint pos)
 {
     if (!m_all->itemAt(pos))
         return;
-    runMenu(buildMenu(MenuKind::AllListPopupMenu, currentLanguage(), &m_window),
+    runMenu(buildMenu(MenuKind::AllListPopupMenu, currentLanguage(), &m_window.widget),
             m_all->viewport()->mapToGlobal(pos));
 }
 
 void VideoLists::onSmallListMenu(QTreeWidget* list, QPoint pos)
 {
-    if (m_window.windowMode() == ModeRecording || !list->itemAt(pos))
+    if (m_window.state.windowMode() == ModeRecording || !list->itemAt(pos))
         return;
-    listForVideo(m_window.playbackVideoName)->setFocus();
+    listForVideo(m_window.state.playbackVideoName)->setFocus();
     showVideoPopupMenu(list == m_ids ? VideoMenuSource::IdList : VideoMenuSource::ReferenceList,
                        list->viewport()->mapToGlobal(pos));
 }

@@ -9,6 +9,8 @@
 #include "core/library/ScanSaveFolder.h"
 #include "core/library/VideoRecord.h"
 #include "ui/shared/KeyCommands.h"
+#include "ui/shared/WindowPorts.h"
+#include "ui/shared/WindowState.h"
 
 #include <QObject>
 #include <QPoint>
@@ -27,9 +29,16 @@ class QWidget;
 
 namespace tolvek {
 
-class CTolvek2Dlg;
 class UserPrompts;
-class VideoManagement;
+
+// What the lists use of the main window, handed in by the composition.
+struct ListsWindow
+{
+    QWidget& widget; // the three lists (1034, 1032, 1033); parent of dialogs and menus
+    WindowState& state;
+    ModePort& modes;
+    PlayedVideoPort& video;
+};
 
 // Where a VideoPopupMenu is opened; decides which items it loses.
 enum class VideoMenuSource { IdList, ReferenceList, Picture };
@@ -53,10 +62,10 @@ class VideoLists : public QObject
     // Moves the file at path away and reports any problem itself; true once the file is gone.
     using FileDeleter = std::function<bool(const QString& path)>;
 
-    // Takes the three lists of `window` and connects itself to the window's buttons 1040 and 1043
-    // and to its signals commandRequested (32908 List All, 32771 Edit Video Tags),
-    // idListRefillRequested and keyActionRequested (row selection keys of mode 3).
-    VideoLists(CTolvek2Dlg& window, UserPrompts* prompts, QObject* parent = nullptr);
+    // Takes the three lists of the window. The window hands it its commands (onCommand: 32908 List
+    // All, 32771 Edit Video Tags, buttons 1040 and 1043) and key actions (onKeyAction: the row
+    // selection keys of mode 3).
+    VideoLists(ListsWindow window, UserPrompts* prompts, QObject* parent = nullptr);
 
     QTreeWidget* allList() const { return m_all; }
     QTreeWidget* idList() const { return m_ids; }
@@ -138,12 +147,11 @@ class VideoLists : public QObject
     // Hooks to the player and the dialogs; each has a working default.
     void setSubRangeMarked(std::function<bool()> marked); // default: whole video marked
     void setPlayerBusy(std::function<bool()> busy);       // default: no player running
-    void setMemoDialog(MemoDialog dialog);                // default: CSetMemo
+    void setMemoDialog(MemoDialog dialog);                // default: none (the memo stays)
     void setMenuRunner(MenuRunner runner);                // default: QMenu::exec
     void setFileDeleter(FileDeleter deleter);             // default: trash, "%s can't be deleted."
-
-    // Delete, Add to Reference List and Change ID; onCommand hands their commands to it.
-    VideoManagement& management() { return *m_management; }
+    // The file the recorder has opened and not yet handed to the lists; default: none.
+    void setFileBeingRecorded(std::function<QString()> name) { m_fileBeingRecorded = std::move(name); }
 
   public Q_SLOTS:
     void onCommand(int command);
@@ -161,6 +169,8 @@ class VideoLists : public QObject
     void redisplayVideo(const QString& name);
     // List All and the removal of a video change what the folder panel shows.
     void folderPanelRefreshRequested();
+    // A command chosen from a pop-up menu of a list or the picture, for the window to run.
+    void commandChosen(int command);
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -192,7 +202,7 @@ class VideoLists : public QObject
     // After a rebuild: the open video's row selected again, without opening anything.
     void reselectAfterRebuild();
 
-    CTolvek2Dlg& m_window;
+    ListsWindow m_window;
     UserPrompts* m_prompts;
     QTreeWidget* m_all;
     QTreeWidget* m_ids;
@@ -210,7 +220,7 @@ class VideoLists : public QObject
     MemoDialog m_memoDialog;
     MenuRunner m_menuRunner;
     FileDeleter m_fileDeleter;
-    VideoManagement* m_management = nullptr; // child of this
+    std::function<QString()> m_fileBeingRecorded;
 };
 
 } // namespace tolvek

@@ -2,8 +2,8 @@
 
 #include "core/settings/Settings.h"
 #include "core/settings/VideoFileName.h"
-#include "ui/app/CTolvek2Dlg.h"
 #include "ui/shared/UserPrompts.h"
+#include "ui/shared/WindowState.h"
 
 #include <QFileInfo>
 #include <QTimer>
@@ -137,11 +137,11 @@ void ExportMp4::onWorkerFinished(const Mp4ExportResult& result)
     deleteLater();
 }
 
-ExportMp4* exportMp4(CTolvek2Dlg& window, UserPrompts* prompts)
+ExportMp4* exportMp4(QWidget* window, const WindowState& state, UserPrompts* prompts)
 {
     const QString name =
-        window.windowMode() == ModeListAll ? window.allListPendingName : window.playbackVideoName;
-    return ExportMp4::start(&window, prompts, appSettings().value(SaveFolder), name);
+        state.windowMode() == ModeListAll ? state.allListPendingName : state.playbackVideoName;
+    return ExportMp4::start(window, prompts, appSettings().value(SaveFolder), name);
 }
 
 } // namespace tolvek

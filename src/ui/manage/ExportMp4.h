@@ -16,7 +16,7 @@
 
 namespace tolvek {
 
-class CTolvek2Dlg;
+struct WindowState;
 class UserPrompts;
 
 inline constexpr char ConvertingVideoTitle[] = "Converting Video";
@@ -62,6 +62,6 @@ class ExportMp4 : public QObject
 
 // The command ExportMp4 (32773) of the main window: the row pending in the all-videos list in
 // ListAll mode, otherwise the video open in the player.
-ExportMp4* exportMp4(CTolvek2Dlg& window, UserPrompts* prompts);
+ExportMp4* exportMp4(QWidget* window, const WindowState& state, UserPrompts* prompts);
 
 } // namespace tolvek

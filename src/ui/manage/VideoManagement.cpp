@@ -1,16 +1,18 @@
 #include "ui/manage/VideoManagement.h"
 
+#include "core/capture/DisplayFrame.h"
 #include "core/i18n/MenuCaptions.h"
 #include "core/i18n/Messages.h"
 #include "core/manage/TrimWorker.h"
 #include "core/media/VideoTags.h"
+#include "core/platform/PowerRequest.h"
 #include "core/platform/Trash.h"
 #include "core/playback/SliderMath.h"
 #include "core/settings/Settings.h"
 #include "core/settings/VideoFileName.h"
-#include "ui/app/CTolvek2Dlg.h"
 #include "ui/library/VideoLists.h"
 #include "ui/manage/CTrim.h"
+#include "ui/manage/ExportMp4.h"
 #include "ui/playback/PlaybackController.h"
 #include "ui/shared/ControlIds.h"
 #include "ui/shared/UserPrompts.h"
@@ -48,9 +50,9 @@ int selectedRowIndex(QTreeWidget* list)
 
 } // namespace
 
-VideoManagement::VideoManagement(CTolvek2Dlg& window, VideoLists& lists, UserPrompts* prompts,
-                                 QObject* parent)
-    : QObject(parent), m_window(window), m_lists(lists), m_prompts(prompts)
+VideoManagement::VideoManagement(ManageWindow window, VideoLists& lists, PlaybackController& player,
+                                 UserPrompts* prompts, QObject* parent)
+    : QObject(parent), m_window(window), m_lists(lists), m_player(player), m_prompts(prompts)
 {
 }
 
@@ -74,6 +76,9 @@ void VideoManagement::run(int command)
     case IDC_TRIM:
         trimToRange();
         break;
+    case CmdSaveAsFile:
+        exportMp4(&m_window.widget, m_window.state, m_prompts);
+        break;
     default:
         break;
     }
@@ -87,7 +92,7 @@ QString VideoManagement::savePath(const QString& name) const
 void VideoManagement::message(const QString& text)
 {
     if (m_prompts)
-        m_prompts->message(&m_window, text);
+        m_prompts->message(&m_window.widget, text);
 }
 
 bool VideoManagement::askDelete(const QString& name)
@@ -95,7 +100,7 @@ bool VideoManagement::askDelete(const QString& name)
     if (!m_prompts)
         return false;
     const QString text = Message(MsgDeleteQuestion).replace(QStringLiteral("%s"), name);
-    return m_prompts->questionAt(&m_window, text, Message(MsgConfirmation), true, QCursor::pos());
+    return m_prompts->questionAt(&m_window.widget, text, Message(MsgConfirmation), true, QCursor::pos());
 }
 
 void VideoManagement::showEmptyPicture()
@@ -103,13 +108,13 @@ void VideoManagement::showEmptyPicture()
     // A one-pixel frame of RGB 200,200,255 is painted stretched over the whole video picture; the
     // window's own background is the button face around it.
     static constexpr std::array<std::uint8_t, 3> Empty{200, 200, 255};
-    m_window.displayFrame().store(Empty.data(), 1, 1, 3);
-    m_window.update();
+    m_window.display.store(Empty.data(), 1, 1, 3);
+    m_window.video.repaintPicture();
 }
 
 void VideoManagement::deleteCurrentVideo()
 {
-    const QString name = m_window.playbackVideoName;
+    const QString name = m_window.state.playbackVideoName;
     if (name.isEmpty())
         return;
     if (!QFileInfo::exists(savePath(name))) {
@@ -122,27 +127,27 @@ void VideoManagement::deleteCurrentVideo()
     QTreeWidget* list =
         name.startsWith(QLatin1String(ReferenceIdText)) ? m_lists.referenceList() : m_lists.idList();
     const int remembered = selectedRowIndex(list);
-    m_window.stopPlayback();
+    m_window.video.stopPlayback();
     if (!m_lists.removeVideo(name))
         return; // kept, and the user told why
 
     const int rows = list->topLevelItemCount();
     if (rows == 0) {
-        m_window.playbackVideoName.clear();
+        m_window.state.playbackVideoName.clear();
         showEmptyPicture();
         return;
     }
     const QString next = list->topLevelItem(std::clamp(remembered, 0, rows - 1))->text(SmallListFileColumn);
     // Set first, so that selecting the row does not open the video a second time.
-    m_window.playbackVideoName = next;
+    m_window.state.playbackVideoName = next;
     m_lists.selectRowByName(list, next, false);
     list->setFocus();
-    m_window.openVideo(next);
+    m_window.video.openVideo(next);
 }
 
 void VideoManagement::deleteSelectedVideo()
 {
-    const QString name = bareName(m_window.allListPendingName);
+    const QString name = bareName(m_window.state.allListPendingName);
     if (name.isEmpty() || !QFileInfo::exists(savePath(name)))
         return;
     if (!askDelete(name))
@@ -150,13 +155,13 @@ void VideoManagement::deleteSelectedVideo()
 
     QTreeWidget* all = m_lists.allList();
     const int remembered = selectedRowIndex(all);
-    m_window.stopPlayback();
+    m_window.video.stopPlayback();
     if (!m_lists.removeVideo(name))
         return; // kept, and the user told why
-    m_window.allListPendingName.clear();
+    m_window.state.allListPendingName.clear();
     // The player must not keep a file that is gone.
-    if (m_window.playbackVideoName == name) {
-        m_window.playbackVideoName.clear();
+    if (m_window.state.playbackVideoName == name) {
+        m_window.state.playbackVideoName.clear();
         showEmptyPicture();
     }
 
@@ -171,9 +176,9 @@ void VideoManagement::deleteSelectedVideo()
 
 void VideoManagement::addToReferenceList()
 {
-    if (m_window.windowMode() != ModeLibrary)
+    if (m_window.state.windowMode() != ModeLibrary)
         return;
-    const QString name = m_window.playbackVideoName;
+    const QString name = m_window.state.playbackVideoName;
     if (!isVideoFileName(name) || isReferenceVideoName(name))
         return;
     const QString newName = referenceFileName(name);
@@ -211,13 +216,14 @@ void VideoManagement::addToReferenceList()
 
 void VideoManagement::changeVideoId()
 {
-    const QString name = m_window.playbackVideoName;
+    const QString name = m_window.state.playbackVideoName;
     if (!isVideoFileName(name) || !QFileInfo::exists(savePath(name)))
         return;
-    m_window.stopPlayback();
+    m_window.video.stopPlayback();
 
     const int oldId = name.left(8).toInt();
-    const std::optional<int> entered = m_prompts ? m_prompts->askVideoId(&m_window, oldId) : std::nullopt;
+    const std::optional<int> entered =
+        m_prompts ? m_prompts->askVideoId(&m_window.widget, oldId) : std::nullopt;
     if (!entered || *entered == oldId)
         return;
     const int newId = *entered;
@@ -234,12 +240,12 @@ void VideoManagement::changeVideoId()
         return;
     }
 
-    CTrim dialog(&m_window);
+    CTrim dialog(&m_window.widget);
     dialog.sourcePath = source;
     dialog.targetPath = target;
     dialog.newId = newId;
     dialog.memo = *memoBefore;
-    dialog.sliderLength = m_window.playback().sliderLength();
+    dialog.sliderLength = m_player.sliderLength();
     const bool accepted = m_prompts->runTrimDialog(dialog) == QDialog::Accepted;
     dialog.finishWorker(); // the worker's files are settled from here on
     const TrimResult result = dialog.result();
@@ -270,12 +276,12 @@ void VideoManagement::changeVideoId()
         return;
     }
     m_lists.renameVideo(oldName, newName);
-    m_window.playbackVideoName = newName;
-    m_window.flags().currentPatientId = newId;
+    m_window.state.playbackVideoName = newName;
+    m_window.state.flags.currentPatientId = newId;
     m_lists.refillIdList(newId);
     m_lists.sortList(m_lists.idList(), 0, false);
     m_lists.selectRowByName(m_lists.idList(), newName, false);
-    m_window.openVideo(newName);
+    m_window.video.openVideo(newName);
 }
 
 QString VideoManagement::failureOf(const CTrim& dialog, const QString& source, const QString& target)
@@ -311,8 +317,8 @@ QString VideoManagement::trimFailureMessage(TrimResult result, const QString& so
 
 void VideoManagement::trimToRange()
 {
-    const QString name = m_window.playbackVideoName;
-    PlaybackController& player = m_window.playback();
+    const QString name = m_window.state.playbackVideoName;
+    PlaybackController& player = m_player;
     const int sliderLength = player.sliderLength();
     if (!name.contains(QLatin1String(".wmv")) ||
         !isSubRange(player.rangeStart(), player.rangeEnd(), sliderLength))
@@ -330,13 +336,13 @@ void VideoManagement::trimToRange()
         return;
     }
     const QString newName = QFileInfo(*target).fileName();
-    m_window.flags().currentPatientId = name.left(8).toInt();
+    m_window.state.flags.currentPatientId = name.left(8).toInt();
 
     // Awake while the worker runs; a request that was held already is left as it was.
-    platform::PowerRequest& power = m_window.power();
+    platform::PowerRequest& power = m_window.power;
     const bool wasAwake = power.active();
     power.acquire(QStringLiteral("Trimming a video"));
-    CTrim dialog(&m_window);
+    CTrim dialog(&m_window.widget);
     dialog.sourcePath = source;
     dialog.targetPath = *target;
     dialog.rangeStart = rangeStart;
@@ -359,20 +365,20 @@ void VideoManagement::trimToRange()
 
     // Someone may have removed the original while it was copied (another program, a file manager).
     const bool sourceGone = !QFileInfo::exists(source);
-    m_window.stopPlayback();
+    m_window.video.stopPlayback();
     // A rebuild of the lists while the dialog was open may have listed the new file already.
     m_lists.addVideo(newName, memo);
     if (!dialog.keepOriginal)
         m_lists.removeVideo(name); // its rows, its record, and the file to the trash
-    m_window.refreshFolderPanel();
+    Q_EMIT folderPanelRefreshRequested();
 
-    m_window.playbackVideoName = newName;
+    m_window.state.playbackVideoName = newName;
     const bool reference = isReferenceVideoName(newName);
     QTreeWidget* list = reference ? m_lists.referenceList() : m_lists.idList();
     m_lists.refillIdList(list, newName);
     m_lists.sortList(list, SmallListTextColumn, reference);
     m_lists.selectRowByName(list, newName, false);
-    m_window.openVideo(newName);
+    m_window.video.openVideo(newName);
     list->setFocus();
     if (sourceGone)
         message(QStringLiteral(

@@ -7,6 +7,8 @@
 
 #include "core/manage/TrimWorker.h"
 #include "core/manage/VideoFiles.h"
+#include "ui/shared/WindowPorts.h"
+#include "ui/shared/WindowState.h"
 
 #include <QObject>
 #include <QString>
@@ -16,18 +18,33 @@ class QWidget;
 
 namespace tolvek {
 
-class CTolvek2Dlg;
 class CTrim;
+class DisplayFrame;
+class PlaybackController;
 class UserPrompts;
 class VideoLists;
+namespace platform {
+class PowerRequest;
+}
+
+// What the file commands use of the main window, handed in by the composition.
+struct ManageWindow
+{
+    QWidget& widget; // parent of the dialogs
+    WindowState& state;
+    PlayedVideoPort& video;
+    DisplayFrame& display; // painted empty when the last video has gone
+    platform::PowerRequest& power;
+};
 
 class VideoManagement : public QObject
 {
     Q_OBJECT
   public:
-    VideoManagement(CTolvek2Dlg& window, VideoLists& lists, UserPrompts* prompts, QObject* parent = nullptr);
+    VideoManagement(ManageWindow window, VideoLists& lists, PlaybackController& player, UserPrompts* prompts,
+                    QObject* parent = nullptr);
 
-    // Runs one of the four commands by its ID; other IDs are ignored.
+    // Runs one of the file commands (and Save as MP4) by its ID; other IDs are ignored.
     void run(int command);
 
     void deleteCurrentVideo();  // 32772
@@ -41,6 +58,10 @@ class VideoManagement : public QObject
     static QString trimFailureMessage(TrimResult result, const QString& source, const QString& target,
                                       int framesDone = 0, int framesExpected = 0);
 
+  Q_SIGNALS:
+    // A video has gone or come: the folder panel's count changes.
+    void folderPanelRefreshRequested();
+
   private:
     // trimFailureMessage for the worker of a dialog that has ended.
     static QString failureOf(const CTrim& dialog, const QString& source, const QString& target);
@@ -49,8 +70,9 @@ class VideoManagement : public QObject
     void message(const QString& text);
     void showEmptyPicture();
 
-    CTolvek2Dlg& m_window;
+    ManageWindow m_window;
     VideoLists& m_lists;
+    PlaybackController& m_player;
     UserPrompts* m_prompts;
 };
 

@@ -1,16 +1,17 @@
 #include "ui/playback/PlaybackController.h"
 
+#include "core/capture/DisplayFrame.h"
 #include "core/i18n/Messages.h"
 #include "core/playback/FramePresentation.h"
 #include "core/playback/SliderMath.h"
 #include "core/settings/Settings.h"
 #include "core/settings/VideoFileName.h"
-#include "ui/app/CTolvek2Dlg.h"
 #include "ui/playback/PlaybackSlider.h"
 #include "ui/shared/ButtonImages.h"
 #include "ui/shared/ControlIds.h"
 #include "ui/shared/Fonts.h"
 #include "ui/shared/KeyCommands.h"
+#include "ui/shared/MainLayout.h"
 
 #include <QFileInfo>
 #include <QLabel>
@@ -36,22 +37,20 @@ QFont timeTextFont(int dpiY)
 
 } // namespace
 
-PlaybackController::PlaybackController(CTolvek2Dlg& window)
+PlaybackController::PlaybackController(PlaybackWindow window)
     : QObject(nullptr), m_window(window), m_stillReader(StillCacheBytes)
 {
     // The erased slider area must match the dialog's own background.
-    m_slider = new PlaybackSlider(window.control(IDC_SLIDER), window.palette().color(QPalette::Window));
-    m_timeText = qobject_cast<QLabel*>(window.control(IDC_TIME_TEXT));
-    m_trimButton = qobject_cast<QPushButton*>(window.control(IDC_TRIM));
+    m_slider = new PlaybackSlider(windowControl(window.widget, IDC_SLIDER),
+                                  window.widget.palette().color(QPalette::Window));
+    m_timeText = qobject_cast<QLabel*>(windowControl(window.widget, IDC_TIME_TEXT));
+    m_trimButton = qobject_cast<QPushButton*>(windowControl(window.widget, IDC_TRIM));
 
-    const MainLayout& layout = window.layoutValues();
+    const MainLayout& layout = window.layout;
     m_state.sliderLength = layout.sliderLength;
     m_state.viewWidth = layout.liveView.width();
     m_state.viewHeight = layout.liveView.height();
     m_state.rangeEnd = layout.sliderLength;
-
-    connect(&window.timer1(), &QTimer::timeout, this, &PlaybackController::onTimer1);
-    connect(&window, &CTolvek2Dlg::keyActionRequested, this, &PlaybackController::onKeyAction);
 }
 
 PlaybackController::~PlaybackController()
@@ -72,13 +71,13 @@ void PlaybackController::startPlayer()
     PlayerThread::Options options;
     options.path = savePath(name).toStdString();
     options.state = &m_state;
-    options.display = &m_window.displayFrame();
+    options.display = &m_window.display;
     auto* thread = new PlayerThread(std::move(options), this);
     const quint64 id = m_nextPlayerId++;
-    connect(thread, &PlayerThread::frameShown, &m_window, &CTolvek2Dlg::onFrameReady);
+    connect(thread, &PlayerThread::frameShown, this, &PlaybackController::frameReady);
     connect(thread, &PlayerThread::ended, this, [this, id] { onPlayerEnded(id); });
     m_player = {id, thread};
-    m_window.timer1().start();
+    m_window.modes.runTimer1(true);
     thread->start();
 }
 
@@ -161,12 +160,12 @@ void PlaybackController::showVideoFrame(const QString& name, int frame)
     if (m_state.paused.load()) {
         cv::Mat marked = decoded.clone();
         drawStillPauseMark(marked);
-        stored = storeBgrFrame(marked, m_window.displayFrame());
+        stored = storeBgrFrame(marked, m_window.display);
     } else {
-        stored = storeBgrFrame(decoded, m_window.displayFrame());
+        stored = storeBgrFrame(decoded, m_window.display);
     }
     if (stored)
-        m_window.update();
+        m_window.video.repaintPicture();
 }
 
 void PlaybackController::togglePlayback()
@@ -197,7 +196,7 @@ void PlaybackController::togglePlayback()
         return;
     }
     if (mode == ModeListAll) {
-        m_window.setWindowMode(ModeLibrary);
+        m_window.modes.setWindowMode(ModeLibrary);
         m_sliderDrag = DragNone;
         m_state.rangeStart = 0;
         m_state.rangeEnd = m_state.sliderLength.load();
@@ -223,7 +222,7 @@ void PlaybackController::updateTimeDisplay()
             total = framesToSeconds(m_state.frameCount.load(), fps);
         m_timeText->setText(playbackTimeText(elapsed, total));
     } else if (mode == ModeRecording) {
-        m_timeText->setText(recordingTimeText(m_window.flags().recordingElapsedMs.load()));
+        m_timeText->setText(recordingTimeText(m_window.state.flags.recordingElapsedMs.load()));
     }
 }
 
@@ -261,7 +260,7 @@ void PlaybackController::setRange(int start, int end)
 
 void PlaybackController::onLayoutChanged()
 {
-    const MainLayout& layout = m_window.layoutValues();
+    const MainLayout& layout = m_window.layout;
     m_state.sliderLength = layout.sliderLength;
     m_state.viewWidth = layout.liveView.width();
     m_state.viewHeight = layout.liveView.height();
@@ -286,8 +285,8 @@ void PlaybackController::updateTrimButton()
     m_trimRangeSelected = sub;
     if (!m_trimButton)
         return;
-    m_trimButton->setToolTip(m_window.toolTipsActive() ? Message(MessageId(trimToolTipMessage()))
-                                                       : QString());
+    m_trimButton->setToolTip(m_window.state.toolTipsActive ? Message(MessageId(trimToolTipMessage()))
+                                                           : QString());
     const int image = sub ? ImgTrim : ImgTrimGrey;
     m_trimButton->setIcon(QIcon(buttonImage(image)));
     m_trimButton->setIconSize(QSize(79, 79));
@@ -462,17 +461,17 @@ void PlaybackController::leftDoubleClick(QPoint pos)
 
 SliderGeometry PlaybackController::geometry() const
 {
-    return {m_window.layoutValues().liveView, m_state.sliderLength.load()};
+    return {m_window.layout.liveView, m_state.sliderLength.load()};
 }
 
 int PlaybackController::windowMode() const
 {
-    return m_window.windowMode();
+    return m_window.state.windowMode();
 }
 
 const QString& PlaybackController::videoName() const
 {
-    return m_window.playbackVideoName;
+    return m_window.state.playbackVideoName;
 }
 
 QString PlaybackController::savePath(const QString& name) const
@@ -483,7 +482,7 @@ QString PlaybackController::savePath(const QString& name) const
 void PlaybackController::focusVideoList()
 {
     const int list = isReferenceVideoName(videoName()) ? IDC_REFERENCE_LIST : IDC_ID_LIST;
-    if (QWidget* w = m_window.control(list))
+    if (QWidget* w = windowControl(m_window.widget, list))
         w->setFocus();
 }
 

@@ -12,6 +12,8 @@
 #include "core/playback/TotalSecondsCache.h"
 #include "ui/playback/PlaybackSlider.h"
 #include "ui/shared/KeyCommands.h"
+#include "ui/shared/WindowPorts.h"
+#include "ui/shared/WindowState.h"
 
 #include <QObject>
 #include <QPoint>
@@ -24,16 +26,28 @@ class QPushButton;
 
 namespace tolvek {
 
-class CTolvek2Dlg;
+class DisplayFrame;
+struct MainLayout;
 struct SliderGeometry;
+
+// What the player uses of the main window, handed in by the composition.
+struct PlaybackWindow
+{
+    QWidget& widget; // the slider control (1038), time text (1042), trim button (1028), lists
+    WindowState& state;
+    ModePort& modes;
+    PlayedVideoPort& video;
+    DisplayFrame& display; // the picture the players draw into
+    const MainLayout& layout;
+};
 
 class PlaybackController : public QObject
 {
     Q_OBJECT
   public:
-    // Takes the window's slider control (1038), time text (1042), trim button (1028), display
-    // frame and timer 1, and connects timer 1, the key actions and the frame-ready report itself.
-    explicit PlaybackController(CTolvek2Dlg& window);
+    // Takes the window's slider control (1038), time text (1042), trim button (1028) and display
+    // frame. The window calls onTimer1 on timer 1 and onKeyAction for the key actions.
+    explicit PlaybackController(PlaybackWindow window);
     // Stops and joins every player.
     ~PlaybackController() override;
 
@@ -101,6 +115,8 @@ class PlaybackController : public QObject
   Q_SIGNALS:
     // A player has ended (its loop returned). Emitted on the UI thread.
     void playerEnded();
+    // A player has put a new picture into the display frame. Emitted on the UI thread.
+    void frameReady();
 
   private:
     SliderGeometry geometry() const;
@@ -114,7 +130,7 @@ class PlaybackController : public QObject
     void reapRetiring();
     void focusVideoList();
 
-    CTolvek2Dlg& m_window;
+    PlaybackWindow m_window;
     PlaybackState m_state;
     QPointer<PlaybackSlider> m_slider; // lives with the slider control
     QPointer<QLabel> m_timeText;

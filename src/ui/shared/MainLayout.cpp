@@ -1,4 +1,4 @@
-#include "ui/app/MainLayout.h"
+#include "ui/shared/MainLayout.h"
 
 #include "ui/shared/ControlIds.h"
 
