@@ -7,6 +7,7 @@
 #include "core/i18n/Messages.h"
 #include "core/settings/Settings.h"
 #include "core/settings/Storage.h"
+#include "support/MainWindowFixture.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TempDir.h"
 #include "support/TestVideos.h"
@@ -104,16 +105,13 @@ QString readCells(QWidget* view, QPoint first, int step, bool large, const QStri
     return text;
 }
 
-class BackupByDateTest : public ::testing::Test
+class BackupByDateTest : public MainWindowFixture
 {
   protected:
     void SetUp() override
     {
-        appSettings().resetToDefaults();
-        storage = initStorage(appSettings(), dir.file("data"));
-        ASSERT_FALSE(storage.load.mustExit);
+        ASSERT_NO_FATAL_FAILURE(MainWindowFixture::SetUp());
         appSettings().setValue(Language, QStringLiteral("1"));
-        save = appSettings().value(SaveFolder);
         backup = dir.file("backup");
         ASSERT_TRUE(QDir().mkpath(backup));
         appSettings().setValue(BackupFolder, backup);
@@ -127,7 +125,7 @@ class BackupByDateTest : public ::testing::Test
     void openWindow()
     {
         window.reset();
-        window = openTestWindow(prompts, profile, storage.paths);
+        MainWindowFixture::openWindow();
         window->setWindowMode(ModeListAll);
     }
 
@@ -136,13 +134,8 @@ class BackupByDateTest : public ::testing::Test
         return QDir(backup).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
     }
 
-    TempDir dir;
-    StorageOutcome storage;
-    QString save;
+    const QString& save = folder;
     QString backup;
-    ScriptedPrompts prompts;
-    MemoryProfile profile;
-    std::unique_ptr<CTolvek2Dlg> window;
 };
 
 TEST_F(BackupByDateTest, KeypadDigitsKeysAndQuickPicksGiveThePrefix)

@@ -12,6 +12,7 @@
 #include "core/settings/Settings.h"
 #include "core/settings/Storage.h"
 #include "core/settings/VideoFileName.h"
+#include "support/MainWindowFixture.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TempDir.h"
 #include "support/TestVideos.h"
@@ -81,18 +82,12 @@ Playability playability(const QString& path)
     return p;
 }
 
-class FullDiskRecordingTest : public ::testing::Test
+class FullDiskRecordingTest : public MainWindowFixture
 {
   protected:
-    void SetUp() override
-    {
-        appSettings().resetToDefaults();
-        storage = initStorage(appSettings(), dir.file("data"));
-    }
-
     void TearDown() override
     {
-        w.reset();
+        MainWindowFixture::TearDown();
         if (!mountPoint.isEmpty())
             run(QStringLiteral("umount"), {QStringLiteral("-l"), mountPoint});
     }
@@ -132,10 +127,7 @@ class FullDiskRecordingTest : public ::testing::Test
         prompts.beforeKeypadAnswer = [this] {
             waitUntil([this] { return w && w->flags().cameraOpened.load(); });
         };
-        MainWindowServices services;
-        services.prompts = &prompts;
-        services.profile = &profile;
-        services.paths = storage.paths;
+        MainWindowServices services = this->services();
         const QString source = QString::fromLatin1(SimulatedCameraSource);
         services.countCameras = [source] { return countCameras(source); };
         services.recording.frameSources = [source](int index) {
@@ -143,20 +135,14 @@ class FullDiskRecordingTest : public ::testing::Test
         };
         services.recording.writeCopyrightTag = [](const QString& path) { writeCopyrightTag(path); };
         services.recording.freeBytes = std::move(freeSpaceProbe);
-        w = std::make_unique<CTolvek2Dlg>(services);
-        w->resize(1280, 720);
-        w->show();
+        showWindow(std::move(services));
         ASSERT_TRUE(waitUntil([this] { return prompts.keypadRuns == 1; }));
         ASSERT_EQ(w->windowMode(), ModeRecording);
         ASSERT_TRUE(waitUntil([this] { return !w->recordingControl().openedFileName().isEmpty(); }));
         fileName = w->recordingControl().openedFileName();
     }
 
-    TempDir dir;
-    StorageOutcome storage;
-    ScriptedPrompts prompts;
-    MemoryProfile profile;
-    std::unique_ptr<CTolvek2Dlg> w;
+    std::unique_ptr<CTolvek2Dlg>& w = window;
     QString mountPoint;
     QString saveFolder;
     QString fileName;

@@ -4,6 +4,7 @@
 #include "core/settings/Settings.h"
 #include "core/settings/Storage.h"
 #include "support/GyroBoardProcess.h"
+#include "support/MainWindowFixture.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TempDir.h"
 #include "support/TestVideos.h"
@@ -109,14 +110,13 @@ TEST(MainMenu, ChecksAndDisabledItemsFollowTheSettings)
 
 namespace {
 
-class WindowCommandsTest : public ::testing::Test
+class WindowCommandsTest : public MainWindowFixture
 {
   protected:
     void SetUp() override
     {
-        appSettings().resetToDefaults();
-        storage = initStorage(appSettings(), dir.file("data"));
-        w = openTestWindow(prompts, profile, storage.paths, QSize(1280, 720));
+        ASSERT_NO_FATAL_FAILURE(MainWindowFixture::SetUp());
+        openWindow(QSize(1280, 720));
     }
     void press(int key)
     {
@@ -124,11 +124,7 @@ class WindowCommandsTest : public ::testing::Test
         QApplication::sendEvent(w->control(IDC_ID_LIST), &e);
     }
 
-    TempDir dir;
-    StorageOutcome storage;
-    ScriptedPrompts prompts;
-    MemoryProfile profile;
-    std::unique_ptr<CTolvek2Dlg> w;
+    std::unique_ptr<CTolvek2Dlg>& w = window;
 };
 
 } // namespace

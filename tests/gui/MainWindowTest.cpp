@@ -1,6 +1,7 @@
 #include "core/i18n/Messages.h"
 #include "core/settings/Settings.h"
 #include "core/settings/Storage.h"
+#include "support/MainWindowFixture.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TempDir.h"
 #include "ui/app/CTolvek2Dlg.h"
@@ -21,34 +22,17 @@ using namespace tolvek::test;
 
 namespace {
 
-class MainWindowTest : public ::testing::Test
+class MainWindowTest : public MainWindowFixture
 {
   protected:
-    void SetUp() override
-    {
-        appSettings().resetToDefaults();
-        storage = initStorage(appSettings(), dir.file("data"));
-        ASSERT_FALSE(storage.load.mustExit);
-    }
-
     std::unique_ptr<CTolvek2Dlg> makeWindow(int cameras)
     {
-        MainWindowServices services;
-        services.prompts = &prompts;
-        services.profile = &profile;
-        services.paths = storage.paths;
-        services.countCameras = [cameras] { return cameras; };
-        auto w = std::make_unique<CTolvek2Dlg>(services);
+        auto w = std::make_unique<CTolvek2Dlg>(services(cameras));
         w->resize(1280, 720);
         return w;
     }
 
     static void processEvents() { QCoreApplication::processEvents(); }
-
-    TempDir dir;
-    StorageOutcome storage;
-    ScriptedPrompts prompts;
-    MemoryProfile profile;
 };
 
 QColor pixelAt(CTolvek2Dlg& w, QPoint p)

@@ -4,6 +4,7 @@
 #include "core/settings/Storage.h"
 #include "core/settings/VideoFileName.h"
 #include "support/IndexedVideo.h"
+#include "support/MainWindowFixture.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TempDir.h"
 #include "support/WaitUntil.h"
@@ -32,22 +33,15 @@ namespace {
 constexpr int Frames = 300; // 10 s at 30 frames a second
 const QString VideoName = QStringLiteral("12345678") + QStringLiteral("20240102030405.wmv");
 
-class PlaybackSliderTest : public ::testing::Test
+class PlaybackSliderTest : public MainWindowFixture
 {
   protected:
     void SetUp() override
     {
-        appSettings().resetToDefaults();
-        storage = initStorage(appSettings(), dir.file(QStringLiteral("data")));
-        ASSERT_FALSE(storage.load.mustExit);
-        ASSERT_TRUE(writeIndexedWmv(makeSavePath(appSettings().value(SaveFolder), VideoName), Frames));
+        ASSERT_NO_FATAL_FAILURE(MainWindowFixture::SetUp());
+        ASSERT_TRUE(writeIndexedWmv(path(VideoName), Frames));
 
-        MainWindowServices services;
-        services.prompts = &prompts;
-        services.profile = &profile;
-        services.paths = storage.paths;
-        services.countCameras = [] { return 0; };
-        window = std::make_unique<CTolvek2Dlg>(services);
+        window = std::make_unique<CTolvek2Dlg>(services(0));
         window->resize(1280, 720);
         pc = std::make_unique<PlaybackController>(PlaybackWindow{
             *window, window->state(), *window, *window, window->displayFrame(), window->layoutValues()});
@@ -64,7 +58,7 @@ class PlaybackSliderTest : public ::testing::Test
     void TearDown() override
     {
         pc.reset(); // joins the players before the window and its display frame go
-        window.reset();
+        MainWindowFixture::TearDown();
     }
 
     // Client point of slider position p on the track.
@@ -91,11 +85,6 @@ class PlaybackSliderTest : public ::testing::Test
     int trimImage() const { return window->control(IDC_TRIM)->property("imageId").toInt(); }
     QString trimTip() const { return window->control(IDC_TRIM)->toolTip(); }
 
-    TempDir dir;
-    StorageOutcome storage;
-    ScriptedPrompts prompts;
-    MemoryProfile profile;
-    std::unique_ptr<CTolvek2Dlg> window;
     std::unique_ptr<PlaybackController> pc;
     int length = 0;
 };

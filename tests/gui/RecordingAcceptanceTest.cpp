@@ -11,10 +11,11 @@
 #include "core/settings/Settings.h"
 #include "core/settings/Storage.h"
 #include "core/settings/VideoFileName.h"
-#include "support/ScopedHome.h"
+#include "support/MainWindowFixture.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TempDir.h"
 #include "support/TestVideos.h"
+#include "support/TestWallClock.h"
 #include "support/WaitUntil.h"
 #include "ui/app/CTolvek2Dlg.h"
 #include "ui/capture/CGetNewID.h"
@@ -175,14 +176,13 @@ cv::Mat stampedIdBox(int id)
     return frame(cv::Rect(0, Height - 20, 143, 20)).clone();
 }
 
-class RecordingAcceptanceTest : public ::testing::Test
+class RecordingAcceptanceTest : public MainWindowFixtureOf<KeypadPrompts>
 {
   protected:
     void SetUp() override
     {
-        appSettings().resetToDefaults();
-        storage = initStorage(appSettings(), dir.file("data"));
-        saveFolder = appSettings().value(SaveFolder);
+        ASSERT_NO_FATAL_FAILURE(MainWindowFixtureOf::SetUp());
+        useOwnTrash();
         // The defaults are the acceptance setting: 640 x 480 at 30 frames per second.
         ASSERT_EQ(appSettings().captureWidth(), Width);
         ASSERT_EQ(appSettings().captureHeight(), Height);
@@ -192,23 +192,17 @@ class RecordingAcceptanceTest : public ::testing::Test
             EXPECT_TRUE(waitUntil([this] { return w->flags().cameraOpened && w->displayFrame().ready(); }));
         };
     }
-    void TearDown() override { w.reset(); }
-
     void makeWindow()
     {
-        MainWindowServices services;
-        services.prompts = &prompts;
-        services.profile = &profile;
-        services.paths = storage.paths;
+        MainWindowServices services = this->services();
         const QString source = QString::fromLatin1(SimulatedCameraSource);
         services.countCameras = [source] { return countCameras(source); };
         services.recording.frameSources = [source](int index) {
             return makeFrameSource(source, index, appSettings());
         };
         services.recording.writeCopyrightTag = [](const QString& path) { writeCopyrightTag(path); };
-        w = std::make_unique<CTolvek2Dlg>(services);
-        w->resize(1280, 720);
-        w->show();
+        services.recording.wallClock = wallClock.clock();
+        showWindow(std::move(services));
     }
 
     // Watches the capture thread's reports; call once the thread exists.
@@ -240,19 +234,18 @@ class RecordingAcceptanceTest : public ::testing::Test
         return QDir(saveFolder).entryList({QStringLiteral("*.wmv")}, QDir::Files, QDir::Name);
     }
     QString opened() const { return w->recordingControl().openedFileName(); }
-    // Waits until the open recording is older than a second, so a new one has a later name.
+    // Waits until the open recording holds pictures (it writes none during its warm-up of half a
+    // second), then moves the wall clock a second on, so that a new recording has a later name.
     bool recordingForASecond()
     {
-        return waitUntil([this] { return w->flags().recordingElapsedMs >= 1100; });
+        const bool written = waitUntil([this] { return w->flags().recordingElapsedMs >= 1000; });
+        wallClock.advance(std::chrono::seconds(1));
+        return written;
     }
 
-    TempDir dir;
-    ScopedHome home{dir.file("home")};
-    StorageOutcome storage;
-    QString saveFolder;
-    KeypadPrompts prompts;
-    MemoryProfile profile;
-    std::unique_ptr<CTolvek2Dlg> w;
+    QString& saveFolder = folder;
+    std::unique_ptr<CTolvek2Dlg>& w = window;
+    TestWallClock wallClock;
     std::atomic<int> frames{0};
     std::atomic<int> closedFiles{0};
     std::atomic<qint64> lastWritten{-1};
@@ -379,7 +372,7 @@ TEST_F(RecordingAcceptanceTest, SingleKeysRestartOnF1AndOnADoubleSpaceOnly)
     ASSERT_TRUE(recordingForASecond());
     key(Qt::Key_F1);
     EXPECT_FALSE(QFile::exists(makeSavePath(saveFolder, first)));
-    EXPECT_GT(countDecodedFrames(home.trashed(first)), 0);
+    EXPECT_GT(countDecodedFrames(trashed(first)), 0);
     EXPECT_EQ(w->windowMode(), ModeRecording);
     EXPECT_EQ(w->closeAllowed(), 0);
     ASSERT_TRUE(waitUntil([this] { return !opened().isEmpty(); }));
@@ -408,7 +401,7 @@ TEST_F(RecordingAcceptanceTest, SingleKeysRestartOnF1AndOnADoubleSpaceOnly)
     tick += 299;
     key(Qt::Key_Space);
     EXPECT_FALSE(QFile::exists(makeSavePath(saveFolder, second)));
-    EXPECT_GT(countDecodedFrames(home.trashed(second)), 0);
+    EXPECT_GT(countDecodedFrames(trashed(second)), 0);
     ASSERT_TRUE(waitUntil([this] { return !opened().isEmpty(); }));
     const QString third = opened();
     EXPECT_GT(third, second);
@@ -517,9 +510,9 @@ TEST_F(RecordingAcceptanceTest, UnparsableRecordingLimitEndsEachRecordingAtOnceA
 
     EXPECT_EQ(videos(), QStringList{QFileInfo(older).fileName()});
     // Both may have the same name (the same second); the trash keeps them apart.
-    const QStringList trashed = QFileInfo(home.trashed(QStringLiteral("x"))).dir().entryList(QDir::Files);
-    ASSERT_EQ(trashed.size(), 2);
-    for (const QString& name : trashed)
+    const QStringList trashedFiles = QFileInfo(trashed(QStringLiteral("x"))).dir().entryList(QDir::Files);
+    ASSERT_EQ(trashedFiles.size(), 2);
+    for (const QString& name : trashedFiles)
         EXPECT_TRUE(name.startsWith(QStringLiteral("00000123"))) << name.toStdString();
     QFile again(older);
     ASSERT_TRUE(again.open(QIODevice::ReadOnly));

@@ -9,7 +9,7 @@
 #include "support/GyroBoardProcess.h"
 #include "support/HeldCamera.h"
 #include "support/HeldRepair.h"
-#include "support/ScopedHome.h"
+#include "support/MainWindowFixture.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TempDir.h"
 #include "support/TestVideos.h"
@@ -40,26 +40,20 @@ using namespace tolvek::test;
 
 namespace {
 
-class RecordingControlTest : public ::testing::Test
+class RecordingControlTest : public MainWindowFixture
 {
   protected:
     void SetUp() override
     {
-        appSettings().resetToDefaults();
-        storage = initStorage(appSettings(), dir.file("data"));
+        ASSERT_NO_FATAL_FAILURE(MainWindowFixture::SetUp());
+        useOwnTrash();
         appSettings().setValue(CaptureSize, QStringLiteral("96,72"));
         appSettings().updateCaptureSize();
-        saveFolder = appSettings().value(SaveFolder);
     }
-    void TearDown() override { w.reset(); }
 
     void makeWindow(int cameras)
     {
-        MainWindowServices services;
-        services.prompts = &prompts;
-        services.profile = &profile;
-        services.paths = storage.paths;
-        services.countCameras = [cameras] { return cameras; };
+        MainWindowServices services = this->services(cameras);
         services.recording.frameSources = cameraWorks ? camera.sources() : [](int) { return nullptr; };
         services.recording.wallClock = camera.wallClock();
         services.recording.freeBytes = [this](const QString&) { return freeBytes; };
@@ -73,9 +67,7 @@ class RecordingControlTest : public ::testing::Test
                 return w && (w->flags().cameraOpened.load() || !w->recordingControl().captureThreadRunning());
             });
         };
-        w = std::make_unique<CTolvek2Dlg>(services);
-        w->resize(1280, 720);
-        w->show();
+        showWindow(std::move(services));
     }
 
     QStringList videos() const
@@ -83,7 +75,6 @@ class RecordingControlTest : public ::testing::Test
         return QDir(saveFolder).entryList({QStringLiteral("*.wmv")}, QDir::Files, QDir::Name);
     }
     QStringList listed() const { return column(w->lists().allList(), AllFileColumn); }
-    QString path(const QString& name) const { return makeSavePath(saveFolder, name); }
 
     // Starts the first recording for id and waits until its file is open.
     void startFirstRecording(int id)
@@ -139,19 +130,14 @@ class RecordingControlTest : public ::testing::Test
         EXPECT_FALSE(w->flags().recordRequested.load());
     }
 
-    TempDir dir;
-    ScopedHome home{dir.file("home")};
-    StorageOutcome storage;
-    QString saveFolder;
-    ScriptedPrompts prompts;
-    MemoryProfile profile;
+    const QString& saveFolder = folder;
+    std::unique_ptr<CTolvek2Dlg>& w = window;
     HeldCamera camera{96, 72, 60};
     bool cameraWorks = true;
     QStringList stamped;
     qint64 freeBytes = 10LL << 30;
     mutable std::mutex closedMutex;
     std::vector<std::pair<QString, qint64>> closedFiles;
-    std::unique_ptr<CTolvek2Dlg> w;
 };
 
 } // namespace
@@ -198,8 +184,8 @@ TEST_F(RecordingControlTest, RestartMovesThePartialFileToTheTrashAndRecordsANewO
 
     // An accidental restart costs nothing: the partial recording is whole in the trash.
     EXPECT_FALSE(QFile::exists(path(first)));
-    ASSERT_TRUE(QFile::exists(home.trashed(first)));
-    EXPECT_GT(countDecodedFrames(home.trashed(first)), 0);
+    ASSERT_TRUE(QFile::exists(trashed(first)));
+    EXPECT_GT(countDecodedFrames(trashed(first)), 0);
     EXPECT_FALSE(listed().contains(first));
     EXPECT_EQ(w->windowMode(), ModeRecording);
     EXPECT_EQ(w->closeAllowed(), 0);
@@ -385,7 +371,7 @@ TEST_F(RecordingControlTest, StopWhileTheFileOpensLeavesNoFileUnlistedOrUnstampe
     } else {
         // It holds no picture: it is in the trash, and the user was told.
         EXPECT_EQ(written, 0);
-        EXPECT_TRUE(QFile::exists(home.trashed(name)));
+        EXPECT_TRUE(QFile::exists(trashed(name)));
         ASSERT_FALSE(prompts.messages.isEmpty());
         EXPECT_TRUE(prompts.messages.last().contains(name)) << prompts.messages.last().toStdString();
     }
@@ -408,7 +394,7 @@ TEST_F(RecordingControlTest, StopQueuedBeforeARestartRunsAfterIt)
     EXPECT_EQ(w->closeAllowed(), 0);
     EXPECT_TRUE(w->power().active());
     EXPECT_TRUE(w->timer1().isActive());
-    EXPECT_TRUE(QFile::exists(home.trashed(first)));
+    EXPECT_TRUE(QFile::exists(trashed(first)));
 
     // Then the stop ends that one as any stop does.
     ASSERT_TRUE(waitUntil([this] { return w->windowMode() == ModeLibrary; }));

@@ -6,6 +6,7 @@
 #include "core/i18n/MenuCaptions.h"
 #include "core/settings/Settings.h"
 #include "core/settings/Storage.h"
+#include "support/MainWindowFixture.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TempDir.h"
 #include "support/TestVideos.h"
@@ -65,7 +66,7 @@ QStringList entries(const QString& folder)
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
 }
 
-class TrashTest : public ::testing::Test
+class TrashTest : public MainWindowFixture
 {
   protected:
     void SetUp() override
@@ -74,27 +75,16 @@ class TrashTest : public ::testing::Test
         m_cwdBefore = QDir::currentPath();
         ASSERT_TRUE(QDir::setCurrent(dir.file("cwd")));
 
-        appSettings().resetToDefaults();
-        storage = initStorage(appSettings(), dir.file("data"));
-        ASSERT_FALSE(storage.load.mustExit);
-        folder = appSettings().value(SaveFolder);
-
-        window = openTestWindow(prompts, profile, storage.paths);
+        ASSERT_NO_FATAL_FAILURE(MainWindowFixture::SetUp());
+        openWindow();
         window->setWindowMode(ModeListAll);
     }
 
     void TearDown() override
     {
-        window.reset();
+        MainWindowFixture::TearDown();
         QDir::setCurrent(m_cwdBefore);
     }
-
-    TempDir dir;
-    StorageOutcome storage;
-    QString folder;
-    ScriptedPrompts prompts;
-    MemoryProfile profile;
-    std::unique_ptr<CTolvek2Dlg> window;
 
   private:
     QString m_cwdBefore;

@@ -12,6 +12,7 @@
 #include "support/HeldRepair.h"
 #include "support/IndexedVideo.h"
 #include "support/LibraryFixtureNames.h"
+#include "support/MainWindowFixture.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TempDir.h"
 #include "support/TestVideos.h"
@@ -64,7 +65,7 @@ std::vector<int> sequence(int first, int count)
     return v;
 }
 
-class TrimTest : public ::testing::Test
+class TrimTest : public MainWindowFixture
 {
   protected:
     static void SetUpTestSuite()
@@ -78,44 +79,22 @@ class TrimTest : public ::testing::Test
     void SetUp() override
     {
         ASSERT_TRUE(s_written);
-        m_xdgBefore = qgetenv("XDG_DATA_HOME");
-        trash = dir.file("xdg/Trash/files");
-        ASSERT_TRUE(QDir().mkpath(dir.file("xdg")));
-        qputenv("XDG_DATA_HOME", dir.file("xdg").toLocal8Bit());
-
-        appSettings().resetToDefaults();
-        storage = initStorage(appSettings(), dir.file("data"));
-        ASSERT_FALSE(storage.load.mustExit);
+        ASSERT_NO_FATAL_FAILURE(MainWindowFixture::SetUp());
+        useOwnTrash();
         appSettings().setValue(Language, QStringLiteral("1"));
         appSettings().setValue(CaptureFps, QStringLiteral("30"));
-        folder = appSettings().value(SaveFolder);
         for (const QString& name : {P1, P3, Q1, R1})
             ASSERT_TRUE(QFile::copy(s_video, path(name))) << name.toStdString();
         ASSERT_EQ(writeVideoTags(path(P3), QStringLiteral("eye memo")), TagWriteResult::Written);
         ASSERT_EQ(writeVideoTags(path(R1), QStringLiteral("b ref")), TagWriteResult::Written);
         original = folderEntries();
 
-        window = openTestWindow(prompts, profile, storage.paths, QSize(1280, 720));
-        lists = &window->lists();
-        lists->reload();
-        all = lists->allList();
-        ids = lists->idList();
-        refs = lists->referenceList();
+        openWindow(QSize(1280, 720));
+        reloadLists();
         lists->refillIdList(123);
         lists->sortList(ids, 0, false);
     }
 
-    void TearDown() override
-    {
-        lists = nullptr;
-        window.reset();
-        if (m_xdgBefore.isNull())
-            qunsetenv("XDG_DATA_HOME");
-        else
-            qputenv("XDG_DATA_HOME", m_xdgBefore);
-    }
-
-    QString path(const QString& name) const { return folder + u'/' + name; }
     QStringList folderEntries() const
     {
         return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
@@ -123,11 +102,7 @@ class TrimTest : public ::testing::Test
     bool inTrash(const QString& name) const { return QFileInfo::exists(trash + u'/' + name); }
     void open(QTreeWidget* list, const QString& name)
     {
-        window->setWindowMode(ModeLibrary);
-        for (int i = 0; i < list->topLevelItemCount(); ++i)
-            if (list->topLevelItem(i)->text(SmallListFileColumn) == name)
-                list->setCurrentItem(list->topLevelItem(i));
-        ASSERT_EQ(window->state().playbackVideoName, name);
+        ASSERT_NO_FATAL_FAILURE(openRow(list, name));
         ASSERT_EQ(player().frameCount(), Frames);
     }
     PlaybackController& player() { return window->playback(); }
@@ -143,19 +118,7 @@ class TrimTest : public ::testing::Test
     static inline std::unique_ptr<TempDir> s_sources;
     static inline QString s_video;
     static inline bool s_written = false;
-    TempDir dir;
-    QString trash;
-    StorageOutcome storage;
-    QString folder;
     QStringList original;
-    ScriptedPrompts prompts;
-    MemoryProfile profile;
-    std::unique_ptr<CTolvek2Dlg> window;
-    VideoLists* lists = nullptr;
-    QTreeWidget *all = nullptr, *ids = nullptr, *refs = nullptr;
-
-  private:
-    QByteArray m_xdgBefore;
 };
 
 } // namespace

@@ -12,6 +12,7 @@
 #include "support/HeldRepair.h"
 #include "support/KilledRecorder.h"
 #include "support/LibraryFixtureNames.h"
+#include "support/MainWindowFixture.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TempDir.h"
 #include "support/TestVideos.h"
@@ -110,7 +111,7 @@ int rowOf(QTreeWidget* list, const QString& name)
     return -1;
 }
 
-class VideoListsTest : public ::testing::Test
+class VideoListsTest : public MainWindowFixture
 {
   protected:
     static void SetUpTestSuite()
@@ -127,12 +128,9 @@ class VideoListsTest : public ::testing::Test
         ASSERT_FALSE(s_video.isEmpty());
         ASSERT_FALSE(s_titled.isEmpty());
         ASSERT_FALSE(s_other.isEmpty());
-        appSettings().resetToDefaults();
-        storage = initStorage(appSettings(), dir.file("data"));
-        ASSERT_FALSE(storage.load.mustExit);
+        ASSERT_NO_FATAL_FAILURE(MainWindowFixture::SetUp());
         appSettings().setValue(Language, QStringLiteral("1")); // the window takes it up
         appSettings().setValue(IdHistory, QStringLiteral("123,456"));
-        folder = appSettings().value(SaveFolder);
         put(s_video, P1);
         put(s_video, P2);
         put(s_video, P3);
@@ -140,7 +138,7 @@ class VideoListsTest : public ::testing::Test
         put(s_titled, R1);
         put(s_other, R2);
 
-        window = openTestWindow(prompts, profile, storage.paths, QSize(1280, 720));
+        openWindow(QSize(1280, 720));
         lists = &window->lists(); // the window's own lists, filled at its start
         lists->setMenuRunner([this](QMenu& menu, QPoint) {
             shownMenus.push_back({});
@@ -158,23 +156,13 @@ class VideoListsTest : public ::testing::Test
         QObject::connect(lists, &VideoLists::redisplayVideo, [this](const QString& n) { redisplayed << n; });
         QObject::connect(lists, &VideoLists::stopPlayer, [this](bool) { ++stops; });
         QObject::connect(lists, &VideoLists::folderPanelRefreshRequested, [this] { ++panelRefreshes; });
-        lists->reload();
-        all = lists->allList();
-        ids = lists->idList();
-        refs = lists->referenceList();
-    }
-
-    void TearDown() override
-    {
-        lists = nullptr;
-        window.reset();
+        reloadLists();
     }
 
     void put(const QString& source, const QString& name) const
     {
         ASSERT_TRUE(QFile::copy(source, folder + u'/' + name)) << name.toStdString();
     }
-    QString path(const QString& name) const { return folder + u'/' + name; }
     QString referenceMemo(const QString& name) const
     {
         for (int i = 0; i < refs->topLevelItemCount(); ++i)
@@ -185,14 +173,6 @@ class VideoListsTest : public ::testing::Test
 
     static inline std::unique_ptr<TempDir> s_sources;
     static inline QString s_video, s_titled, s_other;
-    TempDir dir;
-    StorageOutcome storage;
-    QString folder;
-    ScriptedPrompts prompts;
-    MemoryProfile profile;
-    std::unique_ptr<CTolvek2Dlg> window;
-    VideoLists* lists = nullptr;
-    QTreeWidget *all = nullptr, *ids = nullptr, *refs = nullptr;
 
     std::vector<std::vector<MenuItem>> shownMenus;
     int menuChoice = 0;

@@ -13,6 +13,7 @@
 #include "support/HeldRepair.h"
 #include "support/IdLabelVideo.h"
 #include "support/LibraryFixtureNames.h"
+#include "support/MainWindowFixture.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TempDir.h"
 #include "support/TestVideos.h"
@@ -45,7 +46,7 @@ using namespace tolvek::test;
 
 namespace {
 
-class VideoManagementTest : public ::testing::Test
+class VideoManagementTest : public MainWindowFixture
 {
   protected:
     static void SetUpTestSuite()
@@ -58,56 +59,26 @@ class VideoManagementTest : public ::testing::Test
     void SetUp() override
     {
         ASSERT_FALSE(s_video.isEmpty());
-        m_xdgBefore = qgetenv("XDG_DATA_HOME");
-        trash = dir.file("xdg/Trash/files");
-        ASSERT_TRUE(QDir().mkpath(dir.file("xdg")));
-        qputenv("XDG_DATA_HOME", dir.file("xdg").toLocal8Bit());
-
-        appSettings().resetToDefaults();
-        storage = initStorage(appSettings(), dir.file("data"));
-        ASSERT_FALSE(storage.load.mustExit);
+        ASSERT_NO_FATAL_FAILURE(MainWindowFixture::SetUp());
+        useOwnTrash();
         appSettings().setValue(Language, QStringLiteral("1"));
         appSettings().setValue(IdHistory, QStringLiteral("123,456"));
-        folder = appSettings().value(SaveFolder);
         for (const QString& name : {P1, P2, P3, Q1, R1, R2})
             put(name);
         ASSERT_EQ(writeVideoTags(path(P3), QStringLiteral("eye memo")), TagWriteResult::Written);
         ASSERT_EQ(writeVideoTags(path(R1), QStringLiteral("b ref")), TagWriteResult::Written);
         ASSERT_EQ(writeVideoTags(path(R2), QStringLiteral("a ref")), TagWriteResult::Written);
 
-        window = openTestWindow(prompts, profile, storage.paths, QSize(1280, 720));
-        lists = &window->lists();
-        lists->reload();
-        all = lists->allList();
-        ids = lists->idList();
-        refs = lists->referenceList();
-    }
-
-    void TearDown() override
-    {
-        lists = nullptr;
-        window.reset();
-        if (m_xdgBefore.isNull())
-            qunsetenv("XDG_DATA_HOME");
-        else
-            qputenv("XDG_DATA_HOME", m_xdgBefore);
+        openWindow(QSize(1280, 720));
+        reloadLists();
     }
 
     void put(const QString& name) const
     {
         ASSERT_TRUE(QFile::copy(s_video, path(name))) << name.toStdString();
     }
-    QString path(const QString& name) const { return folder + u'/' + name; }
     bool inTrash(const QString& name) const { return QFileInfo::exists(trash + u'/' + name); }
-    // Selecting a row opens its video, as a click does.
-    void open(QTreeWidget* list, const QString& name)
-    {
-        window->setWindowMode(ModeLibrary);
-        for (int i = 0; i < list->topLevelItemCount(); ++i)
-            if (list->topLevelItem(i)->text(SmallListFileColumn) == name)
-                list->setCurrentItem(list->topLevelItem(i));
-        ASSERT_EQ(window->state().playbackVideoName, name);
-    }
+    void open(QTreeWidget* list, const QString& name) { ASSERT_NO_FATAL_FAILURE(openRow(list, name)); }
     void command(int id) { window->executeCommand(id); }
     QString question(const QString& name) const { return Message(MsgDeleteQuestion).replace("%s", name); }
     QStringList recordNames() const
@@ -120,18 +91,6 @@ class VideoManagementTest : public ::testing::Test
 
     static inline std::unique_ptr<TempDir> s_sources;
     static inline QString s_video;
-    TempDir dir;
-    QString trash;
-    StorageOutcome storage;
-    QString folder;
-    ScriptedPrompts prompts;
-    MemoryProfile profile;
-    std::unique_ptr<CTolvek2Dlg> window;
-    VideoLists* lists = nullptr;
-    QTreeWidget *all = nullptr, *ids = nullptr, *refs = nullptr;
-
-  private:
-    QByteArray m_xdgBefore;
 };
 
 } // namespace
