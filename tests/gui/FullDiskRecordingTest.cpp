@@ -127,13 +127,7 @@ class FullDiskRecordingTest : public MainWindowFixture
         prompts.beforeKeypadAnswer = [this] {
             waitUntil([this] { return w && w->flags().cameraOpened.load(); });
         };
-        MainWindowServices services = this->services();
-        const QString source = QString::fromLatin1(SimulatedCameraSource);
-        services.countCameras = [source] { return countCameras(source); };
-        services.recording.frameSources = [source](int index) {
-            return makeFrameSource(source, index, appSettings());
-        };
-        services.recording.writeCopyrightTag = [](const QString& path) { writeCopyrightTag(path); };
+        MainWindowServices services = simulatedCameraServices();
         services.recording.freeBytes = std::move(freeSpaceProbe);
         showWindow(std::move(services));
         ASSERT_TRUE(waitUntil([this] { return prompts.keypadRuns == 1; }));

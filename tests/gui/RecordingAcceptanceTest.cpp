@@ -194,13 +194,7 @@ class RecordingAcceptanceTest : public MainWindowFixtureOf<KeypadPrompts>
     }
     void makeWindow()
     {
-        MainWindowServices services = this->services();
-        const QString source = QString::fromLatin1(SimulatedCameraSource);
-        services.countCameras = [source] { return countCameras(source); };
-        services.recording.frameSources = [source](int index) {
-            return makeFrameSource(source, index, appSettings());
-        };
-        services.recording.writeCopyrightTag = [](const QString& path) { writeCopyrightTag(path); };
+        MainWindowServices services = simulatedCameraServices();
         services.recording.wallClock = wallClock.clock();
         showWindow(std::move(services));
     }

@@ -4,6 +4,9 @@
 // A test puts its videos into `folder`, then opens the window. Header only, for the widget tests
 // (the support library itself links no widgets).
 
+#include "core/capture/CameraDevices.h"
+#include "core/capture/FrameSource.h"
+#include "core/media/VideoTags.h"
 #include "core/settings/Settings.h"
 #include "core/settings/Storage.h"
 #include "core/settings/VideoFileName.h"
@@ -51,6 +54,19 @@ template <class Prompts> class MainWindowFixtureOf : public ::testing::Test
         s.profile = &profile;
         s.paths = storage.paths;
         s.countCameras = [cameras] { return cameras; };
+        return s;
+    }
+    // The services of a recording with the built-in simulated eye camera, as the program has them
+    // with "--camera sim": its frames, and the product mark stamped into every finished file.
+    MainWindowServices simulatedCameraServices()
+    {
+        MainWindowServices s = services();
+        const QString source = QString::fromLatin1(SimulatedCameraSource);
+        s.countCameras = [source] { return countCameras(source); };
+        s.recording.frameSources = [source](int index) {
+            return makeFrameSource(source, index, appSettings());
+        };
+        s.recording.writeCopyrightTag = [](const QString& path) { writeCopyrightTag(path); };
         return s;
     }
     // The window with the standard services, shown, its start-up events handled.
