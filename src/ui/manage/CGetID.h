@@ -6,13 +6,14 @@
 #include <QDialog>
 #include <QString>
 
-#include <map>
 #include <optional>
 
 class QKeyEvent;
 class QPainter;
 
 namespace tolvek {
+
+class Keypad;
 
 class CGetID : public QDialog
 {
@@ -59,7 +60,7 @@ class CGetID : public QDialog
   private:
     void setEnteredId(int value);
 
-    std::map<int, QWidget*> m_controls;
+    Keypad* m_keypad = nullptr;
     bool m_initialised = false;
 };
 
