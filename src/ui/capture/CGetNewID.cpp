@@ -7,15 +7,12 @@
 #include "ui/shared/ButtonImages.h"
 #include "ui/shared/DigitStrip.h"
 #include "ui/shared/DigitsView.h"
+#include "ui/shared/Keypad.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>
-#include <QMouseEvent>
 #include <QPainter>
-#include <QPushButton>
 #include <QScreen>
-#include <QStyleOptionButton>
-#include <QStylePainter>
 
 #include <algorithm>
 #include <climits>
@@ -30,29 +27,6 @@ const QString TopEntry = QStringLiteral("Top");
 
 constexpr QSize IdArea(315, 66);
 constexpr QSize HistoryArea(98, 33);
-constexpr int KeySize = 71;
-
-// A push-button that shows only its picture; its caption stays its text for tools and tests.
-class PictureButton : public QPushButton
-{
-  public:
-    PictureButton(const QPixmap& picture, QWidget* parent) : QPushButton(parent), m_picture(picture) {}
-
-  protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QStylePainter p(this);
-        QStyleOptionButton opt;
-        initStyleOption(&opt);
-        opt.text.clear();
-        opt.icon = QIcon(m_picture);
-        opt.iconSize = m_picture.size().scaled(size() - QSize(6, 6), Qt::KeepAspectRatio);
-        p.drawControl(QStyle::CE_PushButton, opt);
-    }
-
-  private:
-    QPixmap m_picture;
-};
 
 } // namespace
 
@@ -78,27 +52,11 @@ std::optional<int> CGetNewID::ask(GetNewIdSetup setup, QWidget* parent)
 
 QWidget* CGetNewID::control(int id) const
 {
-    auto it = m_controls.find(id);
-    return it == m_controls.end() ? nullptr : it->second;
-}
-
-QPushButton* CGetNewID::makeButton(int id, const QString& caption, const QRect& at, int fontPixels)
-{
-    QPushButton* b =
-        id == IDC_START_CAPTURE ? new PictureButton(buttonImage(ImgStart), this) : new QPushButton(this);
-    b->setText(caption);
-    setUpKeypadButton(b, id, at, fontPixels);
-    connect(b, &QPushButton::clicked, this, [this, id] { command(id); });
-    m_controls[id] = b;
-    return b;
+    return findChild<QWidget*>(QString::number(id));
 }
 
 void CGetNewID::createControls()
 {
-    // The template's own buttons stay hidden; the keypad's big buttons replace them.
-    makeButton(IDC_TEMPLATE_OK, QStringLiteral("Set ID"), QRect(0, 0, 1, 1), 12)->hide();
-    makeButton(IDC_TEMPLATE_CANCEL, QStringLiteral("Cancel"), QRect(0, 0, 1, 1), 12)->hide();
-
     auto* display = new DigitsView(this, IdArea, [this](QPainter& p) {
         // Every paint of the display is a DrawIdDigits, which re-zeroes the head.
         rezeroHead();
@@ -106,18 +64,6 @@ void CGetNewID::createControls()
     });
     display->setObjectName(QString::number(IDC_ID_DISPLAY));
     display->setGeometry(20, 21, 319, 70);
-    m_controls[IDC_ID_DISPLAY] = display;
-
-    // Digit keys in numeric-keypad layout: 7 8 9 / 4 5 6 / 1 2 3 / 0 C AC.
-    const int columns[3] = {20, 92, 164};
-    for (int d = 1; d <= 9; ++d) {
-        const int row = 2 - (d - 1) / 3;
-        makeButton(IDC_DIGIT_1 + d - 1, QString::number(d),
-                   QRect(columns[(d - 1) % 3], 92 + 72 * row, KeySize, KeySize), 34);
-    }
-    makeButton(IDC_DIGIT_0, QStringLiteral("0"), QRect(20, 308, KeySize, KeySize), 34);
-    makeButton(IDC_REMOVE_DIGIT, QStringLiteral("C"), QRect(92, 308, KeySize, KeySize), 30);
-    makeButton(IDC_CLEAR_ALL, QStringLiteral("AC"), QRect(164, 308, KeySize, KeySize), 28);
 
     for (int n = 1; n <= IdHistoryEntryCount; ++n) {
         const int id = IDC_HISTORY_1 + n - 1;
@@ -127,15 +73,57 @@ void CGetNewID::createControls()
             [this, id] { command(id); });
         cell->setObjectName(QString::number(id));
         cell->setGeometry(236, 92 + 36 * (n - 1), 103, 35);
-        m_controls[id] = cell;
     }
 
-    makeButton(IDC_CANCEL, QStringLiteral("Cancel"), QRect(20, 380, 106, 71), 20);
-    auto* start =
-        makeButton(IDC_START_CAPTURE, QStringLiteral("Start capture"), QRect(129, 380, 106, 71), 16);
-    auto* setId = makeButton(IDC_SET_ID, QStringLiteral("SetID"), QRect(129, 380, 106, 71), 20);
-    start->setVisible(m_setup.setIdOnly == 0);
-    setId->setVisible(m_setup.setIdOnly != 0);
+    QList<KeypadKey> keys = Keypad::grid({.digitOneId = IDC_DIGIT_1,
+                                          .digitZeroId = IDC_DIGIT_0,
+                                          .removeDigitId = IDC_REMOVE_DIGIT,
+                                          .clearAllId = IDC_CLEAR_ALL,
+                                          .topLeft = QPoint(20, 92),
+                                          .keySize = QSize(71, 71),
+                                          .pitch = QSize(72, 72),
+                                          .digitFontPixels = 34,
+                                          .removeDigitFontPixels = 30,
+                                          .clearAllFontPixels = 28});
+    // The template's own buttons stay hidden; the keypad's big buttons replace them.
+    keys << KeypadKey{.kind = KeypadKeyKind::Accept,
+                      .controlId = IDC_TEMPLATE_OK,
+                      .caption = QStringLiteral("Set ID"),
+                      .place = QRect(0, 0, 1, 1),
+                      .fontPixels = 12};
+    keys << KeypadKey{.kind = KeypadKeyKind::Cancel,
+                      .controlId = IDC_TEMPLATE_CANCEL,
+                      .caption = QStringLiteral("Cancel"),
+                      .place = QRect(0, 0, 1, 1),
+                      .fontPixels = 12};
+    keys << KeypadKey{.kind = KeypadKeyKind::Cancel,
+                      .controlId = IDC_CANCEL,
+                      .caption = QStringLiteral("Cancel"),
+                      .place = QRect(20, 380, 106, 71),
+                      .fontPixels = 20};
+    // One of the two accept buttons shows, by the form; Enter accepts in both.
+    keys << KeypadKey{.kind = KeypadKeyKind::Accept,
+                      .controlId = IDC_START_CAPTURE,
+                      .caption = QStringLiteral("Start capture"),
+                      .place = QRect(129, 380, 106, 71),
+                      .fontPixels = 16,
+                      .picture = buttonImage(ImgStart),
+                      .keys = keypadKeysFor(KeypadKeyKind::Accept)};
+    keys << KeypadKey{.kind = KeypadKeyKind::Accept,
+                      .controlId = IDC_SET_ID,
+                      .caption = QStringLiteral("SetID"),
+                      .place = QRect(129, 380, 106, 71),
+                      .fontPixels = 20,
+                      .keys = keypadKeysFor(KeypadKeyKind::Accept)};
+    m_keypad = new Keypad(std::move(keys), this);
+    connect(m_keypad, &Keypad::pressed, this, [this](KeypadKeyKind kind, int digit) {
+        if (!Keypad::endDialog(*this, kind))
+            setEnteredId(keypadEdit(m_enteredId, kind, digit));
+    });
+    control(IDC_TEMPLATE_OK)->hide();
+    control(IDC_TEMPLATE_CANCEL)->hide();
+    control(IDC_START_CAPTURE)->setVisible(m_setup.setIdOnly == 0);
+    control(IDC_SET_ID)->setVisible(m_setup.setIdOnly != 0);
 }
 
 void CGetNewID::placeDialog()
@@ -199,38 +187,19 @@ void CGetNewID::drawIdDigits()
 
 void CGetNewID::command(int id)
 {
-    if (id >= IDC_DIGIT_1 && id <= IDC_DIGIT_9)
-        setEnteredId(keypadAppendDigit(m_enteredId, id - IDC_DIGIT_1 + 1));
-    else if (id == IDC_DIGIT_0)
-        setEnteredId(keypadAppendDigit(m_enteredId, 0));
-    else if (id == IDC_REMOVE_DIGIT)
-        setEnteredId(keypadRemoveDigit(m_enteredId));
-    else if (id == IDC_CLEAR_ALL)
-        setEnteredId(0);
-    else if (id >= IDC_HISTORY_1 && id <= IDC_HISTORY_10)
+    if (id >= IDC_HISTORY_1 && id <= IDC_HISTORY_10)
         setEnteredId(readHistoryEntry(history(), id - IDC_HISTORY_1 + 1));
-    else if (id == IDC_START_CAPTURE || id == IDC_SET_ID || id == IDC_TEMPLATE_OK)
-        accept();
-    else if (id == IDC_CANCEL || id == IDC_TEMPLATE_CANCEL)
-        reject();
+    else
+        m_keypad->pressButton(id);
 }
 
 void CGetNewID::keyPressEvent(QKeyEvent* event)
 {
-    const KeypadKeyAction action = keypadKeyAction(event->key());
-    switch (action.kind) {
-    case KeypadKeyKind::Digit:
-        command(action.digit == 0 ? IDC_DIGIT_0 : IDC_DIGIT_1 + action.digit - 1);
-        break;
-    case KeypadKeyKind::RemoveDigit:
-        command(IDC_REMOVE_DIGIT);
-        break;
-    case KeypadKeyKind::ClearAll:
-        command(IDC_CLEAR_ALL);
-        break;
-    case KeypadKeyKind::Accept:
-        accept();
-        break;
+    if (m_keypad->pressKey(event->key())) {
+        event->accept();
+        return;
+    }
+    switch (keypadKeyAction(event->key()).kind) {
     case KeypadKeyKind::HistoryUp: {
         const HistoryStep step = keypadHistoryUp(m_historyIndex, m_enteredId, history());
         const bool chosen = step.historyIndex != 0;
@@ -247,7 +216,7 @@ void CGetNewID::keyPressEvent(QKeyEvent* event)
     }
     case KeypadKeyKind::Swallow:
         break;
-    case KeypadKeyKind::Unhandled:
+    default:
         QDialog::keyPressEvent(event);
         return;
     }

@@ -7,15 +7,14 @@
 #include <QSize>
 
 #include <functional>
-#include <map>
 #include <optional>
 
 class QKeyEvent;
 class QPainter;
-class QPushButton;
 
 namespace tolvek {
 
+class Keypad;
 class Settings;
 namespace platform {
 class ProfileStore;
@@ -79,7 +78,6 @@ class CGetNewID : public QDialog
 
   private:
     void createControls();
-    QPushButton* makeButton(int id, const QString& caption, const QRect& at, int fontPixels);
     void placeDialog();
     QString history() const;
     void rezeroHead();
@@ -87,7 +85,7 @@ class CGetNewID : public QDialog
     void drawIdDigits(); // re-zeroes the head and repaints the ID display
 
     GetNewIdSetup m_setup;
-    std::map<int, QWidget*> m_controls;
+    Keypad* m_keypad = nullptr;
     int m_enteredId = 0;
     int m_historyIndex = 0;
 };
