@@ -11,14 +11,14 @@
 #include <QSize>
 
 #include <functional>
-#include <map>
 #include <optional>
 
 class QKeyEvent;
 class QPainter;
-class QPushButton;
 
 namespace tolvek {
+
+class Keypad;
 
 // What the keypad needs from its caller.
 struct BackupDateSetup
@@ -77,14 +77,13 @@ class CDayretr : public QDialog
 
   private:
     void createControls();
-    QPushButton* makeButton(int id, const QString& caption, const QRect& at, int fontPixels);
     void placeDialog();
     QDate today() const;
     void setDateValue(int value);
     void refreshQuickDates();
 
     BackupDateSetup m_setup;
-    std::map<int, QWidget*> m_controls;
+    Keypad* m_keypad = nullptr;
     int m_dateValue = 0;
     bool m_showingToday = true; // nothing entered: today is shown in its place
     std::array<int, QuickDateCount> m_quickDates{};
