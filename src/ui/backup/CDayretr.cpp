@@ -1,14 +1,12 @@
 #include "ui/backup/CDayretr.h"
 
-#include "core/platform/WindowPlacement.h"
+#include "ui/shared/DialogPlacement.h"
 #include "ui/shared/DigitStrip.h"
 #include "ui/shared/DigitsView.h"
 #include "ui/shared/Keypad.h"
 
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPainter>
-#include <QScreen>
 
 namespace tolvek {
 
@@ -119,21 +117,9 @@ void CDayretr::createControls()
 
 void CDayretr::placeDialog()
 {
-    const QSize size(DialogWidth, DialogHeight);
-    QSize client = m_setup.mainClientSize;
-    if (!client.isValid() && parentWidget())
-        client = parentWidget()->size();
-    // Placed on the main window's client area, wherever that window is, and kept on a screen.
-    const QPoint origin = parentWidget() ? parentWidget()->mapToGlobal(QPoint(0, 0)) : QPoint(0, 0);
-    QPoint pos = origin + QPoint(client.width() / 2 - 137, client.height() / 2 - 255);
-    const QList<QScreen*> screens = QGuiApplication::screens();
-    QList<QRect> monitors;
-    for (QScreen* s : screens)
-        monitors << s->geometry();
-    const int nearest = platform::nearestMonitor(QRect(pos, size), monitors);
-    if (nearest >= 0)
-        pos = platform::clampIntoWorkArea(pos, size, screens[nearest]->availableGeometry());
-    move(pos);
+    // Placed on the main window's client area, and kept on a screen.
+    move(keepOnScreen(mainClientPoint(parentWidget(), m_setup.mainClientSize, QPoint(-137, -255)),
+                      QSize(DialogWidth, DialogHeight)));
 }
 
 void CDayretr::refreshQuickDates()

@@ -2,17 +2,15 @@
 
 #include "core/capture/IdHistory.h"
 #include "core/platform/ProfileStore.h"
-#include "core/platform/WindowPlacement.h"
 #include "core/settings/Settings.h"
 #include "ui/shared/ButtonImages.h"
+#include "ui/shared/DialogPlacement.h"
 #include "ui/shared/DigitStrip.h"
 #include "ui/shared/DigitsView.h"
 #include "ui/shared/Keypad.h"
 
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPainter>
-#include <QScreen>
 
 #include <algorithm>
 #include <climits>
@@ -128,36 +126,20 @@ void CGetNewID::createControls()
 
 void CGetNewID::placeDialog()
 {
-    const QSize size(DialogWidth, DialogHeight);
-    QSize client = m_setup.mainClientSize;
-    if (!client.isValid() && parentWidget())
-        client = parentWidget()->size();
-    // Centred on the main window's client area, wherever that window is.
-    const QPoint origin = parentWidget() ? parentWidget()->mapToGlobal(QPoint(0, 0)) : QPoint(0, 0);
+    // Centred on the main window's client area, unless a position is remembered.
     QPoint pos =
-        origin + QPoint(client.width() / 2 - DialogWidth / 2, client.height() / 2 - DialogHeight / 2);
-
+        mainClientPoint(parentWidget(), m_setup.mainClientSize, QPoint(-DialogWidth / 2, -DialogHeight / 2));
     if (m_setup.profile) {
         // INT_MIN marks a missing entry, so a stored -1 (a monitor left of the primary) counts.
         const int left = m_setup.profile->readInt(DialogPosSection, LeftEntry, INT_MIN);
         const int top = m_setup.profile->readInt(DialogPosSection, TopEntry, INT_MIN);
         // A damaged profile may hold any number; far beyond any desktop is as good as the
-        // bound, and keeps the rectangle arithmetic below from overflowing.
+        // bound, and keeps the rectangle arithmetic of keepOnScreen from overflowing.
         constexpr int Far = 1000000;
         if (left != INT_MIN && top != INT_MIN)
             pos = QPoint(std::clamp(left, -Far, Far), std::clamp(top, -Far, Far));
     }
-
-    // A position on a monitor that is gone, or a main window partly off-screen, must still
-    // leave the keypad reachable: pull it onto the nearest screen's work area.
-    const QList<QScreen*> screens = QGuiApplication::screens();
-    QList<QRect> monitors;
-    for (QScreen* s : screens)
-        monitors << s->geometry();
-    const int nearest = platform::nearestMonitor(QRect(pos, size), monitors);
-    if (nearest >= 0)
-        pos = platform::clampIntoWorkArea(pos, size, screens[nearest]->availableGeometry());
-    move(pos);
+    move(keepOnScreen(pos, QSize(DialogWidth, DialogHeight)));
 }
 
 QString CGetNewID::history() const
