@@ -64,26 +64,22 @@ QDate CDayretr::today() const
 
 void CDayretr::createControls()
 {
-    auto* display = new DigitsView(this, DateArea, [this](QPainter& p) {
+    new DigitsView(this, IDC_DATE_DISPLAY, QRect(20, 21, 319, 70), DateArea, [this](QPainter& p) {
         // An empty entry shows today's date, taken at the paint.
         paintDateDigits(p, dateValue());
     });
-    display->setObjectName(QString::number(IDC_DATE_DISPLAY));
-    display->setGeometry(20, 21, 319, 70);
 
     for (int k = 0; k < QuickDateCount; ++k) {
         const int id = quickCellId(k);
-        auto* cell = new DigitsView(
-            this, QuickArea,
+        const int y = k == 0 ? 92 : k == QuickDateCount - 1 ? 416 : 128 + 36 * (k - 1);
+        new DigitsView(
+            this, id, QRect(236, y, 103, 35), QuickArea,
             [this, k](QPainter& p) {
                 // Recomputed at each paint, so the cells follow a date change while open.
                 refreshQuickDates();
                 paintQuickDate(p, m_quickDates[k]);
             },
             [this, id] { command(id); });
-        cell->setObjectName(QString::number(id));
-        const int y = k == 0 ? 92 : k == QuickDateCount - 1 ? 416 : 128 + 36 * (k - 1);
-        cell->setGeometry(236, y, 103, 35);
     }
     refreshQuickDates();
 

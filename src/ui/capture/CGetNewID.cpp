@@ -55,22 +55,18 @@ QWidget* CGetNewID::control(int id) const
 
 void CGetNewID::createControls()
 {
-    auto* display = new DigitsView(this, IdArea, [this](QPainter& p) {
+    new DigitsView(this, IDC_ID_DISPLAY, QRect(20, 21, 319, 70), IdArea, [this](QPainter& p) {
         // Every paint of the display is a DrawIdDigits, which re-zeroes the head.
         rezeroHead();
         paintIdDigits(p, m_enteredId);
     });
-    display->setObjectName(QString::number(IDC_ID_DISPLAY));
-    display->setGeometry(20, 21, 319, 70);
 
     for (int n = 1; n <= IdHistoryEntryCount; ++n) {
         const int id = IDC_HISTORY_1 + n - 1;
-        auto* cell = new DigitsView(
-            this, HistoryArea,
+        new DigitsView(
+            this, id, QRect(236, 92 + 36 * (n - 1), 103, 35), HistoryArea,
             [this, n](QPainter& p) { paintHistoryDigits(p, readHistoryEntry(history(), n)); },
             [this, id] { command(id); });
-        cell->setObjectName(QString::number(id));
-        cell->setGeometry(236, 92 + 36 * (n - 1), 103, 35);
     }
 
     QList<KeypadKey> keys = Keypad::grid({.digitOneId = IDC_DIGIT_1,

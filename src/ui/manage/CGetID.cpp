@@ -41,12 +41,9 @@ CGetID::CGetID(QWidget* parent) : QDialog(parent)
     // click whatever button happens to be focused.
     setFocusPolicy(Qt::StrongFocus);
 
-    auto display = [this](int id, int y, std::function<QString()> glyphs) {
-        auto* view = new DigitsView(this, DisplayArea, [glyphs = std::move(glyphs)](QPainter& p) {
-            CGetID::paintDisplay(p, glyphs());
-        });
-        view->setObjectName(QString::number(id));
-        view->setGeometry(20, y, 257, 70);
+    const auto display = [this](int id, int y, std::function<QString()> glyphs) {
+        new DigitsView(this, id, QRect(20, y, 257, 70), DisplayArea,
+                       [glyphs = std::move(glyphs)](QPainter& p) { CGetID::paintDisplay(p, glyphs()); });
     };
     display(IDC_OLD_DISPLAY, 17, [this] { return oldIdGlyphs(oldId); });
     display(IDC_NEW_DISPLAY, 88, [this] { return newIdGlyphs(enteredId); });
