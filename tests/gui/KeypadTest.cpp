@@ -20,13 +20,9 @@ TEST(Keypad, GridKeysSitInKeypadOrderAndPressTheirKindAndDigit)
     parent.resize(200, 200);
     auto* display = new QWidget(&parent); // made first, overlapping the keypad's span
     display->setGeometry(5, 0, 80, 6);
-    QList<KeypadKey> keys = Keypad::grid({.digitOneId = 101,
-                                          .digitZeroId = 100,
-                                          .removeDigitId = 111,
-                                          .clearAllId = 110,
-                                          .topLeft = QPoint(5, 7),
-                                          .keySize = QSize(20, 10),
-                                          .pitch = QSize(30, 15)});
+    QList<KeypadKey> keys =
+        Keypad::grid({.digitOne = 101, .digitZero = 100, .removeDigit = 111, .clearAll = 110},
+                     {.topLeft = QPoint(5, 7), .keySize = QSize(20, 10), .pitch = QSize(30, 15)});
     keys << KeypadKey{.kind = KeypadKeyKind::Cancel, .controlId = 2, .place = QRect(5, 70, 50, 10)}
          << KeypadKey{.kind = KeypadKeyKind::Accept,
                       .controlId = 1,

@@ -33,9 +33,7 @@ CDayretr::CDayretr(BackupDateSetup setup, QWidget* parent) : QDialog(parent), m_
 std::optional<int> CDayretr::ask(BackupDateSetup setup, QWidget* parent)
 {
     CDayretr dialog(std::move(setup), parent);
-    if (dialog.exec() != QDialog::Accepted)
-        return std::nullopt;
-    return dialog.dateValue();
+    return Keypad::runModal(dialog, [&dialog] { return dialog.dateValue(); });
 }
 
 int CDayretr::dateValue() const
@@ -68,7 +66,6 @@ void CDayretr::createControls()
         // An empty entry shows today's date, taken at the paint.
         paintDateDigits(p, dateValue());
     });
-
     for (int k = 0; k < QuickDateCount; ++k) {
         const int id = quickCellId(k);
         const int y = k == 0 ? 92 : k == QuickDateCount - 1 ? 416 : 128 + 36 * (k - 1);
@@ -83,32 +80,14 @@ void CDayretr::createControls()
     }
     refreshQuickDates();
 
-    QList<KeypadKey> keys = Keypad::grid({.digitOneId = IDC_DIGIT_1,
-                                          .digitZeroId = IDC_DIGIT_0,
-                                          .removeDigitId = IDC_REMOVE_DIGIT,
-                                          .clearAllId = IDC_CLEAR_ALL,
-                                          .topLeft = QPoint(20, 92),
-                                          .keySize = QSize(71, 71),
-                                          .pitch = QSize(72, 72),
-                                          .digitFontPixels = 34,
-                                          .removeDigitFontPixels = 30,
-                                          .clearAllFontPixels = 28});
-    keys << KeypadKey{.kind = KeypadKeyKind::Cancel,
-                      .controlId = IDC_CANCEL,
-                      .caption = QStringLiteral("Cancel"),
-                      .place = QRect(20, 380, 106, 71),
-                      .fontPixels = 20};
-    keys << KeypadKey{.kind = KeypadKeyKind::Accept,
-                      .controlId = IDC_OK,
-                      .caption = QStringLiteral("OK"),
-                      .place = QRect(129, 380, 106, 71),
-                      .fontPixels = 20,
-                      .keys = keypadKeysFor(KeypadKeyKind::Accept)};
+    QList<KeypadKey> keys =
+        Keypad::grid({IDC_DIGIT_1, IDC_DIGIT_0, IDC_REMOVE_DIGIT, IDC_CLEAR_ALL}, LargeKeypadGrid);
+    keys << Keypad::key(KeypadKeyKind::Cancel, -1, IDC_CANCEL, QStringLiteral("Cancel"),
+                        QRect(20, 380, 106, 71), 20)
+         << Keypad::key(KeypadKeyKind::Accept, -1, IDC_OK, QStringLiteral("OK"), QRect(129, 380, 106, 71),
+                        20);
     m_keypad = new Keypad(std::move(keys), this);
-    connect(m_keypad, &Keypad::pressed, this, [this](KeypadKeyKind kind, int digit) {
-        if (!Keypad::endDialog(*this, kind))
-            setDateValue(dateKeypadEdit(m_dateValue, m_showingToday, kind, digit));
-    });
+    connect(m_keypad, &Keypad::pressed, this, &CDayretr::keypadPressed);
 }
 
 void CDayretr::placeDialog()
@@ -131,6 +110,12 @@ void CDayretr::setDateValue(int value)
     m_dateValue = dateKeypadShownValue(value, today());
     if (QWidget* display = control(IDC_DATE_DISPLAY))
         display->update();
+}
+
+void CDayretr::keypadPressed(KeypadKeyKind kind, int digit)
+{
+    if (!Keypad::endDialog(*this, kind))
+        setDateValue(dateKeypadEdit(m_dateValue, m_showingToday, kind, digit));
 }
 
 void CDayretr::command(int id)

@@ -45,7 +45,6 @@ class CDayretr : public QDialog
         IDC_DATE_DISPLAY = 1024,
         IDC_DIGIT_0 = 1025,
         IDC_DIGIT_1 = 1026, // 1026..1034 are the digits 1..9
-        IDC_DIGIT_9 = 1034,
     };
     static constexpr int DialogWidth = 378;
     static constexpr int DialogHeight = 512;
@@ -77,6 +76,7 @@ class CDayretr : public QDialog
 
   private:
     void createControls();
+    void keypadPressed(KeypadKeyKind kind, int digit);
     void placeDialog();
     QDate today() const;
     void setDateValue(int value);

@@ -43,9 +43,7 @@ CGetNewID::CGetNewID(GetNewIdSetup setup, QWidget* parent) : QDialog(parent), m_
 std::optional<int> CGetNewID::ask(GetNewIdSetup setup, QWidget* parent)
 {
     CGetNewID dialog(std::move(setup), parent);
-    if (dialog.exec() != QDialog::Accepted)
-        return std::nullopt;
-    return dialog.enteredId();
+    return Keypad::runModal(dialog, [&dialog] { return dialog.enteredId(); });
 }
 
 QWidget* CGetNewID::control(int id) const
@@ -60,7 +58,6 @@ void CGetNewID::createControls()
         rezeroHead();
         paintIdDigits(p, m_enteredId);
     });
-
     for (int n = 1; n <= IdHistoryEntryCount; ++n) {
         const int id = IDC_HISTORY_1 + n - 1;
         new DigitsView(
@@ -69,51 +66,24 @@ void CGetNewID::createControls()
             [this, id] { command(id); });
     }
 
-    QList<KeypadKey> keys = Keypad::grid({.digitOneId = IDC_DIGIT_1,
-                                          .digitZeroId = IDC_DIGIT_0,
-                                          .removeDigitId = IDC_REMOVE_DIGIT,
-                                          .clearAllId = IDC_CLEAR_ALL,
-                                          .topLeft = QPoint(20, 92),
-                                          .keySize = QSize(71, 71),
-                                          .pitch = QSize(72, 72),
-                                          .digitFontPixels = 34,
-                                          .removeDigitFontPixels = 30,
-                                          .clearAllFontPixels = 28});
+    QList<KeypadKey> keys =
+        Keypad::grid({IDC_DIGIT_1, IDC_DIGIT_0, IDC_REMOVE_DIGIT, IDC_CLEAR_ALL}, LargeKeypadGrid);
     // The template's own buttons stay hidden; the keypad's big buttons replace them.
-    keys << KeypadKey{.kind = KeypadKeyKind::Accept,
-                      .controlId = IDC_TEMPLATE_OK,
-                      .caption = QStringLiteral("Set ID"),
-                      .place = QRect(0, 0, 1, 1),
-                      .fontPixels = 12};
-    keys << KeypadKey{.kind = KeypadKeyKind::Cancel,
-                      .controlId = IDC_TEMPLATE_CANCEL,
-                      .caption = QStringLiteral("Cancel"),
-                      .place = QRect(0, 0, 1, 1),
-                      .fontPixels = 12};
-    keys << KeypadKey{.kind = KeypadKeyKind::Cancel,
-                      .controlId = IDC_CANCEL,
-                      .caption = QStringLiteral("Cancel"),
-                      .place = QRect(20, 380, 106, 71),
-                      .fontPixels = 20};
-    // One of the two accept buttons shows, by the form; Enter accepts in both.
-    keys << KeypadKey{.kind = KeypadKeyKind::Accept,
-                      .controlId = IDC_START_CAPTURE,
-                      .caption = QStringLiteral("Start capture"),
-                      .place = QRect(129, 380, 106, 71),
-                      .fontPixels = 16,
-                      .picture = buttonImage(ImgStart),
-                      .keys = keypadKeysFor(KeypadKeyKind::Accept)};
-    keys << KeypadKey{.kind = KeypadKeyKind::Accept,
-                      .controlId = IDC_SET_ID,
-                      .caption = QStringLiteral("SetID"),
-                      .place = QRect(129, 380, 106, 71),
-                      .fontPixels = 20,
-                      .keys = keypadKeysFor(KeypadKeyKind::Accept)};
+    keys << Keypad::key(KeypadKeyKind::Accept, -1, IDC_TEMPLATE_OK, QStringLiteral("Set ID"),
+                        QRect(0, 0, 1, 1), 12)
+         << Keypad::key(KeypadKeyKind::Cancel, -1, IDC_TEMPLATE_CANCEL, QStringLiteral("Cancel"),
+                        QRect(0, 0, 1, 1), 12);
+    keys << Keypad::key(KeypadKeyKind::Cancel, -1, IDC_CANCEL, QStringLiteral("Cancel"),
+                        QRect(20, 380, 106, 71), 20);
+    // The form decides which of the two accept buttons shows.
+    KeypadKey start = Keypad::key(KeypadKeyKind::Accept, -1, IDC_START_CAPTURE,
+                                  QStringLiteral("Start capture"), QRect(129, 380, 106, 71), 16);
+    start.picture = buttonImage(ImgStart);
+    keys << start
+         << Keypad::key(KeypadKeyKind::Accept, -1, IDC_SET_ID, QStringLiteral("SetID"),
+                        QRect(129, 380, 106, 71), 20);
     m_keypad = new Keypad(std::move(keys), this);
-    connect(m_keypad, &Keypad::pressed, this, [this](KeypadKeyKind kind, int digit) {
-        if (!Keypad::endDialog(*this, kind))
-            setEnteredId(keypadEdit(m_enteredId, kind, digit));
-    });
+    connect(m_keypad, &Keypad::pressed, this, &CGetNewID::keypadPressed);
     control(IDC_TEMPLATE_OK)->hide();
     control(IDC_TEMPLATE_CANCEL)->hide();
     control(IDC_START_CAPTURE)->setVisible(m_setup.setIdOnly == 0);
@@ -161,6 +131,12 @@ void CGetNewID::drawIdDigits()
     rezeroHead();
     if (QWidget* display = control(IDC_ID_DISPLAY))
         display->update();
+}
+
+void CGetNewID::keypadPressed(KeypadKeyKind kind, int digit)
+{
+    if (!Keypad::endDialog(*this, kind))
+        setEnteredId(keypadEdit(m_enteredId, kind, digit));
 }
 
 void CGetNewID::command(int id)

@@ -3,6 +3,8 @@
 // mouse, touch or keyboard, or picked from the ten most recent IDs. Capture form ("Start
 // capture") and set-ID form ("SetID"). UI thread only; every input is a valid edit or ignored.
 
+#include "core/capture/KeypadKeys.h"
+
 #include <QDialog>
 #include <QSize>
 
@@ -40,7 +42,6 @@ class CGetNewID : public QDialog
         IDC_TEMPLATE_CANCEL = 2, // "Cancel", hidden
         IDC_START_CAPTURE = 1010,
         IDC_DIGIT_1 = 1011, // 1011..1019 are the digits 1..9
-        IDC_DIGIT_9 = 1019,
         IDC_DIGIT_0 = 1020,
         IDC_CLEAR_ALL = 1021,    // "AC"
         IDC_REMOVE_DIGIT = 1022, // "C"
@@ -78,6 +79,7 @@ class CGetNewID : public QDialog
 
   private:
     void createControls();
+    void keypadPressed(KeypadKeyKind kind, int digit);
     void placeDialog();
     QString history() const;
     void rezeroHead();

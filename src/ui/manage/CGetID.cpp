@@ -48,27 +48,14 @@ CGetID::CGetID(QWidget* parent) : QDialog(parent)
     display(IDC_OLD_DISPLAY, 17, [this] { return oldIdGlyphs(oldId); });
     display(IDC_NEW_DISPLAY, 88, [this] { return newIdGlyphs(enteredId); });
 
-    QList<KeypadKey> keys = Keypad::grid({.digitOneId = IDC_DIGIT_1,
-                                          .digitZeroId = IDC_DIGIT_0,
-                                          .removeDigitId = IDC_REMOVE_DIGIT,
-                                          .clearAllId = IDC_CLEAR_ALL,
-                                          .topLeft = QPoint(20, 159),
-                                          .keySize = QSize(85, 60),
-                                          .pitch = QSize(86, 61)});
-    keys << KeypadKey{.kind = KeypadKeyKind::Cancel,
-                      .controlId = IDC_CANCEL,
-                      .caption = QStringLiteral("キャンセル"),
-                      .place = QRect(20, 403, 127, 60)};
-    keys << KeypadKey{.kind = KeypadKeyKind::Accept,
-                      .controlId = IDC_OK,
-                      .caption = QStringLiteral("OK"),
-                      .place = QRect(149, 403, 127, 60),
-                      .keys = keypadKeysFor(KeypadKeyKind::Accept)};
+    QList<KeypadKey> keys =
+        Keypad::grid({IDC_DIGIT_1, IDC_DIGIT_0, IDC_REMOVE_DIGIT, IDC_CLEAR_ALL},
+                     {.topLeft = QPoint(20, 159), .keySize = QSize(85, 60), .pitch = QSize(86, 61)});
+    keys << Keypad::key(KeypadKeyKind::Cancel, -1, IDC_CANCEL, QStringLiteral("キャンセル"),
+                        QRect(20, 403, 127, 60))
+         << Keypad::key(KeypadKeyKind::Accept, -1, IDC_OK, QStringLiteral("OK"), QRect(149, 403, 127, 60));
     m_keypad = new Keypad(std::move(keys), this);
-    connect(m_keypad, &Keypad::pressed, this, [this](KeypadKeyKind kind, int digit) {
-        if (!Keypad::endDialog(*this, kind))
-            setEnteredId(keypadEdit(enteredId, kind, digit));
-    });
+    connect(m_keypad, &Keypad::pressed, this, &CGetID::keypadPressed);
     setFixedSize(DialogWidth, DialogHeight);
 }
 
@@ -76,9 +63,7 @@ std::optional<int> CGetID::ask(QWidget* parent, int oldId)
 {
     CGetID dialog(parent);
     dialog.enteredId = oldId;
-    if (dialog.exec() != QDialog::Accepted)
-        return std::nullopt;
-    return dialog.enteredId;
+    return Keypad::runModal(dialog, [&dialog] { return dialog.enteredId; });
 }
 
 QWidget* CGetID::control(int id) const
@@ -96,11 +81,12 @@ void CGetID::showEvent(QShowEvent* event)
     }
 }
 
-void CGetID::setEnteredId(int value)
+void CGetID::keypadPressed(KeypadKeyKind kind, int digit)
 {
-    enteredId = value;
-    if (QWidget* display = control(IDC_NEW_DISPLAY))
-        display->update();
+    if (Keypad::endDialog(*this, kind))
+        return;
+    enteredId = keypadEdit(enteredId, kind, digit);
+    control(IDC_NEW_DISPLAY)->update();
 }
 
 void CGetID::command(int id)

@@ -69,42 +69,35 @@ Keypad::Keypad(QList<KeypadKey> keys, QWidget* parent) : QWidget(parent), m_keys
     lower();
 }
 
-QList<KeypadKey> Keypad::grid(const KeypadGrid& grid)
+KeypadKey Keypad::key(KeypadKeyKind kind, int digit, int controlId, const QString& caption,
+                      const QRect& place, int fontPixels)
 {
-    const auto place = [&grid](int column, int row) {
-        return QRect(grid.topLeft + QPoint(grid.pitch.width() * column, grid.pitch.height() * row),
-                     grid.keySize);
+    return {.kind = kind,
+            .digit = digit,
+            .controlId = controlId,
+            .caption = caption,
+            .place = place,
+            .fontPixels = fontPixels,
+            .keys = keypadKeysFor(kind, digit)};
+}
+
+QList<KeypadKey> Keypad::grid(const KeypadGridIds& ids, const KeypadGridLayout& layout)
+{
+    const auto place = [&layout](int column, int row) {
+        return QRect(layout.topLeft + QPoint(layout.pitch.width() * column, layout.pitch.height() * row),
+                     layout.keySize);
     };
     QList<KeypadKey> keys;
-    for (int d = 1; d <= 9; ++d) {
-        // 7 8 9 on the top row, 1 2 3 on the third.
-        keys << KeypadKey{.kind = KeypadKeyKind::Digit,
-                          .digit = d,
-                          .controlId = grid.digitOneId + d - 1,
-                          .caption = QString::number(d),
-                          .place = place((d - 1) % 3, 2 - (d - 1) / 3),
-                          .fontPixels = grid.digitFontPixels,
-                          .keys = keypadKeysFor(KeypadKeyKind::Digit, d)};
-    }
-    keys << KeypadKey{.kind = KeypadKeyKind::Digit,
-                      .digit = 0,
-                      .controlId = grid.digitZeroId,
-                      .caption = QStringLiteral("0"),
-                      .place = place(0, 3),
-                      .fontPixels = grid.digitFontPixels,
-                      .keys = keypadKeysFor(KeypadKeyKind::Digit, 0)};
-    keys << KeypadKey{.kind = KeypadKeyKind::RemoveDigit,
-                      .controlId = grid.removeDigitId,
-                      .caption = QStringLiteral("C"),
-                      .place = place(1, 3),
-                      .fontPixels = grid.removeDigitFontPixels,
-                      .keys = keypadKeysFor(KeypadKeyKind::RemoveDigit)};
-    keys << KeypadKey{.kind = KeypadKeyKind::ClearAll,
-                      .controlId = grid.clearAllId,
-                      .caption = QStringLiteral("AC"),
-                      .place = place(2, 3),
-                      .fontPixels = grid.clearAllFontPixels,
-                      .keys = keypadKeysFor(KeypadKeyKind::ClearAll)};
+    // 7 8 9 on the top row, 1 2 3 on the third.
+    for (int d = 1; d <= 9; ++d)
+        keys << key(KeypadKeyKind::Digit, d, ids.digitOne + d - 1, QString::number(d),
+                    place((d - 1) % 3, 2 - (d - 1) / 3), layout.digitFontPixels);
+    keys << key(KeypadKeyKind::Digit, 0, ids.digitZero, QStringLiteral("0"), place(0, 3),
+                layout.digitFontPixels);
+    keys << key(KeypadKeyKind::RemoveDigit, -1, ids.removeDigit, QStringLiteral("C"), place(1, 3),
+                layout.removeDigitFontPixels);
+    keys << key(KeypadKeyKind::ClearAll, -1, ids.clearAll, QStringLiteral("AC"), place(2, 3),
+                layout.clearAllFontPixels);
     return keys;
 }
 
@@ -117,6 +110,13 @@ bool Keypad::endDialog(QDialog& dialog, KeypadKeyKind kind)
     else
         return false;
     return true;
+}
+
+std::optional<int> Keypad::runModal(QDialog& dialog, const std::function<int()>& entry)
+{
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return entry();
 }
 
 QPushButton* Keypad::button(int controlId) const

@@ -14,6 +14,8 @@
 #include <QString>
 #include <QWidget>
 
+#include <functional>
+#include <optional>
 #include <vector>
 
 class QDialog;
@@ -34,20 +36,28 @@ struct KeypadKey
     QList<int> keys{};  // the Qt::Key codes that press it
 };
 
-// The twelve keys 7 8 9 / 4 5 6 / 1 2 3 / 0 C AC in numeric-keypad layout.
-struct KeypadGrid
+// The control IDs of the twelve keys 7 8 9 / 4 5 6 / 1 2 3 / 0 C AC.
+struct KeypadGridIds
 {
-    int digitOneId = 0; // digit d (1..9) is digitOneId + d - 1
-    int digitZeroId = 0;
-    int removeDigitId = 0; // "C"
-    int clearAllId = 0;    // "AC"
-    QPoint topLeft;        // of the "7"
+    int digitOne = 0; // digit d (1..9) is digitOne + d - 1
+    int digitZero = 0;
+    int removeDigit = 0; // "C"
+    int clearAll = 0;    // "AC"
+};
+
+// Where the twelve keys sit, in numeric-keypad layout, and their captions' sizes.
+struct KeypadGridLayout
+{
+    QPoint topLeft; // of the "7"
     QSize keySize;
     QSize pitch; // from one key to the next across, and from one row to the next
     int digitFontPixels = 0;
     int removeDigitFontPixels = 0;
     int clearAllFontPixels = 0;
 };
+
+// The big grid of the new-ID and date keypads: 71-pixel keys from (20, 92), bold captions.
+inline constexpr KeypadGridLayout LargeKeypadGrid{QPoint(20, 92), QSize(71, 71), QSize(72, 72), 34, 30, 28};
 
 class Keypad : public QWidget
 {
@@ -57,10 +67,16 @@ class Keypad : public QWidget
     // origin to the farthest key, below the parent's other controls, and paints nothing itself.
     Keypad(QList<KeypadKey> keys, QWidget* parent);
 
-    // The grid's keys, each bound to its keyboard keys (keypadKeysFor).
-    static QList<KeypadKey> grid(const KeypadGrid& grid);
+    // A key bound to the keyboard keys of its kind and digit (keypadKeysFor); fontPixels as in
+    // KeypadKey.
+    static KeypadKey key(KeypadKeyKind kind, int digit, int controlId, const QString& caption,
+                         const QRect& place, int fontPixels = 0);
+    // The twelve keys of a grid, each bound to its keyboard keys.
+    static QList<KeypadKey> grid(const KeypadGridIds& ids, const KeypadGridLayout& layout);
     // OK accepts the dialog and Cancel rejects it; false, and nothing done, for other kinds.
     static bool endDialog(QDialog& dialog, KeypadKeyKind kind);
+    // Runs a keypad's dialog modally: the entry after OK, nothing after Cancel.
+    static std::optional<int> runModal(QDialog& dialog, const std::function<int()>& entry);
 
     QPushButton* button(int controlId) const;
     // Presses the key of that control ID, as a click does (hidden keys too): false if none.
