@@ -29,6 +29,14 @@ int dateKeypadShownValue(int dateValue, QDate today)
     return dateValue == 0 ? dateValueOf(today) : dateValue;
 }
 
+int dateKeypadEdit(int shownValue, bool showingToday, KeypadKeyKind kind, int digit)
+{
+    // The patient-ID keypad's edits, with today's digits standing in for an empty entry for all
+    // but a typed digit.
+    const int entry = showingToday && kind == KeypadKeyKind::Digit ? 0 : shownValue;
+    return keypadEdit(entry, kind, digit);
+}
+
 QString dateDisplayGlyphs(int dateValue)
 {
     return (QString::number(dateValue) + QStringLiteral("????????")).left(DateDigitCount);

@@ -3,6 +3,8 @@
 // digits (YYYYMMDD read from the left), today's date standing in for an empty entry, and the
 // ten quick-pick days. Thread-safe; every input is a valid edit or ignored.
 
+#include "core/capture/KeypadKeys.h"
+
 #include <QDate>
 #include <QString>
 
@@ -24,6 +26,10 @@ int dateKeypadRemoveDigit(int dateValue);
 // The value the keypad holds once shown: an empty entry (0) becomes today's date, so the keypad
 // opens on today and "AC" goes back to it.
 int dateKeypadShownValue(int dateValue, QDate today);
+// A digit, "C" (RemoveDigit) or "AC" (ClearAll) on the shown value; other kinds leave it. While
+// today stands in for an empty entry, a digit starts a new entry and "C" works on today's
+// digits. The result is the entry, 0 for an empty one.
+int dateKeypadEdit(int shownValue, bool showingToday, KeypadKeyKind kind, int digit);
 
 // The eight cells of the main display: "%d" of the value followed by '?' placeholders.
 QString dateDisplayGlyphs(int dateValue);

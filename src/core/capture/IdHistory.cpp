@@ -3,8 +3,6 @@
 #include "core/settings/Settings.h"
 #include "core/settings/VideoFileName.h"
 
-#include <QtCore/qnamespace.h>
-
 #include <algorithm>
 #include <limits>
 
@@ -129,6 +127,20 @@ int keypadRemoveDigit(int enteredId)
     return enteredId / 10;
 }
 
+int keypadEdit(int enteredId, KeypadKeyKind kind, int digit)
+{
+    switch (kind) {
+    case KeypadKeyKind::Digit:
+        return keypadAppendDigit(enteredId, digit);
+    case KeypadKeyKind::RemoveDigit:
+        return keypadRemoveDigit(enteredId);
+    case KeypadKeyKind::ClearAll:
+        return 0;
+    default:
+        return enteredId;
+    }
+}
+
 HistoryStep keypadHistoryUp(int historyIndex, int enteredId, const QString& history)
 {
     HistoryStep step;
@@ -145,43 +157,6 @@ HistoryStep keypadHistoryDown(int historyIndex, const QString& history)
     step.historyIndex = std::clamp(historyIndex + 1, 1, IdHistoryEntryCount);
     step.enteredId = readHistoryEntry(history, step.historyIndex);
     return step;
-}
-
-KeypadKeyAction keypadKeyAction(int qtKey)
-{
-    if (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9)
-        return {KeypadKeyKind::Digit, qtKey - Qt::Key_0};
-    switch (qtKey) {
-    // The right hand's home block stands for 1..6 in numeric-keypad layout.
-    case Qt::Key_J:
-        return {KeypadKeyKind::Digit, 1};
-    case Qt::Key_K:
-        return {KeypadKeyKind::Digit, 2};
-    case Qt::Key_L:
-        return {KeypadKeyKind::Digit, 3};
-    case Qt::Key_U:
-        return {KeypadKeyKind::Digit, 4};
-    case Qt::Key_I:
-        return {KeypadKeyKind::Digit, 5};
-    case Qt::Key_O:
-        return {KeypadKeyKind::Digit, 6};
-    case Qt::Key_Backspace:
-    case Qt::Key_Clear:
-        return {KeypadKeyKind::RemoveDigit};
-    case Qt::Key_Delete:
-        return {KeypadKeyKind::ClearAll};
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        return {KeypadKeyKind::Accept};
-    case Qt::Key_Up:
-        return {KeypadKeyKind::HistoryUp};
-    case Qt::Key_Down:
-        return {KeypadKeyKind::HistoryDown};
-    case Qt::Key_Space:
-        return {KeypadKeyKind::Swallow};
-    default:
-        return {};
-    }
 }
 
 namespace {

@@ -3,6 +3,8 @@
 // first) and the digit rules of the new-ID keypad, as pure functions. Thread-safe. Malformed
 // history text never fails: an entry that does not read as a number counts as 0.
 
+#include "core/capture/KeypadKeys.h"
+
 #include <QString>
 
 #include <array>
@@ -36,6 +38,8 @@ void addToIdHistory(Settings& settings, int patientId);
 int keypadAppendDigit(int enteredId, int digit);
 // C, Backspace and Clear: the last digit is dropped.
 int keypadRemoveDigit(int enteredId);
+// A digit, C (RemoveDigit) or AC (ClearAll, back to 0) on the entered ID; other kinds leave it.
+int keypadEdit(int enteredId, KeypadKeyKind kind, int digit);
 
 // The history cursor after Up or Down: historyIndex 0 means no entry chosen, 1..10 an entry.
 struct HistoryStep
@@ -47,24 +51,6 @@ struct HistoryStep
 HistoryStep keypadHistoryUp(int historyIndex, int enteredId, const QString& history);
 // Down: one entry on, not beyond 10.
 HistoryStep keypadHistoryDown(int historyIndex, const QString& history);
-
-// What a key does in the keypad dialog, from its Qt::Key code.
-enum class KeypadKeyKind {
-    Unhandled,   // the dialog's normal processing (Esc cancels)
-    Digit,       // 0..9, keypad digits, and J K L U I O for 1..6
-    RemoveDigit, // Backspace, Clear
-    ClearAll,    // Delete
-    Accept,      // Enter and Return
-    HistoryUp,
-    HistoryDown,
-    Swallow, // Space
-};
-struct KeypadKeyAction
-{
-    KeypadKeyKind kind = KeypadKeyKind::Unhandled;
-    int digit = -1; // for Digit
-};
-KeypadKeyAction keypadKeyAction(int qtKey);
 
 // The eight cells of the ID display for a value, one character each, ' ' for a blank cell:
 // "%08d" of the value modulo 100000000 with the leading zeros blank, so 0 shows nothing.

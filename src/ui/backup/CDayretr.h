@@ -11,14 +11,14 @@
 #include <QSize>
 
 #include <functional>
-#include <map>
 #include <optional>
 
 class QKeyEvent;
 class QPainter;
-class QPushButton;
 
 namespace tolvek {
+
+class Keypad;
 
 // What the keypad needs from its caller.
 struct BackupDateSetup
@@ -45,7 +45,6 @@ class CDayretr : public QDialog
         IDC_DATE_DISPLAY = 1024,
         IDC_DIGIT_0 = 1025,
         IDC_DIGIT_1 = 1026, // 1026..1034 are the digits 1..9
-        IDC_DIGIT_9 = 1034,
     };
     static constexpr int DialogWidth = 378;
     static constexpr int DialogHeight = 512;
@@ -77,14 +76,14 @@ class CDayretr : public QDialog
 
   private:
     void createControls();
-    QPushButton* makeButton(int id, const QString& caption, const QRect& at, int fontPixels);
+    void keypadPressed(KeypadKeyKind kind, int digit);
     void placeDialog();
     QDate today() const;
     void setDateValue(int value);
     void refreshQuickDates();
 
     BackupDateSetup m_setup;
-    std::map<int, QWidget*> m_controls;
+    Keypad* m_keypad = nullptr;
     int m_dateValue = 0;
     bool m_showingToday = true; // nothing entered: today is shown in its place
     std::array<int, QuickDateCount> m_quickDates{};

@@ -3,19 +3,20 @@
 // mouse, touch or keyboard, or picked from the ten most recent IDs. Capture form ("Start
 // capture") and set-ID form ("SetID"). UI thread only; every input is a valid edit or ignored.
 
+#include "core/capture/KeypadKeys.h"
+
 #include <QDialog>
 #include <QSize>
 
 #include <functional>
-#include <map>
 #include <optional>
 
 class QKeyEvent;
 class QPainter;
-class QPushButton;
 
 namespace tolvek {
 
+class Keypad;
 class Settings;
 namespace platform {
 class ProfileStore;
@@ -41,7 +42,6 @@ class CGetNewID : public QDialog
         IDC_TEMPLATE_CANCEL = 2, // "Cancel", hidden
         IDC_START_CAPTURE = 1010,
         IDC_DIGIT_1 = 1011, // 1011..1019 are the digits 1..9
-        IDC_DIGIT_9 = 1019,
         IDC_DIGIT_0 = 1020,
         IDC_CLEAR_ALL = 1021,    // "AC"
         IDC_REMOVE_DIGIT = 1022, // "C"
@@ -79,7 +79,7 @@ class CGetNewID : public QDialog
 
   private:
     void createControls();
-    QPushButton* makeButton(int id, const QString& caption, const QRect& at, int fontPixels);
+    void keypadPressed(KeypadKeyKind kind, int digit);
     void placeDialog();
     QString history() const;
     void rezeroHead();
@@ -87,7 +87,7 @@ class CGetNewID : public QDialog
     void drawIdDigits(); // re-zeroes the head and repaints the ID display
 
     GetNewIdSetup m_setup;
-    std::map<int, QWidget*> m_controls;
+    Keypad* m_keypad = nullptr;
     int m_enteredId = 0;
     int m_historyIndex = 0;
 };

@@ -3,16 +3,19 @@
 // one; buttons and keyboard add, drop or clear digits (at most eight, no leading zero).
 // UI thread only; every input is a valid edit or ignored.
 
+#include "core/capture/KeypadKeys.h"
+
 #include <QDialog>
 #include <QString>
 
-#include <map>
 #include <optional>
 
 class QKeyEvent;
 class QPainter;
 
 namespace tolvek {
+
+class Keypad;
 
 class CGetID : public QDialog
 {
@@ -22,7 +25,6 @@ class CGetID : public QDialog
         IDC_OK = 1,
         IDC_CANCEL = 2,
         IDC_DIGIT_1 = 1011, // 1011..1019 are the digits 1..9
-        IDC_DIGIT_9 = 1019,
         IDC_DIGIT_0 = 1020,
         IDC_CLEAR_ALL = 1021,    // "AC"
         IDC_REMOVE_DIGIT = 1022, // "C"
@@ -57,9 +59,9 @@ class CGetID : public QDialog
     void keyPressEvent(QKeyEvent* event) override;
 
   private:
-    void setEnteredId(int value);
+    void keypadPressed(KeypadKeyKind kind, int digit);
 
-    std::map<int, QWidget*> m_controls;
+    Keypad* m_keypad = nullptr;
     bool m_initialised = false;
 };
 

@@ -3,14 +3,15 @@
 #include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPushButton>
 
 namespace tolvek {
 
-DigitsView::DigitsView(QWidget* parent, QSize whiteArea, std::function<void(QPainter&)> paint,
-                       std::function<void()> click)
+DigitsView::DigitsView(QWidget* parent, int id, const QRect& place, QSize whiteArea,
+                       std::function<void(QPainter&)> paint, std::function<void()> click)
     : QWidget(parent), m_whiteArea(whiteArea), m_paint(std::move(paint)), m_click(std::move(click))
 {
+    setObjectName(QString::number(id));
+    setGeometry(place);
     setFocusPolicy(Qt::NoFocus);
     if (m_click)
         setCursor(Qt::PointingHandCursor);
@@ -33,21 +34,6 @@ void DigitsView::mouseReleaseEvent(QMouseEvent* e)
 {
     if (m_click && e->button() == Qt::LeftButton && rect().contains(e->position().toPoint()))
         m_click();
-}
-
-void setUpKeypadButton(QPushButton* button, int id, const QRect& at, int fontPixels)
-{
-    button->setObjectName(QString::number(id));
-    button->setGeometry(at);
-    button->setAutoDefault(false);
-    button->setDefault(false);
-    button->setFocusPolicy(Qt::NoFocus);
-    if (fontPixels > 0) {
-        QFont f = button->font();
-        f.setPixelSize(fontPixels);
-        f.setBold(true);
-        button->setFont(f);
-    }
 }
 
 } // namespace tolvek
