@@ -11,6 +11,7 @@
 #include "core/platform/SingleInstance.h"
 #include "core/sensor/ComPortList.h"
 #include "core/settings/Storage.h"
+#include "ui/app/ApplicationIcon.h"
 #include "ui/app/CTolvek2Dlg.h"
 #include "ui/app/CommandLine.h"
 #include "ui/app/QtUserPrompts.h"
@@ -51,6 +52,8 @@ int runApplication(int argc, char** argv)
     QApplication::setOrganizationName(QStringLiteral("Tolvek"));
     QApplication::setApplicationName(QStringLiteral("Tolvek"));
     QApplication::setApplicationVersion(QStringLiteral(TOLVEK_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral(TOLVEK_APP_ID));
+    QApplication::setWindowIcon(applicationIcon(QCoreApplication::applicationDirPath()));
     // Qt has taken its own options (-platform, -style ...) out by now, so what is left unknown is
     // a mistake of the caller.
     const CommandLine commandLine = parseCommandLine(QCoreApplication::arguments());
