@@ -109,7 +109,11 @@ step "anna's window is open"
 sleep 4 # a few frames of the simulated camera
 import -window root "$out/tolvek-installed.png"
 window=$(xdotool search --name "$title" | head -1)
-xprop -id "$window" _NET_WM_ICON | grep -q 'Icon (' || fail "the window has no icon"
+# Read whole before grep: grep -q would leave xprop writing into a closed pipe, and pipefail
+# would count that as a failure.
+xprop -id "$window" _NET_WM_ICON >"$out/window-icon.txt"
+grep -q 'Icon (' "$out/window-icon.txt" || fail "the window has no icon"
+step "the window's icon: $(grep -o 'Icon ([0-9]* x [0-9]*)' "$out/window-icon.txt" | sort -u | tr '\n' ' ')"
 config=/srv/tolvek/Tolvek_config.ini
 [ -f "$config" ] || fail "no $config: the system-wide data folder was not used"
 [ -d /srv/tolvek/gazou ] || fail "no save folder in /srv/tolvek"
