@@ -2,9 +2,11 @@
 # Checks a Tolvek package the way a clinic PC gets it: installed with apt into a Debian 12 root
 # that has no build tools, then started. Run it as root inside a brand-new root, for example
 #
-#   scripts/fresh-root-test.sh scripts/check-installed-package.sh /path/to/tolvek_9.4_amd64.deb
+#   mkdir /tmp/pkg && cp build/tolvek_*.deb /tmp/pkg/
+#   TOLVEK_ROOT_IN=/tmp/pkg scripts/fresh-root-test.sh \
+#     scripts/check-installed-package.sh /work/in/tolvek_9.4_amd64.deb
 #
-# (the .deb must be reachable inside that root). It checks, in this order, and stops at the first
+# (TOLVEK_ROOT_IN is copied to /work/in inside that root). It checks, in this order, and stops at the first
 # failure:
 #   1. apt-get installs the .deb with its dependencies, and none of them is a compiler, a -dev
 #      package or a test tool;
