@@ -2,8 +2,8 @@
 BUILD ?= build
 JOBS  ?= $(shell nproc)
 
-.PHONY: deps deps-test deps-fuzz build build-tests run demo test bench clean fault fuzz fuzz-build \
-        fuzz-smoke ci-fresh format format-check
+.PHONY: deps deps-test deps-fuzz deps-package build build-tests run demo test bench clean fault fuzz \
+        fuzz-build fuzz-smoke ci-fresh format format-check package install
 FUZZ_BUILD   ?= build-fuzz
 FUZZ_SECONDS ?= 60
 FAULT_KILLS  ?= 100
@@ -16,6 +16,8 @@ deps-test:
 	@./scripts/install-deps.sh test
 deps-fuzz:
 	@./scripts/install-deps.sh fuzz
+deps-package:
+	@./scripts/install-deps.sh package
 
 define configure_and_build
 	@cmake --preset default -B $(BUILD) $(1) >/dev/null
@@ -34,6 +36,17 @@ run: build
 
 demo: build
 	./scripts/demo.sh $(BUILD)
+
+# The Debian package (CPack): build/tolvek_<version>_<arch>.deb, whose dependencies are the
+# runtime libraries dpkg-shlibdeps finds in the program plus ffmpeg and the fonts.
+package: deps-package
+	$(call configure_and_build,-DTOLVEK_BUILD_TESTS=OFF)
+	cd $(BUILD) && cpack -G DEB
+
+# Installs the program, desktop entry, icon, metainfo and help under PREFIX (CMake's default,
+# /usr/local, when not given).
+install: build
+	cmake --install $(BUILD) $(if $(PREFIX),--prefix $(PREFIX))
 
 # Every test, the fuzz targets' seeds among them, and the format check; the fault tests run with
 # a few kills here and with FAULT_KILLS under make fault.

@@ -6,6 +6,9 @@
 #
 #   scripts/fresh-root-test.sh                # make test
 #   scripts/fresh-root-test.sh make build     # any other command, run in the clone
+#   TOLVEK_ROOT_IN=/tmp/pkg scripts/fresh-root-test.sh \
+#     scripts/check-installed-package.sh /work/in/tolvek_9.4_amd64.deb   # a package, in a root
+#                                               # without build tools; /tmp/pkg holds the .deb
 #
 # The minimal root is made once with mmdebstrap and kept in $TOLVEK_ROOT_CACHE
 # (/var/cache/tolvek-fresh-root), with the package files apt downloads inside it, so a later run
@@ -45,6 +48,8 @@ root=$(mktemp -d /var/tmp/tolvek-fresh-root.XXXXXX)
 tar -xf "$tarball" -C "$root"
 mkdir -p "$root/work"
 git clone -q --no-local "$project" "$root/work/project"
+# TOLVEK_ROOT_IN=DIR: files the command needs that are not committed (a built package, say).
+[ -z "${TOLVEK_ROOT_IN:-}" ] || cp -a "$TOLVEK_ROOT_IN" "$root/work/in"
 cp /etc/resolv.conf "$root/etc/resolv.conf" 2>/dev/null || true
 # The root is thrown away after the run, so dpkg need not sync every file it unpacks: that sync
 # made the installation of some 400 packages take many minutes. What is installed is unchanged.

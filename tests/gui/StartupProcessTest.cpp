@@ -1,4 +1,6 @@
-// Starts the real program as separate processes to check the one-copy rule.
+// Starts the real program as separate processes to check the one-copy rule and the options
+// that only print.
+#include "TolvekVersion.h"
 #include "support/TempDir.h"
 
 #include <QDir>
@@ -87,4 +89,44 @@ TEST_F(StartupProcessTest, SecondCopyRaisesTheFirstAndEndsWithoutReadingTheConfi
     QProcess* beside = start({QStringLiteral("/restart")});
     EXPECT_FALSE(beside->waitForFinished(1500)); // still running beside the first
     EXPECT_EQ(beside->state(), QProcess::Running);
+}
+
+TEST_F(StartupProcessTest, HelpAndVersionPrintWithoutDisplayWindowOrFiles)
+{
+    // No display at all: opening a window would end the program with Qt's display error.
+    env.insert("QT_QPA_PLATFORM", "xcb");
+    env.remove("DISPLAY");
+    env.remove("WAYLAND_DISPLAY");
+    const struct
+    {
+        QStringList args;
+        const char* printed;
+    } cases[] = {
+        {{"--version"}, "Tolvek " TOLVEK_VERSION "\n"},
+        {{"--help"}, "Usage: tolvek [options] [/restart]"},
+        {{"/restart", "--camera", "sim", "-h"}, "--camera <SOURCE>"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.join(u' ').toStdString());
+        QProcess* p = start(c.args);
+        ASSERT_TRUE(p->waitForFinished(15000));
+        EXPECT_EQ(p->exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(p->exitCode(), 0) << p->readAllStandardError().toStdString();
+        const QByteArray out = p->readAllStandardOutput();
+        EXPECT_TRUE(out.contains(c.printed)) << out.toStdString();
+    }
+    // Nothing was made: no data folder (so no configuration), no profile, no lock.
+    EXPECT_FALSE(QFileInfo::exists(dir.file("data")));
+    EXPECT_FALSE(QFileInfo::exists(dir.file("cfg")));
+    EXPECT_EQ(QDir(dir.file("rt")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+              QStringList());
+}
+
+TEST_F(StartupProcessTest, AnUnknownOptionIsRefusedBeforeAnythingIsMade)
+{
+    QProcess* p = start({QStringLiteral("--no-such-option")});
+    ASSERT_TRUE(p->waitForFinished(15000));
+    EXPECT_EQ(p->exitCode(), 2);
+    EXPECT_TRUE(p->readAllStandardError().contains("no-such-option"));
+    EXPECT_FALSE(QFileInfo::exists(dir.file("data")));
 }

@@ -25,6 +25,8 @@ TestEnvironment::TestEnvironment()
     } folders[] = {{"HOME", "home"},
                    {"XDG_DATA_HOME", "data"},
                    {"XDG_CONFIG_HOME", "config"},
+                   // No system-wide choice of the machine (/etc/xdg/Tolvek) reaches a test.
+                   {"XDG_CONFIG_DIRS", "config-system"},
                    {"XDG_CACHE_HOME", "cache"},
                    {"XDG_RUNTIME_DIR", "runtime"}};
     for (const auto& f : folders) {

@@ -1,8 +1,9 @@
 #pragma once
 // Gives one test process folders of its own for everything the program finds through the
-// environment: home, data (and with it the trash), config, cache and runtime. Set before anything reads them,
-// removed with their contents when the object ends. Helper processes started by a test inherit
-// them. Not thread-safe: construct it first thing in main.
+// environment: home, data (and with it the trash), config (the user's and the system's), cache and
+// runtime. Set before anything reads them, removed with their contents when the object ends.
+// Helper processes started by a test inherit them. Not thread-safe: construct it first thing in
+// main.
 
 #include <QString>
 

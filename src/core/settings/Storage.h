@@ -17,7 +17,8 @@ struct StoragePaths
     QString defaultSaveFolder; // DataFolder + "gazou", no trailing "/"
 };
 
-// $TOLVEK_DATA_DIR when set, else the generic data location + "/Tolvek/".
+// $TOLVEK_DATA_DIR when set, else the administrator's system-wide folder (system.conf), else the
+// generic data location + "/Tolvek/" (platform::dataFolder).
 QString locateDataFolder();
 StoragePaths storagePathsFor(const QString& dataFolder);
 

@@ -1,5 +1,6 @@
 #include "ui/app/Application.h"
 
+#include "TolvekVersion.h"
 #include "core/capture/CameraDevices.h"
 #include "core/capture/FrameSource.h"
 #include "core/media/HeaderJournal.h"
@@ -10,22 +11,56 @@
 #include "core/platform/SingleInstance.h"
 #include "core/sensor/ComPortList.h"
 #include "core/settings/Storage.h"
+#include "ui/app/ApplicationIcon.h"
 #include "ui/app/CTolvek2Dlg.h"
+#include "ui/app/CommandLine.h"
 #include "ui/app/QtUserPrompts.h"
 
 #include <QApplication>
 #include <QIcon>
 #include <QLoggingCategory>
 
+#include <cstdio>
+
 namespace tolvek {
 
 Q_LOGGING_CATEGORY(lcStartup, "tolvek.startup", QtWarningMsg)
 
+namespace {
+
+QStringList argumentsOf(int argc, char** argv)
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
+
+} // namespace
+
 int runApplication(int argc, char** argv)
 {
+    // --help and --version are answered before the application object exists: they need no
+    // display, and neither the configuration nor the data folder is touched.
+    const CommandLine early = parseCommandLine(argumentsOf(argc, argv));
+    if (early.action == CommandLine::Action::ShowHelp || early.action == CommandLine::Action::ShowVersion) {
+        std::fputs(early.output.toLocal8Bit().constData(), stdout);
+        return 0;
+    }
+
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Tolvek"));
     QApplication::setApplicationName(QStringLiteral("Tolvek"));
+    QApplication::setApplicationVersion(QStringLiteral(TOLVEK_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral(TOLVEK_APP_ID));
+    QApplication::setWindowIcon(applicationIcon(QCoreApplication::applicationDirPath()));
+    // Qt has taken its own options (-platform, -style ...) out by now, so what is left unknown is
+    // a mistake of the caller.
+    const CommandLine commandLine = parseCommandLine(QCoreApplication::arguments());
+    if (commandLine.action == CommandLine::Action::Fail) {
+        std::fputs(commandLine.output.toLocal8Bit().constData(), stderr);
+        return 2;
+    }
 
     // One copy at a time, unless "/restart" appears anywhere on the command line. A second copy
     // raises the first and ends before it reads the configuration.

@@ -4,6 +4,7 @@
 // only receiver of the workers' queued reports. UI thread only; workers reach it through
 // queued signals and the atomics of CaptureFlags.
 
+#include "TolvekVersion.h"
 #include "core/capture/DisplayFrame.h"
 #include "core/platform/PowerRequest.h"
 #include "core/sensor/HeadPose.h"
@@ -42,7 +43,7 @@ class ProfileStore;
 class PowerRequest;
 } // namespace platform
 
-inline constexpr char MainWindowTitle[] = "Tolvek Version 9.4 / 2026-05-29";
+inline constexpr char MainWindowTitle[] = "Tolvek Version " TOLVEK_VERSION " / 2026-05-29";
 
 // What the window needs from the rest of the program, handed in by the composition root.
 struct MainWindowServices
