@@ -458,7 +458,7 @@ TEST_F(VideoManagementTest, ChangeIdWhileTheListsAreRebuiltRefilesItsOwnVideoOrN
     VideoHeaderReader reader;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        ASSERT_TRUE(repair.start(*lists, folder, c.cut));
+        ASSERT_TRUE(repair.start(*lists, window->tools(), folder, c.cut));
         window->setWindowMode(ModeLibrary);
         window->playbackVideoName = c.name;
         prompts.messages.clear();

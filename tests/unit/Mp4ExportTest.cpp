@@ -242,17 +242,16 @@ TEST_F(Mp4ExportTest, FailuresLeaveNothingUnderTheTargetName)
 
 TEST_F(Mp4ExportTest, WorkerReportsInItsOwnersThreadAndUsesTheSetProgram)
 {
-    int argc = 0;
-    QCoreApplication app(argc, nullptr);
     const QString target = out.file(QStringLiteral("w.mp4"));
 
-    setFfmpegProgram(out.file(QStringLiteral("no-ffmpeg")));
-    EXPECT_EQ(ffmpegProgram(), out.file(QStringLiteral("no-ffmpeg")));
-    Mp4ExportJob missing{s_source, target, ffmpegProgram()};
-    setFfmpegProgram(QString());
-    EXPECT_EQ(ffmpegProgram(), QStringLiteral("ffmpeg"));
+    platform::ExternalTools tools;
+    tools.setFfmpeg(out.file(QStringLiteral("no-ffmpeg")));
+    EXPECT_EQ(tools.ffmpeg(), out.file(QStringLiteral("no-ffmpeg")));
+    Mp4ExportJob missing{s_source, target, tools.ffmpeg()};
+    tools.setFfmpeg(QString());
+    EXPECT_EQ(tools.ffmpeg(), QStringLiteral("ffmpeg"));
 
-    for (const Mp4ExportJob& job : {missing, Mp4ExportJob{s_source, target, ffmpegProgram()}}) {
+    for (const Mp4ExportJob& job : {missing, Mp4ExportJob{s_source, target, tools.ffmpeg()}}) {
         Mp4ExportWorker worker(job);
         std::optional<Mp4ExportResult> result;
         QThread* reportedIn = nullptr;
@@ -262,7 +261,7 @@ TEST_F(Mp4ExportTest, WorkerReportsInItsOwnersThreadAndUsesTheSetProgram)
         });
         worker.start();
         ASSERT_TRUE(waitUntil([&] { return result.has_value(); }, std::chrono::seconds(60)));
-        EXPECT_EQ(reportedIn, app.thread());
+        EXPECT_EQ(reportedIn, QCoreApplication::instance()->thread());
         EXPECT_EQ(result->status, job.program == QStringLiteral("ffmpeg") ? Mp4ExportStatus::Completed
                                                                           : Mp4ExportStatus::StartFailed);
     }

@@ -189,10 +189,6 @@ TEST(RecordingRecoveryTest, FilesWithNothingToRepairAreLeftAsTheyAre)
 
 TEST(RecordingRecoveryTest, BackgroundPassReportsRepairsAndEmptyFilesToTheCallersThread)
 {
-    int argc = 1;
-    char arg0[] = "test";
-    char* argv[] = {arg0, nullptr};
-    QCoreApplication app(argc, argv);
     TempDir dir;
     KilledRecording first = recordAndKill(dir.path(), 2000, 640, 480, 1);
     ASSERT_TRUE(first.ok());
@@ -216,10 +212,11 @@ TEST(RecordingRecoveryTest, BackgroundPassReportsRepairsAndEmptyFilesToTheCaller
     RecordingRecovery recovery;
     std::optional<RecoveryReport> report;
     Qt::HANDLE deliveredOn = nullptr;
-    QObject::connect(&recovery, &RecordingRecovery::finished, &app, [&](const RecoveryReport& r) {
-        report = r;
-        deliveredOn = QThread::currentThreadId();
-    });
+    QObject::connect(&recovery, &RecordingRecovery::finished, QCoreApplication::instance(),
+                     [&](const RecoveryReport& r) {
+                         report = r;
+                         deliveredOn = QThread::currentThreadId();
+                     });
     // The file being recorded now is passed as skip and must not be touched.
     ASSERT_TRUE(recovery.start(dir.path(), scan.filesWithoutLength + scan.emptyFiles, {busyName}));
     ASSERT_TRUE(waitUntil([&] { return report.has_value(); }, std::chrono::seconds(120)));

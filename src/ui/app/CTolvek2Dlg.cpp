@@ -266,6 +266,7 @@ void CTolvek2Dlg::initialise()
 
     // The save folder's videos into the three lists.
     m_lists = new VideoLists(*this, m_services.prompts, this);
+    m_lists->recovery().setTools(&tools());
     m_lists->reload();
 
     m_initialised = true;
