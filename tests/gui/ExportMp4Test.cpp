@@ -76,11 +76,7 @@ class ExportMp4Test : public ::testing::Test
         window->state().playbackVideoName = Played;
         window->state().allListPendingName = Pending;
     }
-    void TearDown() override
-    {
-        setFfmpegProgram(QString());
-        window.reset();
-    }
+    void TearDown() override { window.reset(); }
 
     // Runs the command; the export it started, or null when none was.
     ExportMp4* startCommand()
@@ -171,7 +167,7 @@ TEST_F(ExportMp4Test, NothingHappensWithoutAVideoOrWhenCancelled)
 
 TEST_F(ExportMp4Test, MissingFfmpegIsToldAndWritesNothing)
 {
-    setFfmpegProgram(out.file(QStringLiteral("no-ffmpeg-here")));
+    window->tools().setFfmpeg(out.file(QStringLiteral("no-ffmpeg-here")));
     window->setWindowMode(ModeLibrary);
     const QString target = out.file(QStringLiteral("m.mp4"));
     prompts.saveFiles = {target};
@@ -315,7 +311,7 @@ TEST_F(ExportMp4Test, QuittingWhileAnExportRunsAsksFirst)
         out.write(QStringLiteral("gated-ffmpeg"), "#!/bin/sh\nwhile [ ! -e '" + QFile::encodeName(gate) +
                                                       "' ]; do sleep 0.05; done\nexec ffmpeg \"$@\"\n"));
     ASSERT_TRUE(QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-    setFfmpegProgram(program);
+    window->tools().setFfmpeg(program);
     window->setWindowMode(ModeLibrary);
     auto* quit = qobject_cast<QPushButton*>(window->control(IDC_QUIT));
     ASSERT_NE(quit, nullptr);

@@ -467,7 +467,7 @@ TEST_F(RecordingControlTest, ARepairEndingDuringARecordingListsTheRecordingOnce)
     VideoLists& lists = w->lists();
     HeldRepair repair(dir.path());
     const QString cut = QStringLiteral("0004711020240105120000.wmv");
-    ASSERT_TRUE(repair.start(lists, saveFolder, cut));
+    ASSERT_TRUE(repair.start(lists, w->tools(), saveFolder, cut));
 
     // A recording runs while the repair ends and the lists are rebuilt from the folder.
     prompts.patientIds.push_back(4711);

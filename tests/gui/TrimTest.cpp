@@ -263,7 +263,7 @@ TEST_F(TrimTest, ATrimEndingWhileTheListsAreRebuiltListsItsVideoOnce)
     // has taken its name and before the dialog has closed.
     HeldRepair repair(dir.path());
     const QString cut = QStringLiteral("0004711020240105120000.wmv");
-    ASSERT_TRUE(repair.start(*lists, folder, cut));
+    ASSERT_TRUE(repair.start(*lists, window->tools(), folder, cut));
     lists->refillIdList(123);
     open(ids, P3);
     player().setRange(length() / 2, length() * 3 / 4);

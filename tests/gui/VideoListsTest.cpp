@@ -463,7 +463,7 @@ TEST_F(VideoListsTest, AMemoTypedWhileTheListsAreRebuiltGoesToItsOwnVideoOrNowhe
     window->setWindowMode(ModeLibrary);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name.toStdString());
-        ASSERT_TRUE(repair.start(*lists, folder, c.cut));
+        ASSERT_TRUE(repair.start(*lists, window->tools(), folder, c.cut));
         click(ids->viewport(), rowPoint(ids, rowOf(ids, c.name)));
         ASSERT_EQ(window->state().playbackVideoName, c.name);
         prompts.messages.clear();

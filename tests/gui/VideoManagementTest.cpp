@@ -417,7 +417,7 @@ TEST_F(VideoManagementTest, ChangeIdWhileTheListsAreRebuiltRefilesItsOwnVideoOrN
     VideoHeaderReader reader;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        ASSERT_TRUE(repair.start(*lists, folder, c.cut));
+        ASSERT_TRUE(repair.start(*lists, window->tools(), folder, c.cut));
         window->setWindowMode(ModeLibrary);
         window->state().playbackVideoName = c.name;
         prompts.messages.clear();

@@ -6,6 +6,7 @@
 // Header-only: the support library has no widgets. UI thread only.
 
 #include "core/library/RecordingRecovery.h"
+#include "core/platform/ExternalTools.h"
 #include "support/KilledRecorder.h"
 #include "support/WaitUntil.h"
 #include "ui/library/VideoLists.h"
@@ -25,9 +26,11 @@ class HeldRepair
     explicit HeldRepair(const QString& workFolder) : m_work(workFolder) {}
 
     // Copies a recording cut off by a crash into saveFolder as name and rescans through
-    // lists.reload(); the repair of that file starts and waits at the gate. False when the
-    // recording could not be made or the repair did not start.
-    bool start(VideoLists& lists, const QString& saveFolder, const QString& name)
+    // lists.reload(); the repair of that file starts and waits at the gate. tools are the ones the
+    // lists' window was given: the gate goes in as their ffmpeg. False when the recording could
+    // not be made or the repair did not start.
+    bool start(VideoLists& lists, platform::ExternalTools& tools, const QString& saveFolder,
+               const QString& name)
     {
         if (m_cut.isEmpty()) {
             const KilledRecording killed = recordAndKill(m_work, 1000, 160, 120);
@@ -37,7 +40,7 @@ class HeldRepair
         }
         if (!writeScript() || !QFile::copy(m_cut, saveFolder + u'/' + name))
             return false;
-        lists.recovery().setFfmpegProgram(m_work + QStringLiteral("/held-ffmpeg.sh"));
+        tools.setFfmpeg(m_work + QStringLiteral("/held-ffmpeg.sh"));
         m_finished = false;
         m_context = std::make_unique<QObject>();
         // Connected after the lists, so this runs once the lists have taken the report.

@@ -3,18 +3,22 @@
 // leave nothing under the target name and keep an existing target intact.
 
 #include "core/manage/Mp4Export.h"
+#include "core/platform/ChildProcess.h"
 #include "support/TempDir.h"
 #include "support/TestVideos.h"
 #include "support/WaitUntil.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QThread>
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <optional>
 #include <ostream>
 
@@ -242,17 +246,16 @@ TEST_F(Mp4ExportTest, FailuresLeaveNothingUnderTheTargetName)
 
 TEST_F(Mp4ExportTest, WorkerReportsInItsOwnersThreadAndUsesTheSetProgram)
 {
-    int argc = 0;
-    QCoreApplication app(argc, nullptr);
     const QString target = out.file(QStringLiteral("w.mp4"));
 
-    setFfmpegProgram(out.file(QStringLiteral("no-ffmpeg")));
-    EXPECT_EQ(ffmpegProgram(), out.file(QStringLiteral("no-ffmpeg")));
-    Mp4ExportJob missing{s_source, target, ffmpegProgram()};
-    setFfmpegProgram(QString());
-    EXPECT_EQ(ffmpegProgram(), QStringLiteral("ffmpeg"));
+    platform::ExternalTools tools;
+    tools.setFfmpeg(out.file(QStringLiteral("no-ffmpeg")));
+    EXPECT_EQ(tools.ffmpeg(), out.file(QStringLiteral("no-ffmpeg")));
+    Mp4ExportJob missing{s_source, target, tools.ffmpeg()};
+    tools.setFfmpeg(QString());
+    EXPECT_EQ(tools.ffmpeg(), QStringLiteral("ffmpeg"));
 
-    for (const Mp4ExportJob& job : {missing, Mp4ExportJob{s_source, target, ffmpegProgram()}}) {
+    for (const Mp4ExportJob& job : {missing, Mp4ExportJob{s_source, target, tools.ffmpeg()}}) {
         Mp4ExportWorker worker(job);
         std::optional<Mp4ExportResult> result;
         QThread* reportedIn = nullptr;
@@ -262,7 +265,7 @@ TEST_F(Mp4ExportTest, WorkerReportsInItsOwnersThreadAndUsesTheSetProgram)
         });
         worker.start();
         ASSERT_TRUE(waitUntil([&] { return result.has_value(); }, std::chrono::seconds(60)));
-        EXPECT_EQ(reportedIn, app.thread());
+        EXPECT_EQ(reportedIn, QCoreApplication::instance()->thread());
         EXPECT_EQ(result->status, job.program == QStringLiteral("ffmpeg") ? Mp4ExportStatus::Completed
                                                                           : Mp4ExportStatus::StartFailed);
     }
@@ -282,4 +285,53 @@ TEST_F(Mp4ExportTest, DestroyingARunningWorkerCancelsWithoutAFile)
     }
     EXPECT_FALSE(QFile::exists(target));
     EXPECT_EQ(otherFiles(out.path(), {QStringLiteral("long.wmv")}), QStringList());
+}
+
+TEST_F(Mp4ExportTest, AStoppedExportEndsWithinTheStopBoundAndLeavesNoFile)
+{
+    // Long enough that ffmpeg is still converting when the stop comes.
+    const QString longSource =
+        makeFfmpegWmv(out.file(QStringLiteral("long.wmv")), 1500, QString(), 640, 480, 30);
+    ASSERT_FALSE(longSource.isEmpty());
+    // A program that never reads its input, so the stop key does not reach it.
+    const QString started = out.file(QStringLiteral("deaf-started"));
+    ASSERT_TRUE(out.write(QStringLiteral("deaf.sh"),
+                          "#!/bin/sh\ntouch '" + QFile::encodeName(started) + "'\nexec sleep 60\n"));
+    ASSERT_TRUE(QFile::setPermissions(out.file(QStringLiteral("deaf.sh")),
+                                      QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    const QStringList known{QStringLiteral("long.wmv"), QStringLiteral("deaf.sh"),
+                            QStringLiteral("deaf-started")};
+    using platform::ChildProcess;
+    struct Case
+    {
+        const char* what;
+        QString program;
+        qint64 atLeastMs; // how long the stop may take at the least and at the most
+        qint64 atMostMs;
+    };
+    const Case cases[] = {
+        // ffmpeg takes "q", finishes its file and exits: well before it would be killed.
+        {"ffmpeg ends at the stop key", QStringLiteral("ffmpeg"), 0, ChildProcess::StopGraceMs},
+        {"a program deaf to the stop key is killed", out.file(QStringLiteral("deaf.sh")),
+         ChildProcess::StopGraceMs, ChildProcess::StopGraceMs + ChildProcess::KillWaitMs},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString target = out.file(QStringLiteral("stopped.mp4"));
+        const QString working = mp4WorkingPath(target);
+        auto worker = std::make_unique<Mp4ExportWorker>(Mp4ExportJob{longSource, target, c.program});
+        worker->start();
+        // The program runs: ffmpeg has begun to write, the deaf one has said so.
+        ASSERT_TRUE(waitUntil([&] { return QFileInfo(working).size() > 0 || QFile::exists(started); },
+                              std::chrono::seconds(60)));
+        QElapsedTimer stopping;
+        stopping.start();
+        worker.reset();
+        const qint64 tookMs = stopping.elapsed();
+        EXPECT_GE(tookMs, c.atLeastMs);
+        EXPECT_LT(tookMs, c.atMostMs);
+        EXPECT_FALSE(QFile::exists(target));
+        EXPECT_FALSE(QFile::exists(working));
+        EXPECT_EQ(otherFiles(out.path(), known), QStringList());
+    }
 }

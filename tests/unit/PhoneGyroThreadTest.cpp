@@ -6,8 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QDeadlineTimer>
-
 using namespace tolvek;
 using tolvek::test::UdpPortHolder;
 using tolvek::test::UdpSender;
@@ -25,7 +23,7 @@ class PhoneGyroThreadTest : public ::testing::Test
         for (auto* link : {m_link.get(), m_second.get()}) {
             if (link) {
                 link->requestStop();
-                link->wait(QDeadlineTimer(EndBoundMs));
+                link->wait(EndBoundMs);
             }
         }
     }
@@ -42,7 +40,7 @@ class PhoneGyroThreadTest : public ::testing::Test
         return *m_link;
     }
 
-    bool ended(PhoneGyroThread& link) { return link.wait(QDeadlineTimer(EndBoundMs)); }
+    bool ended(PhoneGyroThread& link) { return link.wait(EndBoundMs); }
 
     std::shared_ptr<HeadState> m_head = std::make_shared<HeadState>();
     quint16 m_port = 0;

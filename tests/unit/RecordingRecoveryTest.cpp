@@ -189,10 +189,6 @@ TEST(RecordingRecoveryTest, FilesWithNothingToRepairAreLeftAsTheyAre)
 
 TEST(RecordingRecoveryTest, BackgroundPassReportsRepairsAndEmptyFilesToTheCallersThread)
 {
-    int argc = 1;
-    char arg0[] = "test";
-    char* argv[] = {arg0, nullptr};
-    QCoreApplication app(argc, argv);
     TempDir dir;
     KilledRecording first = recordAndKill(dir.path(), 2000, 640, 480, 1);
     ASSERT_TRUE(first.ok());
@@ -216,10 +212,11 @@ TEST(RecordingRecoveryTest, BackgroundPassReportsRepairsAndEmptyFilesToTheCaller
     RecordingRecovery recovery;
     std::optional<RecoveryReport> report;
     Qt::HANDLE deliveredOn = nullptr;
-    QObject::connect(&recovery, &RecordingRecovery::finished, &app, [&](const RecoveryReport& r) {
-        report = r;
-        deliveredOn = QThread::currentThreadId();
-    });
+    QObject::connect(&recovery, &RecordingRecovery::finished, QCoreApplication::instance(),
+                     [&](const RecoveryReport& r) {
+                         report = r;
+                         deliveredOn = QThread::currentThreadId();
+                     });
     // The file being recorded now is passed as skip and must not be touched.
     ASSERT_TRUE(recovery.start(dir.path(), scan.filesWithoutLength + scan.emptyFiles, {busyName}));
     ASSERT_TRUE(waitUntil([&] { return report.has_value(); }, std::chrono::seconds(120)));
@@ -235,4 +232,31 @@ TEST(RecordingRecoveryTest, BackgroundPassReportsRepairsAndEmptyFilesToTheCaller
                   "1 file(s) left empty by a crash hold no video and can be deleted from the list:\r\n%2")
                   .arg(firstName, emptyName));
     EXPECT_TRUE(recoveryMessage({}).isEmpty());
+}
+
+// The pass runs the ffmpeg of the tools it was given, read when the pass starts: here a wrapper
+// that notes each start before it hands over to the real ffmpeg.
+TEST(RecordingRecoveryTest, ABackgroundPassRunsTheInjectedFfmpeg)
+{
+    TempDir dir;
+    const KilledRecording killed = recordAndKill(dir.path(), 1000, 160, 120);
+    ASSERT_TRUE(killed.ok());
+    const QString name = QFileInfo(killed.path).fileName();
+    const QString log = dir.file(QStringLiteral("started.log"));
+    ASSERT_TRUE(
+        dir.write(QStringLiteral("noting-ffmpeg"),
+                  "#!/bin/sh\necho started >> '" + QFile::encodeName(log) + "'\nexec ffmpeg \"$@\"\n"));
+    ASSERT_TRUE(QFile::setPermissions(dir.file(QStringLiteral("noting-ffmpeg")),
+                                      QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+
+    platform::ExternalTools tools;
+    RecordingRecovery recovery(&tools);
+    std::optional<RecoveryReport> report;
+    QObject::connect(&recovery, &RecordingRecovery::finished, QCoreApplication::instance(),
+                     [&](const RecoveryReport& r) { report = r; });
+    tools.setFfmpeg(dir.file(QStringLiteral("noting-ffmpeg")));
+    ASSERT_TRUE(recovery.start(dir.path(), {name}));
+    ASSERT_TRUE(waitUntil([&] { return report.has_value(); }, std::chrono::seconds(120)));
+    EXPECT_EQ(report->repaired, QStringList{name});
+    EXPECT_EQ(dir.read(QStringLiteral("started.log")), QByteArray("started\n"));
 }

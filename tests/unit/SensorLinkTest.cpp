@@ -19,26 +19,6 @@ using tolvek::test::waitUntil;
 
 namespace {
 
-// The queued end reports need an event loop on this thread.
-class CoreApplicationEnvironment : public ::testing::Environment
-{
-  public:
-    void SetUp() override
-    {
-        static int argc = 1;
-        static char name[] = "SensorLinkTest";
-        static char* argv[] = {name, nullptr};
-        m_app = std::make_unique<QCoreApplication>(argc, argv);
-    }
-    void TearDown() override { m_app.reset(); }
-
-  private:
-    std::unique_ptr<QCoreApplication> m_app;
-};
-
-[[maybe_unused]] auto* const coreApplication =
-    ::testing::AddGlobalTestEnvironment(new CoreApplicationEnvironment);
-
 constexpr int GenerousWaitMs = 15000;
 
 struct EndReport

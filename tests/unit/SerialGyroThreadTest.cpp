@@ -7,8 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QDeadlineTimer>
-
 #include <cmath>
 
 using namespace tolvek;
@@ -32,7 +30,7 @@ class SerialGyroThreadTest : public ::testing::Test
     {
         if (m_link) {
             m_link->requestStop();
-            m_link->wait(QDeadlineTimer(EndBoundMs));
+            m_link->wait(EndBoundMs);
         }
     }
 
@@ -44,7 +42,7 @@ class SerialGyroThreadTest : public ::testing::Test
         return *m_link;
     }
 
-    bool ended() { return m_link->wait(QDeadlineTimer(EndBoundMs)); }
+    bool ended() { return m_link->wait(EndBoundMs); }
 
     Settings m_settings;
     std::shared_ptr<HeadState> m_head = std::make_shared<HeadState>();

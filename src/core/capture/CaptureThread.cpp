@@ -5,10 +5,8 @@
 #include "core/settings/Settings.h"
 #include "core/settings/VideoFileName.h"
 
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QThread>
 #include <QtDebug>
 
 #include <opencv2/imgproc.hpp>
@@ -107,23 +105,24 @@ struct CaptureThread::Worker
 CaptureThread::CaptureThread(CaptureFlags& flags, DisplayFrame& display, Settings& settings,
                              FrameSourceFactory sources, HeadOverlay overlay, QObject* parent)
     : QObject(parent), m_worker(std::make_shared<Worker>(*this, flags, display, settings, std::move(sources),
-                                                         std::move(overlay)))
+                                                         std::move(overlay))),
+      m_thread(QStringLiteral("CaptureThread"), std::chrono::milliseconds(StopWaitMs))
 {
 }
 
 CaptureThread::~CaptureThread()
 {
     m_worker->flags.captureRunning = false;
-    if (!m_thread || m_thread->wait(QDeadlineTimer(m_stopTimedOut ? 0 : StopWaitMs)))
+    if (m_thread.wait(std::chrono::milliseconds(m_stopTimedOut ? 0 : StopWaitMs)))
         return;
     {
         const std::lock_guard guard(m_worker->lock);
         m_worker->abandoned = true;
     }
-    // The thread is inside a camera call that does not return. Its QThread must outlive it; the
-    // thread's function holds the worker.
+    // The thread is inside a camera call that does not return; the thread's function holds the
+    // worker, and the thread is left to end by itself.
     qWarning("The camera does not answer; its thread is left to end by itself.");
-    (void)m_thread.release();
+    m_thread.abandon();
 }
 
 void CaptureThread::setTickClock(TickClock clock)
@@ -142,16 +141,13 @@ bool CaptureThread::start()
 {
     if (isRunning())
         return false;
-    if (m_thread) {
-        m_thread->wait();
-        m_thread.reset();
-    }
     m_stopTimedOut = false;
     m_worker->flags.captureRunning = true;
     m_worker->flags.cameraOpened = false;
-    m_thread.reset(QThread::create([worker = m_worker] { worker->run(); }));
-    m_thread->setObjectName(QStringLiteral("CaptureThread"));
-    m_thread->start();
+    if (!m_thread.start([worker = m_worker](platform::WorkerRun&) { worker->run(); })) {
+        m_worker->flags.captureRunning = false;
+        return false;
+    }
     return true;
 }
 
@@ -166,14 +162,12 @@ bool CaptureThread::stop(int timeoutMs)
 
 bool CaptureThread::wait(int timeoutMs)
 {
-    if (!m_thread)
-        return true;
-    return m_thread->wait(QDeadlineTimer(timeoutMs));
+    return m_thread.wait(std::chrono::milliseconds(timeoutMs));
 }
 
 bool CaptureThread::isRunning() const
 {
-    return m_thread && m_thread->isRunning();
+    return m_thread.isRunning();
 }
 
 void CaptureThread::Worker::run()

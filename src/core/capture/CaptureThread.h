@@ -12,6 +12,7 @@
 #include "core/capture/FrameSource.h"
 #include "core/capture/RecordingPacer.h"
 #include "core/capture/TickClock.h"
+#include "core/platform/WorkerThread.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -22,8 +23,6 @@
 
 #include <functional>
 #include <memory>
-
-class QThread;
 
 namespace tolvek {
 
@@ -59,7 +58,8 @@ class CaptureThread : public QObject
     void setTickClock(TickClock clock);
     void setWallClock(WallClock clock);
 
-    // Sets captureRunning, clears cameraOpened and starts the thread. False when it still runs.
+    // Sets captureRunning, clears cameraOpened and starts the thread. False when it still runs or
+    // no thread could be created.
     bool start();
     // Clears captureRunning and waits up to timeoutMs for the thread to end; true when it ended.
     bool stop(int timeoutMs = StopWaitMs);
@@ -97,7 +97,7 @@ class CaptureThread : public QObject
     // Everything the running thread touches lives in the worker, which the thread shares; so a
     // thread that outlives this object never reaches freed memory.
     std::shared_ptr<Worker> m_worker;
-    std::unique_ptr<QThread> m_thread;
+    platform::WorkerThread m_thread;
     bool m_stopTimedOut = false;
 };
 

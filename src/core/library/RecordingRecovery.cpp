@@ -3,14 +3,16 @@
 #include "core/media/AsfHeader.h"
 #include "core/media/VideoHeaderReader.h"
 #include "core/media/VideoTags.h"
-#include "core/platform/ChildProcess.h"
 #include "core/platform/DurableFiles.h"
 #include "core/platform/Trash.h"
 #include "core/settings/VideoFileName.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
+
+#include <algorithm>
+#include <chrono>
+#include <limits>
 
 extern "C" {
 #include <libavformat/avformat.h>
@@ -30,33 +32,15 @@ constexpr qint64 DataObjectPrefixSize = 50;
 // faster; the bound only ends a hung process.
 constexpr int FfmpegMsPerMiB = 2000;
 constexpr int FfmpegBaseMs = 30000;
-constexpr int CancelPollMs = 100;
 
-// Runs ffmpeg with `args` until it ends, the bound passes or `cancel` is set; true on exit code 0.
-bool runFfmpeg(const QString& program, const QStringList& args, qint64 inputBytes,
-               const std::atomic<bool>* cancel)
+// Runs ffmpeg with `args` until it ends, the bound passes or a stop is asked for; true on exit
+// code 0 without a stop.
+bool runFfmpeg(const QString& program, const QStringList& args, qint64 inputBytes, std::stop_token stop)
 {
-    QProcess p;
-    p.setProcessChannelMode(QProcess::MergedChannels);
-    p.setStandardInputFile(QProcess::nullDevice());
-    platform::endWithThisProgram(p);
-    p.start(program, args);
-    if (!p.waitForStarted(10000))
-        return false;
     const qint64 boundMs = FfmpegBaseMs + FfmpegMsPerMiB * (inputBytes >> 20);
-    qint64 waited = 0;
-    while (!p.waitForFinished(CancelPollMs)) {
-        p.readAll(); // keep the pipe from filling up
-        waited += CancelPollMs;
-        if ((cancel && *cancel) || waited > boundMs || p.state() == QProcess::NotRunning) {
-            if (p.state() != QProcess::NotRunning) {
-                p.kill();
-                p.waitForFinished(5000);
-            }
-            return false;
-        }
-    }
-    return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    const platform::ChildOutcome ffmpeg = platform::runChildProcess(
+        program, args, stop, int(std::min<qint64>(boundMs, std::numeric_limits<int>::max())));
+    return ffmpeg.succeeded() && !ffmpeg.stopped;
 }
 
 // The packets of all streams the demuxer reads from `url` before the end or the first error; -1
@@ -127,7 +111,7 @@ QString repairTempPath(const QString& path)
     return info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".repair");
 }
 
-RepairResult repairRecording(const QString& path, const QString& ffmpeg, const std::atomic<bool>* cancel)
+RepairResult repairRecording(const QString& path, const QString& ffmpeg, std::stop_token stop)
 {
     const RecordingInspection before = inspectRecording(path);
     switch (before.state) {
@@ -156,8 +140,8 @@ RepairResult repairRecording(const QString& path, const QString& ffmpeg, const s
     QString input = QStringLiteral("file:") + absolute;
     if (before.completeEnd < before.fileSize)
         input = QStringLiteral("subfile,,start,0,end,%1,,:").arg(before.completeEnd) + input;
-    const QStringList args{QStringLiteral("-nostdin"),
-                           QStringLiteral("-hide_banner"),
+    // No -nostdin: a stop reaches ffmpeg as "q" on its input.
+    const QStringList args{QStringLiteral("-hide_banner"),
                            QStringLiteral("-loglevel"),
                            QStringLiteral("error"),
                            QStringLiteral("-y"),
@@ -175,7 +159,7 @@ RepairResult repairRecording(const QString& path, const QString& ffmpeg, const s
     const qint64 readable = countReadablePackets(input);
     if (readable <= 0)
         return RepairResult::Failed;
-    if (!runFfmpeg(ffmpeg, args, before.completeEnd, cancel))
+    if (!runFfmpeg(ffmpeg, args, before.completeEnd, stop))
         return RepairResult::Failed;
     // ffmpeg opened the name itself: only the file created above is worked on.
     if (!working.stillOurs())
@@ -217,16 +201,15 @@ RepairResult repairRecording(const QString& path, const QString& ffmpeg, const s
 }
 
 RecoveryReport recoverRecordings(const QString& folder, const QStringList& candidates,
-                                 const QStringList& skip, const QString& ffmpeg,
-                                 const std::atomic<bool>* cancel)
+                                 const QStringList& skip, const QString& ffmpeg, std::stop_token stop)
 {
     RecoveryReport report;
     for (const QString& name : candidates) {
-        if (cancel && *cancel)
+        if (stop.stop_requested())
             break;
         if (skip.contains(name, Qt::CaseInsensitive))
             continue;
-        switch (repairRecording(makeSavePath(folder, name), ffmpeg, cancel)) {
+        switch (repairRecording(makeSavePath(folder, name), ffmpeg, stop)) {
         case RepairResult::Repaired:
             report.repaired << name;
             break;
@@ -264,30 +247,35 @@ QString recoveryMessage(const RecoveryReport& report)
     return parts.join(QStringLiteral("\r\n\r\n"));
 }
 
-RecordingRecovery::RecordingRecovery(QObject* parent) : QObject(parent) {}
-
-RecordingRecovery::~RecordingRecovery()
+RecordingRecovery::RecordingRecovery(const platform::ExternalTools* tools, QObject* parent)
+    : QObject(parent), m_tools(tools),
+      m_worker(QStringLiteral("RecordingRecovery"), std::chrono::milliseconds(StopWaitMs))
 {
-    m_cancel = true;
-    if (m_worker.joinable())
-        m_worker.join();
 }
+
+RecordingRecovery::~RecordingRecovery() = default;
 
 bool RecordingRecovery::start(const QString& folder, const QStringList& candidates, const QStringList& skip)
 {
     if (m_running)
         return false;
-    if (m_worker.joinable())
-        m_worker.join(); // the previous pass has emitted and is ending
+    // The previous pass has reported and is ending.
+    if (!m_worker.wait(std::chrono::milliseconds(StopWaitMs)))
+        return false;
+    const QString ffmpeg = m_tools ? m_tools->ffmpeg() : platform::ExternalTools().ffmpeg();
     m_running = true;
-    m_cancel = false;
-    m_worker = std::thread([this, folder, candidates, skip, ffmpeg = m_ffmpeg] {
-        const RecoveryReport report = recoverRecordings(folder, candidates, skip, ffmpeg, &m_cancel);
+    const bool started = m_worker.start([this, folder, candidates, skip, ffmpeg](platform::WorkerRun& run) {
+        const RecoveryReport report = recoverRecordings(folder, candidates, skip, ffmpeg, run.stopToken());
+        const std::lock_guard owned(run);
+        if (run.abandoned())
+            return;
         m_running = false;
-        if (!m_cancel)
+        if (!run.stopRequested())
             Q_EMIT finished(report);
     });
-    return true;
+    if (!started)
+        m_running = false;
+    return started;
 }
 
 } // namespace tolvek

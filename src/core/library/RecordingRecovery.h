@@ -4,16 +4,20 @@
 // are stream-copied by the ffmpeg program into a hidden file beside the original. Only when that file
 // reads back at least every packet the original could give does the original go to the trash and
 // the repaired file take its name; otherwise the original stays untouched.
-// The free functions are thread-safe for different files; RecordingRecovery runs them on its own
-// worker thread and reports once through a signal. Failures are reported, never thrown.
+// The free functions are thread-safe for different files and wait for ffmpeg in an event loop of
+// the calling thread (they need a QCoreApplication); RecordingRecovery runs them on a WorkerThread
+// and reports once through a signal. Failures are reported, never thrown.
+
+#include "core/platform/ChildProcess.h"
+#include "core/platform/ExternalTools.h"
+#include "core/platform/WorkerThread.h"
 
 #include <QObject>
 #include <QString>
 #include <QStringList>
 
 #include <atomic>
-#include <memory>
-#include <thread>
+#include <stop_token>
 
 namespace tolvek {
 
@@ -48,9 +52,10 @@ enum class RepairResult {
 QString repairTempPath(const QString& path);
 
 // Repairs one unfinished recording in place. `ffmpeg` is the program to run (a name looked up in
-// PATH, or a full path). Blocks until ffmpeg ends; `cancel`, when set, stops it early (Failed).
-RepairResult repairRecording(const QString& path, const QString& ffmpeg = QStringLiteral("ffmpeg"),
-                             const std::atomic<bool>* cancel = nullptr);
+// PATH, or a full path). Blocks until ffmpeg ends; a stop through `stop` ends it early, gracefully
+// (Failed).
+RepairResult repairRecording(const QString& path, const QString& ffmpeg = platform::ExternalTools().ffmpeg(),
+                             std::stop_token stop = {});
 
 struct RecoveryReport
 {
@@ -64,34 +69,41 @@ struct RecoveryReport
 // unfinished ones. Names in `skip` (for example the file being recorded now) are left alone.
 RecoveryReport recoverRecordings(const QString& folder, const QStringList& candidates,
                                  const QStringList& skip = {},
-                                 const QString& ffmpeg = QStringLiteral("ffmpeg"),
-                                 const std::atomic<bool>* cancel = nullptr);
+                                 const QString& ffmpeg = platform::ExternalTools().ffmpeg(),
+                                 std::stop_token stop = {});
 
 // The text telling the user what was repaired and what was found; empty when nothing was.
 QString recoveryMessage(const RecoveryReport& report);
 
-// Runs recoverRecordings on a worker thread. finished() is emitted from that thread, so receivers
-// in other threads get it queued. The destructor stops a running ffmpeg and waits for the worker.
+// Runs recoverRecordings on a WorkerThread. finished() is emitted from that thread, so receivers
+// in other threads get it queued. The destructor stops a running ffmpeg and waits for the worker
+// up to StopWaitMs.
 class RecordingRecovery : public QObject
 {
     Q_OBJECT
   public:
-    explicit RecordingRecovery(QObject* parent = nullptr);
+    // ffmpeg's graceful end and its kill, and the step of a repair that is running meanwhile.
+    static constexpr int StopWaitMs =
+        platform::ChildProcess::StopGraceMs + platform::ChildProcess::KillWaitMs + 3000;
+
+    // tools: where ffmpeg is, read when a pass starts; must outlive this object. Null: the
+    // default programs.
+    explicit RecordingRecovery(const platform::ExternalTools* tools = nullptr, QObject* parent = nullptr);
     ~RecordingRecovery() override;
 
-    void setFfmpegProgram(const QString& program) { m_ffmpeg = program; }
+    void setTools(const platform::ExternalTools* tools) { m_tools = tools; }
     // Starts a pass; false (nothing started) while one is still running.
     bool start(const QString& folder, const QStringList& candidates, const QStringList& skip = {});
+    // A pass has started and not yet reported.
     bool isRunning() const { return m_running; }
 
   Q_SIGNALS:
     void finished(const tolvek::RecoveryReport& report);
 
   private:
-    QString m_ffmpeg = QStringLiteral("ffmpeg");
-    std::thread m_worker;
-    std::atomic<bool> m_running{false};
-    std::atomic<bool> m_cancel{false};
+    const platform::ExternalTools* m_tools;
+    std::atomic<bool> m_running{false}; // cleared by the pass (holding its run) before it reports
+    platform::WorkerThread m_worker;    // last: stopped before the members above go
 };
 
 } // namespace tolvek

@@ -1,6 +1,7 @@
 #include "core/library/ScanSaveFolder.h"
 
 #include "core/media/VideoHeaderReader.h"
+#include "core/platform/WorkerThread.h"
 #include "core/settings/VideoFileName.h"
 
 #include <QDirIterator>
@@ -8,41 +9,96 @@
 
 #include <algorithm>
 #include <atomic>
-#include <system_error>
+#include <chrono>
+#include <memory>
 #include <thread>
+#include <vector>
 
 namespace tolvek {
 
 namespace {
 
-struct WorkerResult
+// A scan that reads no header for this long gives up on the workers still reading (a file that
+// hangs a read, on a failing disk or a dead network share); their records count as unreadable.
+constexpr auto ScanStallBound = std::chrono::seconds(30);
+constexpr auto ScanWaitSlice = std::chrono::milliseconds(100);
+
+// What the scan workers share with the caller, so that a worker given up on reaches nothing the
+// caller owns: the names, one result per record, and the counters.
+struct HeaderScan
 {
-    int readerReopens = 0;
-    std::vector<int> unreadable;
-    std::vector<int> withoutLength;
+    enum class Kind { Read, Unreadable, WithoutLength };
+    struct Result
+    {
+        QString lengthText;
+        QString memo;
+        Kind kind = Kind::Unreadable;
+    };
+
+    HeaderScan(QString folder, std::vector<QString> names)
+        : folder(std::move(folder)), names(std::move(names)), results(this->names.size()),
+          done(this->names.size())
+    {
+    }
+
+    const QString folder;
+    const std::vector<QString> names;
+    std::atomic<int> next{0};
+    // results[i] is written by the one worker that took i, before done[i] is set.
+    std::vector<Result> results;
+    std::vector<std::atomic<bool>> done;
+    std::atomic<int> recordsRead{0};
+    std::atomic<int> readerReopens{0};
 };
 
-// One scan worker: takes record positions from the shared counter until none is left. The reader
-// is reused for all files of this worker and starts afresh by itself after many files or a run of
-// failures.
-void scanWorker(std::atomic<int>& next, VideoLibrary& library, const QString& folder, WorkerResult& result)
+// One scan worker: takes record positions from the shared counter until none is left or a stop is
+// asked for. The reader is reused for all files of this worker and starts afresh by itself after
+// many files or a run of failures.
+void scanWorker(HeaderScan& scan, const std::stop_token& stop)
 {
     VideoHeaderReader reader;
-    const int count = int(library.size());
-    for (;;) {
-        const int i = next.fetch_add(1);
+    const int count = int(scan.names.size());
+    while (!stop.stop_requested()) {
+        const int i = scan.next.fetch_add(1);
         if (i >= count)
             break;
-        VideoRecord& r = library[i];
-        const VideoHeaderInfo info = reader.readDurationAndTitle(makeSavePath(folder, r.fileName));
+        HeaderScan::Result& r = scan.results[i];
+        const VideoHeaderInfo info = reader.readDurationAndTitle(makeSavePath(scan.folder, scan.names[i]));
         r.lengthText = formatLengthText(info.seconds);
         r.memo = info.memo;
         if (!info.ok())
-            result.unreadable.push_back(i);
+            r.kind = HeaderScan::Kind::Unreadable;
         else if (!(info.seconds > 0.0f))
-            result.withoutLength.push_back(i);
+            r.kind = HeaderScan::Kind::WithoutLength;
+        else
+            r.kind = HeaderScan::Kind::Read;
+        scan.done[i].store(true, std::memory_order_release);
+        ++scan.recordsRead;
     }
-    result.readerReopens = reader.reopenCount();
+    scan.readerReopens += reader.reopenCount();
+}
+
+// Waits for every worker while the scan makes progress; gives up on those still running once no
+// header was read for ScanStallBound.
+void waitForWorkers(std::vector<std::unique_ptr<platform::WorkerThread>>& workers, const HeaderScan& scan)
+{
+    using Clock = std::chrono::steady_clock;
+    int seen = scan.recordsRead.load();
+    Clock::time_point lastProgress = Clock::now();
+    for (auto& worker : workers) {
+        while (!worker->wait(ScanWaitSlice)) {
+            if (const int read = scan.recordsRead.load(); read != seen) {
+                seen = read;
+                lastProgress = Clock::now();
+            } else if (Clock::now() - lastProgress > ScanStallBound) {
+                for (auto& stuck : workers) {
+                    stuck->requestStop();
+                    stuck->abandon();
+                }
+                return;
+            }
+        }
+    }
 }
 
 } // namespace
@@ -89,36 +145,42 @@ ScanOutcome readVideoHeaders(const QString& folder, VideoLibrary& library, const
     if (wanted == 0)
         return outcome;
 
-    std::atomic<int> next{0};
-    std::vector<WorkerResult> results(wanted);
-    std::vector<std::thread> workers;
+    std::vector<QString> names;
+    names.reserve(library.size());
+    for (const VideoRecord& r : library)
+        names.push_back(r.fileName);
+    const auto scan = std::make_shared<HeaderScan>(folder, std::move(names));
+    std::vector<std::unique_ptr<platform::WorkerThread>> workers;
     workers.reserve(wanted);
     for (int k = 0; k < wanted; ++k) {
-        try {
-            workers.emplace_back(scanWorker, std::ref(next), std::ref(library), std::cref(folder),
-                                 std::ref(results[k]));
-        } catch (const std::system_error&) {
+        auto worker = std::make_unique<platform::WorkerThread>(QStringLiteral("ScanWorker"),
+                                                               std::chrono::milliseconds(0));
+        if (!worker->start([scan](platform::WorkerRun& run) { scanWorker(*scan, run.stopToken()); }))
             break; // the started workers take all records between them
-        }
+        workers.push_back(std::move(worker));
     }
     outcome.workersStarted = int(workers.size());
     if (workers.empty())
-        scanWorker(next, library, folder, results[0]); // no thread to be had: read here
-    for (std::thread& t : workers)
-        t.join();
+        scanWorker(*scan, {}); // no thread to be had: read here
+    waitForWorkers(workers, *scan);
+    outcome.readerReopens = scan->readerReopens.load();
 
-    std::vector<int> unreadable, withoutLength;
-    for (const WorkerResult& r : results) {
-        outcome.readerReopens += r.readerReopens;
-        unreadable.insert(unreadable.end(), r.unreadable.begin(), r.unreadable.end());
-        withoutLength.insert(withoutLength.end(), r.withoutLength.begin(), r.withoutLength.end());
+    for (int i = 0; i < records; ++i) {
+        VideoRecord& r = library[i];
+        if (!scan->done[i].load(std::memory_order_acquire)) {
+            r.lengthText = formatLengthText(0.0f); // given up on: listed as unreadable
+            r.memo.clear();
+            outcome.unreadableFiles << r.fileName;
+            continue;
+        }
+        const HeaderScan::Result& result = scan->results[i];
+        r.lengthText = result.lengthText;
+        r.memo = result.memo;
+        if (result.kind == HeaderScan::Kind::Unreadable)
+            outcome.unreadableFiles << r.fileName;
+        else if (result.kind == HeaderScan::Kind::WithoutLength)
+            outcome.filesWithoutLength << r.fileName;
     }
-    std::sort(unreadable.begin(), unreadable.end());
-    std::sort(withoutLength.begin(), withoutLength.end());
-    for (int i : unreadable)
-        outcome.unreadableFiles << library[i].fileName;
-    for (int i : withoutLength)
-        outcome.filesWithoutLength << library[i].fileName;
     return outcome;
 }
 

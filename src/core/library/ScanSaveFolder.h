@@ -1,7 +1,9 @@
 #pragma once
 // ScanSaveFolder: builds the video library from the save folder. The caller's thread lists the
 // folder and waits while one worker per hardware thread reads the headers; records are handed out
-// one at a time through an atomic counter and each worker writes only the records it took.
+// one at a time through an atomic counter, each worker writes only the results of the records it
+// took, and the caller copies them into the library. The wait lasts while headers keep being read:
+// once none was read for 30 s (a read that hangs), the records still out count as unreadable.
 // Unreadable files stay listed ("01s", no memo), 0-byte files (left by a crash) too, and are also
 // reported; a missing folder gives an empty library.
 

@@ -8,43 +8,20 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMetaObject>
-#include <QProcess>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <mutex>
 
 namespace tolvek {
 
 namespace {
 
-std::mutex& programLock()
-{
-    static std::mutex lock;
-    return lock;
-}
-
-QString& programValue()
-{
-    static QString program = QString::fromLatin1(DefaultFfmpegProgram);
-    return program;
-}
-
 QString fileNamePart(const QString& path)
 {
     const qsizetype cut = std::max(path.lastIndexOf(u'\\'), path.lastIndexOf(u'/'));
     return cut >= 0 ? path.mid(cut + 1) : path;
-}
-
-// Keeps only the end of ffmpeg's error output: the last lines name the cause.
-constexpr qsizetype ErrorTailLength = 1000;
-
-void appendTail(QByteArray& tail, const QByteArray& more)
-{
-    tail += more;
-    if (tail.size() > ErrorTailLength)
-        tail = tail.right(ErrorTailLength);
 }
 
 QString lastLine(const QByteArray& text)
@@ -64,18 +41,6 @@ Mp4ExportResult outcome(Mp4ExportStatus status, const QString& target, const QSt
 }
 
 } // namespace
-
-QString ffmpegProgram()
-{
-    std::lock_guard<std::mutex> hold(programLock());
-    return programValue();
-}
-
-void setFfmpegProgram(const QString& program)
-{
-    std::lock_guard<std::mutex> hold(programLock());
-    programValue() = program.isEmpty() ? QString::fromLatin1(DefaultFfmpegProgram) : program;
-}
 
 bool isExportableVideoName(const QString& name)
 {
@@ -155,9 +120,9 @@ QString exportTargetProblem(const QString& sourcePath, const QString& targetPath
     return {};
 }
 
-Mp4ExportResult runMp4Export(const Mp4ExportJob& job, const std::atomic<bool>* cancel)
+Mp4ExportResult runMp4Export(const Mp4ExportJob& job, std::stop_token stop)
 {
-    if (cancel && cancel->load())
+    if (stop.stop_requested())
         return outcome(Mp4ExportStatus::Cancelled, job.targetPath);
     // Checked here as well as before the job was made: the rename below would put the MP4 in
     // place of the video it was made from.
@@ -171,39 +136,18 @@ Mp4ExportResult runMp4Export(const Mp4ExportJob& job, const std::atomic<bool>* c
         return outcome(Mp4ExportStatus::Failed, job.targetPath, working.error());
     const QString temporary = working.path();
 
-    QProcess ffmpeg;
-    ffmpeg.setProgram(job.program);
-    ffmpeg.setArguments(ffmpegExportArguments(job.sourcePath, temporary));
-    // ffmpeg reads keys from its input; an empty input keeps it from waiting on an open pipe.
-    ffmpeg.setStandardInputFile(QProcess::nullDevice());
-    ffmpeg.setStandardOutputFile(QProcess::nullDevice());
-    platform::endWithThisProgram(ffmpeg);
-    ffmpeg.start();
-    if (!ffmpeg.waitForStarted(-1)) {
-        return outcome(Mp4ExportStatus::StartFailed, job.targetPath, ffmpeg.errorString());
-    }
-
-    QByteArray errorTail;
-    while (!ffmpeg.waitForFinished(100)) {
-        appendTail(errorTail, ffmpeg.readAllStandardError());
-        if (cancel && cancel->load()) {
-            ffmpeg.kill();
-            ffmpeg.waitForFinished(-1);
-            return outcome(Mp4ExportStatus::Cancelled, job.targetPath);
-        }
-        if (ffmpeg.state() == QProcess::NotRunning)
-            break;
-    }
-    appendTail(errorTail, ffmpeg.readAllStandardError());
-
-    if (ffmpeg.exitStatus() != QProcess::NormalExit || ffmpeg.exitCode() != 0) {
-        QString detail = lastLine(errorTail);
-        if (detail.isEmpty())
-            detail = QStringLiteral("ffmpeg exit code %1").arg(ffmpeg.exitCode());
-        return outcome(Mp4ExportStatus::Failed, job.targetPath, detail);
-    }
-    if (cancel && cancel->load()) {
+    const platform::ChildOutcome ffmpeg =
+        platform::runChildProcess(job.program, ffmpegExportArguments(job.sourcePath, temporary), stop);
+    if (ffmpeg.end == platform::ChildOutcome::End::StartFailed)
+        return outcome(Mp4ExportStatus::StartFailed, job.targetPath, ffmpeg.error);
+    // A stopped ffmpeg finishes its file and may exit cleanly: the export is cancelled all the same.
+    if (stop.stop_requested())
         return outcome(Mp4ExportStatus::Cancelled, job.targetPath);
+    if (!ffmpeg.succeeded()) {
+        QString detail = lastLine(ffmpeg.errorTail);
+        if (detail.isEmpty())
+            detail = QStringLiteral("ffmpeg exit code %1").arg(ffmpeg.exitCode);
+        return outcome(Mp4ExportStatus::Failed, job.targetPath, detail);
     }
     if (!working.stillOurs()) {
         return outcome(Mp4ExportStatus::Failed, job.targetPath,
@@ -246,23 +190,24 @@ Mp4ExportResult runMp4Export(const Mp4ExportJob& job, const std::atomic<bool>* c
                    QStringLiteral("%1: %2").arg(job.targetPath, error));
 }
 
-Mp4ExportWorker::Mp4ExportWorker(Mp4ExportJob job, QObject* parent) : QObject(parent), m_job(std::move(job))
+Mp4ExportWorker::Mp4ExportWorker(Mp4ExportJob job, QObject* parent)
+    : QObject(parent), m_job(std::move(job)),
+      m_thread(QStringLiteral("Mp4Export"), std::chrono::milliseconds(StopWaitMs))
 {
 }
 
-Mp4ExportWorker::~Mp4ExportWorker()
-{
-    m_cancel = true;
-    if (m_thread.joinable())
-        m_thread.join();
-}
+Mp4ExportWorker::~Mp4ExportWorker() = default;
 
 void Mp4ExportWorker::start()
 {
-    if (m_thread.joinable())
+    if (m_started)
         return;
-    m_thread = std::thread([this] {
-        const Mp4ExportResult result = runMp4Export(m_job, &m_cancel);
+    m_started = true;
+    m_thread.start([this, job = m_job](platform::WorkerRun& run) {
+        const Mp4ExportResult result = runMp4Export(job, run.stopToken());
+        const std::lock_guard owned(run);
+        if (run.abandoned())
+            return;
         // Queued into the worker object's thread; dropped if the object is gone by then.
         QMetaObject::invokeMethod(
             this, [this, result] { Q_EMIT finished(result); }, Qt::QueuedConnection);

@@ -2,16 +2,18 @@
 // Export of a recorded WMV video to MP4 by the external ffmpeg program, run as a process with an
 // argument list (no shell). ffmpeg writes to a working file beside the target, created new for it,
 // which is renamed to the target only after a clean exit, so a failed or cancelled export leaves
-// nothing under the target name. Mp4ExportWorker runs one export on its own thread and reports
+// nothing under the target name. Mp4ExportWorker runs one export on a WorkerThread and reports
 // through a queued call.
+
+#include "core/platform/ChildProcess.h"
+#include "core/platform/ExternalTools.h"
+#include "core/platform/WorkerThread.h"
 
 #include <QObject>
 #include <QString>
 #include <QStringList>
 
-#include <atomic>
-#include <memory>
-#include <thread>
+#include <stop_token>
 
 namespace tolvek {
 
@@ -19,11 +21,6 @@ inline constexpr char FfmpegStartFailedMessage[] = "Failed to start FFmpeg.";
 inline constexpr char ConvertingToMp4Text[] = "Converting to MP4...";
 inline constexpr char Mp4ConversionCompleteText[] = "MP4 conversion complete";
 inline constexpr char Mp4ConversionFailedText[] = "MP4 conversion failed";
-inline constexpr char DefaultFfmpegProgram[] = "ffmpeg";
-
-// The program started for exports: "ffmpeg" (found on PATH) unless replaced. Thread-safe.
-QString ffmpegProgram();
-void setFfmpegProgram(const QString& program); // an empty text restores "ffmpeg"
 
 // A name that may be exported: it contains ".wmv" or ".WMV".
 bool isExportableVideoName(const QString& name);
@@ -47,7 +44,7 @@ struct Mp4ExportJob
 {
     QString sourcePath; // full path of the WMV video
     QString targetPath; // full path of the MP4 chosen by the user
-    QString program = QString::fromLatin1(DefaultFfmpegProgram);
+    QString program = platform::ExternalTools().ffmpeg();
     // The user agreed to replace an existing target. Without it a file found under the target name
     // when the export is done is kept and the export fails.
     bool replaceExisting = false;
@@ -67,17 +64,22 @@ struct Mp4ExportResult
     QString detail; // for failures: the reason, e.g. the tail of ffmpeg's error output
 };
 
-// Runs the export in the calling thread and waits for ffmpeg, polling `cancel` every 100 ms (a set
-// flag kills ffmpeg). On every outcome but Completed the working file is removed and an existing
+// Runs the export in the calling thread, which waits for ffmpeg in an event loop of its own (it
+// needs a QCoreApplication). A stop through `stop` ends ffmpeg gracefully (ChildProcess::stop) and
+// cancels the export. On every outcome but Completed the working file is removed and an existing
 // target is left as it was. A target that is the source itself is refused (Failed).
-Mp4ExportResult runMp4Export(const Mp4ExportJob& job, const std::atomic<bool>* cancel = nullptr);
+Mp4ExportResult runMp4Export(const Mp4ExportJob& job, std::stop_token stop = {});
 
-// One export on its own thread. finished() is emitted once, in the thread that owns the worker.
-// Destroying the worker while it runs cancels the export and waits for the thread.
+// One export on a WorkerThread. finished() is emitted once, in the thread that owns the worker.
+// Destroying the worker while it runs cancels the export and waits for it up to StopWaitMs.
 class Mp4ExportWorker : public QObject
 {
     Q_OBJECT
   public:
+    // ffmpeg's graceful end, its kill, and the removal of the working file.
+    static constexpr int StopWaitMs =
+        platform::ChildProcess::StopGraceMs + platform::ChildProcess::KillWaitMs + 1000;
+
     explicit Mp4ExportWorker(Mp4ExportJob job, QObject* parent = nullptr);
     ~Mp4ExportWorker() override;
 
@@ -89,8 +91,8 @@ class Mp4ExportWorker : public QObject
 
   private:
     Mp4ExportJob m_job;
-    std::atomic<bool> m_cancel{false};
-    std::thread m_thread;
+    bool m_started = false;
+    platform::WorkerThread m_thread; // last: stopped before the members above go
 };
 
 } // namespace tolvek

@@ -5,6 +5,7 @@
 #include "core/media/VideoTags.h"
 #include "core/media/WmvWriter.h"
 #include "core/platform/DurableFiles.h"
+#include "core/platform/WorkerThread.h"
 #include "core/settings/VideoFileName.h"
 
 #include <QDir>
@@ -16,12 +17,13 @@
 #include <opencv2/videoio.hpp>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <mutex>
-#include <thread>
 
 namespace tolvek {
 
@@ -128,64 +130,87 @@ int announcedFrameCount(cv::VideoCapture& reader, const QString& path)
 // Reads the frames of an open source on a thread of its own, a few ahead of the encoder, so that
 // decoding and encoding run side by side on two cores. next() gives them in order and false at the
 // end, at the first frame that cannot be read, or once `limit` frames were given. The destructor
-// stops the thread and waits for it; the capture is touched by that thread alone meanwhile.
+// stops the thread and waits for it up to StopWaitMs; the capture is touched by that thread alone
+// meanwhile and shared with it, so a read that hangs longer is left to end by itself. Without a
+// thread, next() reads the frames itself.
 class ReadAhead
 {
   public:
     static constexpr std::size_t Depth = 4;
+    static constexpr int StopWaitMs = 5000;
 
-    ReadAhead(cv::VideoCapture& reader, int limit) : m_thread([this, &reader, limit] { run(reader, limit); })
+    ReadAhead(std::shared_ptr<cv::VideoCapture> reader, int limit)
+        : m_shared(std::make_shared<Shared>()),
+          m_thread(QStringLiteral("TrimReadAhead"), std::chrono::milliseconds(StopWaitMs))
     {
+        m_shared->reader = std::move(reader);
+        m_shared->limit = limit;
+        m_threaded = m_thread.start([shared = m_shared](platform::WorkerRun&) { run(*shared); });
     }
     ~ReadAhead()
     {
         {
-            std::lock_guard<std::mutex> held(m_lock);
-            m_stop = true;
+            std::lock_guard<std::mutex> held(m_shared->lock);
+            m_shared->stop = true;
         }
-        m_changed.notify_all();
-        m_thread.join();
+        m_shared->changed.notify_all();
     }
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
 
     bool next(cv::Mat& frame)
     {
-        std::unique_lock<std::mutex> held(m_lock);
-        m_changed.wait(held, [this] { return !m_frames.empty() || m_done; });
-        if (m_frames.empty())
+        Shared& s = *m_shared;
+        if (!m_threaded) {
+            if (s.limit >= 0 && s.read >= s.limit)
+                return false;
+            ++s.read;
+            return s.reader->read(frame) && !frame.empty();
+        }
+        std::unique_lock<std::mutex> held(s.lock);
+        s.changed.wait(held, [&s] { return !s.frames.empty() || s.done; });
+        if (s.frames.empty())
             return false;
-        frame = std::move(m_frames.front());
-        m_frames.pop_front();
-        m_changed.notify_all();
+        frame = std::move(s.frames.front());
+        s.frames.pop_front();
+        s.changed.notify_all();
         return true;
     }
 
   private:
-    void run(cv::VideoCapture& reader, int limit)
+    struct Shared
     {
-        for (int read = 0; limit < 0 || read < limit; ++read) {
+        std::shared_ptr<cv::VideoCapture> reader;
+        int limit = -1;
+        int read = 0;
+        std::mutex lock;
+        std::condition_variable changed;
+        std::deque<cv::Mat> frames;
+        bool stop = false;
+        bool done = false;
+    };
+
+    static void run(Shared& s)
+    {
+        for (; s.limit < 0 || s.read < s.limit; ++s.read) {
             cv::Mat frame;
-            if (!reader.read(frame) || frame.empty())
+            if (!s.reader->read(frame) || frame.empty())
                 break;
-            std::unique_lock<std::mutex> held(m_lock);
-            m_changed.wait(held, [this] { return m_frames.size() < Depth || m_stop; });
-            if (m_stop)
+            std::unique_lock<std::mutex> held(s.lock);
+            s.changed.wait(held, [&s] { return s.frames.size() < Depth || s.stop; });
+            if (s.stop)
                 break;
-            m_frames.push_back(std::move(frame));
-            m_changed.notify_all();
+            s.frames.push_back(std::move(frame));
+            s.changed.notify_all();
         }
-        std::lock_guard<std::mutex> held(m_lock);
-        m_done = true;
-        m_changed.notify_all();
+        std::lock_guard<std::mutex> held(s.lock);
+        s.done = true;
+        s.changed.notify_all();
     }
 
-    std::mutex m_lock;
-    std::condition_variable m_changed;
-    std::deque<cv::Mat> m_frames;
-    bool m_stop = false;
-    bool m_done = false;
-    std::thread m_thread; // last: starts once the members above exist
+    std::shared_ptr<Shared> m_shared;
+    bool m_threaded = false;
+    platform::WorkerThread m_thread; // last: stopped before the members above go
 };
 
 TrimResult copyFrames(TrimWorkerState& s, const CopyPlan& plan)
@@ -193,10 +218,11 @@ TrimResult copyFrames(TrimWorkerState& s, const CopyPlan& plan)
     if (QFileInfo::exists(s.targetPath))
         return TrimResult::TargetExists;
 
-    cv::VideoCapture reader(s.sourcePath.toStdString(), cv::CAP_FFMPEG);
-    if (!reader.isOpened())
+    // Shared with the read-ahead thread, which may outlive this call when a read hangs.
+    auto reader = std::make_shared<cv::VideoCapture>(s.sourcePath.toStdString(), cv::CAP_FFMPEG);
+    if (!reader->isOpened())
         return TrimResult::SourceUnreadable;
-    s.framesTotal = announcedFrameCount(reader, s.sourcePath);
+    s.framesTotal = announcedFrameCount(*reader, s.sourcePath);
 
     int first = 0;
     int wanted = -1; // all frames up to the end of the file
@@ -209,16 +235,16 @@ TrimResult copyFrames(TrimWorkerState& s, const CopyPlan& plan)
             return TrimResult::SourceUnreadable;
     }
     if (first > 0)
-        reader.set(cv::CAP_PROP_POS_FRAMES, first);
+        reader->set(cv::CAP_PROP_POS_FRAMES, first);
 
     cv::Mat frame;
-    if (!reader.read(frame) || frame.empty())
+    if (!reader->read(frame) || frame.empty())
         return TrimResult::SourceUnreadable;
 
     // The source's own size and rate: every frame stays writable and the duration unchanged even
     // when the configured capture size or rate changed since it was recorded.
     const cv::Size size = frame.size();
-    double fps = reader.get(cv::CAP_PROP_FPS);
+    double fps = reader->get(cv::CAP_PROP_FPS);
     if (!std::isfinite(fps) || fps <= 0 || fps > 1000)
         fps = s.fps > 0 ? s.fps : 30.0;
 
@@ -261,7 +287,7 @@ TrimResult copyFrames(TrimWorkerState& s, const CopyPlan& plan)
         } while ((wanted < 0 || s.framesDone < wanted) && ahead.next(frame));
     }
     const bool written = writer.close();
-    reader.release();
+    reader.reset(); // released here, or by a read-ahead thread left behind when it ends
 
     if (cancelled || !s.running) {
         return TrimResult::Cancelled;

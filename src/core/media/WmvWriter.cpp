@@ -3,6 +3,7 @@
 #include "core/media/FfmpegOwners.h"
 #include "core/media/HeaderTags.h"
 #include "core/platform/DurableFiles.h"
+#include "core/platform/WorkerThread.h"
 
 extern "C" {
 #include <libavutil/imgutils.h>
@@ -23,7 +24,6 @@ extern "C" {
 #include <mutex>
 #include <string>
 #include <sys/stat.h>
-#include <thread>
 #include <unistd.h>
 
 namespace tolvek::media {
@@ -36,6 +36,8 @@ constexpr int IoBufferBytes = 64 * 1024;
 // last packets, the index and the finished header. Taken a chunk at a time.
 constexpr off_t ReserveChunk = 2 * 1024 * 1024;
 constexpr off_t ReserveLowWater = 1024 * 1024;
+// How long a close waits for the sync thread's flush in progress.
+constexpr int SyncStopWaitMs = 5000;
 
 QString systemReason(int err)
 {
@@ -88,13 +90,25 @@ struct WmvWriter::State
     bool reserving = true;
     int reserveErrno = 0;
 
-    // The sync thread: it only calls fdatasync on fd.
-    std::thread syncer;
-    std::mutex lock;
-    std::condition_variable wake;
-    bool stopping = false;
-    std::atomic<bool> dirty{false};
-    std::atomic<int> syncErrno{0};
+    // What the sync thread shares with the writer: a descriptor of its own on the file, on which
+    // it only calls fdatasync; shared so that a sync thread given up on never reaches freed memory.
+    struct SyncShared
+    {
+        int fd = -1;
+        std::mutex lock;
+        std::condition_variable wake;
+        bool stopping = false; // guarded by lock
+        std::atomic<bool> dirty{false};
+        std::atomic<int> syncErrno{0};
+
+        ~SyncShared()
+        {
+            if (fd >= 0)
+                ::close(fd);
+        }
+    };
+    std::shared_ptr<SyncShared> sync;
+    std::unique_ptr<platform::WorkerThread> syncer;
 
     // Keeps ReserveLowWater or more allocated beyond the end this write reaches.
     void reserveFor(off_t end)
@@ -139,7 +153,8 @@ struct WmvWriter::State
             left -= int(n);
             s->position += n;
         }
-        s->dirty = true;
+        if (s->sync)
+            s->sync->dirty = true;
         return size;
     }
 
@@ -163,31 +178,49 @@ struct WmvWriter::State
         return at;
     }
 
-    void syncLoop()
+    static void syncLoop(SyncShared& shared)
     {
-        std::unique_lock<std::mutex> held(lock);
-        while (!stopping) {
-            wake.wait_for(held, std::chrono::seconds(1));
-            if (stopping || !dirty.exchange(false))
+        std::unique_lock<std::mutex> held(shared.lock);
+        while (!shared.stopping) {
+            shared.wake.wait_for(held, std::chrono::seconds(1));
+            if (shared.stopping || !shared.dirty.exchange(false))
                 continue;
             held.unlock();
-            if (!platform::syncDataToDisk(fd) && syncErrno == 0)
-                syncErrno = errno;
+            if (!platform::syncDataToDisk(shared.fd) && shared.syncErrno == 0)
+                shared.syncErrno = errno;
             held.lock();
+        }
+    }
+
+    void startSyncer()
+    {
+        sync = std::make_shared<SyncShared>();
+        sync->fd = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+        syncer = std::make_unique<platform::WorkerThread>(QStringLiteral("WmvWriterSync"),
+                                                          std::chrono::milliseconds(SyncStopWaitMs));
+        if (sync->fd < 0 || !syncer->start([shared = sync](platform::WorkerRun&) { syncLoop(*shared); })) {
+            // No thread, no syncing once a second; close() still flushes the file.
+            syncer.reset();
+            sync.reset();
         }
     }
 
     void stopSyncer()
     {
-        if (!syncer.joinable())
+        if (!syncer)
             return;
         {
-            std::lock_guard<std::mutex> held(lock);
-            stopping = true;
+            std::lock_guard<std::mutex> held(sync->lock);
+            sync->stopping = true;
         }
-        wake.notify_all();
-        syncer.join();
+        sync->wake.notify_all();
+        // A flush stuck on a failing disk is left to end by itself; it holds its own descriptor.
+        if (!syncer->wait(std::chrono::milliseconds(SyncStopWaitMs)))
+            syncer->abandon();
+        syncer.reset();
     }
+
+    int syncError() const { return sync ? sync->syncErrno.load() : 0; }
 
     bool fail(const QString& why)
     {
@@ -324,7 +357,7 @@ bool WmvWriter::State::start(const WmvWriterSettings& settings)
         return failCall("writing the header", format->pb->error);
 
     if (settings.syncEverySecond)
-        syncer = std::thread([this] { syncLoop(); });
+        startSyncer();
     return true;
 }
 
@@ -396,7 +429,7 @@ bool WmvWriter::write(const cv::Mat& frame)
     State& s = *m;
     if (!s.error.isEmpty())
         return false;
-    if (const int err = s.syncErrno.load(); err != 0)
+    if (const int err = s.syncError(); err != 0)
         return s.fail(systemReason(err));
     if (frame.empty() || frame.depth() != CV_8U || (frame.channels() != 3 && frame.channels() != 1))
         return s.fail(QStringLiteral("a picture the writer cannot take"));
@@ -446,7 +479,7 @@ bool WmvWriter::close()
     s.releaseReserve();
     if (!platform::syncDataToDisk(s.fd))
         ok = s.fail(systemReason(errno));
-    if (const int err = s.syncErrno.load(); err != 0)
+    if (const int err = s.syncError(); err != 0)
         ok = s.fail(systemReason(err));
     const int fd = s.fd;
     s.fd = -1;

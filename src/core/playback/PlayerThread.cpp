@@ -4,6 +4,11 @@
 #include "core/playback/SliderMath.h"
 #include "core/settings/Settings.h"
 
+#include <QtDebug>
+
+#include <chrono>
+#include <thread>
+
 namespace tolvek {
 
 namespace {
@@ -12,9 +17,35 @@ constexpr int PausedPollMs = 50;
 
 } // namespace
 
+// The player thread's side. It holds its run (the owner's lock) whenever it touches anything of the
+// owner's: the playback state, the display frame, the frame rate, the owner's signals. It lets go
+// only around the decoder's calls and its sleeps. An owner that gives up on it marks the run
+// abandoned; from then on the thread only ends.
+struct PlayerThread::Worker
+{
+    Worker(PlayerThread& owner, Options o)
+        : owner(owner), options(std::move(o)), state(*options.state),
+          clock(options.clock ? *options.clock : steadyPlaybackClock())
+    {
+    }
+
+    void run(platform::WorkerRun& run);
+    void present(const cv::Mat& frame, bool paused);
+    int framesPerSecond() const;
+
+    PlayerThread& owner;
+    Options options;
+    PlaybackState& state;
+    PlaybackClock& clock;
+    std::atomic<bool> running{false};
+    std::atomic<bool> ended{false};
+    std::atomic<bool> opened{false};
+    std::atomic<std::thread::id> threadId{};
+};
+
 PlayerThread::PlayerThread(Options options, QObject* parent)
-    : QObject(parent), m_options(std::move(options)), m_state(*m_options.state),
-      m_clock(m_options.clock ? *m_options.clock : steadyPlaybackClock())
+    : QObject(parent), m_worker(std::make_shared<Worker>(*this, std::move(options))),
+      m_thread(QStringLiteral("PlayerThread"), std::chrono::milliseconds(StopWaitMs))
 {
 }
 
@@ -26,57 +57,96 @@ PlayerThread::~PlayerThread()
 
 void PlayerThread::start()
 {
-    if (m_thread.joinable() || m_ended.load())
+    if (m_started || m_worker->ended.load())
         return;
+    m_started = true;
     // Set before the thread exists, so that a stop right after the start is never undone.
-    m_running = true;
-    m_thread = std::thread([this] { run(); });
+    m_worker->running = true;
+    if (!m_thread.start([worker = m_worker](platform::WorkerRun& run) { worker->run(run); })) {
+        m_worker->running = false;
+        m_worker->ended = true;
+        // Queued like the thread's own report, so that no receiver runs inside start().
+        QMetaObject::invokeMethod(
+            this, [this] { Q_EMIT ended(); }, Qt::QueuedConnection);
+    }
 }
 
 void PlayerThread::stop()
 {
-    m_running = false;
+    m_worker->running = false;
 }
 
 void PlayerThread::wait()
 {
-    if (m_thread.joinable() && m_thread.get_id() != std::this_thread::get_id())
-        m_thread.join();
+    if (m_worker->threadId.load() == std::this_thread::get_id())
+        return;
+    if (m_thread.wait(std::chrono::milliseconds(StopWaitMs)))
+        return;
+    qWarning("The player does not end (a read that does not return); its thread is left to end by itself.");
+    m_worker->running = false;
+    m_thread.abandon();
 }
 
-int PlayerThread::framesPerSecond() const
+bool PlayerThread::isRunning() const
 {
-    return m_options.fps ? m_options.fps() : appSettings().getInt(CaptureFps);
+    return m_worker->running.load();
 }
 
-void PlayerThread::present(const cv::Mat& frame, bool paused)
+bool PlayerThread::hasEnded() const
+{
+    return m_worker->ended.load();
+}
+
+bool PlayerThread::fileOpened() const
+{
+    return m_worker->opened.load();
+}
+
+int PlayerThread::Worker::framesPerSecond() const
+{
+    return options.fps ? options.fps() : appSettings().getInt(CaptureFps);
+}
+
+void PlayerThread::Worker::present(const cv::Mat& frame, bool paused)
 {
     if (frame.empty())
         return;
     if (paused && frame.rows > 0 && frame.cols > 0) {
         cv::Mat marked = frame.clone(); // the decoder's cache keeps the clean frame
-        drawPlayerPauseMark(marked, m_state.viewWidth.load(), m_state.viewHeight.load());
-        storeBgrFrame(marked, *m_options.display);
+        drawPlayerPauseMark(marked, state.viewWidth.load(), state.viewHeight.load());
+        storeBgrFrame(marked, *options.display);
     } else {
-        storeBgrFrame(frame, *m_options.display);
+        storeBgrFrame(frame, *options.display);
     }
-    Q_EMIT frameShown();
+    Q_EMIT owner.frameShown();
 }
 
-void PlayerThread::run()
+void PlayerThread::Worker::run(platform::WorkerRun& run)
 {
-    PlaybackState& st = m_state;
-    FrameReader reader(m_options.cacheBytes);
-    reader.setKeepGoing(&m_running);
-    if (!reader.open(m_options.path)) {
-        m_running = false;
-        m_ended = true;
-        Q_EMIT ended();
+    threadId = std::this_thread::get_id();
+    std::unique_lock held(run);
+    // Runs a decoder call or a sleep without the owner's lock; false when the owner gave up.
+    const auto outsideOwner = [&](auto&& call) {
+        held.unlock();
+        call();
+        held.lock();
+        return !run.abandoned();
+    };
+    PlaybackState& st = state;
+    FrameReader reader(options.cacheBytes);
+    reader.setKeepGoing(&running);
+    bool fileOpened = false;
+    if (!outsideOwner([&] { fileOpened = reader.open(options.path); }))
+        return;
+    if (!fileOpened) {
+        running = false;
+        ended = true;
+        Q_EMIT owner.ended();
         return;
     }
-    m_opened = true;
+    opened = true;
 
-    std::int64_t startTick = m_clock.nowMs();
+    std::int64_t startTick = clock.nowMs();
     int startFrame = 0;
     const int frameCount = static_cast<int>(reader.frameCountProperty());
     st.frameCount = frameCount;
@@ -87,14 +157,16 @@ void PlayerThread::run()
     bool atEnd = false;
     bool lastShownValid = false;
     int lastShown = -1;
+    const auto sleep = [&](int ms) { return outsideOwner([&] { clock.sleepMs(ms, running); }); };
 
-    while (m_running.load()) {
+    while (running.load()) {
         bool paused = st.paused.load();
         if (paused) {
             const int r = clampFrame(st.requestedFrame.load(), frameCount);
             st.requestedFrame = r;
             if (lastShownValid && r == lastShown) {
-                m_clock.sleepMs(PausedPollMs, m_running);
+                if (!sleep(PausedPollMs))
+                    return;
                 continue;
             }
         }
@@ -104,8 +176,9 @@ void PlayerThread::run()
         if (!paused && (reseekNext || seekTaken)) {
             const int r = clampFrame(st.requestedFrame.load(), frameCount);
             st.requestedFrame = r;
-            frame = reader.frameAt(r);
-            startTick = m_clock.nowMs();
+            if (!outsideOwner([&] { frame = reader.frameAt(r); }))
+                return;
+            startTick = clock.nowMs();
             startFrame = r;
             st.currentFrame = r;
             reseekNext = false;
@@ -113,8 +186,8 @@ void PlayerThread::run()
         }
 
         if (!paused) {
-            if (!justRead)
-                frame = reader.readNext();
+            if (!justRead && !outsideOwner([&] { frame = reader.readNext(); }))
+                return;
             // The UI may have paused meanwhile; its pause wins over the end handling.
             if (!st.paused.load() && (frame.empty() || reader.atEndOfFile() || atEnd)) {
                 const int s = sliderToFrame(st.rangeStart.load(), st.sliderLength.load(), frameCount);
@@ -129,21 +202,22 @@ void PlayerThread::run()
         int stillFrame = -1;
         if (paused) {
             stillFrame = clampFrame(st.requestedFrame.load(), frameCount);
-            frame = reader.frameAt(stillFrame);
+            if (!outsideOwner([&] { frame = reader.frameAt(stillFrame); }))
+                return;
             startFrame = stillFrame;
             reseekNext = true; // resuming starts with a fresh seek and time base
         }
 
         if (reader.lastIndex() >= 0)
             st.currentFrame = reader.lastIndex();
-        if (!m_running.load())
+        if (!running.load())
             break;
 
         if (!paused) {
             const int wait = pacingSleepMs(st.currentFrame.load(), startFrame, framesPerSecond(), startTick,
-                                           m_clock.nowMs());
-            if (wait > 0)
-                m_clock.sleepMs(wait, m_running);
+                                           clock.nowMs());
+            if (wait > 0 && !sleep(wait))
+                return;
             if (!st.paused.load() && reachedEndMarker(st.currentFrame.load(), st.rangeEnd.load(),
                                                       st.sliderLength.load(), frameCount))
                 atEnd = true; // consumed by the end handling on the next turn
@@ -156,13 +230,13 @@ void PlayerThread::run()
         // The frame actually shown, not a request the UI may have changed since.
         lastShownValid = paused;
         lastShown = paused ? stillFrame : st.currentFrame.load();
-        if (paused)
-            m_clock.sleepMs(PausedPollMs, m_running);
+        if (paused && !sleep(PausedPollMs))
+            return;
     }
 
-    m_running = false;
-    m_ended = true;
-    Q_EMIT ended();
+    running = false;
+    ended = true;
+    Q_EMIT owner.ended();
 }
 
 } // namespace tolvek

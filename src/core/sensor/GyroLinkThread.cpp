@@ -2,6 +2,8 @@
 
 #include "core/sensor/SensorLog.h"
 
+#include <QThread>
+
 #include <algorithm>
 #include <chrono>
 
@@ -31,8 +33,20 @@ const char* sensorLinkEndName(SensorLinkEnd reason)
 }
 
 GyroLinkThread::GyroLinkThread(std::shared_ptr<HeadState> head, QObject* parent)
-    : QThread(parent), m_head(std::move(head))
+    : QObject(parent), m_head(std::move(head)),
+      m_thread(QStringLiteral("GyroLink"), std::chrono::milliseconds(StopWaitMs))
 {
+}
+
+GyroLinkThread::~GyroLinkThread() = default;
+
+bool GyroLinkThread::start()
+{
+    return m_thread.start([this](platform::WorkerRun& run) {
+        m_stop = run.stopToken();
+        this->run();
+        Q_EMIT finished();
+    });
 }
 
 GyroLinkStats GyroLinkThread::stats() const
@@ -51,7 +65,7 @@ void GyroLinkThread::deliver(const Quaternion& sample)
 {
     // A link that was told to stop (and perhaps forgotten) must not overwrite a pose chosen
     // after the stop, such as a manual preset.
-    if (!m_running.load() || !m_head)
+    if (!running() || !m_head)
         return;
     m_head->applySensorSample(sample);
     m_samples.fetch_add(1, std::memory_order_relaxed);
@@ -70,7 +84,7 @@ bool GyroLinkThread::sleepWhileRunning(int ms) const
 {
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
-    while (m_running.load()) {
+    while (running()) {
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
         if (left <= 0)

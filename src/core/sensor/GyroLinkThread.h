@@ -1,16 +1,19 @@
 #pragma once
-// What the serial and the phone link threads share: the run flag, the end reason, the counters
-// and the delivery of samples into HeadState. The run flag and the counters are atomics, so any
-// thread may stop a link or read its counters; the link never touches a widget and reports its
-// end through the queued linkEnded signal. A cleared run flag also stops further deliveries.
+// What the serial and the phone links share: their WorkerThread and its stop request, the end
+// reason, the counters and the delivery of samples into HeadState. The stop request and the
+// counters are thread-safe, so any thread may stop a link or read its counters; the link never
+// touches a widget and reports its end through the queued linkEnded signal. A stop also stops
+// further deliveries. A link object may be deleted only once its thread has ended.
 
+#include "core/platform/WorkerThread.h"
 #include "core/sensor/HeadPose.h"
 
-#include <QThread>
+#include <QObject>
 
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <stop_token>
 
 namespace tolvek {
 
@@ -39,16 +42,26 @@ struct GyroLinkStats
     std::uint64_t ignoredDatagrams = 0; // phone: datagrams refused by the parser
 };
 
-class GyroLinkThread : public QThread
+class GyroLinkThread : public QObject
 {
     Q_OBJECT
   public:
-    explicit GyroLinkThread(std::shared_ptr<HeadState> head, QObject* parent = nullptr);
+    // How long the destructor waits for a link that is still running.
+    static constexpr int StopWaitMs = 2000;
 
-    // Clears the run flag; the link ends at its next turn (serial: within 50 ms; phone: within
-    // the receive time-out). Safe from any thread, also before the thread has started.
-    void requestStop() noexcept { m_running.store(false); }
-    bool runFlag() const noexcept { return m_running.load(); }
+    explicit GyroLinkThread(std::shared_ptr<HeadState> head, QObject* parent = nullptr);
+    ~GyroLinkThread() override;
+
+    // Starts the link's thread; false when it runs already or no thread could be created.
+    bool start();
+    // Asks the link to stop; it ends at its next turn (serial: within 50 ms; phone: within the
+    // receive time-out). Safe from any thread, also before the thread has started.
+    void requestStop() { m_thread.requestStop(); }
+    bool runFlag() const { return !m_thread.stopRequested(); }
+    // Waits up to ms for the thread to end; true when it has (or never started).
+    bool wait(int ms) { return m_thread.wait(std::chrono::milliseconds(ms)); }
+    bool isRunning() const { return m_thread.isRunning(); }
+    bool isFinished() const { return m_thread.isFinished(); }
 
     // True while the port is streaming or the socket is bound and waiting.
     bool listening() const noexcept { return m_listening.load(); }
@@ -62,17 +75,23 @@ class GyroLinkThread : public QThread
   Q_SIGNALS:
     // Emitted from the link's own thread as its last act; connect it queued to UI objects.
     void linkEnded(int exitCode, tolvek::SensorLinkEnd reason);
+    // Emitted from the link's own thread once run() has returned.
+    void finished();
 
   protected:
+    // The link itself, on its own thread.
+    virtual void run() = 0;
+    // False once a stop was asked for. Link thread only.
+    bool running() const { return !m_stop.stop_requested(); }
     // Passes a decoded orientation on, unless the link has been told to stop.
     void deliver(const Quaternion& sample);
     // Records the end and emits linkEnded; called once at the end of run().
     void finish(int exitCode, SensorLinkEnd reason);
-    // Sleeps up to ms in short steps; false as soon as the run flag is cleared.
+    // Sleeps up to ms in short steps; false as soon as a stop is asked for.
     bool sleepWhileRunning(int ms) const;
 
     std::shared_ptr<HeadState> m_head;
-    std::atomic<bool> m_running{true};
+    std::stop_token m_stop; // the run's; set on the link thread before run()
     std::atomic<bool> m_listening{false};
     std::atomic<int> m_exitCode{0};
     std::atomic<SensorLinkEnd> m_endReason{SensorLinkEnd::Stopped};
@@ -83,6 +102,9 @@ class GyroLinkThread : public QThread
     std::atomic<std::uint64_t> m_droppedBytes{0};
     std::atomic<std::uint64_t> m_datagrams{0};
     std::atomic<std::uint64_t> m_ignoredDatagrams{0};
+
+  private:
+    platform::WorkerThread m_thread; // last: stopped before the members above go
 };
 
 } // namespace tolvek

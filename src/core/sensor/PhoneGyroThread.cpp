@@ -54,13 +54,13 @@ void PhoneGyroThread::run()
 
     // One byte more than is read, so the text always ends with a zero.
     char buffer[PhoneDatagramReadSize + 1];
-    while (m_running.load()) {
+    while (running()) {
         pollfd p{fd, POLLIN, 0};
         const int ready = ::poll(&p, 1, PhoneReceiveWaitMs);
         if (ready <= 0)
             continue; // time-out or interrupted: back to the flag check
         // Drain what is queued, so a burst is consumed in one go; the flag is checked per datagram.
-        while (m_running.load()) {
+        while (running()) {
             // Cleared for every datagram: a short one must never show bytes of an earlier one.
             std::memset(buffer, 0, sizeof buffer);
             const ssize_t n = ::recv(fd, buffer, PhoneDatagramReadSize, MSG_DONTWAIT);

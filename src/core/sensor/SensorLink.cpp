@@ -41,7 +41,8 @@ void SensorLink::dropFinished()
 {
     if (!m_thread)
         return;
-    m_thread->wait(); // already finished: returns at once and makes the deletion safe
+    // Already finished: returns at once and makes the deletion safe.
+    m_thread->wait(GyroLinkThread::StopWaitMs);
     delete m_thread;
     m_thread = nullptr;
     m_kind = SensorKind::None;
@@ -67,8 +68,7 @@ SensorLink::StartResult SensorLink::start()
         thread, &GyroLinkThread::linkEnded, this,
         [this, kind](int exitCode, SensorLinkEnd reason) { Q_EMIT linkEnded(kind, exitCode, reason); },
         Qt::QueuedConnection);
-    thread->start();
-    if (!thread->isRunning() && !thread->isFinished()) {
+    if (!thread->start()) {
         qCDebug(lcSensor) << "sensor thread could not be started";
         delete thread;
         return StartResult::Failed;
@@ -83,7 +83,7 @@ bool SensorLink::stop(int waitMs)
     if (!m_thread)
         return true;
     m_thread->requestStop();
-    if (m_thread->wait(QDeadlineTimer(std::max(waitMs, 0)))) {
+    if (m_thread->wait(std::max(waitMs, 0))) {
         dropFinished();
         return true;
     }
@@ -94,7 +94,7 @@ bool SensorLink::stop(int waitMs)
     m_thread = nullptr;
     m_kind = SensorKind::None;
     forgotten->disconnect(this);
-    connect(forgotten, &QThread::finished, forgotten, &QObject::deleteLater);
+    connect(forgotten, &GyroLinkThread::finished, forgotten, &QObject::deleteLater);
     if (forgotten->isFinished())
         forgotten->deleteLater();
     return false;

@@ -101,7 +101,7 @@ std::optional<SensorLinkEnd> SerialGyroThread::handshake(QSerialPort& port)
     }
     QDeadlineTimer deadline(GyroAnswerWaitMs);
     while (port.bytesAvailable() == 0 && !deadline.hasExpired()) {
-        if (!m_running.load())
+        if (!running())
             return SensorLinkEnd::Stopped;
         const int step = static_cast<int>(std::min<qint64>(GyroReadIntervalMs, deadline.remainingTime()));
         if (!port.waitForReadyRead(std::max(step, 1)) && portFailed(port))
@@ -127,7 +127,7 @@ SensorLinkEnd SerialGyroThread::stream(QSerialPort& port)
         m_longestMisalignedRun.store(framer.longestMisalignedRun(), std::memory_order_relaxed);
         m_droppedBytes.store(framer.droppedBytes(), std::memory_order_relaxed);
     };
-    while (m_running.load()) {
+    while (running()) {
         if (!m_settings.contains(SensorMode, u'1'))
             return SensorLinkEnd::ModeChanged;
         if (port.bytesAvailable() == 0 && !port.waitForReadyRead(GyroReadIntervalMs)) {

@@ -6,6 +6,7 @@
 #include "core/media/HeaderJournal.h"
 #include "core/media/VideoTags.h"
 #include "core/platform/DurableFiles.h"
+#include "core/platform/ExternalTools.h"
 #include "core/platform/PowerRequest.h"
 #include "core/platform/ProfileStore.h"
 #include "core/platform/SingleInstance.h"
@@ -86,10 +87,12 @@ int runApplication(int argc, char** argv)
 
     platform::ProfileStore profile;
     platform::PowerRequest power;
+    platform::ExternalTools tools;
     MainWindowServices services;
     services.prompts = &prompts;
     services.profile = &profile;
     services.power = &power;
+    services.tools = &tools;
     services.paths = storage.paths;
     // A camera given on the command line (or "sim") becomes the only camera.
     const QString cameraSource = commandLineCameraSource(QCoreApplication::arguments());

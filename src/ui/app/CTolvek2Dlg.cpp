@@ -286,6 +286,7 @@ void CTolvek2Dlg::initialise()
         return CSetMemo::ask(this, prompt, memo, at);
     });
     m_lists->setFileBeingRecorded([this] { return m_recording->openedFileName(); });
+    m_lists->recovery().setTools(&tools());
     m_lists->reload();
 
     m_initialised = true;
@@ -911,8 +912,8 @@ void CTolvek2Dlg::wireListsAndPlayer()
     });
 
     connect(m_lists, &VideoLists::folderPanelRefreshRequested, this, &CTolvek2Dlg::refreshFolderPanel);
-    m_management = new VideoManagement({*this, m_state, *this, m_displayFrame, power()}, *m_lists, *player,
-                                       m_services.prompts, m_lists);
+    m_management = new VideoManagement({*this, m_state, *this, m_displayFrame, power(), tools()}, *m_lists,
+                                       *player, m_services.prompts, m_lists);
     connect(this, &CTolvek2Dlg::commandRequested, m_management, &VideoManagement::run);
     connect(m_management, &VideoManagement::folderPanelRefreshRequested, this,
             &CTolvek2Dlg::refreshFolderPanel);

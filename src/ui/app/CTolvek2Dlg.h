@@ -6,6 +6,7 @@
 
 #include "TolvekVersion.h"
 #include "core/capture/DisplayFrame.h"
+#include "core/platform/ExternalTools.h"
 #include "core/platform/PowerRequest.h"
 #include "core/sensor/HeadPose.h"
 #include "core/sensor/SensorLink.h"
@@ -51,6 +52,7 @@ struct MainWindowServices
     UserPrompts* prompts = nullptr;
     platform::ProfileStore* profile = nullptr;
     platform::PowerRequest* power = nullptr;
+    platform::ExternalTools* tools = nullptr; // nullptr: the default programs
     StoragePaths paths;
     std::function<int()> countCameras;                // number of cameras at initialisation
     std::function<QStringList()> cameraNames;         // camera names in device order
@@ -86,6 +88,7 @@ class CTolvek2Dlg : public QDialog, public MessagePort, public ModePort, public 
     HeadState& head() { return *m_head; }
     SensorLink& sensorLink() { return *m_sensorLink; }
     platform::PowerRequest& power() { return m_services.power ? *m_services.power : m_ownPower; }
+    platform::ExternalTools& tools() { return m_services.tools ? *m_services.tools : m_ownTools; }
     RecordingControl& recordingControl() { return *m_recording; }
     // A modal message box through the prompts service.
     void showMessage(const QString& text, UserPrompts::Icon icon) override;
@@ -180,6 +183,7 @@ class CTolvek2Dlg : public QDialog, public MessagePort, public ModePort, public 
     SensorLink* m_sensorLink = nullptr;
     QList<ComPortEntry> m_comPorts;
     platform::PowerRequest m_ownPower;
+    platform::ExternalTools m_ownTools;
     RecordingControl* m_recording = nullptr;
     VideoLists* m_lists = nullptr;
     VideoManagement* m_management = nullptr; // child of the lists, which it works on

@@ -10,6 +10,7 @@
 #include <QPushButton>
 
 #include <algorithm>
+#include <chrono>
 
 namespace tolvek {
 
@@ -29,7 +30,8 @@ QFont templateFont()
 
 } // namespace
 
-CTrim::CTrim(QWidget* parent) : QDialog(parent)
+CTrim::CTrim(QWidget* parent)
+    : QDialog(parent), m_worker(QStringLiteral("TrimWorker"), std::chrono::milliseconds(FinishWaitMs))
 {
     setObjectName(QStringLiteral("154"));
     setWindowTitle(QStringLiteral("thread"));
@@ -120,7 +122,12 @@ void CTrim::startWorker()
     // Set before the thread exists, so the end-of-work test can never see a worker that has not
     // yet begun.
     m_state->running = true;
-    m_worker = std::thread(reIdMode() ? &ReburnIdWorker : &TrimWorker, m_state);
+    const auto work = reIdMode() ? &ReburnIdWorker : &TrimWorker;
+    // The worker shares only the state, so one left behind by finishWorker() reaches nothing else.
+    if (!m_worker.start([work, state = m_state](platform::WorkerRun&) { work(state); })) {
+        m_state->result = TrimResult::NotRun;
+        m_state->running = false;
+    }
     m_timer.start();
 }
 
@@ -161,9 +168,10 @@ void CTrim::finishWorker()
     m_timer.stop();
     if (m_state)
         m_state->running = false;
-    // The worker checks running before every frame, so this waits for at most one frame.
-    if (m_worker.joinable())
-        m_worker.join();
+    // The worker checks running before every frame, so this waits for at most one frame and the
+    // closing of its file.
+    if (!m_worker.wait(std::chrono::milliseconds(FinishWaitMs)))
+        m_worker.abandon();
 }
 
 } // namespace tolvek

@@ -1,9 +1,11 @@
 #pragma once
 // CTrim (dialog 154): runs the trim worker (range mode, on OK) or the re-ID worker (on opening) and
 // polls its progress every 100 ms. UI thread only. It ends with OK only for a complete output (a
-// failed worker ends it with Cancel, result() says why); destroying it waits for the worker.
+// failed worker ends it with Cancel, result() says why); destroying it waits for the worker up to
+// FinishWaitMs.
 
 #include "core/manage/TrimWorker.h"
+#include "core/platform/WorkerThread.h"
 
 #include <QDialog>
 #include <QString>
@@ -12,7 +14,6 @@
 #include <map>
 #include <memory>
 #include <optional>
-#include <thread>
 
 class QCheckBox;
 class QLabel;
@@ -31,6 +32,8 @@ class CTrim : public QDialog
     };
     static constexpr int ProgressTimerId = 4;
     static constexpr int ProgressIntervalMs = 100;
+    // How long finishWorker() waits: a stopped worker still closes (flushes) and removes its file.
+    static constexpr int FinishWaitMs = 30000;
 
     explicit CTrim(QWidget* parent = nullptr);
     ~CTrim() override;
@@ -55,8 +58,10 @@ class CTrim : public QDialog
     // The worker's shared state; null until the dialog has opened.
     const std::shared_ptr<TrimWorkerState>& state() const { return m_state; }
     QWidget* control(int id) const;
-    // Asks a worker that still runs to stop and waits until it has ended (at most one frame); after
-    // this the worker's output is complete under its name or gone. The destructor does the same.
+    // Asks a worker that still runs to stop and waits until it has ended (at most one frame and the
+    // closing of its file; FinishWaitMs at the most); after this the worker's output is complete
+    // under its name or gone. A worker stuck longer (a failing disk) is left to end by itself; its
+    // result stays NotRun. The destructor does the same.
     void finishWorker();
 
   public Q_SLOTS:
@@ -76,7 +81,7 @@ class CTrim : public QDialog
     QCheckBox* m_keep = nullptr;
     QTimer m_timer;
     std::shared_ptr<TrimWorkerState> m_state;
-    std::thread m_worker;
+    platform::WorkerThread m_worker;
     bool m_initialised = false;
     bool m_started = false;
 };

@@ -39,8 +39,8 @@ void ExportMp4::stop()
     deleteLater();
 }
 
-ExportMp4* ExportMp4::start(QWidget* owner, UserPrompts* prompts, const QString& saveFolder,
-                            const QString& fileName)
+ExportMp4* ExportMp4::start(QWidget* owner, UserPrompts* prompts, const platform::ExternalTools& tools,
+                            const QString& saveFolder, const QString& fileName)
 {
     const qsizetype cut = std::max(fileName.lastIndexOf(u'\\'), fileName.lastIndexOf(u'/'));
     const QString name = cut >= 0 ? fileName.mid(cut + 1) : fileName;
@@ -79,7 +79,7 @@ ExportMp4* ExportMp4::start(QWidget* owner, UserPrompts* prompts, const QString&
     Mp4ExportJob job;
     job.sourcePath = source;
     job.targetPath = target;
-    job.program = ffmpegProgram();
+    job.program = tools.ffmpeg();
     job.replaceExisting = replace;
     auto* exporter = new ExportMp4(owner, prompts, std::move(job));
 
@@ -137,11 +137,12 @@ void ExportMp4::onWorkerFinished(const Mp4ExportResult& result)
     deleteLater();
 }
 
-ExportMp4* exportMp4(QWidget* window, const WindowState& state, UserPrompts* prompts)
+ExportMp4* exportMp4(QWidget* window, const WindowState& state, const platform::ExternalTools& tools,
+                     UserPrompts* prompts)
 {
     const QString name =
         state.windowMode() == ModeListAll ? state.allListPendingName : state.playbackVideoName;
-    return ExportMp4::start(window, prompts, appSettings().value(SaveFolder), name);
+    return ExportMp4::start(window, prompts, tools, appSettings().value(SaveFolder), name);
 }
 
 } // namespace tolvek

@@ -32,9 +32,9 @@ class ExportMp4 : public QObject
     // Asks for the target of fileName (a name in saveFolder) and starts the export. Nothing when the
     // name has no ".wmv"/".WMV", prompts is null, the dialog is cancelled, the target is refused
     // (the user is told) or the user does not want an existing file replaced; otherwise the
-    // running export. The program comes from ffmpegProgram().
-    static ExportMp4* start(QWidget* owner, UserPrompts* prompts, const QString& saveFolder,
-                            const QString& fileName);
+    // running export. The program comes from tools.
+    static ExportMp4* start(QWidget* owner, UserPrompts* prompts, const platform::ExternalTools& tools,
+                            const QString& saveFolder, const QString& fileName);
     // The exports of owner whose conversion has not ended yet.
     static QList<ExportMp4*> runningExports(const QObject* owner);
 
@@ -62,6 +62,7 @@ class ExportMp4 : public QObject
 
 // The command ExportMp4 (32773) of the main window: the row pending in the all-videos list in
 // ListAll mode, otherwise the video open in the player.
-ExportMp4* exportMp4(QWidget* window, const WindowState& state, UserPrompts* prompts);
+ExportMp4* exportMp4(QWidget* window, const WindowState& state, const platform::ExternalTools& tools,
+                     UserPrompts* prompts);
 
 } // namespace tolvek

@@ -77,7 +77,7 @@ void VideoManagement::run(int command)
         trimToRange();
         break;
     case CmdSaveAsFile:
-        exportMp4(&m_window.widget, m_window.state, m_prompts);
+        exportMp4(&m_window.widget, m_window.state, m_window.tools, m_prompts);
         break;
     default:
         break;

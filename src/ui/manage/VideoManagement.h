@@ -24,8 +24,9 @@ class PlaybackController;
 class UserPrompts;
 class VideoLists;
 namespace platform {
+class ExternalTools;
 class PowerRequest;
-}
+} // namespace platform
 
 // What the file commands use of the main window, handed in by the composition.
 struct ManageWindow
@@ -35,6 +36,7 @@ struct ManageWindow
     PlayedVideoPort& video;
     DisplayFrame& display; // painted empty when the last video has gone
     platform::PowerRequest& power;
+    const platform::ExternalTools& tools; // ffmpeg for the MP4 export
 };
 
 class VideoManagement : public QObject

@@ -1,5 +1,6 @@
 #include "ui/shared/BackgroundWork.h"
 
+#include "core/platform/WorkerThread.h"
 #include "ui/shared/CProgressDlg.h"
 
 #include <QApplication>
@@ -9,13 +10,16 @@
 #include <QTimer>
 #include <QWidget>
 
-#include <thread>
+#include <chrono>
 
 namespace tolvek {
 
 namespace {
 
 bool s_progressShown = false;
+
+// How long the end of the work's thread may take once the work has returned.
+constexpr int EndWaitMs = 5000;
 
 // Drops the user's input to one window while the work runs, as a modal window would: a key press
 // or click meanwhile could start a second command on the same video. Other windows (a message box
@@ -70,14 +74,19 @@ void BackgroundWork::run(QWidget* parent, const QString& title, const QString& m
     QApplication::setOverrideCursor(Qt::WaitCursor);
     InputBlocker blocker(parent ? parent->window() : nullptr);
     qApp->installEventFilter(&blocker);
-    std::thread worker([&work, &loop] {
+    platform::WorkerThread worker(QStringLiteral("BackgroundWork"), std::chrono::milliseconds(EndWaitMs));
+    const bool started = worker.start([&work, &loop](platform::WorkerRun&) {
         work();
         // Queued into the UI thread, which runs the loop below; a quit that arrives before the
         // loop runs is handled as soon as it does.
         QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
     });
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
-    worker.join();
+    if (started)
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    else
+        work(); // no thread to be had: the window waits for it
+    // The work has returned; what is left of its thread ends at once.
+    worker.wait(std::chrono::milliseconds(EndWaitMs));
     qApp->removeEventFilter(&blocker);
     showLater.stop();
     progress.hide();
