@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS  ?= $(shell nproc)
 
 .PHONY: deps deps-test deps-fuzz deps-package build build-tests run demo test bench clean fault fuzz \
-        fuzz-build fuzz-smoke ci-fresh format format-check package install
+        fuzz-build fuzz-smoke ci-fresh format format-check layering-check package install
 FUZZ_BUILD   ?= build-fuzz
 FUZZ_SECONDS ?= 60
 FAULT_KILLS  ?= 100
@@ -50,11 +50,15 @@ install: build
 
 # Every test, the fuzz targets' seeds among them, and the format check; the fault tests run with
 # a few kills here and with FAULT_KILLS under make fault.
-test: build-tests format-check
+test: build-tests format-check layering-check
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 format: deps-test
 	@clang-format -i $(FORMAT_FILES)
+
+# Nothing but the window's folder includes the window; no two folders of src include each other.
+layering-check:
+	@./scripts/check-layering.sh
 
 format-check: deps-test
 	@clang-format --dry-run --Werror $(FORMAT_FILES) || \

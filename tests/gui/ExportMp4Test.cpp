@@ -7,6 +7,7 @@
 #include "core/capture/CaptureFlags.h"
 #include "core/settings/Settings.h"
 #include "core/settings/Storage.h"
+#include "support/MainWindowFixture.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TempDir.h"
 #include "support/TestVideos.h"
@@ -61,23 +62,18 @@ class RecordingPrompts : public ScriptedPrompts
     }
 };
 
-class ExportMp4Test : public ::testing::Test
+class ExportMp4Test : public MainWindowFixtureOf<RecordingPrompts>
 {
   protected:
     void SetUp() override
     {
-        appSettings().resetToDefaults();
-        storage = initStorage(appSettings(), dir.file("data"));
-        ASSERT_FALSE(storage.load.mustExit);
-        const QString folder = appSettings().value(SaveFolder);
-        ASSERT_FALSE(makeTestWmv(folder + u'/' + Played, 20).isEmpty());
-        ASSERT_FALSE(makeTestWmv(folder + u'/' + Pending, 40).isEmpty());
-        window = openTestWindow(prompts, profile, storage.paths);
+        ASSERT_NO_FATAL_FAILURE(MainWindowFixtureOf::SetUp());
+        ASSERT_FALSE(makeTestWmv(path(Played), 20).isEmpty());
+        ASSERT_FALSE(makeTestWmv(path(Pending), 40).isEmpty());
+        openWindow();
         window->state().playbackVideoName = Played;
         window->state().allListPendingName = Pending;
     }
-    void TearDown() override { window.reset(); }
-
     // Runs the command; the export it started, or null when none was.
     ExportMp4* startCommand()
     {
@@ -103,12 +99,7 @@ class ExportMp4Test : public ::testing::Test
         return result;
     }
 
-    TempDir dir;
     TempDir out;
-    StorageOutcome storage;
-    RecordingPrompts prompts;
-    MemoryProfile profile;
-    std::unique_ptr<CTolvek2Dlg> window;
     QPointer<CProgressDlg> progress;
 };
 
