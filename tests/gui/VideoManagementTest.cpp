@@ -218,6 +218,15 @@ TEST_F(VideoManagementTest, AReferenceCopyIsListedOnceAndASecondIsRefused)
     EXPECT_EQ(column(refs, SmallListTextColumn),
               (QStringList{QStringLiteral("0000012320240305"), "a ref", "b ref", "eye memo"}));
     EXPECT_EQ(reader.readDurationAndTitle(path(memoCopy)).memo, QStringLiteral("eye memo"));
+
+    // A reference video is its own reference copy: the same message, nothing copied.
+    prompts.messages.clear();
+    const QStringList files = QDir(folder).entryList(QDir::Files, QDir::Name);
+    open(refs, R1);
+    command(CmdAddToReferenceList);
+    EXPECT_EQ(prompts.messages, QStringList{QStringLiteral("Reference file already exists.")});
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files, QDir::Name), files);
+    EXPECT_EQ(refs->topLevelItemCount(), 4);
 }
 
 TEST_F(VideoManagementTest, ChangeIdRefilesUnderTheNewIdWithItBurntIn)
@@ -522,4 +531,27 @@ TEST(CenteredQuestion, TheBoxIsCentredOnThePointAndKeptOnTheScreen)
     }
     // A box larger than the screen keeps its top-left corner on it.
     EXPECT_EQ(centredOnPoint(QSize(2000, 1200), QPoint(100, 100), screen), QPoint(0, 0));
+}
+
+TEST(TrimFailureMessageTest, EachFailureSaysWhatWentWrong)
+{
+    const QString source = QStringLiteral("/s/0000012320240305100000.wmv");
+    const QString target = QStringLiteral("/s/0000012320240305100005.wmv");
+    struct Case
+    {
+        TrimResult result;
+        QString text;
+    };
+    const Case cases[] = {
+        {TrimResult::SourceUnreadable, source + QStringLiteral(" can't be read.")},
+        {TrimResult::RangeEmpty,
+         QStringLiteral("The marked range of %1 holds no frame.\r\nMove the markers apart and trim again.")
+             .arg(source)},
+        {TrimResult::TargetExists, target + QStringLiteral(" already exists.")},
+        {TrimResult::TargetUnwritable, target + QStringLiteral(" can't be written.")},
+        {TrimResult::Done, QString()},
+        {TrimResult::Cancelled, QString()},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(VideoManagement::trimFailureMessage(c.result, source, target), c.text) << int(c.result);
 }

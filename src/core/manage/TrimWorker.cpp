@@ -232,7 +232,7 @@ TrimResult copyFrames(TrimWorkerState& s, const CopyPlan& plan)
         first = range.first;
         wanted = range.count;
         if (wanted <= 0)
-            return TrimResult::SourceUnreadable;
+            return TrimResult::RangeEmpty;
     }
     if (first > 0)
         reader->set(cv::CAP_PROP_POS_FRAMES, first);

@@ -15,7 +15,8 @@ enum class TrimResult {
     NotRun,           // the worker has not ended yet
     Done,             // the target is complete under its name
     Cancelled,        // stopped on request; nothing left behind
-    SourceUnreadable, // the source does not open or holds no frame in the range
+    SourceUnreadable, // the source does not open or holds no frame
+    RangeEmpty,       // the marked range holds no frame of the source; nothing written
     TargetExists,     // a file of the target name exists; nothing written
     TargetUnwritable, // the output could not be written; nothing left behind
     SourceCutShort,   // the source stopped being readable before its end; nothing written

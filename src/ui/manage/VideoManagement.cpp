@@ -179,8 +179,13 @@ void VideoManagement::addToReferenceList()
     if (m_window.state.windowMode() != ModeLibrary)
         return;
     const QString name = m_window.state.playbackVideoName;
-    if (!isVideoFileName(name) || isReferenceVideoName(name))
+    if (!isVideoFileName(name))
         return;
+    // A reference video is its own reference copy: that copy exists already.
+    if (isReferenceVideoName(name)) {
+        message(QStringLiteral("Reference file already exists."));
+        return;
+    }
     const QString newName = referenceFileName(name);
     const QString target = savePath(newName);
     switch (copyVideoFile(savePath(name), target)) {
@@ -303,6 +308,10 @@ QString VideoManagement::trimFailureMessage(TrimResult result, const QString& so
             .arg(framesExpected);
     case TrimResult::SourceUnreadable:
         return QStringLiteral("%1 can't be read.").arg(source);
+    case TrimResult::RangeEmpty:
+        return QStringLiteral(
+                   "The marked range of %1 holds no frame.\r\nMove the markers apart and trim again.")
+            .arg(source);
     case TrimResult::TargetExists:
         return QStringLiteral("%1 already exists.").arg(target);
     case TrimResult::TargetUnwritable:
