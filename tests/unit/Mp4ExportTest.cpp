@@ -291,7 +291,7 @@ TEST_F(Mp4ExportTest, AStoppedExportEndsWithinTheStopBoundAndLeavesNoFile)
 {
     // Long enough that ffmpeg is still converting when the stop comes.
     const QString longSource =
-        makeFfmpegWmv(out.file(QStringLiteral("long.wmv")), 1500, QString(), 640, 480, 30);
+        makeFfmpegWmv(out.file(QStringLiteral("long.wmv")), 1500, QString(), 320, 240, 30);
     ASSERT_FALSE(longSource.isEmpty());
     // A program that never reads its input, so the stop key does not reach it.
     const QString started = out.file(QStringLiteral("deaf-started"));
