@@ -285,7 +285,7 @@ void CTolvek2Dlg::initialise()
     m_lists->setMemoDialog([this](const QString& prompt, const QString& memo, QPoint at) {
         return CSetMemo::ask(this, prompt, memo, at);
     });
-    m_lists->setFileBeingRecorded([this] { return m_recording->openedFileName(); });
+    m_lists->setFileBeingRecorded([this] { return m_recording ? m_recording->openedFileName() : QString(); });
     m_lists->recovery().setTools(&tools());
     m_lists->reload();
 
