@@ -9,12 +9,15 @@
 #include "support/TempDir.h"
 #include "support/WaitUntil.h"
 #include "ui/app/CTolvek2Dlg.h"
+#include "ui/library/VideoLists.h"
 #include "ui/playback/PlaybackController.h"
 #include "ui/shared/ControlIds.h"
 #include "ui/shared/KeyCommands.h"
 
 #include <QApplication>
 #include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
 #include <QPushButton>
 
 #include <gtest/gtest.h>
@@ -95,6 +98,30 @@ QColor pixel(const QImage& image, int x, int y)
 }
 
 } // namespace
+
+TEST_F(PlaybackSliderTest, TheRightButtonOpensTheMenuOnThePictureOnlyAndItsReleaseEndsADrag)
+{
+    int menus = 0;
+    window->lists().setMenuRunner([&menus](QMenu&, QPoint) {
+        ++menus;
+        return 0;
+    });
+    auto send = [this](QEvent::Type type, QPoint at) {
+        QMouseEvent e(type, QPointF(at), QPointF(window->mapToGlobal(at)), Qt::RightButton,
+                      type == QEvent::MouseButtonPress ? Qt::RightButton : Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(window.get(), &e);
+    };
+    const QRect r = window->layoutValues().liveView;
+    // The lowest tenth of the picture belongs to the slider band: no menu there.
+    send(QEvent::MouseButtonPress, {r.center().x(), r.bottom() - 2});
+    EXPECT_EQ(menus, 0);
+    send(QEvent::MouseButtonPress, r.center());
+    EXPECT_EQ(menus, 1);
+
+    window->playback().setSliderDrag(DragPosition);
+    send(QEvent::MouseButtonRelease, r.center());
+    EXPECT_EQ(window->playback().sliderDrag(), DragNone);
+}
 
 TEST_F(PlaybackSliderTest, DraggingTheMarkersSetsTheRangeAndSwitchesTheTrimButton)
 {

@@ -818,9 +818,11 @@ void CTolvek2Dlg::runKeyAction(const KeyDecision& d)
 void CTolvek2Dlg::mousePressEvent(QMouseEvent* e)
 {
     QDialog::mousePressEvent(e);
-    if (e->button() == Qt::RightButton && windowMode() == ModeLibrary &&
-        m_state.playbackVideoName.size() == VideoFileNameLength &&
-        m_layout.liveView.contains(e->position().toPoint())) {
+    const QPoint at = e->position().toPoint();
+    // The picture only: the slider band reaches into the picture's lowest tenth.
+    if (e->button() == Qt::RightButton && m_state.playbackVideoName.size() == VideoFileNameLength &&
+        m_playback &&
+        pictureHitTest({m_layout.liveView, m_playback->sliderLength()}, windowMode(), at.x(), at.y())) {
         m_lists->showVideoPopupMenu(VideoMenuSource::Picture, e->globalPosition().toPoint());
         return;
     }
@@ -845,6 +847,8 @@ void CTolvek2Dlg::mouseDoubleClickEvent(QMouseEvent* e)
 void CTolvek2Dlg::mouseReleaseEvent(QMouseEvent* e)
 {
     QDialog::mouseReleaseEvent(e);
+    if (e->button() == Qt::RightButton && m_playback)
+        m_playback->setSliderDrag(DragNone); // a right release only ends a slider drag
     if (e->button() != Qt::LeftButton)
         return;
     const int mode = windowMode();
