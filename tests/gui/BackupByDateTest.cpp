@@ -11,7 +11,6 @@
 #include "support/ScriptedPrompts.h"
 #include "support/TempDir.h"
 #include "support/TestVideos.h"
-#include "support/TestWindow.h"
 #include "support/WaitUntil.h"
 #include "ui/app/CTolvek2Dlg.h"
 #include "ui/shared/CProgressDlg.h"

@@ -10,7 +10,6 @@
 #include "support/ScriptedPrompts.h"
 #include "support/TempDir.h"
 #include "support/TestVideos.h"
-#include "support/TestWindow.h"
 #include "support/TreeRows.h"
 #include "ui/app/CTolvek2Dlg.h"
 #include "ui/library/VideoLists.h"

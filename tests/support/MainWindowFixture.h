@@ -13,10 +13,10 @@
 #include "support/ScopedHome.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TempDir.h"
-#include "support/TestWindow.h"
 #include "ui/app/CTolvek2Dlg.h"
 #include "ui/library/VideoLists.h"
 
+#include <QCoreApplication>
 #include <QSize>
 #include <QString>
 #include <QTreeWidget>
@@ -70,13 +70,18 @@ template <class Prompts> class MainWindowFixtureOf : public ::testing::Test
         return s;
     }
     // The window with the standard services, shown, its start-up events handled.
-    void openWindow(QSize size = {}) { window = openTestWindow(prompts, profile, storage.paths, size); }
-    // The window with these services, shown; its start-up events run when the test next waits
-    // (a scripted keypad answer may wait for `window` itself).
+    void openWindow(QSize size = {})
+    {
+        showWindow(services(), size);
+        QCoreApplication::processEvents();
+    }
+    // The window with these services, shown (at size when it is valid); its start-up events run
+    // when the test next waits (a scripted keypad answer may wait for `window` itself).
     void showWindow(MainWindowServices with, QSize size = {1280, 720})
     {
         window = std::make_unique<CTolvek2Dlg>(std::move(with));
-        window->resize(size);
+        if (size.isValid())
+            window->resize(size);
         window->show();
     }
     // A home and a trash of the test's own, for tests that delete; `trash` is its files folder.

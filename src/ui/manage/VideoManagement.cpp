@@ -327,18 +327,17 @@ QString VideoManagement::trimFailureMessage(TrimResult result, const QString& so
 void VideoManagement::trimToRange()
 {
     const QString name = m_window.state.playbackVideoName;
-    PlaybackController& player = m_player;
-    const int sliderLength = player.sliderLength();
+    const int sliderLength = m_player.sliderLength();
     if (!name.contains(QLatin1String(".wmv")) ||
-        !isSubRange(player.rangeStart(), player.rangeEnd(), sliderLength))
+        !isSubRange(m_player.rangeStart(), m_player.rangeEnd(), sliderLength))
         return;
-    const int rangeStart = player.rangeStart();
-    const int rangeEnd = std::min(player.rangeEnd(), sliderLength);
+    const int rangeStart = m_player.rangeStart();
+    const int rangeEnd = std::min(m_player.rangeEnd(), sliderLength);
 
     const QString memo = m_lists.memoOf(name).value_or(QString()).left(199);
 
     const QString source = savePath(name);
-    const std::optional<QString> target = makeTrimmedFileName(source, rangeStart, player.frameCount(),
+    const std::optional<QString> target = makeTrimmedFileName(source, rangeStart, m_player.frameCount(),
                                                               sliderLength, appSettings().getInt(CaptureFps));
     if (!target) {
         message(QStringLiteral("%1 carries no valid recording time; it can't be trimmed.").arg(name));
