@@ -132,8 +132,7 @@ CTolvek2Dlg::~CTolvek2Dlg()
 
 QWidget* CTolvek2Dlg::control(int id) const
 {
-    auto it = m_controls.find(id);
-    return it == m_controls.end() ? nullptr : it->second;
+    return windowControl(*this, id);
 }
 
 QPushButton* CTolvek2Dlg::makeButton(int id, int imageId)
@@ -143,7 +142,6 @@ QPushButton* CTolvek2Dlg::makeButton(int id, int imageId)
     b->setAutoDefault(false); // Enter must never click a focused button behind the user's back
     b->setDefault(false);
     b->setFocusPolicy(Qt::NoFocus);
-    m_controls[id] = b;
     if (imageId)
         setButtonImage(id, imageId);
     return b;
@@ -189,7 +187,6 @@ void CTolvek2Dlg::createControls()
         pal.setColor(QPalette::Inactive, QPalette::HighlightedText,
                      pal.color(QPalette::Active, QPalette::HighlightedText));
         list->setPalette(pal);
-        m_controls[id] = list;
         return list;
     };
     makeList(IDC_ALL_LIST);
@@ -199,7 +196,6 @@ void CTolvek2Dlg::createControls()
     auto makeLabel = [this](int id) {
         auto* label = new QLabel(this);
         label->setObjectName(idText(id));
-        m_controls[id] = label;
         return label;
     };
     auto* panel = makeLabel(IDC_FOLDER_PANEL);
@@ -210,7 +206,6 @@ void CTolvek2Dlg::createControls()
     time->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     auto* slider = new QWidget(this); // the playback slider draws itself into this control
     slider->setObjectName(idText(IDC_SLIDER));
-    m_controls[IDC_SLIDER] = slider;
 
     connect(qobject_cast<QPushButton*>(control(IDC_QUIT)), &QPushButton::clicked, this,
             &CTolvek2Dlg::quitApplication);

@@ -26,7 +26,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <map>
 
 class QLabel;
 class QPushButton;
@@ -75,6 +74,7 @@ class CTolvek2Dlg : public QDialog, public MessagePort, public ModePort, public 
     void applyLanguage();
     void setLanguage(int language);
 
+    // The control whose ID is id (its objectName), or null.
     QWidget* control(int id) const;
     const MainLayout& layoutValues() const { return m_layout; }
     // The state its controllers share.
@@ -193,7 +193,6 @@ class CTolvek2Dlg : public QDialog, public MessagePort, public ModePort, public 
     WindowState m_state;
     DisplayFrame m_displayFrame;
     MainLayout m_layout;
-    std::map<int, QWidget*> m_controls;
     QTimer m_timer1;
     QFont m_listFont;
     QString m_startDirectory;
