@@ -7,6 +7,7 @@
 #include "ui/app/CTolvek2Dlg.h"
 #include "ui/app/ModeTable.h"
 #include "ui/shared/ControlIds.h"
+#include "ui/shared/Fonts.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -251,4 +252,53 @@ TEST_F(MainWindowTest, CurrentIdComesFromTheHistory)
     appSettings().setValue(IdHistory, QStringLiteral("garbage"));
     auto w2 = makeWindow(1);
     EXPECT_EQ(w2->currentPatientId(), 0);
+}
+
+TEST_F(MainWindowTest, ListAndPanelFontsAreTheirPointSizesInPixels)
+{
+    struct Case
+    {
+        double points;
+        int dpi;
+        int pixels;
+    };
+    for (const Case& c : {Case{19.0, 96, 25}, Case{17.0, 96, 23}, Case{17.0, 120, 28}, Case{19.0, 0, 25}}) {
+        SCOPED_TRACE(c.dpi);
+        EXPECT_EQ(pointsToPixels(c.points, c.dpi), c.pixels);
+    }
+    auto w = makeWindow(0);
+    const int dpi = w->logicalDpiY();
+    for (int id : {IDC_ALL_LIST, IDC_ID_LIST, IDC_REFERENCE_LIST})
+        EXPECT_EQ(w->control(id)->font().pixelSize(), pointsToPixels(19.0, dpi)) << id;
+    EXPECT_EQ(w->control(IDC_FOLDER_PANEL)->font().pixelSize(), pointsToPixels(17.0, dpi));
+}
+
+TEST_F(MainWindowTest, ColumnWidthsReadBackAsSavedInALargeWindow)
+{
+    appSettings().setValue(ListColumnWidths, QStringLiteral("90,310,120,500,260"));
+    auto w = makeWindow(1);
+    w->resize(1920, 1080);
+    w->show();
+    processEvents();
+    auto* all = qobject_cast<QTreeWidget*>(w->control(IDC_ALL_LIST));
+    QList<int> shown;
+    for (int c = 0; c < 5; ++c)
+        shown << all->columnWidth(c);
+    EXPECT_EQ(shown, (QList<int>{90, 310, 120, 500, 260}));
+    qobject_cast<QPushButton*>(w->control(IDC_QUIT))->click();
+    processEvents();
+    EXPECT_TRUE(dir.read("data/Tolvek_config.ini").contains("ListAviColumnSizes:90,310,120,500,260\r\n"));
+}
+
+TEST_F(MainWindowTest, ACloseFromTheTitleBarQuitsAndSavesAtOnce)
+{
+    auto w = makeWindow(1);
+    w->show();
+    processEvents();
+    // The window manager's close: a close event from outside, with no recording running.
+    EXPECT_TRUE(w->close());
+    EXPECT_FALSE(w->isVisible());
+    // Saved by the close itself, while the window object still exists.
+    EXPECT_TRUE(dir.read("data/Tolvek_config.ini").contains("SaveFolder:"));
+    EXPECT_TRUE(profile.values.contains(QStringLiteral("WindowPos/Bottom")));
 }

@@ -236,9 +236,7 @@ void CTolvek2Dlg::initialise()
 
     setCurrentLanguage(languageFromSetting(settings.value(Language)));
 
-    QFont listFont = gothicFont();
-    listFont.setPointSizeF(19.0 * 0.75); // 19 points at the 96 dpi the layout was designed for
-    m_listFont = listFont;
+    m_listFont = gothicFont(ListFontPoints, logicalDpiY());
 
     auto* all = qobject_cast<QTreeWidget*>(control(IDC_ALL_LIST));
     auto* ids = qobject_cast<QTreeWidget*>(control(IDC_ID_LIST));
@@ -246,6 +244,8 @@ void CTolvek2Dlg::initialise()
     for (QTreeWidget* list : {all, ids, refs})
         list->setFont(m_listFont);
     all->setColumnCount(5);
+    // The widths are the user's, kept as set: a stretching last column would save another width.
+    all->header()->setStretchLastSection(false);
     const QList<int> widths = scanColumnWidths(settings.value(ListColumnWidths));
     for (int c = 0; c < 5; ++c)
         all->setColumnWidth(c, widths[c]);
@@ -513,29 +513,39 @@ void CTolvek2Dlg::stopPlayback()
         m_playback->stopPlayerAndWait();
 }
 
-void CTolvek2Dlg::quitApplication()
+bool CTolvek2Dlg::prepareToQuit()
 {
     if (!settleRunningWork(false))
-        return;
+        return false;
     if (m_playback)
         m_playback->stopPlayer();
     m_recording->stopCapture();
     power().release();
     m_quitting = true;
-    close();
+    return true;
+}
+
+void CTolvek2Dlg::quitApplication()
+{
+    if (prepareToQuit())
+        close();
 }
 
 void CTolvek2Dlg::closeEvent(QCloseEvent* e)
 {
+    // A close from the title bar or the window manager is the Quit command, unless a recording
+    // runs. It quits here, in this event: a close() from inside it would be ignored.
     if (!m_quitting) {
-        e->ignore();
         if (m_state.closeAllowed == 0) {
             if (m_services.prompts)
                 m_services.prompts->beep();
+            e->ignore();
             return;
         }
-        quitApplication();
-        return;
+        if (!prepareToQuit()) {
+            e->ignore();
+            return;
+        }
     }
     runDestroyHandler();
     e->accept();
@@ -943,9 +953,7 @@ void CTolvek2Dlg::refreshFolderPanel()
     auto* panel = qobject_cast<QLabel*>(control(IDC_FOLDER_PANEL));
     if (!panel)
         return;
-    QFont font = gothicFont();
-    font.setPointSize(17 * 3 / 4); // 17 points at the 96 dpi the layout was designed for
-    panel->setFont(font);
+    panel->setFont(gothicFont(FolderPanelFontPoints, logicalDpiY()));
     const Settings& s = appSettings();
     panel->setText(folderPanelText(s.value(BackupFolder), s.value(SaveFolder),
                                    m_lists->allList()->topLevelItemCount(), currentLanguage())

@@ -43,6 +43,10 @@ class ProfileStore;
 class PowerRequest;
 } // namespace platform
 
+// Character heights in points of the three lists and of the folder panel.
+inline constexpr double ListFontPoints = 19.0;
+inline constexpr double FolderPanelFontPoints = 17.0;
+
 inline constexpr char MainWindowTitle[] = "Tolvek Version " TOLVEK_VERSION " / 2026-05-29";
 
 // What the window needs from the rest of the program, handed in by the composition root.
@@ -158,6 +162,8 @@ class CTolvek2Dlg : public QDialog, public MessagePort, public ModePort, public 
     void closeWhenIdle();
 
   private:
+    // The steps of Quit before the window closes; false when the user chose to keep running work.
+    bool prepareToQuit();
     // Before the program ends while MP4 exports or a backup run: the user decides whether they are
     // stopped now (no partial file either way). True when quitting may go on. On No the program
     // stays; with closeLater it closes by itself once they have finished.

@@ -29,10 +29,7 @@ constexpr std::size_t StillCacheBytes = std::size_t(16) << 20;
 
 QFont timeTextFont(int dpiY)
 {
-    QFont font = gothicFont();
-    // 17 points at the screen's vertical resolution (96 when there is none).
-    font.setPixelSize(std::max(1, int(std::lround(17.0 * (dpiY > 0 ? dpiY : 96) / 72.0))));
-    return font;
+    return gothicFont(17.0, dpiY);
 }
 
 } // namespace

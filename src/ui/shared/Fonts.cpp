@@ -3,6 +3,9 @@
 #include <QFontMetricsF>
 #include <QStringList>
 
+#include <algorithm>
+#include <cmath>
+
 namespace tolvek {
 
 QFont meiryoFont(double points)
@@ -18,6 +21,18 @@ QFont gothicFont()
     QFont f;
     f.setFamilies({QStringLiteral("MS Gothic"), QStringLiteral("Noto Sans Mono CJK JP"),
                    QStringLiteral("Noto Sans CJK JP"), QStringLiteral("IPAGothic")});
+    return f;
+}
+
+int pointsToPixels(double points, int dpiY)
+{
+    return std::max(1, int(std::lround(points * (dpiY > 0 ? dpiY : 96) / 72.0)));
+}
+
+QFont gothicFont(double points, int dpiY)
+{
+    QFont f = gothicFont();
+    f.setPixelSize(pointsToPixels(points, dpiY));
     return f;
 }
 

@@ -11,6 +11,10 @@ namespace tolvek {
 QFont meiryoFont(double points);
 // "MS Gothic", for the lists, the folder panel and the time text; size left to the caller.
 QFont gothicFont();
+// gothicFont() at a size in points for a screen of dpiY dots per inch (96 when dpiY is not
+// positive), as a whole number of pixels: a character height of points x dpiY / 72, rounded.
+QFont gothicFont(double points, int dpiY);
+int pointsToPixels(double points, int dpiY);
 
 // Converts a rectangle in dialog units to pixels for a dialog laid out in `font`, as dialog
 // templates are: a horizontal unit is a quarter of the font's average character width, a vertical
