@@ -24,6 +24,7 @@
 #include "ui/shared/ButtonImages.h"
 #include "ui/shared/ControlIds.h"
 #include "ui/shared/Fonts.h"
+#include "ui/shared/ToolTips.h"
 #include "ui/shared/KeyCommands.h"
 #include "ui/shared/UserPrompts.h"
 
@@ -119,6 +120,9 @@ CTolvek2Dlg::CTolvek2Dlg(MainWindowServices services, QWidget* parent)
     connect(m_playback.get(), &PlaybackController::frameReady, this, &CTolvek2Dlg::onFrameReady);
     wireListsAndPlayer();
     qApp->installEventFilter(this);
+    // Tooltips also while another window is active: the examiner works beside the patient with
+    // other programs open.
+    setAttribute(Qt::WA_AlwaysShowToolTips);
 }
 
 CTolvek2Dlg::~CTolvek2Dlg()
@@ -383,9 +387,7 @@ bool CTolvek2Dlg::event(QEvent* e)
         if (m_state.toolTipsActive && m_layout.liveView.contains(help->pos())) {
             const QString text = liveViewToolTip();
             if (!text.isEmpty()) {
-                QToolTip::showText(help->globalPos(),
-                                   QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")), this,
-                                   m_layout.liveView);
+                QToolTip::showText(help->globalPos(), toolTipLayout(text), this, m_layout.liveView);
                 return true;
             }
         }
@@ -773,6 +775,11 @@ void CTolvek2Dlg::executeCommand(int command)
 
 bool CTolvek2Dlg::eventFilter(QObject* watched, QEvent* e)
 {
+    if (e->type() == QEvent::ToolTip) {
+        auto* w = qobject_cast<QWidget*>(watched);
+        if (w && w != this && w->window() == this && showWrappedToolTip(w, e))
+            return true;
+    }
     if (e->type() == QEvent::KeyPress) {
         auto* w = qobject_cast<QWidget*>(watched);
         // Only keys meant for this window, not for a dialog it opened.
