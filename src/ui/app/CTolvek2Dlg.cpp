@@ -24,8 +24,8 @@
 #include "ui/shared/ButtonImages.h"
 #include "ui/shared/ControlIds.h"
 #include "ui/shared/Fonts.h"
-#include "ui/shared/ToolTips.h"
 #include "ui/shared/KeyCommands.h"
+#include "ui/shared/ToolTips.h"
 #include "ui/shared/UserPrompts.h"
 
 #include <QDesktopServices>
