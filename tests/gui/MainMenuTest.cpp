@@ -246,9 +246,22 @@ TEST_F(WindowCommandsTest, ChangingTheSaveFolderListsTheNewFoldersVideos)
     EXPECT_TRUE(panel.contains(QStringLiteral("[Save Folder  ] ") + other)) << panel.toStdString();
     EXPECT_TRUE(panel.endsWith(QStringLiteral("[Saved videos ] 001")));
 
-    prompts.folders.push_back(QStringLiteral("/")); // a bare root keeps the folder
+    // Choosing the same folder again reads it again: a video copied in meanwhile is listed.
+    ASSERT_FALSE(
+        tolvek::test::makeTestWmv(other + QStringLiteral("/0000000920240102100000.wmv"), 5).isEmpty());
+    w->state().playbackVideoName = QStringLiteral("0000000920240101100000.wmv");
+    prompts.folders.push_back(other);
     w->executeCommand(CmdChangeSaveFolder);
-    EXPECT_EQ(appSettings().value(SaveFolder), other);
+    EXPECT_TRUE(w->state().playbackVideoName.isEmpty());
+    EXPECT_EQ(all->topLevelItemCount(), 2);
+
+    w->state().playbackVideoName = QStringLiteral("0000000920240101100000.wmv");
+    for (const char* refused : {"/", ""}) { // a bare root keeps the folder; so does a cancel
+        prompts.folders.push_back(QString::fromUtf8(refused));
+        w->executeCommand(CmdChangeSaveFolder);
+        EXPECT_EQ(appSettings().value(SaveFolder), other);
+        EXPECT_FALSE(w->state().playbackVideoName.isEmpty()) << refused;
+    }
 
     prompts.folders.push_back(dir.file("backup"));
     w->executeCommand(CmdSetBackupFolder);

@@ -739,7 +739,10 @@ void CTolvek2Dlg::executeCommand(int command)
             m_services.prompts ? m_services.prompts->pickFolder(this, title, before) : QString();
         const QString after = acceptedFolderChoice(before, chosen);
         s.setValue(which, after);
-        if (save && after != before) {
+        // A folder accepted from the picker, even the one already set, is read again: the user
+        // may have copied videos into it meanwhile.
+        const bool accepted = !acceptedFolderChoice(QString(), chosen).isEmpty();
+        if (save && accepted) {
             stopPlayback();
             m_state.flags.cameraOpened = false;
             m_state.playbackVideoName.clear();
