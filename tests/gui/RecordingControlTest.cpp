@@ -151,6 +151,11 @@ TEST_F(RecordingControlTest, AcceptedIdRecordsAStampedFileThatStopShows)
     QString finished;
     QObject::connect(&w->recordingControl(), &RecordingControl::recordingFinished,
                      [&](const QString& n) { finished = n; });
+    // The file carries its product mark before it is listed: the stamp replaces the file, and
+    // the list and the player must find the stamped one.
+    QString copyrightWhenListed;
+    QObject::connect(&w->recordingControl(), &RecordingControl::recordingListed,
+                     [&](const QString& n) { copyrightWhenListed = copyrightOf(path(n)); });
     ASSERT_TRUE(recordedFor(700));
 
     w->recordingControl().stopRecording();
@@ -164,6 +169,7 @@ TEST_F(RecordingControlTest, AcceptedIdRecordsAStampedFileThatStopShows)
     EXPECT_EQ(finished, name);
     EXPECT_EQ(w->state().playbackVideoName, name);
     EXPECT_EQ(stamped, QStringList{makeSavePath(saveFolder, name)});
+    EXPECT_EQ(copyrightWhenListed, QStringLiteral("Tolvek"));
     EXPECT_GT(countDecodedFrames(makeSavePath(saveFolder, name)), 0);
     QFile f(makeSavePath(saveFolder, name));
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
@@ -244,6 +250,10 @@ TEST_F(RecordingControlTest, RecordButtonStartsASecondRecordingUnderANewId)
     w->recordingControl().startRecording();
     EXPECT_EQ(w->windowMode(), ModeRecording);
     EXPECT_EQ(w->currentPatientId(), 2);
+    // A recording started with the record button is as safe from a stray close as the first.
+    EXPECT_EQ(w->closeAllowed(), 0);
+    EXPECT_FALSE(w->close());
+    EXPECT_EQ(prompts.beeps, 1);
     ASSERT_TRUE(waitUntil([this] { return !w->recordingControl().openedFileName().isEmpty(); }));
     ASSERT_TRUE(recordedFor(700));
     stopAndWaitListed();

@@ -281,10 +281,18 @@ TEST_F(VideoListsTest, TheTwoSmallListsAreOneSelectionThatOpensVideos)
     EXPECT_EQ(selectedNames(ids, 1), QStringList{P1});
     EXPECT_EQ(shown.size(), 0);
 
-    // A click on empty space below the rows keeps the selection and the open video, in both lists.
+    // A click on empty space below the rows keeps the selection and the open video, in both lists,
+    // and leaves the focus on the list that holds the open video.
+    refs->setFocus();
     click(ids->viewport(), belowLastRow(ids));
+    EXPECT_EQ(window->focusWidget(), ids);
     doubleClick(ids->viewport(), belowLastRow(ids));
+    refs->setFocus();
+    click(refs->header()->viewport(), QPoint(5, 5));
+    EXPECT_EQ(window->focusWidget(), ids);
+    refs->setFocus();
     click(refs->viewport(), belowLastRow(refs));
+    EXPECT_EQ(window->focusWidget(), ids);
     EXPECT_EQ(selectedNames(ids, 1), QStringList{P1});
     EXPECT_EQ(window->state().playbackVideoName, P1);
     EXPECT_EQ(shown.size(), 0);

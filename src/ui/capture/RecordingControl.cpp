@@ -312,7 +312,8 @@ void RecordingControl::restartRecording()
     Q_EMIT slidersResetRequested();
     m_window.modes.setWindowMode(ModeRecording);
     m_window.head.rezero();
-    flags.recording = true;
+    // Only the request: the capture thread sets `recording` once the new file is open, so a
+    // second restart before that finds nothing to restart.
     beginSession();
     // The file just closed goes to the trash, last: its messages may run other events.
     takeFileEvents();

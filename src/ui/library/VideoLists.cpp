@@ -624,9 +624,9 @@ bool VideoLists::eventFilter(QObject* watched, QEvent* event)
             const auto* mouse = static_cast<QMouseEvent*>(event);
             if (list->itemAt(mouse->position().toPoint()))
                 return false;
-            // A click on empty space never clears the selection.
-            if (list == watchedList)
-                otherSmallList(list)->setFocus();
+            // A click on empty space takes the focus to the list that holds the open video, and
+            // never clears the selection: the open video's row stays marked.
+            (list == watchedList ? otherSmallList(list) : list)->setFocus();
             return true;
         }
         if (watched == list->header()->viewport() && list == watchedList) {
