@@ -20,6 +20,7 @@
 #include "support/WaitUntil.h"
 #include "ui/app/CTolvek2Dlg.h"
 #include "ui/manage/CSetMemo.h"
+#include "ui/playback/PlaybackController.h"
 #include "ui/shared/ControlIds.h"
 #include "ui/shared/KeyCommands.h"
 
@@ -30,6 +31,7 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
@@ -770,4 +772,26 @@ TEST_F(VideoListsTest, RecordingsCutOffByACrashAreRepairedInTheBackgroundAndRepo
     EXPECT_FALSE(lists->recovery().isRunning());
     QCoreApplication::processEvents();
     EXPECT_EQ(prompts.messages.size(), 1);
+}
+
+TEST_F(VideoListsTest, SetIdWithoutVideosLeavesNothingOfTheLastVideoOnScreen)
+{
+    openRow(ids, P1);
+    window->playback().showVideoFrame(P1, 20);
+    window->playback().updateTimeDisplay();
+    auto* time = qobject_cast<QLabel*>(window->control(IDC_TIME_TEXT));
+    ASSERT_FALSE(time->text().isEmpty());
+
+    prompts.patientIds.push_back(77777777); // an ID without videos
+    window->setIdCommand();
+    EXPECT_EQ(window->currentPatientId(), 77777777);
+    EXPECT_TRUE(window->state().playbackVideoName.isEmpty());
+    EXPECT_EQ(ids->topLevelItemCount(), 0);
+    const FrameCopy picture = window->displayFrame().copy();
+    ASSERT_TRUE(picture.valid());
+    EXPECT_EQ((std::vector<std::uint8_t>(picture.rgb.begin(), picture.rgb.begin() + 3)),
+              (std::vector<std::uint8_t>{200, 200, 255}));
+    EXPECT_TRUE(time->text().isEmpty());
+    EXPECT_EQ(window->playback().currentFrame(), 0);
+    EXPECT_EQ(window->playback().rangeEnd(), window->playback().sliderLength());
 }

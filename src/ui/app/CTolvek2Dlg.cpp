@@ -45,6 +45,8 @@
 #include <QToolTip>
 #include <QTreeWidget>
 
+#include <array>
+
 namespace tolvek {
 
 namespace {
@@ -503,6 +505,20 @@ void CTolvek2Dlg::openVideo(const QString& name)
     m_playback->updateTimeDisplay();
 }
 
+void CTolvek2Dlg::showNoVideo()
+{
+    if (m_playback) {
+        m_playback->stopPlayerAndWait();
+        m_playback->resetSlider();
+        m_playback->drawSlider(SliderDraw::Reset);
+    }
+    if (auto* time = qobject_cast<QLabel*>(control(IDC_TIME_TEXT)))
+        time->clear();
+    static constexpr std::array<std::uint8_t, 3> NoVideo{200, 200, 255};
+    m_displayFrame.store(NoVideo.data(), 1, 1, 3);
+    update(m_layout.liveView);
+}
+
 void CTolvek2Dlg::blankPicture()
 {
     m_displayFrame.clear();
@@ -931,8 +947,8 @@ void CTolvek2Dlg::wireListsAndPlayer()
     });
 
     connect(m_lists, &VideoLists::folderPanelRefreshRequested, this, &CTolvek2Dlg::refreshFolderPanel);
-    m_management = new VideoManagement({*this, m_state, *this, m_displayFrame, power(), tools()}, *m_lists,
-                                       *player, m_services.prompts, m_lists);
+    m_management = new VideoManagement({*this, m_state, *this, power(), tools()}, *m_lists, *player,
+                                       m_services.prompts, m_lists);
     connect(this, &CTolvek2Dlg::commandRequested, m_management, &VideoManagement::run);
     connect(m_management, &VideoManagement::folderPanelRefreshRequested, this,
             &CTolvek2Dlg::refreshFolderPanel);
@@ -1006,9 +1022,7 @@ void CTolvek2Dlg::setIdCommand()
     } else {
         // No video of this ID: an empty, light blue picture says so.
         m_state.playbackVideoName.clear();
-        const std::vector<std::uint8_t> blue{200, 200, 255};
-        m_displayFrame.store(blue.data(), 1, 1, 3);
-        update(m_layout.liveView);
+        showNoVideo();
     }
 }
 

@@ -99,6 +99,7 @@ class CTolvek2Dlg : public QDialog, public MessagePort, public ModePort, public 
     void requestShowPlaybackVideo() override;
     void openVideo(const QString& name) override;
     void blankPicture() override;
+    void showNoVideo() override;
     void repaintPicture() override { update(); }
     // The ID keypad in its capture form (0) or set-ID form (1).
     std::optional<int> askForId(int form);

@@ -1,6 +1,5 @@
 #include "ui/manage/VideoManagement.h"
 
-#include "core/capture/DisplayFrame.h"
 #include "core/i18n/MenuCaptions.h"
 #include "core/i18n/Messages.h"
 #include "core/manage/TrimWorker.h"
@@ -103,15 +102,6 @@ bool VideoManagement::askDelete(const QString& name)
     return m_prompts->questionAt(&m_window.widget, text, Message(MsgConfirmation), true, QCursor::pos());
 }
 
-void VideoManagement::showEmptyPicture()
-{
-    // A one-pixel frame of RGB 200,200,255 is painted stretched over the whole video picture; the
-    // window's own background is the button face around it.
-    static constexpr std::array<std::uint8_t, 3> Empty{200, 200, 255};
-    m_window.display.store(Empty.data(), 1, 1, 3);
-    m_window.video.repaintPicture();
-}
-
 void VideoManagement::deleteCurrentVideo()
 {
     const QString name = m_window.state.playbackVideoName;
@@ -134,7 +124,7 @@ void VideoManagement::deleteCurrentVideo()
     const int rows = list->topLevelItemCount();
     if (rows == 0) {
         m_window.state.playbackVideoName.clear();
-        showEmptyPicture();
+        m_window.video.showNoVideo();
         return;
     }
     const QString next = list->topLevelItem(std::clamp(remembered, 0, rows - 1))->text(SmallListFileColumn);
@@ -162,7 +152,7 @@ void VideoManagement::deleteSelectedVideo()
     // The player must not keep a file that is gone.
     if (m_window.state.playbackVideoName == name) {
         m_window.state.playbackVideoName.clear();
-        showEmptyPicture();
+        m_window.video.showNoVideo();
     }
 
     const int rows = all->topLevelItemCount();

@@ -19,7 +19,6 @@ class QWidget;
 namespace tolvek {
 
 class CTrim;
-class DisplayFrame;
 class PlaybackController;
 class UserPrompts;
 class VideoLists;
@@ -34,7 +33,6 @@ struct ManageWindow
     QWidget& widget; // parent of the dialogs
     WindowState& state;
     PlayedVideoPort& video;
-    DisplayFrame& display; // painted empty when the last video has gone
     platform::PowerRequest& power;
     const platform::ExternalTools& tools; // ffmpeg for the MP4 export
 };
@@ -70,7 +68,6 @@ class VideoManagement : public QObject
     bool askDelete(const QString& name);
     QString savePath(const QString& name) const;
     void message(const QString& text);
-    void showEmptyPicture();
 
     ManageWindow m_window;
     VideoLists& m_lists;

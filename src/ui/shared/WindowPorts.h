@@ -43,6 +43,9 @@ class PlayedVideoPort
     virtual void openVideo(const QString& name) = 0;
     // The picture painted white until a frame is shown.
     virtual void blankPicture() = 0;
+    // No video to show: the player stopped, the picture light blue (RGB 200, 200, 255), the
+    // slider reset and the time text empty, so nothing of the last video stays on screen.
+    virtual void showNoVideo() = 0;
     // Repaints the picture from the display frame.
     virtual void repaintPicture() = 0;
     // Stops a running player and waits for it.
