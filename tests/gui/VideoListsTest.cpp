@@ -795,3 +795,24 @@ TEST_F(VideoListsTest, SetIdWithoutVideosLeavesNothingOfTheLastVideoOnScreen)
     EXPECT_EQ(window->playback().currentFrame(), 0);
     EXPECT_EQ(window->playback().rangeEnd(), window->playback().sliderLength());
 }
+
+TEST_F(VideoListsTest, TrimToRangeFollowsTheMarkersNotTheLastDrawnButton)
+{
+    openRow(ids, P1);
+    auto trimEnabled = [this] {
+        shownMenus.clear();
+        rightClick(ids, rowPoint(ids, rowOf(ids, P1)));
+        for (const MenuItem& item : shownMenus.at(0))
+            if (item.command == CmdTrimToRange)
+                return item.enabled;
+        ADD_FAILURE() << "no Trim to Range item";
+        return false;
+    };
+    EXPECT_FALSE(trimEnabled());
+    // Markers moved without the slider being drawn since.
+    const int length = window->playback().sliderLength();
+    window->playback().setRange(length / 4, length / 2);
+    EXPECT_TRUE(trimEnabled());
+    window->playback().setRange(0, length);
+    EXPECT_FALSE(trimEnabled());
+}

@@ -954,7 +954,7 @@ void CTolvek2Dlg::wireListsAndPlayer()
             &CTolvek2Dlg::refreshFolderPanel);
     refreshFolderPanel(); // the all-videos view can be the first one shown
     m_lists->setPlayerBusy([player] { return player->hasPlayer(); });
-    m_lists->setSubRangeMarked([player] { return player->trimRangeSelected(); });
+    m_lists->setSubRangeMarked([player] { return player->subRangeMarked(); });
     connect(m_lists, &VideoLists::showVideo, this, &CTolvek2Dlg::openVideo);
     connect(m_lists, &VideoLists::playVideo, this, [player](const QString&) {
         player->resetSlider();

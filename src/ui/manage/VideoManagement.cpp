@@ -318,8 +318,7 @@ void VideoManagement::trimToRange()
 {
     const QString name = m_window.state.playbackVideoName;
     const int sliderLength = m_player.sliderLength();
-    if (!name.contains(QLatin1String(".wmv")) ||
-        !isSubRange(m_player.rangeStart(), m_player.rangeEnd(), sliderLength))
+    if (!name.contains(QLatin1String(".wmv")) || !m_player.subRangeMarked())
         return;
     const int rangeStart = m_player.rangeStart();
     const int rangeEnd = std::min(m_player.rangeEnd(), sliderLength);

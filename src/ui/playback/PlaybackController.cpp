@@ -249,6 +249,11 @@ void PlaybackController::resetSlider()
     m_state.currentFrame = 0;
 }
 
+bool PlaybackController::subRangeMarked() const
+{
+    return isSubRange(m_state.rangeStart.load(), m_state.rangeEnd.load(), m_state.sliderLength.load());
+}
+
 void PlaybackController::setRange(int start, int end)
 {
     m_state.rangeStart = start;
@@ -275,8 +280,7 @@ int PlaybackController::trimToolTipMessage() const
 
 void PlaybackController::updateTrimButton()
 {
-    const bool sub =
-        isSubRange(m_state.rangeStart.load(), m_state.rangeEnd.load(), m_state.sliderLength.load());
+    const bool sub = subRangeMarked();
     if (sub == m_trimRangeSelected)
         return;
     m_trimRangeSelected = sub;

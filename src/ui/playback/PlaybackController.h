@@ -95,7 +95,8 @@ class PlaybackController : public QObject
     void setPaused(bool paused) { m_state.paused = paused; }
     bool paused() const { return m_state.paused.load(); }
     // The state last shown on the trim button: the markers enclose less than the whole video.
-    bool trimRangeSelected() const { return m_trimRangeSelected; }
+    // Whether the markers now mark less than the whole video, drawn yet or not.
+    bool subRangeMarked() const;
     // The tooltip message the trim button should carry now (7 or 8).
     int trimToolTipMessage() const;
 
