@@ -6,6 +6,7 @@
 #include "core/i18n/MenuCaptions.h"
 #include "core/media/VideoHeaderReader.h"
 #include "core/media/VideoTags.h"
+#include "core/playback/SliderMath.h"
 #include "core/settings/Settings.h"
 #include "core/settings/Storage.h"
 #include "core/settings/VideoFileName.h"
@@ -129,11 +130,13 @@ TEST_F(TrimTest, TheTrimButtonCutsTheRangeIntoANewVideoAndTrashesTheSource)
     const int end = length() * 3 / 4;
     player().setRange(start, end);
     player().drawSlider(SliderDraw::Current);
-    const int first = int(qint64(Frames) * start / length());
-    const int count = int(qint64(end - start) * Frames / length());
-    // Five seconds of frames trimmed off the head move the name's time on by five seconds.
-    const QString trimmed = QStringLiteral("0000012320240307100005.wmv");
-    ASSERT_EQ(first / 30, 5);
+    // The frames the markers show: the start marker's first, the end marker's last.
+    const MarkedFrames marked = markedFrames(start, end, length(), Frames);
+    const int first = marked.first;
+    const int count = marked.count();
+    // Four whole seconds of frames trimmed off the head move the name's time on by four seconds.
+    const QString trimmed = QStringLiteral("0000012320240307100004.wmv");
+    ASSERT_EQ(first / 30, 4);
 
     QString progress;
     prompts.trimAction = [&progress](CTrim& dialog) {
@@ -267,7 +270,7 @@ TEST_F(TrimTest, ATrimEndingWhileTheListsAreRebuiltListsItsVideoOnce)
     open(ids, P3);
     player().setRange(length() / 2, length() * 3 / 4);
     player().drawSlider(SliderDraw::Current);
-    const QString trimmed = QStringLiteral("0000012320240307100005.wmv");
+    const QString trimmed = QStringLiteral("0000012320240307100004.wmv");
     bool repaired = false;
     prompts.trimAction = [&](CTrim& dialog) {
         static_cast<QPushButton*>(dialog.control(CTrim::IDC_OK))->click();
@@ -295,7 +298,7 @@ TEST_F(TrimTest, ADamagedSourceIsNeverTrimmedShort)
 {
     open(ids, P3);
     player().setRange(0, length() - 3);
-    const int expected = int(qint64(length() - 3) * Frames / length());
+    const int expected = markedFrames(0, length() - 3, length(), Frames).count();
     ASSERT_TRUE(damageVideo(path(P3), VideoDamage::Zeroed));
     const int readable = countDecodedFrames(path(P3));
     ASSERT_LT(readable, Frames * 3 / 4);

@@ -1,11 +1,14 @@
 #include "core/playback/PlayerThread.h"
 
+#include "core/manage/TrimWorker.h"
 #include "core/playback/SliderMath.h"
 #include "support/IndexedVideo.h"
 #include "support/TempDir.h"
 #include "support/WaitUntil.h"
 
 #include <QFile>
+
+#include <opencv2/videoio.hpp>
 
 #include <gtest/gtest.h>
 
@@ -338,5 +341,66 @@ TEST_F(PlayerThreadTest, StopEndsAPausedOrPlayingLoop)
         EXPECT_FALSE(player->isRunning());
         std::lock_guard lock(mutex);
         shown.clear();
+    }
+}
+
+TEST_F(PlayerThreadTest, PlaybackBetweenTheMarkersAndTheTrimSelectTheSameFrames)
+{
+    struct Markers
+    {
+        int start, end;
+    };
+    // Markers on frame boundaries and between them, at the ends and in the middle.
+    for (const Markers m :
+         {Markers{123, 457}, Markers{0, 700}, Markers{pixelOfFrame(5), SliderLen}, Markers{31, 52}}) {
+        SCOPED_TRACE(testing::Message() << m.start << ".." << m.end);
+        const MarkedFrames marked = markedFrames(m.start, m.end, SliderLen, Frames);
+        {
+            std::lock_guard lock(mutex);
+            shown.clear();
+        }
+        state.rangeStart = m.start;
+        state.rangeEnd = m.end;
+        state.paused = false;
+        auto player = makePlayer(path, 0);
+        player->start();
+        // To the end marker, then paused on the start marker's frame; resumed, once more.
+        ASSERT_TRUE(waitForShown({marked.first, true}, 2));
+        const std::size_t firstPass = shownFrames().size();
+        state.paused = false;
+        ASSERT_TRUE(waitForShown({marked.first, true}, firstPass + 1));
+        player->stop();
+        player->wait();
+        std::vector<int> played;
+        const std::vector<Shown> all = shownFrames();
+        for (std::size_t i = firstPass; i + 1 < all.size(); ++i)
+            played.push_back(all[i].index);
+
+        auto trim = std::make_shared<TrimWorkerState>();
+        trim->rangeStart = m.start;
+        trim->rangeEnd = m.end;
+        trim->sliderLength = SliderLen;
+        trim->fps = 30;
+        trim->frameWidth = 160;
+        trim->frameHeight = 120;
+        trim->sourcePath = path;
+        trim->targetPath = dir.file(QStringLiteral("trimmed.wmv"));
+        trim->running = true;
+        TrimWorker(trim);
+        ASSERT_EQ(trim->result.load(), TrimResult::Done);
+        std::vector<int> written;
+        cv::VideoCapture cap(trim->targetPath.toStdString(), cv::CAP_FFMPEG);
+        cv::Mat frame;
+        while (cap.read(frame) && !frame.empty())
+            written.push_back(frameIndexOf(frame));
+        cap.release();
+        QFile::remove(trim->targetPath);
+
+        // The start marker's frame opens both, the end marker's frame closes both.
+        ASSERT_FALSE(played.empty());
+        EXPECT_EQ(played.front(), marked.first);
+        EXPECT_EQ(played.back(), marked.last);
+        EXPECT_EQ(played.back(), sliderToFrameClamped(m.end, SliderLen, Frames));
+        EXPECT_EQ(written, played);
     }
 }

@@ -6,6 +6,7 @@
 #include "core/media/WmvWriter.h"
 #include "core/platform/DurableFiles.h"
 #include "core/platform/WorkerThread.h"
+#include "core/playback/SliderMath.h"
 #include "core/settings/VideoFileName.h"
 
 #include <QDir>
@@ -43,13 +44,8 @@ bool copyIsComplete(int framesDone, int framesExpected)
 
 FrameRange trimFrameRange(int rangeStart, int rangeEnd, int sliderLength, int frameCount)
 {
-    const std::int64_t length = std::max(1, sliderLength);
-    const std::int64_t frames = std::max(0, frameCount);
-    FrameRange r;
-    if (rangeStart > 0)
-        r.first = int(std::clamp<std::int64_t>(frames * rangeStart / length, 0, frames));
-    r.count = int(std::max<std::int64_t>(0, rangeEnd - rangeStart) * frames / length);
-    return r;
+    const MarkedFrames marked = markedFrames(rangeStart, rangeEnd, sliderLength, frameCount);
+    return {marked.first, marked.count()};
 }
 
 std::optional<QString> makeTrimmedFileName(const QString& sourcePath, int rangeStart, int frameCount,
@@ -65,8 +61,7 @@ std::optional<QString> makeTrimmedFileName(const QString& sourcePath, int rangeS
 
     std::int64_t offset = 0;
     if (fps > 0)
-        offset =
-            std::int64_t(std::max(0, rangeStart)) * std::max(0, frameCount) / std::max(1, sliderLength) / fps;
+        offset = trimFrameRange(rangeStart, rangeStart, sliderLength, frameCount).first / fps;
     // Always at least one second, so the new name differs from the source's even for a range
     // that starts at the first frame.
     if (offset <= 0)

@@ -65,9 +65,8 @@ struct TrimWorkerState
 };
 
 // The first frame and the number of frames a range of slider positions selects in a video of
-// frameCount frames: start = frameCount x rangeStart / sliderLength, count = (rangeEnd -
-// rangeStart) x frameCount / sliderLength (64-bit, truncating; the end marker's own frame is not
-// included). sliderLength below 1 counts as 1.
+// frameCount frames: the frames the markers enclose, both marked frames included, as the player
+// shows and plays them (markedFrames).
 struct FrameRange
 {
     int first = 0;
@@ -76,7 +75,7 @@ struct FrameRange
 FrameRange trimFrameRange(int rangeStart, int rangeEnd, int sliderLength, int frameCount);
 
 // MakeTrimmedFileName: the source's folder and a name of the same patient whose time is the
-// source's plus (rangeStart x frameCount / sliderLength) / fps seconds, at least one, stepped on
+// source's plus (the start marker's frame) / fps seconds, at least one, stepped on
 // one second at a time while a file of that name exists. Nothing when the source's name carries
 // no valid ID, date and time.
 std::optional<QString> makeTrimmedFileName(const QString& sourcePath, int rangeStart, int frameCount,

@@ -189,8 +189,10 @@ void PlayerThread::Worker::run(platform::WorkerRun& run)
             if (!justRead && !outsideOwner([&] { frame = reader.readNext(); }))
                 return;
             // The UI may have paused meanwhile; its pause wins over the end handling.
-            if (!st.paused.load() && (frame.empty() || reader.atEndOfFile() || atEnd)) {
-                const int s = sliderToFrame(st.rangeStart.load(), st.sliderLength.load(), frameCount);
+            if (!st.paused.load() && (frame.empty() || atEnd)) {
+                const int s =
+                    markedFrames(st.rangeStart.load(), st.rangeEnd.load(), st.sliderLength.load(), frameCount)
+                        .first;
                 st.requestedFrame = s;
                 st.currentFrame = s;
                 atEnd = false;
@@ -218,9 +220,12 @@ void PlayerThread::Worker::run(platform::WorkerRun& run)
                                            clock.nowMs());
             if (wait > 0 && !sleep(wait))
                 return;
-            if (!st.paused.load() && reachedEndMarker(st.currentFrame.load(), st.rangeEnd.load(),
-                                                      st.sliderLength.load(), frameCount))
-                atEnd = true; // consumed by the end handling on the next turn
+            // The end marker's frame, or the file's last, is still shown; the end handling of
+            // the next turn then pauses on the start marker.
+            if (!st.paused.load() &&
+                (reader.atEndOfFile() || reachedEndMarker(st.currentFrame.load(), st.rangeEnd.load(),
+                                                          st.sliderLength.load(), frameCount)))
+                atEnd = true;
         }
 
         if (!frame.empty())

@@ -56,6 +56,16 @@ int clampFrame(int frame, int frameCount)
     return frameCount < 1 ? 0 : limit(frame, 0, frameCount - 1);
 }
 
+MarkedFrames markedFrames(int rangeStart, int rangeEnd, int sliderLength, int frameCount)
+{
+    if (frameCount < 1)
+        return {};
+    MarkedFrames m;
+    m.first = clampFrame(sliderToFrame(rangeStart, sliderLength, frameCount), frameCount);
+    m.last = std::max(m.first, clampFrame(sliderToFrame(rangeEnd, sliderLength, frameCount), frameCount));
+    return m;
+}
+
 int sliderToFrameClamped(int p, int sliderLength, int frameCount)
 {
     return clampFrame(sliderToFrame(p, sliderLength, frameCount), frameCount);
@@ -178,7 +188,7 @@ bool reachedEndMarker(int currentFrame, int rangeEnd, int sliderLength, int fram
 {
     if (sliderLength < 2 || frameCount < 2)
         return false;
-    return currentFrame >= sliderToFrame(rangeEnd, sliderLength, frameCount);
+    return currentFrame >= markedFrames(0, rangeEnd, sliderLength, frameCount).last;
 }
 
 int pacingSleepMs(int currentFrame, int startFrame, int fps, std::int64_t startTickMs, std::int64_t nowMs)

@@ -41,6 +41,15 @@ int sliderToFrame(int p, int sliderLength, int frameCount);
 int sliderToFrameClamped(int p, int sliderLength, int frameCount);
 // A frame number limited to 0..frameCount - 1 (0 when frameCount < 1).
 int clampFrame(int frame, int frameCount);
+// The frames the two markers enclose, both ends included: the frame shown at a marker is the
+// frame it marks. Playback runs from `first` to `last` and the trim writes exactly these frames.
+struct MarkedFrames
+{
+    int first = 0;
+    int last = -1; // -1: no frame (an empty video)
+    int count() const { return last >= first ? last - first + 1 : 0; }
+};
+MarkedFrames markedFrames(int rangeStart, int rangeEnd, int sliderLength, int frameCount);
 // Where the position diamond stands: currentFrame x length / frames (64-bit), 0 without frames.
 int frameToSlider(int currentFrame, int sliderLength, int frameCount);
 
@@ -100,8 +109,9 @@ int steppedFrame(FrameStep step, int requestedFrame, int currentFrame, int frame
 // What TogglePlayback requests when it pauses: the current frame, or 0 on the last frame.
 int pauseRequestFrame(int currentFrame, int frameCount);
 
-// True once the frame last decoded has reached the frame under the end marker. Without a usable
-// frame count (< 2) the marker maps nowhere and only the end of the file ends playback.
+// True once the frame last shown is the end marker's frame (markedFrames' last) or beyond.
+// Without a usable frame count (< 2) the marker maps nowhere and only the end of the file ends
+// playback.
 bool reachedEndMarker(int currentFrame, int rangeEnd, int sliderLength, int frameCount);
 
 // Pacing: the milliseconds to sleep before showing currentFrame, measured from the time base of
