@@ -1,10 +1,15 @@
 // The help pages are found from the executable's folder in the installed and the build layout,
-// in the current language or else in English.
+// in the current language or else in English; and every link and picture of the shipped pages
+// leads to a file that is there.
 #include "core/platform/HelpPages.h"
 #include "support/TempDir.h"
 
 #include <QDir>
+#include <QDirIterator>
+#include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
+#include <QUrl>
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -13,6 +18,8 @@ using namespace tolvek::platform;
 using tolvek::test::TempDir;
 
 namespace {
+
+const QString SourceHelp = QDir::cleanPath(QStringLiteral(TOLVEK_TEST_DATA_DIR "/../../resources/help"));
 
 struct LayoutCase
 {
@@ -87,4 +94,44 @@ TEST(HelpPages, NamesThePageInTheLanguageWhenNoneIsFound)
     TempDir root;
     ASSERT_TRUE(QDir().mkpath(root.file(QStringLiteral("bin/help/en/tolvek.html"))));
     EXPECT_TRUE(findHelpPage(root.file(QStringLiteral("bin")), QStringLiteral("en")).page.isEmpty());
+}
+
+TEST(HelpPages, EveryLinkAndPictureOfTheShippedPagesResolves)
+{
+    ASSERT_TRUE(QFileInfo(SourceHelp + QStringLiteral("/en/") + QLatin1String(HelpPageFileName)).isFile());
+    // href="..." and src="..." in the pages, url(...) in the style sheets.
+    const QRegularExpression reference(
+        QStringLiteral(R"((?:\b(?:href|src)\s*=\s*["']([^"']*)["'])|(?:url\(\s*["']?([^"')]*)["']?\s*\)))"));
+    const QRegularExpression anchor(QStringLiteral(R"(\bid\s*=\s*["']([^"']+)["'])"));
+    int checked = 0;
+    QDirIterator it(SourceHelp, {QStringLiteral("*.html"), QStringLiteral("*.css")}, QDir::Files,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString file = it.next();
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << file.toStdString();
+        const QString text = QString::fromUtf8(f.readAll());
+        for (auto m = reference.globalMatch(text); m.hasNext();) {
+            const auto match = m.next();
+            const QString target = match.captured(1).isEmpty() ? match.captured(2) : match.captured(1);
+            const QUrl url(target);
+            if (target.isEmpty() || !url.scheme().isEmpty()) // a web address or mail link
+                continue;
+            const QString path =
+                url.path().isEmpty() ? file : QDir::cleanPath(QFileInfo(file).path() + u'/' + url.path());
+            SCOPED_TRACE((file + QStringLiteral(" -> ") + target).toStdString());
+            ASSERT_TRUE(QFileInfo(path).isFile());
+            EXPECT_TRUE(path.startsWith(SourceHelp + u'/')); // installed with the pages
+            if (url.hasFragment()) {
+                QFile page(path);
+                ASSERT_TRUE(page.open(QIODevice::ReadOnly));
+                QStringList ids;
+                for (auto a = anchor.globalMatch(QString::fromUtf8(page.readAll())); a.hasNext();)
+                    ids << a.next().captured(1);
+                EXPECT_TRUE(ids.contains(url.fragment()));
+            }
+            ++checked;
+        }
+    }
+    EXPECT_GT(checked, 0);
 }
