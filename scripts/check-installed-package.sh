@@ -11,8 +11,8 @@
 #   1. apt-get installs the .deb with its dependencies, and none of them is a compiler, a -dev
 #      package or a test tool;
 #   2. `tolvek --version` and `--help` print without a display and make no folder;
-#   3. desktop-file-validate and appstreamcli validate pass on the installed files, and the icon
-#      is in the hicolor theme;
+#   3. desktop-file-validate and appstreamcli validate pass on the installed files, the icon
+#      is in the hicolor theme, and the English help pages are where the Help command looks;
 #   4. with a data folder chosen in /etc/xdg/Tolvek/system.conf, two logins start the installed
 #      program under Xvfb with the simulated camera, both open the window (with its icon) on the
 #      one shared folder, and a screenshot is taken.
@@ -68,6 +68,8 @@ for icon in 16x16 32x32 48x48 64x64 128x128 256x256; do
   [ -s "/usr/share/icons/hicolor/$icon/apps/org.tolvek.Tolvek.png" ] || fail "no $icon icon"
 done
 [ -s /usr/share/icons/hicolor/scalable/apps/org.tolvek.Tolvek.svg ] || fail "no scalable icon"
+# The Help command opens <prefix>/share/tolvek/help/<language>/tolvek.html beside <prefix>/bin/tolvek.
+[ -s /usr/share/tolvek/help/en/tolvek.html ] || fail "no help pages in /usr/share/tolvek/help/en"
 
 # ---- 4. two logins, one shared data folder, the real program under Xvfb -------------------
 step "shared data folder /srv/tolvek for the logins anna and ben"

@@ -14,11 +14,13 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QTreeWidget>
+#include <QUrl>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -163,6 +165,41 @@ TEST_F(WindowCommandsTest, HelpFileMissingIsReported)
     w->executeCommand(CmdHelp);
     ASSERT_EQ(prompts.messages.size(), 1);
     EXPECT_TRUE(prompts.messages[0].endsWith(QStringLiteral("/help/en/tolvek.html\r\nHelp file not found.")));
+}
+
+TEST_F(MainWindowFixture, HelpOpensThePageOfTheLanguageOrSaysWhyNot)
+{
+    // The installed layout beside the fixture's executable folder <dir>/bin.
+    const auto page = [](const char* folder) {
+        return QStringLiteral("share/tolvek/help/%1/tolvek.html").arg(QLatin1String(folder));
+    };
+    for (const char* folder : {"ja", "en"}) {
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(dir.file(page(folder))).path()));
+        ASSERT_TRUE(dir.write(page(folder), "<html></html>"));
+    }
+    QList<QUrl> opened;
+    bool browserFound = true;
+    MainWindowServices with = services();
+    with.openUrl = [&](const QUrl& url) {
+        opened << url;
+        return browserFound;
+    };
+    showWindow(std::move(with));
+
+    for (const auto& [setting, folder] : {std::pair{"0", "ja"}, {"6", "en"}}) {
+        appSettings().setValue(Language, QLatin1String(setting));
+        window->executeCommand(CmdHelp);
+        ASSERT_EQ(opened.size(), 1);
+        EXPECT_EQ(opened.takeFirst().toLocalFile(), dir.file(page(folder)));
+    }
+    EXPECT_TRUE(prompts.messages.isEmpty());
+
+    // Nothing to show it with: the user learns which file to open by hand.
+    browserFound = false;
+    window->executeCommand(CmdHelp);
+    ASSERT_EQ(prompts.messages.size(), 1);
+    EXPECT_TRUE(prompts.messages[0].startsWith(dir.file(page("en")) + QStringLiteral("\r\n")));
+    EXPECT_TRUE(prompts.messages[0].contains(QStringLiteral("could not be opened")));
 }
 
 TEST_F(WindowCommandsTest, KeysAndClicksSetTheHeadByHand)

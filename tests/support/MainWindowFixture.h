@@ -54,6 +54,8 @@ template <class Prompts> class MainWindowFixtureOf : public ::testing::Test
         s.profile = &profile;
         s.paths = storage.paths;
         s.countCameras = [cameras] { return cameras; };
+        // Help pages only where a test puts them, never those of the build folder.
+        s.executableFolder = dir.file("bin");
         return s;
     }
     // The services of a recording with the built-in simulated eye camera, as the program has them

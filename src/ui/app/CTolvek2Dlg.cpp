@@ -3,6 +3,7 @@
 #include "core/capture/CameraDevices.h"
 #include "core/capture/IdHistory.h"
 #include "core/i18n/Messages.h"
+#include "core/platform/HelpPages.h"
 #include "core/platform/PowerRequest.h"
 #include "core/platform/ProfileStore.h"
 #include "core/sensor/PhoneGyroThread.h"
@@ -29,14 +30,12 @@
 #include "ui/shared/UserPrompts.h"
 
 #include <QDesktopServices>
-#include <QFileInfo>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QUrl>
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDir>
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QLabel>
@@ -230,7 +229,6 @@ void CTolvek2Dlg::initialise()
     setSizeGripEnabled(true);
     resize(1280, 720); // the size the window opens with when no position is stored
     setWindowTitle(QString::fromUtf8(MainWindowTitle));
-    m_startDirectory = QDir::currentPath();
 
     m_state.flags.cameraCount = m_services.countCameras ? m_services.countCameras() : 0;
 
@@ -772,16 +770,9 @@ void CTolvek2Dlg::executeCommand(int command)
         s.setValue(ShowToolTips, m_state.toolTipsActive ? QStringLiteral("1") : QStringLiteral("0"));
         applyLanguage();
         return;
-    case CmdHelp: {
-        const QString path = QStringLiteral("%1/help/%2/tolvek.html")
-                                 .arg(m_startDirectory, helpFolderCode(s.getInt(Language)))
-                                 .left(MaxSettingLength);
-        if (QFileInfo::exists(path))
-            QDesktopServices::openUrl(QUrl::fromLocalFile(path));
-        else
-            showMessage(QStringLiteral("%1\r\nHelp file not found.").arg(path), UserPrompts::Icon::Warning);
+    case CmdHelp:
+        openHelp(s);
         return;
-    }
     case CmdTopPage:
         setWindowMode(ModeLibrary);
         Q_EMIT idListRefillRequested(currentPatientId());
@@ -790,6 +781,27 @@ void CTolvek2Dlg::executeCommand(int command)
         Q_EMIT commandRequested(command);
         return;
     }
+}
+
+void CTolvek2Dlg::openHelp(const Settings& settings)
+{
+    const QString folder = m_services.executableFolder.isEmpty() ? QCoreApplication::applicationDirPath()
+                                                                 : m_services.executableFolder;
+    const platform::HelpPageLookup help =
+        platform::findHelpPage(folder, helpFolderCode(settings.getInt(Language)));
+    if (help.page.isEmpty()) {
+        showMessage(QStringLiteral("%1\r\nHelp file not found.").arg(help.expected),
+                    UserPrompts::Icon::Warning);
+        return;
+    }
+    const QUrl url = QUrl::fromLocalFile(help.page);
+    const bool opened = m_services.openUrl ? m_services.openUrl(url) : QDesktopServices::openUrl(url);
+    // Without a browser or a desktop to start one, the page can still be opened by hand.
+    if (!opened)
+        showMessage(QStringLiteral("%1\r\nThe help page could not be opened: no web browser was found to "
+                                   "show it. Open this file in a web browser.")
+                        .arg(help.page),
+                    UserPrompts::Icon::Warning);
 }
 
 bool CTolvek2Dlg::eventFilter(QObject* watched, QEvent* e)

@@ -30,6 +30,7 @@
 class QLabel;
 class QPushButton;
 class QTreeWidget;
+class QUrl;
 
 namespace tolvek {
 
@@ -61,6 +62,11 @@ struct MainWindowServices
     std::function<QStringList()> cameraNames;         // camera names in device order
     std::function<QList<ComPortEntry>()> serialPorts; // serial ports in listing order
     RecordingServices recording;                      // cameras, ID keypad, sensor links, tags
+    // The folder the help pages are found from (HelpPages.h); empty: the running executable's.
+    QString executableFolder;
+    // Opens a help page in the user's browser; empty: QDesktopServices::openUrl. False when
+    // nothing could be started to show it.
+    std::function<bool(const QUrl&)> openUrl;
 };
 
 class CTolvek2Dlg : public QDialog, public MessagePort, public ModePort, public PlayedVideoPort
@@ -124,7 +130,6 @@ class CTolvek2Dlg : public QDialog, public MessagePort, public ModePort, public 
     bool toolTipsActive() const { return m_state.toolTipsActive; }
     const QTimer& timer1() const { return m_timer1; }
     QFont listFont() const { return m_listFont; }
-    const QString& startDirectory() const { return m_startDirectory; }
 
   public Q_SLOTS:
     void onFrameReady();     // repaints the picture without erasing
@@ -181,6 +186,8 @@ class CTolvek2Dlg : public QDialog, public MessagePort, public ModePort, public 
 
     void runKeyAction(const struct KeyDecision& decision);
     bool runSensorCommand(int command);
+    // The Help command: the page of the current language (else English) in the browser.
+    void openHelp(const Settings& settings);
     void refreshComPorts();
     void wireListsAndPlayer();
     void connectButton(int id, std::function<void()> handler);
@@ -202,7 +209,6 @@ class CTolvek2Dlg : public QDialog, public MessagePort, public ModePort, public 
     MainLayout m_layout;
     QTimer m_timer1;
     QFont m_listFont;
-    QString m_startDirectory;
     bool m_quitting = false;
     bool m_quitWhenIdle = false;
     bool m_destroyed = false;

@@ -1,0 +1,228 @@
+#!/usr/bin/env bash
+# Remakes the pictures of the help pages (resources/help/<language>/images/*.png) from the real
+# program: Tolvek runs on a private Xvfb display with the simulated eye camera, a temporary data
+# folder holding the sample recordings and a temporary home (the user's own settings are never
+# touched); xdotool drives it, ImageMagick grabs the screen and scales the pictures.
+#
+#   scripts/help-screenshots.sh [BUILD_DIR] [LANGUAGE]
+#
+# BUILD_DIR (default build) must hold tolvek and tolvek_samples (cmake --build BUILD_DIR --target
+# tolvek tolvek_samples). LANGUAGE is the help folder to fill: en (default) or ja. The display
+# number is HELP_DISPLAY (default 43); it must be free. Needs Xvfb, xdotool and ImageMagick
+# (apt-get install xvfb xdotool imagemagick); openbox is used as window manager when installed.
+# Only the processes this script starts are stopped at its end.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$(cd "${1:-$root/build}" && pwd)
+language=${2:-en}
+display=${HELP_DISPLAY:-43}
+case $language in
+en) setting=1 ;;
+ja) setting=0 ;;
+*)
+    echo "help-screenshots: no language setting known for '$language' (en, ja)" >&2
+    exit 2
+    ;;
+esac
+for tool in Xvfb xdotool import convert; do
+    command -v "$tool" >/dev/null || {
+        echo "help-screenshots: $tool is missing (apt-get install xvfb xdotool imagemagick)" >&2
+        exit 1
+    }
+done
+for program in tolvek tolvek_samples; do
+    [ -x "$build/$program" ] || {
+        echo "help-screenshots: $build/$program is missing; build it first" >&2
+        exit 1
+    }
+done
+if [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; then
+    echo "help-screenshots: display :$display is in use; set HELP_DISPLAY to a free one" >&2
+    exit 1
+fi
+
+images="$root/resources/help/$language/images"
+mkdir -p "$images"
+work=$(mktemp -d /tmp/tolvek-helpshots.XXXXXX)
+pids=()
+cleanup() {
+    # Newest first: the program before the window manager before the display.
+    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+        kill "${pids[i]}" 2>/dev/null || true
+        wait "${pids[i]}" 2>/dev/null || true
+    done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+export DISPLAY=":$display"
+Xvfb "$DISPLAY" -screen 0 1600x1000x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 50); do
+    xdotool getdisplaygeometry >/dev/null 2>&1 && break
+    sleep 0.1
+done
+if command -v openbox >/dev/null; then
+    openbox >"$work/openbox.log" 2>&1 &
+    pids+=($!)
+    sleep 1
+fi
+
+# A data folder of the program's own layout: the settings, and the sample recordings in gazou.
+data="$work/data"
+mkdir -p "$data/gazou" "$data/backup" "$work/home/config" "$work/home/runtime"
+chmod 700 "$work/home/runtime"
+printf 'SaveFolder:%s\r\nBackupFolder:%s\r\nLanguage:%s\r\nID history:00000123,00004567,00000111\r\n' \
+    "$data/gazou" "$data/backup" "$setting" >"$data/Tolvek_config.ini"
+"$build/tolvek_samples" "$data/gazou" >/dev/null
+
+env HOME="$work/home" XDG_CONFIG_HOME="$work/home/config" XDG_DATA_HOME="$work/home/share" \
+    XDG_RUNTIME_DIR="$work/home/runtime" TOLVEK_DATA_DIR="$data" \
+    "$build/tolvek" --camera sim >"$work/tolvek.log" 2>&1 &
+pids+=($!)
+
+# The id of the first window whose title contains $1, waiting up to 20 s for it.
+window() {
+    local id
+    for _ in $(seq 200); do
+        id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1 || true)
+        [ -n "$id" ] && {
+            echo "$id"
+            return
+        }
+        sleep 0.1
+    done
+    echo "help-screenshots: no window '$1' appeared; the program said:" >&2
+    cat "$work/tolvek.log" >&2
+    exit 1
+}
+# Where a window's client area lies on the screen: "x y width height".
+geometry() {
+    xwininfo -id "$1" | awk '/Absolute upper-left X/ {x=$4} /Absolute upper-left Y/ {y=$4}
+        /^ *Width/ {w=$2} /^ *Height/ {h=$2} END {print x, y, w, h}'
+}
+# shot NAME X Y WIDTH HEIGHT WIDTH_OUT: that part of the screen, scaled to WIDTH_OUT pixels wide,
+# as an 8-bit PNG without metadata (the pictures stay small; the program's colours are few).
+shot() {
+    import -window root -crop "$4x$5+$2+$3" +repage "$work/grab.png"
+    convert "$work/grab.png" -resize "$6x" -strip -colors 256 -define png:compression-level=9 \
+        "png8:$images/$1.png"
+    echo "$images/$1.png"
+}
+# click WINDOW X Y [BUTTON]: a click at a point of the window's client area.
+click() {
+    xdotool mousemove --window "$1" "$2" "$3" click "${4:-1}"
+}
+# keys WINDOW KEY...: keys typed into that window, made the active one first.
+keys() {
+    local w=$1
+    shift
+    xdotool windowactivate --sync "$w" >/dev/null 2>&1 || true
+    xdotool key "$@"
+}
+# drag WINDOW X1 Y X2: a press at (X1, Y), a move in steps to (X2, Y), a release there.
+drag() {
+    local w=$1 x=$2 y=$3 to=$4 step
+    xdotool mousemove --window "$w" "$x" "$y" mousedown 1
+    step=$(((to - x) / 10))
+    for _ in $(seq 10); do
+        x=$((x + step))
+        xdotool mousemove --window "$w" "$x" "$y"
+        sleep 0.05
+    done
+    xdotool mousemove --window "$w" "$to" "$y" mouseup 1
+}
+
+# The program opens with the ID keypad over the live picture.
+keypad=$(window 'Input ID')
+main=$(window 'Tolvek Version')
+xdotool windowactivate --sync "$main" >/dev/null 2>&1 || true
+sleep 2
+read -r mx my mw mh < <(geometry "$main")
+# The picture and slider at the window's 1280 x 720 (the layout's own example): the picture at
+# (280, 132), 720 x 540; the slider band's middle 14 pixels below the picture.
+px=280 py=132 pw=720 ph=540
+slider=$((py + ph + 3 + 14))
+
+xdotool windowactivate --sync "$keypad" >/dev/null 2>&1 || true
+click "$keypad" 287 109 # the first entry of the ID history: 123
+sleep 1
+shot id-keypad "$mx" "$my" "$mw" "$mh" 800
+
+# Recording: the head turned up and to the left by hand (key 7), the elapsed time at the top.
+keys "$keypad" Return
+sleep 2
+keys "$main" 7
+sleep 3
+shot recording "$mx" "$my" "$mw" "$mh" 800
+keys "$main" 9
+sleep 2
+keys "$main" 5
+sleep 1
+keys "$main" Return # stop: the new video opens in the player
+sleep 3
+
+# Review: a range chosen with the two yellow markers, the position moved into it.
+drag "$main" $((px + 1)) "$slider" $((px + 200))
+sleep 0.5
+drag "$main" $((px + pw - 1)) "$slider" $((px + pw - 220))
+sleep 0.5
+click "$main" $((px + 330)) "$slider"
+sleep 1.5
+shot review "$mx" "$my" "$mw" "$mh" 800
+
+# The main menu, opened with the Menu button.
+click "$main" 48 48
+sleep 1
+shot main-menu "$mx" "$my" 360 300 360
+xdotool key Escape
+sleep 0.5
+
+# The pop-up menu of the video, by a right click on the picture.
+click "$main" $((px + 200)) $((py + 200)) 3
+sleep 1
+shot video-menu $((mx + px + 120)) $((my + py + 120)) 380 240 380
+xdotool key Escape
+sleep 0.5
+
+# The memo of the video: the first item of that menu.
+click "$main" $((px + 200)) $((py + 200)) 3
+sleep 1
+xdotool key Down Return
+memo=$(window 'set the memo')
+sleep 1
+read -r dx dy dw dh < <(geometry "$memo")
+shot memo "$dx" "$dy" "$dw" "$dh" 700
+keys "$memo" Escape
+sleep 1
+
+# Trim: the trim button, which the markers have enabled.
+click "$main" $((px + pw - 42)) 48
+trim=$(window '^thread$') # the trim dialog's title
+sleep 1
+read -r dx dy dw dh < <(geometry "$trim")
+shot trim "$dx" "$dy" "$dw" "$dh" "$dw"
+keys "$trim" Escape
+sleep 1
+
+# All videos, with the folder panel; then the menu of that view.
+click "$main" 138 48
+sleep 2
+shot all-videos "$mx" "$my" "$mw" "$mh" 800
+click "$main" 48 48
+sleep 1
+shot folder-menu "$mx" "$my" 440 200 440
+
+# Backup by date: its first item opens the date keypad.
+xdotool key Down Return
+date=$(window 'year month day')
+sleep 1
+read -r dx dy dw dh < <(geometry "$date")
+shot backup-date "$dx" "$dy" "$dw" "$dh" 300
+keys "$date" Escape
+sleep 1
+
+# Quit with the EXIT button; the program saves its settings into the temporary folder.
+click "$main" $((mw - 48)) 48
+sleep 2
