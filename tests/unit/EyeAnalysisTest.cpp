@@ -225,6 +225,24 @@ TEST(NystagmusAnalysis, BeatsOfATraceInEveryDirection)
     }
 }
 
+TEST(NystagmusAnalysis, WeakNystagmusAfterAStrongOneIsStillFound)
+{
+    // Ten seconds beating right at 300 px/s, then ten seconds beating left at 15 px/s, its resets
+    // (135 px/s) far slower than the first half's drift.
+    const double fps = 30;
+    std::vector<PupilSample> trace = sawtooth({-300, 0}, 9, 300, fps);
+    const std::vector<PupilSample> weak = sawtooth({15, 0}, 9, 300, fps);
+    trace.insert(trace.end(), weak.begin(), weak.end());
+    std::vector<QString> labels(300, QStringLiteral("left"));
+    labels.resize(600, QStringLiteral("right"));
+    const NystagmusResult r = analyseNystagmus(trace, fps, labels);
+    ASSERT_EQ(r.segments.size(), 2u);
+    EXPECT_EQ(r.segments[0].direction, BeatDirection::Right);
+    EXPECT_EQ(r.segments[1].direction, BeatDirection::Left);
+    EXPECT_GE(r.segments[1].beats, 27);
+    EXPECT_NEAR(r.segments[1].meanSpv.x, 15.0, 1.0);
+}
+
 TEST(NystagmusAnalysis, FixationAndGapsGiveNoBeats)
 {
     const double fps = 30;

@@ -8,6 +8,9 @@ namespace tolvek::analysis {
 
 namespace {
 
+// Half the span, in seconds, over which the typical speed a fast phase must exceed is taken.
+constexpr double LocalSeconds = 2.0;
+
 double median(std::vector<double> values)
 {
     if (values.empty())
@@ -147,11 +150,11 @@ NystagmusResult analyseNystagmus(const std::vector<PupilSample>& samples, double
         k = e + 1;
     }
     std::vector<cv::Point2d> velocity(samples.size());
-    std::vector<double> speeds, accelerations;
+    std::vector<double> speeds(samples.size(), 0.0), accelerations;
     for (const auto& [s, e] : stretches) {
         for (int k = s + 1; k <= e; ++k) {
             velocity[std::size_t(k)] = (p[std::size_t(k)] - p[std::size_t(k - 1)]) * fps;
-            speeds.push_back(cv::norm(velocity[std::size_t(k)]));
+            speeds[std::size_t(k)] = cv::norm(velocity[std::size_t(k)]);
             if (k >= s + 2)
                 accelerations.push_back(cv::norm(velocity[std::size_t(k)] - velocity[std::size_t(k - 1)]));
         }
@@ -162,17 +165,30 @@ NystagmusResult analyseNystagmus(const std::vector<PupilSample>& samples, double
     // and that difference has twice the variance of one velocity.)
     const double velocityNoise = median(accelerations) / (1.18 * std::sqrt(2.0));
     const double positionNoise = velocityNoise / (std::sqrt(2.0) * fps);
-    const double fastSpeed = std::max({options.minFastSpeed, 6.0 * velocityNoise, 2.5 * median(speeds)});
+    const double fastFloor = std::max(options.minFastSpeed, 6.0 * velocityNoise);
     const double fastAmplitude = std::max(options.minFastAmplitude, 4.0 * positionNoise);
+    // A fast phase is several times faster than the typical movement around it. "Around" is a
+    // few seconds, not the whole video: a strong nystagmus in one head position must not hide a
+    // weak one in the next.
+    const int window = std::max(3, int(std::lround(LocalSeconds * fps)));
+    std::vector<double> fastSpeed(samples.size(), fastFloor), nearby;
+    for (const auto& [s, e] : stretches) {
+        for (int k = s + 1; k <= e; ++k) {
+            nearby.clear();
+            for (int j = std::max(s + 1, k - window); j <= std::min(e, k + window); ++j)
+                nearby.push_back(speeds[std::size_t(j)]);
+            fastSpeed[std::size_t(k)] = std::max(fastFloor, 2.5 * median(nearby));
+        }
+    }
 
     for (const auto& [s, e] : stretches) {
         std::vector<FastPhase> phases;
         for (int k = s + 1; k <= e; ++k) {
-            if (cv::norm(velocity[std::size_t(k)]) <= fastSpeed)
+            if (speeds[std::size_t(k)] <= fastSpeed[std::size_t(k)])
                 continue;
             FastPhase phase{k, k};
-            while (phase.lastInterval + 1 <= e &&
-                   cv::norm(velocity[std::size_t(phase.lastInterval + 1)]) > fastSpeed)
+            while (phase.lastInterval + 1 <= e && speeds[std::size_t(phase.lastInterval + 1)] >
+                                                      fastSpeed[std::size_t(phase.lastInterval + 1)])
                 ++phase.lastInterval;
             // A quick reset seldom fits the frame grid: the frames on either side carry part of
             // it, moving the same way, and belong to it rather than to the drifts around it.
