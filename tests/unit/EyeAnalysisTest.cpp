@@ -88,6 +88,24 @@ std::vector<PupilSample> sawtooth(cv::Point2d spv, int slowFrames, int frames, d
     return samples;
 }
 
+// runAnalyseCommand with its error lines caught; the status it returns.
+int runAnalyse(const QStringList& videos, const QString& out, QByteArray& errors)
+{
+    std::FILE* stdoutFile = std::tmpfile();
+    std::FILE* stderrFile = std::tmpfile();
+    if (!stdoutFile || !stderrFile)
+        return -1;
+    const int status = runAnalyseCommand(videos, out, stdoutFile, stderrFile);
+    std::rewind(stderrFile);
+    errors.clear();
+    char buffer[512];
+    while (std::fgets(buffer, sizeof buffer, stderrFile))
+        errors += buffer;
+    std::fclose(stdoutFile);
+    std::fclose(stderrFile);
+    return status;
+}
+
 } // namespace
 
 TEST(PupilTracker, MasksCoverEverythingTheRecorderBurnsIn)
@@ -373,19 +391,8 @@ TEST(AnalyseCommand, WritesThreeFilesPerVideoAndReportsEachUnreadableOne)
     const QString missing = dir.file(QStringLiteral("missing.wmv"));
     const QString out = dir.file(QStringLiteral("results/today"));
 
-    std::FILE* stdoutFile = std::tmpfile();
-    std::FILE* stderrFile = std::tmpfile();
-    ASSERT_TRUE(stdoutFile && stderrFile);
-    const int status = runAnalyseCommand({broken, good, missing}, out, stdoutFile, stderrFile);
-    std::rewind(stderrFile);
     QByteArray errors;
-    char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, stderrFile))
-        errors += buffer;
-    std::fclose(stdoutFile);
-    std::fclose(stderrFile);
-
-    EXPECT_EQ(status, 1);
+    EXPECT_EQ(runAnalyse({broken, good, missing}, out, errors), 1);
     const QList<QByteArray> errorLines = errors.trimmed().split('\n');
     ASSERT_EQ(errorLines.size(), 2) << errors.toStdString();
     EXPECT_TRUE(errorLines[0].contains("broken.wmv")) << errors.toStdString();
@@ -408,6 +415,13 @@ TEST(AnalyseCommand, WritesThreeFilesPerVideoAndReportsEachUnreadableOne)
     EXPECT_FALSE(QFile::exists(out + QStringLiteral("/broken.eye.csv")));
     // Nothing but the three files: no working file left behind.
     EXPECT_EQ(QDir(out).entryList(QDir::Files | QDir::Hidden).size(), 3);
+
+    // An output folder that cannot be made (a file stands at its name) is one line too.
+    EXPECT_EQ(runAnalyse({good}, broken + QStringLiteral("/sub"), errors), 1);
+    EXPECT_EQ(errors.trimmed().count('\n'), 0) << errors.toStdString();
+    EXPECT_TRUE(errors.contains("cannot create the output folder")) << errors.toStdString();
+    EXPECT_EQ(runAnalyse({good}, out, errors), 0);
+    EXPECT_TRUE(errors.isEmpty()) << errors.toStdString();
 }
 
 TEST(AnalyseCommand, ProgramRunsWithoutDisplayOrConfiguration)

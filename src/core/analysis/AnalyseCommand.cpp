@@ -26,16 +26,17 @@ int runAnalyseCommand(const QStringList& videos, const QString& outputFolder, st
         return 1;
     }
     for (const QString& video : videos) {
+        // The video is read before any folder is made, so a mistyped name creates nothing.
+        const VideoAnalysis analysis = analyseVideo(video);
+        if (!analysis.ok) {
+            printLine(err, QStringLiteral("tolvek: %1: cannot be read: %2").arg(video, analysis.error));
+            status = 1;
+            continue;
+        }
         const QString folder = outputFolder.isEmpty() ? QFileInfo(video).absolutePath() : outputFolder;
         if (!QDir().mkpath(folder)) {
             printLine(err,
                       QStringLiteral("tolvek: %1: cannot create the output folder %2").arg(video, folder));
-            status = 1;
-            continue;
-        }
-        const VideoAnalysis analysis = analyseVideo(video);
-        if (!analysis.ok) {
-            printLine(err, QStringLiteral("tolvek: %1: cannot be read: %2").arg(video, analysis.error));
             status = 1;
             continue;
         }
