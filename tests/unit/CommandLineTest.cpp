@@ -27,6 +27,11 @@ TEST(CommandLine, ActionsForTheArguments)
         {{"tolvek", "-v"}, Action::ShowVersion},
         {{"tolvek", "--no-such-option"}, Action::Fail},
         {{"tolvek", "--camera"}, Action::Fail}, // no value
+        {{"tolvek", "--analyse", "a.wmv"}, Action::Analyse},
+        {{"tolvek", "--analyze", "a.wmv", "--output", "out"}, Action::Analyse},
+        {{"tolvek", "--analyse"}, Action::Fail},       // no video
+        {{"tolvek", "--output", "out"}, Action::Fail}, // nothing to analyse
+        {{"tolvek", "--analyse", "a.wmv", "--help"}, Action::ShowHelp},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.arguments.join(u' ').toStdString());
@@ -48,4 +53,22 @@ TEST(CommandLine, TextsNameTheProgramItsOptionsAndVersion)
     const QString error = parseCommandLine({"tolvek", "--bogus"}).output;
     EXPECT_TRUE(error.contains(QStringLiteral("bogus"))) << error.toStdString();
     EXPECT_TRUE(error.contains(QStringLiteral("tolvek --help"))) << error.toStdString();
+}
+
+TEST(CommandLine, AnalyseTakesEveryVideoAndTheOutputFolder)
+{
+    const CommandLine c = parseCommandLine(
+        {"tolvek", "--analyse", "a.wmv", "b c.wmv", "--output", "/tmp/r", "/restart", "d.wmv"});
+    EXPECT_EQ(c.action, Action::Analyse);
+    EXPECT_EQ(c.videos, QStringList({"a.wmv", "b c.wmv", "d.wmv"}));
+    EXPECT_EQ(c.outputFolder, QStringLiteral("/tmp/r"));
+
+    // Mistakes on an analysis command line are reported without a window; others as before.
+    EXPECT_TRUE(parseCommandLine({"tolvek", "--analyse"}).withoutWindow);
+    EXPECT_TRUE(parseCommandLine({"tolvek", "--output", "x"}).withoutWindow);
+    EXPECT_FALSE(parseCommandLine({"tolvek", "--bogus"}).withoutWindow);
+
+    const QString help = parseCommandLine({"tolvek", "--help"}).output;
+    for (const char* part : {"--analyse, --analyze <FILE>", "--output <DIR>", ".summary.csv"})
+        EXPECT_TRUE(help.contains(QLatin1String(part))) << part;
 }

@@ -32,7 +32,7 @@ void stampFrame(cv::Mat& frame, int mode, const QDateTime& now, int patientId)
     const int h = frame.rows;
     const QDate date = now.date();
     const QTime time = now.time();
-    cv::rectangle(frame, cv::Point(w, h - 20), cv::Point(w - 295, h), White, cv::FILLED, cv::LINE_8);
+    cv::rectangle(frame, dateTimeBox(frame.size()), White, cv::FILLED, cv::LINE_8);
     drawText(frame,
              QString::asprintf("%04d-%02d-%02d %02d:%02d:%02d.%02d", date.year(), date.month(), date.day(),
                                time.hour(), time.minute(), time.second(), time.msec() / 10),
@@ -44,8 +44,20 @@ void stampFrame(cv::Mat& frame, int mode, const QDateTime& now, int patientId)
 void stampIdLabel(cv::Mat& frame, int patientId)
 {
     const int h = frame.rows;
-    cv::rectangle(frame, cv::Point(142, h - 20), cv::Point(0, h), White, cv::FILLED, cv::LINE_8);
+    cv::rectangle(frame, idBox(frame.size()), White, cv::FILLED, cv::LINE_8);
     drawText(frame, QString::asprintf("ID:%08d", patientId), cv::Point(2, h - 3));
+}
+
+cv::Rect dateTimeBox(cv::Size frame)
+{
+    // Corners (w - 295, h - 20) and (w, h), both inclusive.
+    return {frame.width - 295, frame.height - 20, 296, 21};
+}
+
+cv::Rect idBox(cv::Size frame)
+{
+    // Corners (0, h - 20) and (142, h), both inclusive.
+    return {0, frame.height - 20, 143, 21};
 }
 
 } // namespace tolvek

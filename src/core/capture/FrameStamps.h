@@ -16,4 +16,9 @@ void stampFrame(cv::Mat& frame, int mode, const QDateTime& now, int patientId);
 // over an older label it covers it completely.
 void stampIdLabel(cv::Mat& frame, int patientId);
 
+// Where the boxes lie in a frame of this size (before clipping to the frame): the date-time box at
+// the bottom right, the ID box at the bottom left. Their text stays inside them.
+cv::Rect dateTimeBox(cv::Size frame);
+cv::Rect idBox(cv::Size frame);
+
 } // namespace tolvek

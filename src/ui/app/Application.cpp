@@ -1,6 +1,7 @@
 #include "ui/app/Application.h"
 
 #include "TolvekVersion.h"
+#include "core/analysis/AnalyseCommand.h"
 #include "core/capture/CameraDevices.h"
 #include "core/capture/FrameSource.h"
 #include "core/media/HeaderJournal.h"
@@ -41,12 +42,18 @@ QStringList argumentsOf(int argc, char** argv)
 
 int runApplication(int argc, char** argv)
 {
-    // --help and --version are answered before the application object exists: they need no
-    // display, and neither the configuration nor the data folder is touched.
+    // --help, --version and --analyse are answered before the application object exists: they
+    // need no display, and neither the configuration nor the data folder is touched.
     const CommandLine early = parseCommandLine(argumentsOf(argc, argv));
     if (early.action == CommandLine::Action::ShowHelp || early.action == CommandLine::Action::ShowVersion) {
         std::fputs(early.output.toLocal8Bit().constData(), stdout);
         return 0;
+    }
+    if (early.action == CommandLine::Action::Analyse)
+        return analysis::runAnalyseCommand(early.videos, early.outputFolder, stdout, stderr);
+    if (early.action == CommandLine::Action::Fail && early.withoutWindow) {
+        std::fputs(early.output.toLocal8Bit().constData(), stderr);
+        return 2;
     }
 
     QApplication app(argc, argv);

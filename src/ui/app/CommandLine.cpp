@@ -5,6 +5,8 @@
 #include <QCommandLineParser>
 #include <QFileInfo>
 
+#include <algorithm>
+
 namespace tolvek {
 
 CommandLine parseCommandLine(const QStringList& arguments)
@@ -27,6 +29,17 @@ CommandLine parseCommandLine(const QStringList& arguments)
                       QStringLiteral("Use SOURCE as the only camera: \"sim\" for the built-in simulated eye "
                                      "camera, or a video file, stream URL or GStreamer pipeline."),
                       QStringLiteral("SOURCE")});
+    const QCommandLineOption analyse(
+        {QStringLiteral("analyse"), QStringLiteral("analyze")},
+        QStringLiteral(
+            "Measure the pupil and the nystagmus in each video FILE (more files may follow) and write\n"
+            "NAME.eye.csv, NAME.beats.csv and NAME.summary.csv beside it, then exit."),
+        QStringLiteral("FILE"));
+    parser.addOption(analyse);
+    const QCommandLineOption output(QStringLiteral("output"),
+                                    QStringLiteral("With --analyse: write the files into DIR instead."),
+                                    QStringLiteral("DIR"));
+    parser.addOption(output);
     parser.addPositionalArgument(QStringLiteral("/restart"),
                                  QStringLiteral("Start even while another copy is running."),
                                  QStringLiteral("[/restart]"));
@@ -50,9 +63,30 @@ CommandLine parseCommandLine(const QStringList& arguments)
         result.output = QStringLiteral("Tolvek " TOLVEK_VERSION "\n");
         return result;
     }
+    const bool analysing =
+        parser.isSet(analyse) || std::any_of(arguments.begin() + std::min<qsizetype>(1, arguments.size()),
+                                             arguments.end(), [](const QString& a) {
+                                                 return a.startsWith(QLatin1String("--analyse")) ||
+                                                        a.startsWith(QLatin1String("--analyze"));
+                                             });
     if (!parsed) {
         result.action = CommandLine::Action::Fail;
         result.output = parser.errorText() + QStringLiteral("\nSee 'tolvek --help'.\n");
+        result.withoutWindow = analysing;
+        return result;
+    }
+    if (parser.isSet(analyse)) {
+        result.action = CommandLine::Action::Analyse;
+        result.videos = parser.values(analyse);
+        for (const QString& word : parser.positionalArguments()) {
+            if (word != QLatin1String("/restart"))
+                result.videos << word;
+        }
+        result.outputFolder = parser.value(output);
+    } else if (parser.isSet(output)) {
+        result.action = CommandLine::Action::Fail;
+        result.output = QStringLiteral("--output is used only with --analyse.\nSee 'tolvek --help'.\n");
+        result.withoutWindow = true;
     }
     return result;
 }

@@ -1,8 +1,9 @@
 #pragma once
-// The command line: --help, --version and --camera SOURCE through QCommandLineParser. Words that
-// are not options, such as "/restart" (which may stand anywhere), are accepted and left to their
-// readers. Parsing needs no application object, so --help and --version are answered before any
-// window, display or file is touched. Pure; any thread.
+// The command line: --help, --version, --camera SOURCE and --analyse FILE... [--output DIR]
+// through QCommandLineParser. Words that are not options, such as "/restart" (which may stand
+// anywhere), are accepted and left to their readers; after --analyse they are more videos.
+// Parsing needs no application object, so --help, --version and --analyse run before any window
+// or display exists, and none of them touches the configuration. Pure; any thread.
 
 #include <QString>
 #include <QStringList>
@@ -11,9 +12,14 @@ namespace tolvek {
 
 struct CommandLine
 {
-    enum class Action { Run, ShowHelp, ShowVersion, Fail };
+    enum class Action { Run, ShowHelp, ShowVersion, Analyse, Fail };
     Action action = Action::Run;
     QString output; // the help or version text for stdout, or the error for stderr
+    // Analyse: the videos and the folder for the results (empty: beside each video).
+    QStringList videos;
+    QString outputFolder;
+    // Fail on an --analyse command line: reported without a window, as the analysis would run.
+    bool withoutWindow = false;
 };
 
 // arguments: the program's name first, as QCoreApplication::arguments() gives them.
