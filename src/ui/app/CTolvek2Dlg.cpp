@@ -33,6 +33,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QUrl>
+#include <QWindow>
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -382,6 +383,12 @@ QString CTolvek2Dlg::liveViewToolTip() const
 
 bool CTolvek2Dlg::event(QEvent* e)
 {
+    if (m_pendingFrame && (e->type() == QEvent::Move || e->type() == QEvent::Resize) && windowHandle() &&
+        !windowHandle()->frameMargins().isNull()) {
+        const QRect frame = *m_pendingFrame;
+        m_pendingFrame.reset();
+        applyStoredFrame(frame);
+    }
     if (e->type() == QEvent::ToolTip) {
         auto* help = static_cast<QHelpEvent*>(e);
         if (m_state.toolTipsActive && m_layout.liveView.contains(help->pos())) {
@@ -475,12 +482,26 @@ void CTolvek2Dlg::restoreWindowPosition()
     const int bottom = m_services.profile->readInt(section, QStringLiteral("Bottom"));
     if (left == -1 || top == -1 || right == -1 || bottom == -1)
         return;
-    // The stored rectangle is the outer frame; the client is smaller by the frame's margins.
-    const QRect frame = frameGeometry();
-    const int extraW = frame.width() - width();
-    const int extraH = frame.height() - height();
-    move(left, top);
-    resize(std::max(1, right - left - extraW), std::max(1, bottom - top - extraH));
+    const QRect frame(QPoint(left, top), QSize(std::max(1, right - left), std::max(1, bottom - top)));
+    applyStoredFrame(frame);
+    // A window manager frames the window only after it is shown: until its margins are known the
+    // client takes the whole stored size, and is fitted once they are (see event()). Without a
+    // frame (no window manager) the first fit was already exact.
+    m_pendingFrame = frame;
+    QTimer::singleShot(StoredFrameWaitMs, this, [this] { m_pendingFrame.reset(); });
+}
+
+void CTolvek2Dlg::applyStoredFrame(const QRect& frame)
+{
+    // The stored rectangle is the outer frame; the client is smaller by the frame's margins, which
+    // the window system is asked for directly (the widget's own copy may lag behind).
+    const QMargins margins = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    resize(std::max(1, frame.width() - margins.left() - margins.right()),
+           std::max(1, frame.height() - margins.top() - margins.bottom()));
+    if (windowHandle())
+        windowHandle()->setFramePosition(frame.topLeft());
+    else
+        move(frame.topLeft());
 }
 
 void CTolvek2Dlg::requestShowPlaybackVideo()

@@ -26,6 +26,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 class QLabel;
 class QPushButton;
@@ -43,6 +44,10 @@ namespace platform {
 class ProfileStore;
 class PowerRequest;
 } // namespace platform
+
+// How long after the first show the window waits for the window manager's frame to fit the
+// restored size to it.
+inline constexpr int StoredFrameWaitMs = 3000;
 
 // Character heights in points of the three lists and of the folder panel.
 inline constexpr double ListFontPoints = 19.0;
@@ -179,6 +184,7 @@ class CTolvek2Dlg : public QDialog, public MessagePort, public ModePort, public 
     void initialise();
     void layoutMainWindow();
     void restoreWindowPosition();
+    void applyStoredFrame(const QRect& frame);
     void runDestroyHandler();
     QPushButton* makeButton(int id, int imageId);
     void setButtonImage(int id, int imageId);
@@ -213,6 +219,9 @@ class CTolvek2Dlg : public QDialog, public MessagePort, public ModePort, public 
     bool m_quitWhenIdle = false;
     bool m_destroyed = false;
     bool m_positionRestored = false;
+    // The stored outer rectangle, until the window manager's frame is known and the client size
+    // has been fitted to it once.
+    std::optional<QRect> m_pendingFrame;
     bool m_initialised = false;
     // Last, so that it goes first: its players are joined before the frame and timer go.
     std::unique_ptr<PlaybackController> m_playback;
