@@ -36,3 +36,18 @@ TEST(FolderPanel, FolderChoice)
                   QString::fromUtf8(c.kept))
             << c.chosen;
 }
+
+TEST(FolderPanel, ThreeLinesAlwaysFitThePanel)
+{
+    struct Case
+    {
+        int lineSpacing, height, lines, pitch;
+    };
+    // A CJK face at 23 pixels spaces its lines 33 apart; the 85-pixel panel has 81 inside.
+    for (const Case& c : {Case{33, 81, 3, 27}, Case{20, 81, 3, 20}, Case{27, 81, 3, 27}, Case{30, 0, 3, 1}}) {
+        const int pitch = folderPanelLinePitch(c.lineSpacing, c.height, c.lines);
+        EXPECT_EQ(pitch, c.pitch) << c.lineSpacing << " " << c.height;
+        if (c.height > 0)
+            EXPECT_LE(pitch * c.lines, c.height);
+    }
+}

@@ -204,7 +204,8 @@ void CTolvek2Dlg::createControls()
         label->setObjectName(idText(id));
         return label;
     };
-    auto* panel = makeLabel(IDC_FOLDER_PANEL);
+    auto* panel = new FolderPanelLabel(this);
+    panel->setObjectName(idText(IDC_FOLDER_PANEL));
     panel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     panel->setFrameShape(QFrame::StyledPanel);
     makeLabel(IDC_MEMO_TEXT);
