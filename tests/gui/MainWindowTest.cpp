@@ -6,6 +6,7 @@
 #include "support/TempDir.h"
 #include "ui/app/CTolvek2Dlg.h"
 #include "ui/app/ModeTable.h"
+#include "ui/capture/LiveView.h"
 #include "ui/shared/ControlIds.h"
 #include "ui/shared/Fonts.h"
 
@@ -301,4 +302,31 @@ TEST_F(MainWindowTest, ACloseFromTheTitleBarQuitsAndSavesAtOnce)
     // Saved by the close itself, while the window object still exists.
     EXPECT_TRUE(dir.read("data/Tolvek_config.ini").contains("SaveFolder:"));
     EXPECT_TRUE(profile.values.contains(QStringLiteral("WindowPos/Bottom")));
+}
+
+TEST_F(MainWindowTest, ARecordingIsMarkedInTheWindowForAcrossTheRoom)
+{
+    struct Case
+    {
+        int ms;
+        const char* text;
+    };
+    for (const Case& c :
+         {Case{0, "0:00"}, Case{65'400, "1:05"}, Case{3'600'000, "1:00:00"}, Case{-5, "0:00"}})
+        EXPECT_EQ(recordingBadgeText(c.ms), QString::fromLatin1(c.text));
+
+    auto w = makeWindow(0);
+    w->show();
+    processEvents();
+    const QRect picture = w->layoutValues().liveView;
+    const RecordingMarks marks = recordingMarks(picture);
+    // The badge sits inside the picture's top right, clear of the head picture at its top left.
+    EXPECT_TRUE(picture.contains(marks.badge));
+    EXPECT_GT(marks.badge.left(), picture.center().x());
+    const QPoint edge(picture.center().x(), picture.top() + 1);
+    w->setWindowMode(ModeLibrary);
+    EXPECT_NE(pixelAt(*w, edge), QColor(220, 0, 0));
+    w->setWindowMode(ModeRecording);
+    EXPECT_EQ(pixelAt(*w, edge), QColor(220, 0, 0));
+    w->setWindowMode(ModeLibrary);
 }

@@ -432,6 +432,8 @@ void CTolvek2Dlg::paintEvent(QPaintEvent*)
     const int mode = windowMode();
     const bool grid = (mode == ModeRecording || mode == ModeLive) && appSettings().contains(SensorMode, u'0');
     paintLiveView(p, m_layout.liveView, m_displayFrame.copy(), grid);
+    if (mode == ModeRecording)
+        paintRecordingMarks(p, m_layout.liveView, m_state.flags.recordingElapsedMs.load());
 }
 
 void CTolvek2Dlg::onFrameReady()

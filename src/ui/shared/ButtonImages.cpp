@@ -61,7 +61,35 @@ void wordOnWhite(QPainter& p, const QSize& s, const QString& word)
 }
 
 // A round red push-button on grey, with its label and an optional function-key mark.
-void redPushButton(QPainter& p, const QSize& s, const QString& label, const QString& key, bool keyLeft)
+// What a red push-button shows above its word, so that buttons of the same red tell apart at a
+// glance from across the room.
+enum class ButtonSymbol { None, Restart, Stop };
+
+void drawButtonSymbol(QPainter& p, const QRectF& circle, ButtonSymbol symbol)
+{
+    const QPointF c(circle.center().x(), circle.top() + circle.height() * 0.30);
+    const double r = circle.width() * 0.15;
+    p.save();
+    if (symbol == ButtonSymbol::Stop) {
+        p.setPen(Qt::NoPen);
+        p.setBrush(Qt::white);
+        p.drawRect(QRectF(c.x() - r, c.y() - r, 2 * r, 2 * r));
+    } else if (symbol == ButtonSymbol::Restart) {
+        // A circular arrow: three quarters of a ring and an arrow head at its open end.
+        p.setPen(QPen(Qt::white, r * 0.45, Qt::SolidLine, Qt::FlatCap));
+        p.setBrush(Qt::NoBrush);
+        p.drawArc(QRectF(c.x() - r, c.y() - r, 2 * r, 2 * r), 90 * 16, -270 * 16);
+        p.setPen(Qt::NoPen);
+        p.setBrush(Qt::white);
+        const QPointF tip(c.x(), c.y() - r);
+        p.drawPolygon(QPolygonF({tip + QPointF(r * 0.7, 0), tip + QPointF(-r * 0.3, -r * 0.6),
+                                 tip + QPointF(-r * 0.3, r * 0.6)}));
+    }
+    p.restore();
+}
+
+void redPushButton(QPainter& p, const QSize& s, const QString& label, const QString& key, bool keyLeft,
+                   ButtonSymbol symbol = ButtonSymbol::None)
 {
     p.fillRect(QRect(QPoint(0, 0), s), QColor(200, 200, 200));
     const int d = std::min(s.width(), s.height()) - 14;
@@ -76,7 +104,14 @@ void redPushButton(QPainter& p, const QSize& s, const QString& label, const QStr
     p.setBrush(g);
     p.drawEllipse(circle);
     p.setPen(Qt::white);
-    fitText(p, circle.toRect().adjusted(6, 0, -6, 0), label, 22);
+    if (symbol == ButtonSymbol::None) {
+        fitText(p, circle.toRect().adjusted(6, 0, -6, 0), label, 22);
+    } else {
+        drawButtonSymbol(p, circle, symbol);
+        p.setPen(Qt::white);
+        fitText(p, circle.toRect().adjusted(6, int(circle.height() * 0.45), -6, -int(circle.height() * 0.12)),
+                label, 18);
+    }
     if (!key.isEmpty()) {
         p.setPen(Qt::black);
         p.setFont(boldFont(13));
@@ -163,10 +198,10 @@ QPixmap buttonImage(int id)
         fitText(p, QRect(0, 40, s.width(), 36), QStringLiteral("ID"), 32);
         break;
     case ImgRestart:
-        redPushButton(p, s, QStringLiteral("restart"), QStringLiteral("F1"), false);
+        redPushButton(p, s, QStringLiteral("restart"), QStringLiteral("F1"), false, ButtonSymbol::Restart);
         break;
     case ImgStop:
-        redPushButton(p, s, QStringLiteral("stop"), QStringLiteral("F2"), false);
+        redPushButton(p, s, QStringLiteral("stop"), QStringLiteral("F2"), false, ButtonSymbol::Stop);
         break;
     case ImgStart:
         redPushButton(p, s, QStringLiteral("start"), QString(), false);
