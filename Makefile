@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS  ?= $(shell nproc)
 
 .PHONY: deps deps-test deps-fuzz deps-package build build-tests run demo test bench clean fault fuzz \
-        fuzz-build fuzz-smoke ci-fresh format format-check layering-check package install
+        fuzz-build fuzz-smoke ci-fresh format format-check layering-check package install screenshots
 FUZZ_BUILD   ?= build-fuzz
 FUZZ_SECONDS ?= 60
 FAULT_KILLS  ?= 100
@@ -36,6 +36,13 @@ run: build
 
 demo: build
 	./scripts/demo.sh $(BUILD)
+
+# Pictures of every interface language (main window, a dialog, a recording, the lists) in
+# $(BUILD)/screenshots, made under a private Xvfb display.
+screenshots: build
+	@./scripts/install-deps.sh screenshots
+	@cmake --build $(BUILD) --target tolvek_samples -j $(JOBS)
+	./scripts/screenshots.sh $(BUILD)
 
 # The Debian package (CPack): build/tolvek_<version>_<arch>.deb, whose dependencies are the
 # runtime libraries dpkg-shlibdeps finds in the program plus ffmpeg and the fonts.

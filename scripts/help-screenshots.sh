@@ -25,101 +25,23 @@ ja) setting=0 ;;
     exit 2
     ;;
 esac
-for tool in Xvfb xdotool import convert; do
-    command -v "$tool" >/dev/null || {
-        echo "help-screenshots: $tool is missing (apt-get install xvfb xdotool imagemagick)" >&2
-        exit 1
-    }
-done
-for program in tolvek tolvek_samples; do
-    [ -x "$build/$program" ] || {
-        echo "help-screenshots: $build/$program is missing; build it first" >&2
-        exit 1
-    }
-done
-if [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; then
-    echo "help-screenshots: display :$display is in use; set HELP_DISPLAY to a free one" >&2
-    exit 1
-fi
+name=help-screenshots
+work=$(mktemp -d /tmp/tolvek-helpshots.XXXXXX)
+# shellcheck source=lib/xsession.sh
+. "$root/scripts/lib/xsession.sh"
+trap xsession_cleanup EXIT
+xsession_require
 
 images="$root/resources/help/$language/images"
 mkdir -p "$images"
-work=$(mktemp -d /tmp/tolvek-helpshots.XXXXXX)
-pids=()
-cleanup() {
-    # Newest first: the program before the window manager before the display.
-    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-        kill "${pids[i]}" 2>/dev/null || true
-        wait "${pids[i]}" 2>/dev/null || true
-    done
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-export DISPLAY=":$display"
-Xvfb "$DISPLAY" -screen 0 1600x1000x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 50); do
-    xdotool getdisplaygeometry >/dev/null 2>&1 && break
-    sleep 0.1
-done
-if command -v openbox >/dev/null; then
-    openbox >"$work/openbox.log" 2>&1 &
-    pids+=($!)
-    sleep 1
-fi
-
-# A data folder of the program's own layout: the settings, and the sample recordings in gazou.
+xsession_start_display
 data="$work/data"
-mkdir -p "$data/gazou" "$data/backup" "$work/home/config" "$work/home/runtime"
-chmod 700 "$work/home/runtime"
-printf 'SaveFolder:%s\r\nBackupFolder:%s\r\nLanguage:%s\r\nID history:00000123,00004567,00000111\r\n' \
-    "$data/gazou" "$data/backup" "$setting" >"$data/Tolvek_config.ini"
-"$build/tolvek_samples" "$data/gazou" >/dev/null
+xsession_data "$data" "$setting"
+xsession_run "$data" "$work/home"
 
-env HOME="$work/home" XDG_CONFIG_HOME="$work/home/config" XDG_DATA_HOME="$work/home/share" \
-    XDG_RUNTIME_DIR="$work/home/runtime" TOLVEK_DATA_DIR="$data" \
-    "$build/tolvek" --camera sim >"$work/tolvek.log" 2>&1 &
-pids+=($!)
-
-# The id of the first window whose title contains $1, waiting up to 20 s for it.
-window() {
-    local id
-    for _ in $(seq 200); do
-        id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1 || true)
-        [ -n "$id" ] && {
-            echo "$id"
-            return
-        }
-        sleep 0.1
-    done
-    echo "help-screenshots: no window '$1' appeared; the program said:" >&2
-    cat "$work/tolvek.log" >&2
-    exit 1
-}
-# Where a window's client area lies on the screen: "x y width height".
-geometry() {
-    xwininfo -id "$1" | awk '/Absolute upper-left X/ {x=$4} /Absolute upper-left Y/ {y=$4}
-        /^ *Width/ {w=$2} /^ *Height/ {h=$2} END {print x, y, w, h}'
-}
-# shot NAME X Y WIDTH HEIGHT WIDTH_OUT: that part of the screen, scaled to WIDTH_OUT pixels wide,
-# as an 8-bit PNG without metadata (the pictures stay small; the program's colours are few).
+# shot NAME X Y WIDTH HEIGHT WIDTH_OUT: a picture of the help pages.
 shot() {
-    import -window root -crop "$4x$5+$2+$3" +repage "$work/grab.png"
-    convert "$work/grab.png" -resize "$6x" -strip -colors 256 -define png:compression-level=9 \
-        "png8:$images/$1.png"
-    echo "$images/$1.png"
-}
-# click WINDOW X Y [BUTTON]: a click at a point of the window's client area.
-click() {
-    xdotool mousemove --window "$1" "$2" "$3" click "${4:-1}"
-}
-# keys WINDOW KEY...: keys typed into that window, made the active one first.
-keys() {
-    local w=$1
-    shift
-    xdotool windowactivate --sync "$w" >/dev/null 2>&1 || true
-    xdotool key "$@"
+    grab "$images/$1.png" "${@:2}"
 }
 # drag WINDOW X1 Y X2: a press at (X1, Y), a move in steps to (X2, Y), a release there.
 drag() {

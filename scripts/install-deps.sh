@@ -4,6 +4,7 @@
 #   install-deps.sh test   the same plus what the tests need (make test)
 #   install-deps.sh fuzz   the same plus clang for the libFuzzer targets (make fuzz)
 #   install-deps.sh package  the build plus what CPack needs for the .deb (make package)
+#   install-deps.sh screenshots  the build plus Xvfb and the tools that drive it (make screenshots)
 # When the packages cannot be installed (no network, no sudo), it stops with one line that names
 # them, so that the caller never goes on into a CMake error about a missing file.
 set -euo pipefail
@@ -29,7 +30,9 @@ case "$group" in
   fuzz) packages+=(libgtest-dev git clang-format clang libclang-rt-14-dev) ;;
   # dpkg-shlibdeps (dpkg-dev) derives the package's library dependencies; CPack looks for file.
   package) packages+=(dpkg-dev file) ;;
-  *) echo "install-deps.sh: unknown group '$group' (run, test, fuzz or package)" >&2; exit 2 ;;
+  # A private X display, a window manager, and the tools that drive and grab it (make screenshots).
+  screenshots) packages+=(xvfb openbox xdotool x11-utils imagemagick) ;;
+  *) echo "install-deps.sh: unknown group '$group' (run, test, fuzz, package or screenshots)" >&2; exit 2 ;;
 esac
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
