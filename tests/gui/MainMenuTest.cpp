@@ -115,6 +115,7 @@ class WindowCommandsTest : public MainWindowFixture
     void SetUp() override
     {
         ASSERT_NO_FATAL_FAILURE(MainWindowFixture::SetUp());
+        appSettings().setValue(Language, QStringLiteral("1")); // the texts these tests read are English
         openWindow(QSize(1280, 720));
     }
     void press(int key)

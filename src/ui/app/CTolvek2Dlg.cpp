@@ -3,6 +3,7 @@
 #include "core/capture/CameraDevices.h"
 #include "core/capture/IdHistory.h"
 #include "core/i18n/Messages.h"
+#include "core/i18n/UiTexts.h"
 #include "core/platform/PowerRequest.h"
 #include "core/platform/ProfileStore.h"
 #include "core/sensor/PhoneGyroThread.h"
@@ -12,6 +13,7 @@
 #include "core/settings/VideoFileName.h"
 #include "ui/app/FolderPanel.h"
 #include "ui/app/ModeTable.h"
+#include "ui/app/WindowTexts.h"
 #include "ui/backup/BackupByDate.h"
 #include "ui/backup/BackupDlg.h"
 #include "ui/capture/CGetNewID.h"
@@ -25,6 +27,7 @@
 #include "ui/shared/ControlIds.h"
 #include "ui/shared/Fonts.h"
 #include "ui/shared/KeyCommands.h"
+#include "ui/shared/LanguageLook.h"
 #include "ui/shared/UserPrompts.h"
 
 #include <QDesktopServices>
@@ -235,6 +238,7 @@ void CTolvek2Dlg::initialise()
     layoutMainWindow();
 
     setCurrentLanguage(languageFromSetting(settings.value(Language)));
+    applyLanguageLook(currentLanguage());
 
     QFont listFont = gothicFont();
     listFont.setPointSizeF(19.0 * 0.75); // 19 points at the 96 dpi the layout was designed for
@@ -291,8 +295,7 @@ void CTolvek2Dlg::initialise()
     } else {
         setWindowMode(ModeListAll);
         QMetaObject::invokeMethod(
-            this,
-            [this] { showMessage(QStringLiteral("The camera is not available."), UserPrompts::Icon::Error); },
+            this, [this] { showMessage(uiText(TxtCameraNotAvailable), UserPrompts::Icon::Error); },
             Qt::QueuedConnection);
     }
 }
@@ -361,13 +364,19 @@ void CTolvek2Dlg::applyLanguage()
         all->headerItem()->setToolTip(c, m_state.toolTipsActive ? Message(MsgColumnSortTip) : QString());
     auto* refs = qobject_cast<QTreeWidget*>(control(IDC_REFERENCE_LIST));
     refs->headerItem()->setText(0, Message(MsgReferences));
+    applyWindowTexts(*this, m_state.toolTipsActive,
+                     {m_playback ? MessageId(m_playback->trimToolTipMessage()) : MsgTrimHowToTip,
+                      manualHead ? MsgPostureTip : MsgResetHeadTip});
 }
 
 void CTolvek2Dlg::setLanguage(int language)
 {
     appSettings().setValue(Language, QString::number(language));
     setCurrentLanguage(languageFromSetting(appSettings().value(Language)));
+    applyLanguageLook(currentLanguage());
     applyLanguage();
+    if (windowMode() == ModeListAll)
+        refreshFolderPanel(); // the panel's labels follow the language
 }
 
 QString CTolvek2Dlg::liveViewToolTip() const
@@ -543,9 +552,7 @@ void CTolvek2Dlg::closeEvent(QCloseEvent* e)
 
 void CTolvek2Dlg::onCameraLost()
 {
-    showMessage(
-        QStringLiteral("The camera connection was lost. Recording will stop and the application will close."),
-        UserPrompts::Icon::Information);
+    showMessage(uiText(TxtCameraLost), UserPrompts::Icon::Information);
     power().release();
     if (!settleRunningWork(true))
         return; // closes by itself once the export or backup has ended
@@ -571,17 +578,16 @@ bool CTolvek2Dlg::settleRunningWork(bool closeLater)
 
     QStringList lines;
     if (exports.size() == 1)
-        lines << QStringLiteral("An MP4 export is still running.");
+        lines << uiText(TxtExportRunning);
     else if (exports.size() > 1)
-        lines << QStringLiteral("%1 MP4 exports are still running.").arg(exports.size());
+        lines << uiText(TxtExportsRunning).arg(exports.size());
     if (backup)
-        lines << QStringLiteral("A backup is still running.");
-    QString text = lines.join(QStringLiteral("\r\n")) +
-                   (running == 1 ? QStringLiteral("\r\n\r\nStop it and quit now?")
-                                 : QStringLiteral("\r\n\r\nStop them and quit now?"));
+        lines << uiText(TxtBackupRunning);
+    QString text = lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n\r\n") +
+                   uiText(running == 1 ? TxtStopItAndQuit : TxtStopThemAndQuit);
     if (closeLater)
-        text += running == 1 ? QStringLiteral("\r\nNo: the program closes as soon as it has finished.")
-                             : QStringLiteral("\r\nNo: the program closes as soon as they have finished.");
+        text +=
+            QStringLiteral("\r\n") + uiText(running == 1 ? TxtNoClosesWhenItEnds : TxtNoClosesWhenTheyEnd);
     if (!m_services.prompts->question(this, text, QString(), true)) {
         if (closeLater) {
             m_quitWhenIdle = true;
@@ -720,9 +726,7 @@ void CTolvek2Dlg::executeCommand(int command)
         const SettingIndex which = save ? SaveFolder : BackupFolder;
         const QString before = s.value(which);
         const QString title =
-            (save ? QStringLiteral("Folder for Saving : %1") : QStringLiteral("Folder for Backup : %1"))
-                .arg(before)
-                .left(MaxSettingLength);
+            uiText(save ? TxtPickSaveFolder : TxtPickBackupFolder).arg(before).left(MaxSettingLength);
         const QString chosen =
             m_services.prompts ? m_services.prompts->pickFolder(this, title, before) : QString();
         const QString after = acceptedFolderChoice(before, chosen);
@@ -748,7 +752,7 @@ void CTolvek2Dlg::executeCommand(int command)
         if (QFileInfo::exists(path))
             QDesktopServices::openUrl(QUrl::fromLocalFile(path));
         else
-            showMessage(QStringLiteral("%1\r\nHelp file not found.").arg(path), UserPrompts::Icon::Warning);
+            showMessage(uiText(TxtHelpNotFound).arg(path), UserPrompts::Icon::Warning);
         return;
     }
     case CmdTopPage:
