@@ -1,6 +1,6 @@
 // The second text table: every text is there in every language, keeps the English text's
 // placeholders and line breaks, is written in its language's script, and a right-to-left text
-// isolates the values put into it.
+// keeps the values put into it in their left-to-right order.
 #include "core/i18n/UiTexts.h"
 #include "core/i18n/Messages.h"
 #include "support/InterfaceTexts.h"
@@ -33,10 +33,10 @@ QSet<QString> placeholders(const QString& text)
     return found;
 }
 
-// The text as it reads, without the direction isolates a right-to-left row gets.
-QString withoutIsolates(QString text)
+// The text as it reads, without the direction marks a right-to-left row gets.
+QString withoutMarks(QString text)
 {
-    return text.remove(QChar(0x2068)).remove(QChar(0x2069));
+    return text.remove(QChar(0x200E));
 }
 
 } // namespace
@@ -47,7 +47,7 @@ TEST(UiTexts, EveryTextHasEveryLanguageWithTheEnglishPlaceholdersAndLineBreaks)
         const QString english = uiTextIn(English, UiTextId(id));
         for (int l = 0; l < LanguageCount; ++l) {
             SCOPED_TRACE(describe(l, id));
-            const QString text = withoutIsolates(uiTextIn(l, UiTextId(id)));
+            const QString text = withoutMarks(uiTextIn(l, UiTextId(id)));
             EXPECT_FALSE(text.trimmed().isEmpty());
             EXPECT_EQ(placeholders(text), placeholders(english));
             EXPECT_EQ(text.count(QStringLiteral("\r\n")), english.count(QStringLiteral("\r\n")));
@@ -108,11 +108,11 @@ TEST(UiTexts, KnownEnglishAndJapaneseTexts)
         EXPECT_EQ(uiTextIn(c.language, c.id), QString::fromUtf16(c.text)) << describe(c.language, c.id);
 }
 
-TEST(UiTexts, ValuesInAnArabicTextAreIsolatedFromTheWordsAroundThem)
+TEST(UiTexts, ValuesInAnArabicTextKeepTheirLeftToRightOrder)
 {
     const QString path = QStringLiteral("/home/clinic/videos/0000012320240305140709.wmv");
     const QString arabic = uiTextIn(Arabic, TxtCannotRead).arg(path);
-    EXPECT_TRUE(arabic.contains(QChar(0x2068) + path + QChar(0x2069))) << arabic.toStdString();
+    EXPECT_TRUE(arabic.contains(QChar(0x200E) + path + QChar(0x200E))) << arabic.toStdString();
     // Left-to-right languages get the value as it is.
     EXPECT_EQ(uiTextIn(English, TxtCannotRead).arg(path), path + QStringLiteral(" can't be read."));
 }

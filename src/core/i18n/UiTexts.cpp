@@ -407,7 +407,7 @@ constexpr UiTextRow kUiTexts[] = {
     {TxtPicStop, {u"停止", u"stop", u"parar", u"停止", u"停止", u"정지", u"arrêt", u"parar", u"रोकें", u"إيقاف", u"стоп", u"stopp", u"henti"}},
     {TxtPicStart, {u"開始", u"start", u"iniciar", u"开始", u"開始", u"시작", u"démarrer", u"iniciar", u"शुरू", u"بدء", u"старт", u"Start", u"mula"}},
     {TxtPicRec, {u"録画", u"REC", u"GRAVAR", u"录制", u"錄影", u"녹화", u"ENR", u"GRABAR", u"रिकॉर्ड", u"تسجيل", u"ЗАПИСЬ", u"AUFN", u"RAKAM"}},
-    {TxtPicTrim, {u"トリム", u"trim", u"recortar", u"剪切", u"裁剪", u"자르기", u"découper", u"recortar", u"ट्रिम", u"قص", u"обрезать", u"schneiden", u"potong"}},
+    {TxtPicTrim, {u"トリム", u"trim", u"recortar", u"剪切", u"裁剪", u"자르기", u"découper", u"recortar", u"ट्रिम", u"قص", u"обрезать", u"kürzen", u"potong"}},
     {TxtPicList, {u"一覧", u"List", u"Lista", u"列表", u"清單", u"목록", u"Liste", u"Lista", u"सूची", u"قائمة", u"Список", u"Liste", u"Senarai"}},
     {TxtPicFront, {u"正面", u"Front", u"Frente", u"正面", u"正面", u"정면", u"Face", u"Frente", u"सामने", u"أمام", u"Прямо", u"Vorn", u"Depan"}},
 
@@ -524,18 +524,19 @@ constexpr bool rowsInIdOrder()
 }
 static_assert(rowsInIdOrder(), "kUiTexts must hold one row per UiTextId, in id order");
 
-// In a right-to-left text each inserted value (a path, a file name, a number) is set apart as
-// a first-strong isolate, so that a left-to-right path does not reorder the words around it.
-QString isolatePlaceholders(QString text)
+// The values put into a right-to-left text are paths, file names, dates and numbers, written left
+// to right. Each is framed by left-to-right marks, so that its slashes and dots stay in place
+// beside the right-to-left words ("/tmp/x" would otherwise show as "tmp/x/").
+QString markPlaceholdersLeftToRight(const QString& text)
 {
     QString out;
     out.reserve(text.size() + 8);
     for (qsizetype i = 0; i < text.size(); ++i) {
         if (text[i] == u'%' && i + 1 < text.size() && text[i + 1].isDigit()) {
-            out += QChar(0x2068);
+            out += QChar(0x200E);
             out += text[i];
             out += text[i + 1];
-            out += QChar(0x2069);
+            out += QChar(0x200E);
             ++i;
         } else {
             out += text[i];
@@ -551,7 +552,7 @@ QString uiTextIn(int language, UiTextId id)
     if (language < 0 || language >= LanguageCount || id < 0 || id >= UiTextCount)
         return {};
     const QString text = QString::fromUtf16(kUiTexts[id].text[language]);
-    return language == Arabic ? isolatePlaceholders(text) : text;
+    return language == Arabic ? markPlaceholdersLeftToRight(text) : text;
 }
 
 QString uiText(UiTextId id)

@@ -5,8 +5,9 @@
 // constant and the current language is the message table's atomic. Texts written into files
 // (header tags, file names, the config) are not in here.
 //
-// Placeholders are QString::arg markers (%1, %2, ...). Texts for message boxes keep the message
-// table's CR LF line breaks; texts for labels, tooltips and pictures use plain LF.
+// Placeholders are QString::arg markers (%1, %2, ...); in Arabic each is framed by left-to-right
+// marks (U+200E). Texts for message boxes keep the message table's CR LF line breaks; texts for
+// labels, tooltips and pictures use plain LF.
 
 #include <QString>
 
