@@ -16,6 +16,7 @@
 #include "ui/backup/CDayretr.h"
 #include "ui/capture/CGetNewID.h"
 #include "ui/manage/CGetID.h"
+#include "ui/manage/CSetMemo.h"
 #include "ui/manage/CTrim.h"
 #include "ui/shared/ControlIds.h"
 #include "ui/shared/MainMenu.h"
@@ -187,8 +188,13 @@ class LanguageCoverageTest : public MainWindowFixture
         openRow(ids, Video);
         std::unique_ptr<QMenu> videoMenu(lists->buildVideoPopupMenu(VideoMenuSource::IdList, window.get()));
         collectMenu(videoMenu.get(), QStringLiteral("video pop-up"), shown);
-        lists->setMemoDialog([&](const QString& prompt, const QString&, QPoint) {
-            shown.push_back({QStringLiteral("memo prompt"), prompt});
+        lists->setMemoDialog([&](const QString& prompt, const QString& memo, QPoint at) {
+            CSetMemo dialog(window.get());
+            dialog.setPromptText(prompt);
+            dialog.setMemoText(memo);
+            dialog.setPosition(at);
+            dialog.show();
+            collectWidget(dialog, QStringLiteral("memo dialog"), shown);
             return std::optional<QString>();
         });
         window->executeCommand(CmdEditVideoTags);
@@ -239,6 +245,10 @@ class LanguageCoverageTest : public MainWindowFixture
             real.message(window.get(), uiText(TxtReferenceExists), UserPrompts::Icon::Information);
         });
         window->executeCommand(CmdHelp); // no help pages beside the tests
+        window->executeCommand(CmdSetBackupFolder);
+        for (const QString& title : prompts.folderTitles)
+            shown.push_back({QStringLiteral("folder picker title"), title});
+        prompts.folderTitles.clear();
         for (const QString& m : prompts.messages)
             shown.push_back({QStringLiteral("message"), m});
         return shown;
@@ -284,6 +294,8 @@ TEST_F(LanguageCoverageTest, EveryShownTextIsInTheChosenLanguage)
         EXPECT_TRUE(has(uiText(TxtYes)) && has(uiText(TxtNo)));
         EXPECT_TRUE(has(uiText(TxtNoMemo)));
         EXPECT_TRUE(has(uiText(TxtMemoPrompt).arg(Video)));
+        EXPECT_TRUE(has(uiText(TxtMemoDialogTitle)));
+        EXPECT_TRUE(has(uiText(TxtPickBackupFolder).arg(backupFolder())));
         EXPECT_TRUE(has(uiText(TxtBackupKeypadHint)));
         EXPECT_TRUE(has(uiText(TxtOldIdLabel)));
         EXPECT_TRUE(has(uiText(TxtTipMenu)));

@@ -139,6 +139,9 @@ enum UiTextId : int {
     TxtRecordingWriteFailed,
     TxtRecordingEmptyTrashed,
     TxtRestartedNotTrashed,
+    // Why the program keeps the screen awake, shown by desktops that list such requests.
+    TxtPowerRecording,
+    TxtPowerTrimming,
 
     // Tooltips of the main window's picture buttons that the message table has none for; they
     // are also the buttons' accessible names.

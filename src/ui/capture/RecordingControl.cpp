@@ -180,7 +180,7 @@ void RecordingControl::startLiveCapture()
     }
     const std::optional<int> id = m_services.askForId ? m_services.askForId() : std::nullopt;
     if (id) {
-        m_window.power.acquire(QStringLiteral("Recording an examination"));
+        m_window.power.acquire(uiText(TxtPowerRecording));
         beginRecordingMode();
         flags.currentPatientId = *id;
         Q_EMIT idChosen(*id);
@@ -217,7 +217,7 @@ void RecordingControl::startRecording()
     }
     if (m_inSession)
         return;
-    m_window.power.acquire(QStringLiteral("Recording an examination"));
+    m_window.power.acquire(uiText(TxtPowerRecording));
     flags.liveViewPaused = false;
     m_window.video.stopPlayback();
     startSensorLink();

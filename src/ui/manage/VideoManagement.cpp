@@ -341,7 +341,7 @@ void VideoManagement::trimToRange()
     // Awake while the worker runs; a request that was held already is left as it was.
     platform::PowerRequest& power = m_window.power;
     const bool wasAwake = power.active();
-    power.acquire(QStringLiteral("Trimming a video"));
+    power.acquire(uiText(TxtPowerTrimming));
     CTrim dialog(&m_window.widget);
     dialog.sourcePath = source;
     dialog.targetPath = *target;
