@@ -244,7 +244,7 @@ TEST_F(BackupByDateTest, WholeRunsCopyTheDayOnceThenSkipAndAYearTakesMore)
     int barMax = -1;
     int barValue = -1;
     prompts.driveBackupDialog = [&](BackupDlg& dlg) {
-        EXPECT_EQ(dlg.windowTitle(), QStringLiteral("Dialog"));
+        EXPECT_EQ(dlg.windowTitle(), QStringLiteral("Backup"));
         EXPECT_TRUE(waitUntil([&] { return !dlg.running(); }));
         auto* bar = qobject_cast<QProgressBar*>(dlg.control(BackupDlg::IDC_PROGRESS));
         barMax = bar->maximum();
@@ -255,9 +255,11 @@ TEST_F(BackupByDateTest, WholeRunsCopyTheDayOnceThenSkipAndAYearTakesMore)
     for (int run = 0; run < 3; ++run)
         window->executeCommand(CmdBackup);
 
-    EXPECT_EQ(prompts.backupStatusTexts, (QStringList{QStringLiteral("Search:20240305  Copy:1  Skip:1"),
-                                                      QStringLiteral("Search:20240305  Copy:0  Skip:2"),
-                                                      QStringLiteral("Search:2024  Copy:1  Skip:2")}));
+    EXPECT_EQ(prompts.backupStatusTexts,
+              (QStringList{
+                  QStringLiteral("Backup of 2024-03-05 finished: 1 copied, 1 already in the backup folder."),
+                  QStringLiteral("Backup of 2024-03-05 finished: 0 copied, 2 already in the backup folder."),
+                  QStringLiteral("Backup of 2024 finished: 1 copied, 2 already in the backup folder.")}));
     EXPECT_EQ(barMax, 3);
     EXPECT_EQ(barValue, 3);
     EXPECT_EQ(backupEntries(), (QStringList{DayA, DayB, NextDay}));
@@ -347,8 +349,10 @@ TEST_F(BackupByDateTest, AFailedCopyIsCountedAsAnErrorAndTold)
     ASSERT_TRUE(QDir().mkpath(backupWorkingPath(backup + u'/' + DayA)));
     prompts.backupDates = {20240305};
     window->executeCommand(CmdBackup);
-    EXPECT_EQ(prompts.backupStatusTexts,
-              QStringList{QStringLiteral("Search:20240305  Copy:1  Skip:0  Error:1")});
+    EXPECT_EQ(
+        prompts.backupStatusTexts,
+        QStringList{QStringLiteral("Backup of 2024-03-05 finished: 1 copied, 0 already in the backup folder. "
+                                   "1 could not be copied.")});
     ASSERT_EQ(prompts.messages.size(), 1);
     EXPECT_TRUE(
         prompts.messages[0].startsWith(QStringLiteral("1 of 2 videos could not be backed up:\r\n") + DayA))

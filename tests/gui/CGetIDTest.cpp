@@ -1,12 +1,15 @@
 // The CGetID keypad: its buttons and keyboard edit the new ID by the digit rules (at most eight
-// digits, no leading zero), Enter and Esc end it, and its two displays blank leading zeros
-// differently (the old ID keeps its last digit, the new one shows nothing for 0).
+// digits, no leading zero), Enter and Esc end it, and its two displays show the old and the new
+// ID as eight digits under their labels.
 
 #include "ui/manage/CGetID.h"
+
+#include "core/i18n/UiTexts.h"
 
 #include <QApplication>
 #include <QImage>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -131,20 +134,38 @@ TEST(CGetID, EnterAcceptsTheTypedIdAndEscapeCancels)
     }
 }
 
-TEST(CGetID, TheDisplaysBlankLeadingZerosTheirOwnWay)
+TEST(CGetID, BothDisplaysShowEightDigitsUnderTheirLabels)
 {
-    EXPECT_EQ(CGetID::newIdGlyphs(0), QStringLiteral("        "));
-    EXPECT_EQ(CGetID::oldIdGlyphs(0), QStringLiteral("       0"));
-    EXPECT_EQ(CGetID::newIdGlyphs(1020304), QStringLiteral(" 1020304"));
-    EXPECT_EQ(CGetID::oldIdGlyphs(99000000), QStringLiteral("99000000"));
+    EXPECT_EQ(CGetID::idGlyphs(0), QStringLiteral("00000000"));
+    EXPECT_EQ(CGetID::idGlyphs(1020304), QStringLiteral("01020304"));
+    EXPECT_EQ(CGetID::idGlyphs(99000000), QStringLiteral("99000000"));
 
-    // Drawn: with the old ID 0 only the last cell of the upper display carries a glyph, and the
-    // lower display is empty; typing 7 inks the lower display's last cell.
+    // Drawn: every cell of both displays carries a glyph, leading zeros included.
     CGetID keypad;
+    keypad.enteredId = 7;
     keypad.show();
-    const std::vector<bool> lastOnly{false, false, false, false, false, false, false, true};
-    EXPECT_EQ(inkedCells(keypad.control(CGetID::IDC_OLD_DISPLAY)), lastOnly);
-    EXPECT_EQ(inkedCells(keypad.control(CGetID::IDC_NEW_DISPLAY)), std::vector<bool>(8, false));
-    keypad.command(1017);
-    EXPECT_EQ(inkedCells(keypad.control(CGetID::IDC_NEW_DISPLAY)), lastOnly);
+    const std::vector<bool> all(8, true);
+    EXPECT_EQ(inkedCells(keypad.control(CGetID::IDC_OLD_DISPLAY)), all);
+    EXPECT_EQ(inkedCells(keypad.control(CGetID::IDC_NEW_DISPLAY)), all);
+
+    // Each display sits under its own label, which also names it.
+    const struct
+    {
+        int display, label;
+        UiTextId text;
+    } pairs[] = {{CGetID::IDC_OLD_DISPLAY, CGetID::IDC_OLD_LABEL, TxtOldIdLabel},
+                 {CGetID::IDC_NEW_DISPLAY, CGetID::IDC_NEW_LABEL, TxtNewIdLabel}};
+    for (const auto& p : pairs) {
+        auto* label = qobject_cast<QLabel*>(keypad.control(p.label));
+        QWidget* display = keypad.control(p.display);
+        ASSERT_TRUE(label && display);
+        EXPECT_EQ(label->text(), uiText(p.text));
+        EXPECT_FALSE(label->text().isEmpty());
+        EXPECT_LE(label->geometry().bottom(), display->geometry().top());
+        EXPECT_GE(label->geometry().top(), 0);
+        EXPECT_EQ(display->accessibleName(), label->text());
+    }
+    EXPECT_LT(keypad.control(CGetID::IDC_OLD_DISPLAY)->geometry().bottom(),
+              keypad.control(CGetID::IDC_NEW_LABEL)->geometry().top());
+    EXPECT_NE(uiText(TxtOldIdLabel), uiText(TxtNewIdLabel));
 }

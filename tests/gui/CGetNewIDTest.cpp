@@ -1,6 +1,7 @@
 #include "ui/capture/CGetNewID.h"
 #include "core/capture/IdHistory.h"
 #include "core/settings/Settings.h"
+#include "support/ScopedLanguage.h"
 #include "support/ScriptedPrompts.h"
 #include "ui/shared/DigitStrip.h"
 
@@ -104,6 +105,7 @@ QString shownId(CGetNewID& dlg)
 
 TEST_F(CGetNewIDTest, ControlsSitWhereTheKeypadNeedsThem)
 {
+    const ScopedLanguage english(English);
     struct Place
     {
         int id;

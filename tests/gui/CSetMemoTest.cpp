@@ -3,6 +3,8 @@
 
 #include "ui/manage/CSetMemo.h"
 
+#include "support/ScopedLanguage.h"
+
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -13,6 +15,7 @@
 #include <gtest/gtest.h>
 
 using namespace tolvek;
+using namespace tolvek::test;
 
 TEST(CSetMemo, PlacementStaysOnTheScreen)
 {
@@ -48,6 +51,7 @@ TEST(CSetMemo, FontFaceFollowsThePreferenceList)
 
 TEST(CSetMemo, OpensInTheCornerWithPromptMemoAndBigFont)
 {
+    const ScopedLanguage english(English);
     const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
     CSetMemo dialog;
     dialog.setPromptText(QStringLiteral("tag of 0000012320240305140709.wmv"));
@@ -99,3 +103,4 @@ TEST(CSetMemo, AskGivesTheTextOnOkAndNothingOnCancel)
     EXPECT_EQ(CSetMemo::ask(nullptr, QStringLiteral("tag of x"), QStringLiteral("old"), QPoint(10, 10)),
               std::nullopt);
 }
+#include "support/ScopedLanguage.h"

@@ -67,6 +67,7 @@ class ExportMp4Test : public MainWindowFixtureOf<RecordingPrompts>
     void SetUp() override
     {
         ASSERT_NO_FATAL_FAILURE(MainWindowFixtureOf::SetUp());
+        appSettings().setValue(Language, QStringLiteral("1")); // the texts these tests read are English
         ASSERT_FALSE(makeTestWmv(path(Played), 20).isEmpty());
         ASSERT_FALSE(makeTestWmv(path(Pending), 40).isEmpty());
         openWindow();

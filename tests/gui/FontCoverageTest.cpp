@@ -1,8 +1,8 @@
 // Every text of the interface's tables, in every language, can be drawn on the machine the tests
 // run on: for each character some installed font family supports it, so that Qt's font fallback
 // finds a glyph instead of drawing an empty box. Fails on a machine that lacks a script's font.
-#include "core/i18n/MenuCaptions.h"
 #include "core/i18n/Messages.h"
+#include "support/InterfaceTexts.h"
 
 #include <QFontDatabase>
 #include <QRawFont>
@@ -18,28 +18,6 @@
 namespace {
 
 using namespace tolvek;
-
-void collectCaptions(const std::vector<MenuItemDef>& items, QStringList& out)
-{
-    for (const MenuItemDef& item : items) {
-        out << item.caption;
-        collectCaptions(item.children, out);
-    }
-}
-
-// Messages (tooltips and column titles among them), menu captions and the language item.
-QStringList interfaceTexts(int language)
-{
-    QStringList texts;
-    for (int id = 0; id < 64; ++id)
-        texts << messageText(language, id);
-    for (MenuKind kind :
-         {MenuKind::MainMenu, MenuKind::FolderMenu, MenuKind::AllListPopupMenu, MenuKind::VideoPopupMenu})
-        collectCaptions(menuDefinition(kind, language), texts);
-    for (int other = 0; other < LanguageCount; ++other)
-        texts << languageMenuCaption(other);
-    return texts;
-}
 
 // Characters that are drawn without a glyph of their own (spaces, line breaks, direction marks).
 bool needsGlyph(char32_t c)
@@ -84,7 +62,7 @@ TEST(FontCoverageTest, EveryInterfaceTextOfEveryLanguageHasGlyphs)
     for (int language = 0; language < LanguageCount; ++language) {
         std::set<char32_t> missing;
         std::size_t checked = 0;
-        for (const QString& text : interfaceTexts(language))
+        for (const QString& text : test::interfaceTexts(language))
             for (char32_t c : text.toUcs4())
                 if (needsGlyph(c)) {
                     ++checked;

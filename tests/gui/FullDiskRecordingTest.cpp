@@ -85,6 +85,11 @@ Playability playability(const QString& path)
 class FullDiskRecordingTest : public MainWindowFixture
 {
   protected:
+    void SetUp() override
+    {
+        ASSERT_NO_FATAL_FAILURE(MainWindowFixture::SetUp());
+        appSettings().setValue(Language, QStringLiteral("1")); // the texts these tests read are English
+    }
     void TearDown() override
     {
         MainWindowFixture::TearDown();

@@ -5,6 +5,7 @@
 #include "core/settings/Storage.h"
 #include "support/GyroBoardProcess.h"
 #include "support/MainWindowFixture.h"
+#include "support/ScopedLanguage.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TempDir.h"
 #include "support/TestVideos.h"
@@ -117,6 +118,7 @@ class WindowCommandsTest : public MainWindowFixture
     void SetUp() override
     {
         ASSERT_NO_FATAL_FAILURE(MainWindowFixture::SetUp());
+        appSettings().setValue(Language, QStringLiteral("1")); // the texts these tests read are English
         openWindow(QSize(1280, 720));
     }
     void press(int key)
@@ -196,6 +198,7 @@ TEST_F(MainWindowFixture, HelpOpensThePageOfTheLanguageOrSaysWhyNot)
 
     // Nothing to show it with: the user learns which file to open by hand.
     browserFound = false;
+    const ScopedLanguage english(English);
     window->executeCommand(CmdHelp);
     ASSERT_EQ(prompts.messages.size(), 1);
     EXPECT_TRUE(prompts.messages[0].startsWith(dir.file(page("en")) + QStringLiteral("\r\n")));

@@ -12,8 +12,10 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QPushButton>
+#include <QToolTip>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
@@ -27,6 +29,11 @@ namespace {
 class MainWindowTest : public MainWindowFixture
 {
   protected:
+    void SetUp() override
+    {
+        ASSERT_NO_FATAL_FAILURE(MainWindowFixture::SetUp());
+        appSettings().setValue(Language, QStringLiteral("1")); // the texts these tests read are English
+    }
     std::unique_ptr<CTolvek2Dlg> makeWindow(int cameras)
     {
         auto w = std::make_unique<CTolvek2Dlg>(services(cameras));
@@ -329,4 +336,36 @@ TEST_F(MainWindowTest, ARecordingIsMarkedInTheWindowForAcrossTheRoom)
     w->setWindowMode(ModeRecording);
     EXPECT_EQ(pixelAt(*w, edge), QColor(220, 0, 0));
     w->setWindowMode(ModeLibrary);
+}
+
+TEST_F(MainWindowTest, ButtonTooltipsOpenBelowTheButtonRowClearOfTheRecordButton)
+{
+    auto w = makeWindow(1);
+    w->show();
+    w->setWindowMode(ModeLibrary);
+    processEvents();
+    QWidget* record = w->control(IDC_RECORD);
+    ASSERT_TRUE(record->isVisible());
+    const QRect recordOnScreen(record->mapToGlobal(QPoint(0, 0)), record->size());
+    for (int id : {IDC_SETID, IDC_MENU, IDC_LISTVIEW, IDC_RECORD, IDC_QUIT}) {
+        SCOPED_TRACE(id);
+        QWidget* button = w->control(id);
+        ASSERT_FALSE(button->toolTip().isEmpty());
+        // The pointer rests in the button's lower half, where a tooltip under it would reach into
+        // the row.
+        const QPoint at(button->width() / 2, button->height() - 20);
+        QHelpEvent help(QEvent::ToolTip, at, button->mapToGlobal(at));
+        QApplication::sendEvent(button, &help);
+        processEvents();
+        QWidget* tip = nullptr;
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (top->objectName() == QLatin1String("qtooltip_label") && top->isVisible())
+                tip = top;
+        ASSERT_NE(tip, nullptr);
+        EXPECT_GE(tip->geometry().top(), button->mapToGlobal(QPoint(0, button->height())).y());
+        if (id != IDC_RECORD)
+            EXPECT_FALSE(tip->geometry().intersects(recordOnScreen));
+        QToolTip::hideText();
+        processEvents();
+    }
 }

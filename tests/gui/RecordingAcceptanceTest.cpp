@@ -182,6 +182,7 @@ class RecordingAcceptanceTest : public MainWindowFixtureOf<KeypadPrompts>
     void SetUp() override
     {
         ASSERT_NO_FATAL_FAILURE(MainWindowFixtureOf::SetUp());
+        appSettings().setValue(Language, QStringLiteral("1")); // the texts these tests read are English
         useOwnTrash();
         // The defaults are the acceptance setting: 640 x 480 at 30 frames per second.
         ASSERT_EQ(appSettings().captureWidth(), Width);

@@ -46,6 +46,7 @@ class RecordingControlTest : public MainWindowFixture
     void SetUp() override
     {
         ASSERT_NO_FATAL_FAILURE(MainWindowFixture::SetUp());
+        appSettings().setValue(Language, QStringLiteral("1")); // the texts these tests read are English
         useOwnTrash();
         appSettings().setValue(CaptureSize, QStringLiteral("96,72"));
         appSettings().updateCaptureSize();

@@ -75,6 +75,7 @@ class TrashTest : public MainWindowFixture
         ASSERT_TRUE(QDir::setCurrent(dir.file("cwd")));
 
         ASSERT_NO_FATAL_FAILURE(MainWindowFixture::SetUp());
+        appSettings().setValue(Language, QStringLiteral("1")); // the texts these tests read are English
         openWindow();
         window->setWindowMode(ModeListAll);
     }

@@ -14,6 +14,7 @@
 #include "support/IdLabelVideo.h"
 #include "support/LibraryFixtureNames.h"
 #include "support/MainWindowFixture.h"
+#include "support/ScopedLanguage.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TempDir.h"
 #include "support/TestVideos.h"
@@ -534,6 +535,7 @@ TEST(CenteredQuestion, TheBoxIsCentredOnThePointAndKeptOnTheScreen)
 
 TEST(TrimFailureMessageTest, EachFailureSaysWhatWentWrong)
 {
+    const ScopedLanguage english(English);
     const QString source = QStringLiteral("/s/0000012320240305100000.wmv");
     const QString target = QStringLiteral("/s/0000012320240305100005.wmv");
     struct Case

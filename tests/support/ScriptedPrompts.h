@@ -29,6 +29,7 @@ class ScriptedPrompts : public UserPrompts
     int beeps = 0;
     std::deque<bool> answers;                  // question answers, Yes when empty
     std::deque<QString> folders;               // folder picker results, cancelled when empty
+    QStringList folderTitles;                  // the folder pickers' titles
     std::deque<QString> saveFiles;             // save dialog results, cancelled when empty
     std::deque<std::optional<int>> patientIds; // keypad results, cancelled when empty
     std::deque<std::optional<int>> videoIds;   // new-ID keypad (CGetID) results, cancelled when empty
@@ -70,7 +71,11 @@ class ScriptedPrompts : public UserPrompts
         answers.pop_front();
         return a;
     }
-    QString pickFolder(QWidget*, const QString&, const QString&) override { return take(folders); }
+    QString pickFolder(QWidget*, const QString& title, const QString&) override
+    {
+        folderTitles << title;
+        return take(folders);
+    }
     QString pickSaveFile(QWidget*, const QString&, const QString&, const QString&) override
     {
         return take(saveFiles);

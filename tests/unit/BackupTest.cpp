@@ -4,6 +4,7 @@
 #include "core/backup/BackupRunner.h"
 #include "core/backup/BackupSelection.h"
 #include "core/backup/DateKeypad.h"
+#include "support/ScopedLanguage.h"
 #include "support/TempDir.h"
 #include "support/TestVideos.h"
 
@@ -163,6 +164,7 @@ class BackupCopyTest : public ::testing::Test
         return QDir(backup).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
     }
 
+    const test::ScopedLanguage m_english{English}; // the sentences are read in English
     TempDir dir;
     QString save;
     QString backup;
@@ -185,12 +187,15 @@ TEST_F(BackupCopyTest, CopiesOncePerStepThenSkipsWhatIsThere)
     BackupRunner run(save, backup, names, QStringLiteral("20240305"));
     EXPECT_EQ(run.count(), 2);
     ASSERT_TRUE(run.step());
-    EXPECT_EQ(run.progressText(), QStringLiteral("Search:20240305  1/2  Copy:1  Skip:0"));
+    EXPECT_EQ(run.progressText(), QStringLiteral("Backing up the videos of 2024-03-05: 1 of 2 checked.\n"
+                                                 "1 copied, 0 already in the backup folder."));
     ASSERT_TRUE(run.step());
-    EXPECT_EQ(run.progressText(), QStringLiteral("Search:20240305  2/2  Copy:1  Skip:1"));
+    EXPECT_EQ(run.progressText(), QStringLiteral("Backing up the videos of 2024-03-05: 2 of 2 checked.\n"
+                                                 "1 copied, 1 already in the backup folder."));
     EXPECT_TRUE(run.finished());
     EXPECT_FALSE(run.step());
-    EXPECT_EQ(run.summaryText(), QStringLiteral("Search:20240305  Copy:1  Skip:1"));
+    EXPECT_EQ(run.summaryText(),
+              QStringLiteral("Backup of 2024-03-05 finished: 1 copied, 1 already in the backup folder."));
 
     EXPECT_EQ(bytes(backup + u'/' + names[0]), bytes(save + u'/' + names[0]));
     EXPECT_EQ(test::countDecodedFrames(backup + u'/' + names[0]), 30);
@@ -203,7 +208,8 @@ TEST_F(BackupCopyTest, CopiesOncePerStepThenSkipsWhatIsThere)
     BackupRunner again(save, backup, names, QStringLiteral("20240305"));
     while (again.step()) {
     }
-    EXPECT_EQ(again.summaryText(), QStringLiteral("Search:20240305  Copy:0  Skip:2"));
+    EXPECT_EQ(again.summaryText(),
+              QStringLiteral("Backup of 2024-03-05 finished: 0 copied, 2 already in the backup folder."));
 }
 
 TEST_F(BackupCopyTest, FailuresAreReportedAndLeaveNoFileBehind)
@@ -240,7 +246,9 @@ TEST_F(BackupCopyTest, FailuresAreReportedAndLeaveNoFileBehind)
     EXPECT_EQ(run.failed(), 1);
     ASSERT_EQ(run.failures().size(), 1);
     EXPECT_TRUE(run.failures()[0].startsWith(gone));
-    EXPECT_EQ(run.summaryText(), QStringLiteral("Search:2024  Copy:1  Skip:0  Error:1"));
+    EXPECT_EQ(run.summaryText(),
+              QStringLiteral("Backup of 2024 finished: 1 copied, 0 already in the backup folder. "
+                             "1 could not be copied."));
 }
 
 TEST_F(BackupCopyTest, AFullDiskFailsTheCopyWithoutAPartialFile)

@@ -1,5 +1,6 @@
 #include "core/capture/CameraDevices.h"
 #include "core/settings/Settings.h"
+#include "support/ScopedLanguage.h"
 
 #include <QDir>
 #include <QFile>
@@ -66,6 +67,7 @@ TEST(CameraDevicesTest, listsCaptureNodesInNumericOrderWithTheirNames)
 
 TEST(CameraDevicesTest, withoutAProbeAnswerOnlyFirstNodesOfACameraCount)
 {
+    const test::ScopedLanguage english(English); // the name of an unnamed camera
     FakeSysfs sys;
     sys.addNode(0, "Cam\n", "0");
     sys.addNode(1, "Cam\n", "1");
@@ -85,6 +87,7 @@ TEST(CameraDevicesTest, missingSysfsGivesNoCameras)
 
 TEST(CameraDevicesTest, commandLineSourceIsTheOnlyCamera)
 {
+    const test::ScopedLanguage english(English);
     EXPECT_EQ(countCameras(QStringLiteral("sim")), 1);
     EXPECT_EQ(enumerateCameras(QStringLiteral("sim")), QStringList{"Simulated eye camera"});
     EXPECT_EQ(enumerateCameras(QStringLiteral("rtsp://10.0.0.5/eye")), QStringList{"rtsp://10.0.0.5/eye"});

@@ -1,5 +1,6 @@
 #include "ui/app/FolderPanel.h"
 #include "core/i18n/Messages.h"
+#include "core/i18n/UiTexts.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +13,8 @@ TEST(FolderPanel, Text)
         QStringLiteral("[Backup Folder] /mnt/backup\r\n[Save Folder  ] /data/gazou\r\n[Saved videos ] 007"));
     EXPECT_TRUE(
         folderPanelText(QString(), QStringLiteral("/v"), 1234, Japanese)
-            .startsWith(QStringLiteral("[Backup Folder] ") + messageText(Japanese, MsgBackupFolderNotSet)));
+            .startsWith(
+                uiTextIn(Japanese, TxtPanelBackupFolder).arg(messageText(Japanese, MsgBackupFolderNotSet))));
     EXPECT_TRUE(folderPanelText(QStringLiteral("/abc"), QStringLiteral("/v"), 1234, English)
                     .endsWith(QStringLiteral("] 1234")));
     EXPECT_TRUE(folderPanelText(QStringLiteral("/abc"), QStringLiteral("/v"), 0, English)

@@ -1,4 +1,5 @@
 #include "core/i18n/Messages.h"
+#include "support/InterfaceTexts.h"
 
 #include <gtest/gtest.h>
 
@@ -65,27 +66,9 @@ TEST(Messages, DeleteQuestionHasExactlyOneFileNamePlaceholder)
 TEST(Messages, NonLatinRowsAreWrittenInTheirScript)
 {
     // Catches a row stored under the wrong language and English left untranslated.
-    struct Script
-    {
-        int language;
-        char16_t first, last;
-    };
-    const Script scripts[] = {{Japanese, 0x3040, 0x9FFF},
-                              {ChineseSimplified, 0x4E00, 0x9FFF},
-                              {ChineseTraditional, 0x4E00, 0x9FFF},
-                              {Korean, 0xAC00, 0xD7A3},
-                              {Hindi, 0x0900, 0x097F},
-                              {Arabic, 0x0600, 0x06FF},
-                              {Russian, 0x0400, 0x04FF}};
-    for (const Script& s : scripts) {
-        for (int id : kUsedIds) {
-            const QString text = messageText(s.language, id);
-            const bool found = std::any_of(text.begin(), text.end(), [&](QChar c) {
-                return c.unicode() >= s.first && c.unicode() <= s.last;
-            });
-            EXPECT_TRUE(found) << describe(s.language, id).toStdString();
-        }
-    }
+    for (const test::LanguageScript& s : test::NonLatinScripts)
+        for (int id : kUsedIds)
+            EXPECT_TRUE(s.writtenIn(messageText(s.language, id))) << describe(s.language, id).toStdString();
     // Simplified and traditional Chinese share a script, so compare them directly.
     EXPECT_EQ(messageText(ChineseSimplified, MsgConfirmation), QString::fromUtf16(u"确认"));
     EXPECT_EQ(messageText(ChineseTraditional, MsgConfirmation), QString::fromUtf16(u"確認"));

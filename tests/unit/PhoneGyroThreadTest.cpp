@@ -1,6 +1,7 @@
 // The phone link against loopback UDP datagrams, and the text of the phone setup box.
 
 #include "core/sensor/PhoneGyroThread.h"
+#include "support/ScopedLanguage.h"
 #include "support/UdpLoopback.h"
 #include "support/WaitUntil.h"
 
@@ -204,6 +205,7 @@ TEST_F(PhoneGyroThreadTest, DefaultLinkListensOnPort1108)
 
 TEST(PhoneSetupTest, ListsIPv4AddressesWithoutAny127)
 {
+    const test::ScopedLanguage english(English);
     const QList<QHostAddress> addresses{
         QHostAddress(QStringLiteral("127.0.0.1")),  QHostAddress(QStringLiteral("192.168.1.20")),
         QHostAddress(QStringLiteral("::1")),        QHostAddress(QStringLiteral("fe80::1")),

@@ -8,6 +8,7 @@
 #include "core/media/VideoTags.h"
 #include "core/platform/Trash.h"
 #include "support/KilledRecorder.h"
+#include "support/ScopedLanguage.h"
 #include "support/TempDir.h"
 #include "support/TestVideos.h"
 #include "support/WaitUntil.h"
@@ -189,6 +190,7 @@ TEST(RecordingRecoveryTest, FilesWithNothingToRepairAreLeftAsTheyAre)
 
 TEST(RecordingRecoveryTest, BackgroundPassReportsRepairsAndEmptyFilesToTheCallersThread)
 {
+    const test::ScopedLanguage english(English); // the report is read in English
     TempDir dir;
     KilledRecording first = recordAndKill(dir.path(), 2000, 640, 480, 1);
     ASSERT_TRUE(first.ok());

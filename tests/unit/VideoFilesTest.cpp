@@ -2,6 +2,7 @@
 // the refused second reference copy.
 
 #include "core/manage/VideoFiles.h"
+#include "support/ScopedLanguage.h"
 #include "support/TestVideos.h"
 
 #include <QDir>
@@ -49,6 +50,7 @@ TEST(VideoFileNames, TheIdIsReplacedAndTheTimeKept)
 
 TEST_F(VideoFilesTest, DeleteMovesTheFileToTheTrash)
 {
+    const test::ScopedLanguage english(English);
     const QString trashHome = dir.filePath(QStringLiteral("xdg"));
     ASSERT_TRUE(QDir().mkpath(trashHome));
     const QByteArray before = qgetenv("XDG_DATA_HOME");

@@ -1,5 +1,6 @@
 #include "core/backup/BackupRunner.h"
 
+#include "core/i18n/UiTexts.h"
 #include "core/platform/DurableFiles.h"
 #include "core/settings/VideoFileName.h"
 
@@ -19,6 +20,16 @@ BackupFileResult failure(const QString& detail)
     return {BackupFileStatus::Failed, detail};
 }
 
+// The date prefix as a reader writes a date: "2025", "2025-05" or "2025-05-29".
+QString readablePrefix(const QString& prefix)
+{
+    if (prefix.size() == 6)
+        return prefix.left(4) + u'-' + prefix.mid(4);
+    if (prefix.size() == 8)
+        return prefix.left(4) + u'-' + prefix.mid(4, 2) + u'-' + prefix.mid(6);
+    return prefix;
+}
+
 } // namespace
 
 QString backupWorkingPath(const QString& target)
@@ -36,21 +47,21 @@ BackupFileResult backupFile(const QString& source, const QString& target)
 
     const QFileInfo sourceInfo(source);
     if (!sourceInfo.isFile())
-        return {BackupFileStatus::Failed, QStringLiteral("the video is missing")};
+        return {BackupFileStatus::Failed, uiText(TxtBackupReasonMissing)};
     QFile in(source);
     if (!in.open(QIODevice::ReadOnly))
-        return {BackupFileStatus::Failed, QStringLiteral("cannot be read (%1)").arg(in.errorString())};
+        return {BackupFileStatus::Failed, uiText(TxtBackupReasonUnreadable).arg(in.errorString())};
 
     if (!targetInfo.dir().exists())
-        return {BackupFileStatus::Failed, QStringLiteral("the backup folder does not exist")};
+        return {BackupFileStatus::Failed, uiText(TxtBackupReasonNoFolder)};
     // Created new: a leftover of an interrupted copy is replaced, anything else at the name (a
     // link planted in a shared folder) is never written through.
     platform::WorkingFile working = platform::WorkingFile::create(backupWorkingPath(target));
     QFile out;
     if (!working.created())
-        return failure(QStringLiteral("cannot write to the backup folder (%1)").arg(working.error()));
+        return failure(uiText(TxtBackupReasonFolderUnwritable).arg(working.error()));
     if (!out.open(working.handle(), QIODevice::WriteOnly, QFileDevice::DontCloseHandle))
-        return failure(QStringLiteral("cannot write to the backup folder (%1)").arg(out.errorString()));
+        return failure(uiText(TxtBackupReasonFolderUnwritable).arg(out.errorString()));
 
     QByteArray buffer;
     qint64 total = 0;
@@ -58,24 +69,24 @@ BackupFileResult backupFile(const QString& source, const QString& target)
         buffer = in.read(ChunkBytes);
         if (buffer.isEmpty()) {
             if (in.error() != QFileDevice::NoError)
-                return failure(QStringLiteral("cannot be read (%1)").arg(in.errorString()));
+                return failure(uiText(TxtBackupReasonUnreadable).arg(in.errorString()));
             break;
         }
         if (out.write(buffer) != buffer.size())
-            return failure(QStringLiteral("cannot be written (%1)").arg(out.errorString()));
+            return failure(uiText(TxtBackupReasonUnwritable).arg(out.errorString()));
         total += buffer.size();
     }
     if (!out.flush())
-        return failure(QStringLiteral("cannot be written (%1)").arg(out.errorString()));
+        return failure(uiText(TxtBackupReasonUnwritable).arg(out.errorString()));
     // Only data on the disk counts as backed up: a full or removed drive shows up here at the latest.
     if (!platform::syncHandleToDisk(out.handle()))
-        return failure(QStringLiteral("cannot be written to the disk"));
+        return failure(uiText(TxtBackupReasonNotOnDisk));
     if (total != sourceInfo.size())
-        return failure(QStringLiteral("the video changed while it was copied"));
+        return failure(uiText(TxtBackupReasonChanged));
     out.setFileTime(sourceInfo.lastModified(), QFileDevice::FileModificationTime);
     out.close();
     if (!working.stillOurs())
-        return failure(QStringLiteral("the working file was replaced while it was written"));
+        return failure(uiText(TxtBackupReasonReplaced));
 
     QString error;
     switch (platform::renameNoReplace(working.path(), target, error)) {
@@ -87,7 +98,7 @@ BackupFileResult backupFile(const QString& source, const QString& target)
     case platform::RenameResult::Failed:
         break;
     }
-    return failure(QStringLiteral("cannot be renamed (%1)").arg(error));
+    return failure(uiText(TxtBackupReasonRename).arg(error));
 }
 
 BackupRunner::BackupRunner(QString saveFolder, QString backupFolder, QStringList names, QString prefix)
@@ -120,22 +131,22 @@ bool BackupRunner::step()
 
 QString BackupRunner::progressText() const
 {
-    QString text = QStringLiteral("Search:%1  %2/%3  Copy:%4  Skip:%5")
-                       .arg(m_prefix)
+    QString text = uiText(TxtBackupProgress)
+                       .arg(readablePrefix(m_prefix))
                        .arg(m_next)
                        .arg(m_names.size())
                        .arg(m_copied)
                        .arg(m_skipped);
     if (!m_failures.isEmpty())
-        text += QStringLiteral("  Error:%1").arg(m_failures.size());
+        text += u' ' + uiText(TxtBackupErrors).arg(m_failures.size());
     return text;
 }
 
 QString BackupRunner::summaryText() const
 {
-    QString text = QStringLiteral("Search:%1  Copy:%2  Skip:%3").arg(m_prefix).arg(m_copied).arg(m_skipped);
+    QString text = uiText(TxtBackupSummary).arg(readablePrefix(m_prefix)).arg(m_copied).arg(m_skipped);
     if (!m_failures.isEmpty())
-        text += QStringLiteral("  Error:%1").arg(m_failures.size());
+        text += u' ' + uiText(TxtBackupErrors).arg(m_failures.size());
     return text;
 }
 

@@ -43,10 +43,11 @@ class BackupRunner
     // "<name>: <reason>" for every failed file, in order.
     const QStringList& failures() const { return m_failures; }
 
-    // After each file: "Search:%s  %d/%d  Copy:%d  Skip:%d" (prefix, handled, count, counters).
+    // After each file, a sentence in the current language: the date (prefix), handled of count,
+    // copied and skipped.
     QString progressText() const;
-    // Once all are handled: "Search:%s  Copy:%d  Skip:%d". Both texts get "  Error:%d" when a
-    // copy failed.
+    // Once all are handled: the date, copied and skipped. Both sentences end with the number of
+    // failed copies when a copy failed.
     QString summaryText() const;
 
   private:

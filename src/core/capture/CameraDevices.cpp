@@ -1,6 +1,7 @@
 #include "core/capture/CameraDevices.h"
 
 #include "core/capture/FrameSource.h"
+#include "core/i18n/UiTexts.h"
 #include "core/settings/Settings.h"
 
 #include <QDir>
@@ -87,7 +88,7 @@ QString commandLineCameraSource(const QStringList& arguments)
 QString commandLineCameraName(const QString& cameraSource)
 {
     if (cameraSource == QLatin1String(SimulatedCameraSource))
-        return QStringLiteral("Simulated eye camera");
+        return uiText(TxtSimulatedCamera);
     return cameraSource;
 }
 
@@ -102,7 +103,7 @@ QStringList cameraNames(const std::vector<CameraDevice>& devices)
 {
     QStringList names;
     for (std::size_t i = 0; i < devices.size(); ++i)
-        names.append(devices[i].name.isEmpty() ? QStringLiteral("Camera %1").arg(i + 1) : devices[i].name);
+        names.append(devices[i].name.isEmpty() ? uiText(TxtCameraItem).arg(i + 1) : devices[i].name);
     return names;
 }
 

@@ -1,6 +1,7 @@
 #include "core/i18n/MenuCaptions.h"
 
 #include "core/i18n/Messages.h"
+#include "core/i18n/UiTexts.h"
 
 namespace tolvek {
 
@@ -82,8 +83,8 @@ const MenuTexts kMenuTexts[LanguageCount] = {
      u"Change ID"},
     // 2 Portuguese
     {u"Posição da cabeça: manual",
-     u"Posição da cabeça: Gyro(Arduino_MPU6050)",
-     u"Posição da cabeça: Gyro(celular_WiFi)",
+     u"Posição da cabeça: sensor giroscópico (porta serial)",
+     u"Posição da cabeça: giroscópio do celular (Wi-Fi)",
      u"Orientação do giroscópio",
      u"Seleção de câmera",
      u"Adicionar o vídeo atual à lista de referências",
@@ -104,8 +105,8 @@ const MenuTexts kMenuTexts[LanguageCount] = {
      u"Alterar ID"},
     // 3 Chinese, simplified
     {u"头位输入：手动",
-     u"头位输入：Gyro(Arduino_MPU6050)",
-     u"头位输入：Gyro(手机_WiFi)",
+     u"头位输入：陀螺仪传感器（串口）",
+     u"头位输入：手机陀螺仪（Wi-Fi）",
      u"陀螺仪方向",
      u"选择摄像头",
      u"将当前视频添加到参考列表",
@@ -126,8 +127,8 @@ const MenuTexts kMenuTexts[LanguageCount] = {
      u"更改 ID"},
     // 4 Chinese, traditional
     {u"頭位輸入：手動",
-     u"頭位輸入：Gyro(Arduino_MPU6050)",
-     u"頭位輸入：Gyro(手機_WiFi)",
+     u"頭位輸入：陀螺儀感測器（序列埠）",
+     u"頭位輸入：手機陀螺儀（Wi-Fi）",
      u"陀螺儀方向",
      u"選擇攝影機",
      u"將目前影片加入參考清單",
@@ -148,8 +149,8 @@ const MenuTexts kMenuTexts[LanguageCount] = {
      u"變更 ID"},
     // 5 Korean
     {u"머리 위치 입력: 수동",
-     u"머리 위치 입력: Gyro(Arduino_MPU6050)",
-     u"머리 위치 입력: Gyro(휴대폰_WiFi)",
+     u"머리 위치 입력: 자이로 센서(직렬 포트)",
+     u"머리 위치 입력: 휴대폰 자이로(Wi-Fi)",
      u"자이로 방향",
      u"카메라 선택",
      u"현재 동영상을 참조 목록에 추가",
@@ -170,8 +171,8 @@ const MenuTexts kMenuTexts[LanguageCount] = {
      u"ID 변경"},
     // 6 French
     {u"Position de la tête : manuelle",
-     u"Position de la tête : Gyro(Arduino_MPU6050)",
-     u"Position de la tête : Gyro(téléphone_WiFi)",
+     u"Position de la tête : capteur gyroscopique (port série)",
+     u"Position de la tête : gyroscope du téléphone (Wi-Fi)",
      u"Orientation du gyroscope",
      u"Choix de la caméra",
      u"Ajouter la vidéo affichée à la liste de référence",
@@ -192,8 +193,8 @@ const MenuTexts kMenuTexts[LanguageCount] = {
      u"Changer l'ID"},
     // 7 Spanish
     {u"Posición de la cabeza: manual",
-     u"Posición de la cabeza: Gyro(Arduino_MPU6050)",
-     u"Posición de la cabeza: Gyro(teléfono_WiFi)",
+     u"Posición de la cabeza: sensor giroscópico (puerto serie)",
+     u"Posición de la cabeza: giroscopio del teléfono (Wi-Fi)",
      u"Orientación del giroscopio",
      u"Seleccionar cámara",
      u"Añadir el vídeo actual a la lista de referencia",
@@ -214,8 +215,8 @@ const MenuTexts kMenuTexts[LanguageCount] = {
      u"Cambiar ID"},
     // 8 Hindi
     {u"सिर की स्थिति: मैनुअल",
-     u"सिर की स्थिति: Gyro(Arduino_MPU6050)",
-     u"सिर की स्थिति: Gyro(फ़ोन_WiFi)",
+     u"सिर की स्थिति: जाइरो सेंसर (सीरियल पोर्ट)",
+     u"सिर की स्थिति: फ़ोन जाइरो (Wi-Fi)",
      u"जाइरो दिशा",
      u"कैमरा चुनें",
      u"वर्तमान वीडियो को संदर्भ सूची में जोड़ें",
@@ -236,8 +237,8 @@ const MenuTexts kMenuTexts[LanguageCount] = {
      u"ID बदलें"},
     // 9 Arabic
     {u"وضعية الرأس: يدوي",
-     u"وضعية الرأس: Gyro(Arduino_MPU6050)",
-     u"وضعية الرأس: Gyro(هاتف_WiFi)",
+     u"وضعية الرأس: مستشعر الجيروسكوب (منفذ تسلسلي)",
+     u"وضعية الرأس: جيروسكوب الهاتف (Wi-Fi)",
      u"اتجاه الجيروسكوب",
      u"اختيار الكاميرا",
      u"إضافة الفيديو الحالي إلى قائمة المراجع",
@@ -258,8 +259,8 @@ const MenuTexts kMenuTexts[LanguageCount] = {
      u"تغيير المعرّف"},
     // 10 Russian
     {u"Положение головы: вручную",
-     u"Положение головы: Gyro(Arduino_MPU6050)",
-     u"Положение головы: Gyro(телефон_WiFi)",
+     u"Положение головы: гиродатчик (последовательный порт)",
+     u"Положение головы: гироскоп телефона (Wi-Fi)",
      u"Ориентация гироскопа",
      u"Выбор камеры",
      u"Добавить текущее видео в справочный список",
@@ -280,8 +281,8 @@ const MenuTexts kMenuTexts[LanguageCount] = {
      u"Изменить ID"},
     // 11 German
     {u"Kopfposition: manuell",
-     u"Kopfposition: Gyro(Arduino_MPU6050)",
-     u"Kopfposition: Gyro(Smartphone_WiFi)",
+     u"Kopfposition: Gyrosensor (serieller Anschluss)",
+     u"Kopfposition: Smartphone-Gyroskop (WLAN)",
      u"Gyro-Ausrichtung",
      u"Kameraauswahl",
      u"Aktuelles Video zur Referenzliste hinzufügen",
@@ -302,8 +303,8 @@ const MenuTexts kMenuTexts[LanguageCount] = {
      u"ID ändern"},
     // 12 Malay
     {u"Kedudukan kepala: manual",
-     u"Kedudukan kepala: Gyro(Arduino_MPU6050)",
-     u"Kedudukan kepala: Gyro(telefon_WiFi)",
+     u"Kedudukan kepala: penderia giro (port bersiri)",
+     u"Kedudukan kepala: giro telefon (Wi-Fi)",
      u"Arah giro",
      u"Pilih kamera",
      u"Tambah video semasa ke senarai rujukan",
@@ -342,17 +343,18 @@ MenuItemDef subMenu(const char16_t* caption, std::vector<MenuItemDef> children)
     return {-1, QString::fromUtf16(caption), std::move(children)};
 }
 
-std::vector<MenuItemDef> mainMenu(const MenuTexts& t)
+std::vector<MenuItemDef> mainMenu(const MenuTexts& t, int language)
 {
     std::vector<MenuItemDef> ports;
     for (int k = 0; k < ComPortItemCount; ++k)
         ports.push_back({CmdComPortFirst + k, QStringLiteral("com%1").arg(k + 1), {}});
     std::vector<MenuItemDef> directions;
     for (int k = 0; k < GyroDirectionCount; ++k)
-        directions.push_back({CmdGyroDirectionFirst + k, QStringLiteral("Direction %1").arg(k + 1), {}});
+        directions.push_back(
+            {CmdGyroDirectionFirst + k, uiTextIn(language, TxtGyroDirectionItem).arg(k + 1), {}});
     std::vector<MenuItemDef> cameras;
     for (int j = 0; j < CameraItemCount; ++j)
-        cameras.push_back({kCameraCommands[j], QStringLiteral("Camera %1").arg(j + 1), {}});
+        cameras.push_back({kCameraCommands[j], uiTextIn(language, TxtCameraItem).arg(j + 1), {}});
     std::vector<MenuItemDef> languages;
     for (int n = 0; n < LanguageCount; ++n)
         languages.push_back({languageCommand(n), languageMenuCaption(n), {}});
@@ -377,10 +379,12 @@ std::vector<MenuItemDef> mainMenu(const MenuTexts& t)
 
 std::vector<MenuItemDef> menuDefinition(MenuKind kind, int language)
 {
-    const MenuTexts& t = kMenuTexts[language >= 0 && language < LanguageCount ? language : Japanese];
+    if (language < 0 || language >= LanguageCount)
+        language = Japanese;
+    const MenuTexts& t = kMenuTexts[language];
     switch (kind) {
     case MenuKind::MainMenu:
-        return mainMenu(t);
+        return mainMenu(t, language);
     case MenuKind::FolderMenu:
         return {item(CmdBackup, t.backup),
                 item(CmdSetBackupFolder, t.setBackupFolder),

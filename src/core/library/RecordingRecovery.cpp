@@ -1,5 +1,6 @@
 #include "core/library/RecordingRecovery.h"
 
+#include "core/i18n/UiTexts.h"
 #include "core/media/AsfHeader.h"
 #include "core/media/VideoHeaderReader.h"
 #include "core/media/VideoTags.h"
@@ -232,16 +233,15 @@ QString recoveryMessage(const RecoveryReport& report)
 {
     QStringList parts;
     if (!report.repaired.isEmpty())
-        parts << QStringLiteral("%1 recording(s) interrupted by a crash were repaired:\r\n%2")
+        parts << uiText(TxtRecoveryRepaired)
                      .arg(report.repaired.size())
                      .arg(report.repaired.join(QStringLiteral("\r\n")));
     if (!report.failed.isEmpty())
-        parts << QStringLiteral("%1 recording(s) interrupted by a crash could not be repaired:\r\n%2")
+        parts << uiText(TxtRecoveryFailed)
                      .arg(report.failed.size())
                      .arg(report.failed.join(QStringLiteral("\r\n")));
     if (!report.emptyFiles.isEmpty())
-        parts << QStringLiteral(
-                     "%1 file(s) left empty by a crash hold no video and can be deleted from the list:\r\n%2")
+        parts << uiText(TxtRecoveryEmpty)
                      .arg(report.emptyFiles.size())
                      .arg(report.emptyFiles.join(QStringLiteral("\r\n")));
     return parts.join(QStringLiteral("\r\n\r\n"));

@@ -7,7 +7,6 @@
 namespace tolvek {
 
 inline constexpr int MaxEditedMemoLength = 80;
-inline constexpr char MemoTooLongMessage[] = "too many characters ! <80";
 
 // Every "<vek>" replaced by "[vek]".
 QString cleanMemoText(QString text);

@@ -1,5 +1,6 @@
 #include "core/manage/Mp4Export.h"
 
+#include "core/i18n/UiTexts.h"
 #include "core/platform/ChildProcess.h"
 #include "core/platform/DurableFiles.h"
 #include "core/settings/VideoFileName.h"
@@ -108,15 +109,12 @@ QString mp4WorkingPath(const QString& targetPath)
 QString exportTargetProblem(const QString& sourcePath, const QString& targetPath, const QString& saveFolder)
 {
     if (platform::isSameFile(sourcePath, targetPath))
-        return QStringLiteral("%1\r\nis the video being exported. Choose another name.").arg(targetPath);
+        return uiText(TxtExportIsSource).arg(targetPath);
     const QFileInfo target(targetPath);
     const QString name = target.fileName();
     const bool videoName = isVideoFileName(name) || name.endsWith(QLatin1String(".wmv"), Qt::CaseInsensitive);
     if (videoName && platform::isSameFile(target.absolutePath(), saveFolder))
-        return QStringLiteral(
-                   "%1\r\nwould be taken for a recorded video in the save folder. Choose another name or "
-                   "folder.")
-            .arg(targetPath);
+        return uiText(TxtExportLooksRecorded).arg(targetPath);
     return {};
 }
 
@@ -127,8 +125,7 @@ Mp4ExportResult runMp4Export(const Mp4ExportJob& job, std::stop_token stop)
     // Checked here as well as before the job was made: the rename below would put the MP4 in
     // place of the video it was made from.
     if (platform::isSameFile(job.sourcePath, job.targetPath))
-        return outcome(Mp4ExportStatus::Failed, job.targetPath,
-                       QStringLiteral("the target is the source video"));
+        return outcome(Mp4ExportStatus::Failed, job.targetPath, uiText(TxtExportDetailSameFile));
     // Created new before ffmpeg opens it (-y), so a link planted at the name is never written
     // through; a leftover of an export that was cut off is replaced.
     platform::WorkingFile working = platform::WorkingFile::create(mp4WorkingPath(job.targetPath));
@@ -146,19 +143,18 @@ Mp4ExportResult runMp4Export(const Mp4ExportJob& job, std::stop_token stop)
     if (!ffmpeg.succeeded()) {
         QString detail = lastLine(ffmpeg.errorTail);
         if (detail.isEmpty())
-            detail = QStringLiteral("ffmpeg exit code %1").arg(ffmpeg.exitCode);
+            detail = uiText(TxtExportDetailExitCode).arg(ffmpeg.exitCode);
         return outcome(Mp4ExportStatus::Failed, job.targetPath, detail);
     }
     if (!working.stillOurs()) {
         return outcome(Mp4ExportStatus::Failed, job.targetPath,
-                       QStringLiteral("%1 was replaced while ffmpeg wrote it").arg(temporary));
+                       uiText(TxtExportDetailReplaced).arg(temporary));
     }
     if (QFileInfo(temporary).size() <= 0) {
-        return outcome(Mp4ExportStatus::Failed, job.targetPath, QStringLiteral("ffmpeg wrote no data"));
+        return outcome(Mp4ExportStatus::Failed, job.targetPath, uiText(TxtExportDetailNoData));
     }
     if (platform::isSameFile(job.sourcePath, job.targetPath)) {
-        return outcome(Mp4ExportStatus::Failed, job.targetPath,
-                       QStringLiteral("the target is the source video"));
+        return outcome(Mp4ExportStatus::Failed, job.targetPath, uiText(TxtExportDetailSameFile));
     }
 
     platform::syncHandleToDisk(working.handle());
@@ -182,7 +178,7 @@ Mp4ExportResult runMp4Export(const Mp4ExportJob& job, std::stop_token stop)
         return outcome(Mp4ExportStatus::Completed, job.targetPath);
     case platform::RenameResult::TargetExists:
         return outcome(Mp4ExportStatus::Failed, job.targetPath,
-                       QStringLiteral("%1 appeared meanwhile and was kept").arg(job.targetPath));
+                       uiText(TxtExportDetailAppeared).arg(job.targetPath));
     case platform::RenameResult::Failed:
         break;
     }

@@ -17,11 +17,6 @@
 
 namespace tolvek {
 
-inline constexpr char FfmpegStartFailedMessage[] = "Failed to start FFmpeg.";
-inline constexpr char ConvertingToMp4Text[] = "Converting to MP4...";
-inline constexpr char Mp4ConversionCompleteText[] = "MP4 conversion complete";
-inline constexpr char Mp4ConversionFailedText[] = "MP4 conversion failed";
-
 // A name that may be exported: it contains ".wmv" or ".WMV".
 bool isExportableVideoName(const QString& name);
 // The proposed MP4 name: every ".wmv" and ".WMV" replaced by ".mp4".

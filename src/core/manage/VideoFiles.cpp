@@ -1,5 +1,6 @@
 #include "core/manage/VideoFiles.h"
 
+#include "core/i18n/UiTexts.h"
 #include "core/platform/Trash.h"
 #include "core/settings/VideoFileName.h"
 
@@ -29,9 +30,9 @@ QString deleteFailureMessage(DeleteResult result, const QString& path)
 {
     switch (result) {
     case DeleteResult::NotFound:
-        return QStringLiteral("%1 can't be found.").arg(path);
+        return uiText(TxtCannotFind).arg(path);
     case DeleteResult::Failed:
-        return QStringLiteral("%1 can't be deleted.").arg(path);
+        return uiText(TxtCannotDelete).arg(path);
     case DeleteResult::Deleted:
         break;
     }

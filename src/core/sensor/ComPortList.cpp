@@ -66,7 +66,10 @@ QList<ComPortEntry> comPortEntries(QList<SerialPortFacts> ports)
             break;
         if (port.portName.isEmpty() || isBluetoothPort(port))
             continue;
-        const QString text = port.portName + QLatin1String("( ") + port.description + u')';
+        // A port without a description is shown by its name alone, not with an empty "( )".
+        const QString text = port.description.isEmpty()
+                                 ? port.portName
+                                 : port.portName + QLatin1String("( ") + port.description + u')';
         out.append({port.portName, port.systemLocation, text.left(ComPortDisplayTextMax)});
     }
     return out;

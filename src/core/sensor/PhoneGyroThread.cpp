@@ -1,5 +1,6 @@
 #include "core/sensor/PhoneGyroThread.h"
 
+#include "core/i18n/UiTexts.h"
 #include "core/sensor/SensorLog.h"
 
 #include <QNetworkInterface>
@@ -79,17 +80,17 @@ void PhoneGyroThread::run()
 
 QStringList phoneSetupLines(const QList<QHostAddress>& addresses, quint16 port)
 {
-    QStringList lines{QStringLiteral("Set your phone as follows."), QString()};
+    QStringList lines{uiText(TxtPhoneSetup), QString()};
     for (const QHostAddress& address : addresses) {
         if (address.protocol() != QAbstractSocket::IPv4Protocol)
             continue;
         const QString text = QHostAddress(address.toIPv4Address()).toString();
         if (text.contains(QLatin1String("127")))
             continue;
-        lines.append(QStringLiteral("IP address : ") + text);
+        lines.append(uiText(TxtPhoneIpAddress).arg(text));
     }
     lines.append(QString());
-    lines.append(QStringLiteral("Port number : %1").arg(port));
+    lines.append(uiText(TxtPhonePort).arg(port));
     return lines;
 }
 

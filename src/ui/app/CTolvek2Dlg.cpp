@@ -3,6 +3,7 @@
 #include "core/capture/CameraDevices.h"
 #include "core/capture/IdHistory.h"
 #include "core/i18n/Messages.h"
+#include "core/i18n/UiTexts.h"
 #include "core/platform/HelpPages.h"
 #include "core/platform/PowerRequest.h"
 #include "core/platform/ProfileStore.h"
@@ -13,6 +14,7 @@
 #include "core/settings/VideoFileName.h"
 #include "ui/app/FolderPanel.h"
 #include "ui/app/ModeTable.h"
+#include "ui/app/WindowTexts.h"
 #include "ui/backup/BackupByDate.h"
 #include "ui/backup/BackupDlg.h"
 #include "ui/capture/CGetNewID.h"
@@ -26,6 +28,7 @@
 #include "ui/shared/ControlIds.h"
 #include "ui/shared/Fonts.h"
 #include "ui/shared/KeyCommands.h"
+#include "ui/shared/LanguageLook.h"
 #include "ui/shared/ToolTips.h"
 #include "ui/shared/UserPrompts.h"
 
@@ -241,6 +244,7 @@ void CTolvek2Dlg::initialise()
     layoutMainWindow();
 
     setCurrentLanguage(languageFromSetting(settings.value(Language)));
+    applyLanguageLook(currentLanguage());
 
     m_listFont = gothicFont(ListFontPoints, logicalDpiY());
 
@@ -297,8 +301,7 @@ void CTolvek2Dlg::initialise()
     } else {
         setWindowMode(ModeListAll);
         QMetaObject::invokeMethod(
-            this,
-            [this] { showMessage(QStringLiteral("The camera is not available."), UserPrompts::Icon::Error); },
+            this, [this] { showMessage(uiText(TxtCameraNotAvailable), UserPrompts::Icon::Error); },
             Qt::QueuedConnection);
     }
 }
@@ -367,13 +370,19 @@ void CTolvek2Dlg::applyLanguage()
         all->headerItem()->setToolTip(c, m_state.toolTipsActive ? Message(MsgColumnSortTip) : QString());
     auto* refs = qobject_cast<QTreeWidget*>(control(IDC_REFERENCE_LIST));
     refs->headerItem()->setText(0, Message(MsgReferences));
+    applyWindowTexts(*this, m_state.toolTipsActive,
+                     {m_playback ? MessageId(m_playback->trimToolTipMessage()) : MsgTrimHowToTip,
+                      manualHead ? MsgPostureTip : MsgResetHeadTip});
 }
 
 void CTolvek2Dlg::setLanguage(int language)
 {
     appSettings().setValue(Language, QString::number(language));
     setCurrentLanguage(languageFromSetting(appSettings().value(Language)));
+    applyLanguageLook(currentLanguage());
     applyLanguage();
+    if (windowMode() == ModeListAll)
+        refreshFolderPanel(); // the panel's labels follow the language
 }
 
 QString CTolvek2Dlg::liveViewToolTip() const
@@ -593,9 +602,7 @@ void CTolvek2Dlg::closeEvent(QCloseEvent* e)
 
 void CTolvek2Dlg::onCameraLost()
 {
-    showMessage(
-        QStringLiteral("The camera connection was lost. Recording will stop and the application will close."),
-        UserPrompts::Icon::Information);
+    showMessage(uiText(TxtCameraLost), UserPrompts::Icon::Information);
     power().release();
     if (!settleRunningWork(true))
         return; // closes by itself once the export or backup has ended
@@ -621,17 +628,16 @@ bool CTolvek2Dlg::settleRunningWork(bool closeLater)
 
     QStringList lines;
     if (exports.size() == 1)
-        lines << QStringLiteral("An MP4 export is still running.");
+        lines << uiText(TxtExportRunning);
     else if (exports.size() > 1)
-        lines << QStringLiteral("%1 MP4 exports are still running.").arg(exports.size());
+        lines << uiText(TxtExportsRunning).arg(exports.size());
     if (backup)
-        lines << QStringLiteral("A backup is still running.");
-    QString text = lines.join(QStringLiteral("\r\n")) +
-                   (running == 1 ? QStringLiteral("\r\n\r\nStop it and quit now?")
-                                 : QStringLiteral("\r\n\r\nStop them and quit now?"));
+        lines << uiText(TxtBackupRunning);
+    QString text = lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n\r\n") +
+                   uiText(running == 1 ? TxtStopItAndQuit : TxtStopThemAndQuit);
     if (closeLater)
-        text += running == 1 ? QStringLiteral("\r\nNo: the program closes as soon as it has finished.")
-                             : QStringLiteral("\r\nNo: the program closes as soon as they have finished.");
+        text +=
+            QStringLiteral("\r\n") + uiText(running == 1 ? TxtNoClosesWhenItEnds : TxtNoClosesWhenTheyEnd);
     if (!m_services.prompts->question(this, text, QString(), true)) {
         if (closeLater) {
             m_quitWhenIdle = true;
@@ -770,9 +776,7 @@ void CTolvek2Dlg::executeCommand(int command)
         const SettingIndex which = save ? SaveFolder : BackupFolder;
         const QString before = s.value(which);
         const QString title =
-            (save ? QStringLiteral("Folder for Saving : %1") : QStringLiteral("Folder for Backup : %1"))
-                .arg(before)
-                .left(MaxSettingLength);
+            uiText(save ? TxtPickSaveFolder : TxtPickBackupFolder).arg(before).left(MaxSettingLength);
         const QString chosen =
             m_services.prompts ? m_services.prompts->pickFolder(this, title, before) : QString();
         const QString after = acceptedFolderChoice(before, chosen);
@@ -814,18 +818,14 @@ void CTolvek2Dlg::openHelp(const Settings& settings)
     const platform::HelpPageLookup help =
         platform::findHelpPage(folder, helpFolderCode(settings.getInt(Language)));
     if (help.page.isEmpty()) {
-        showMessage(QStringLiteral("%1\r\nHelp file not found.").arg(help.expected),
-                    UserPrompts::Icon::Warning);
+        showMessage(uiText(TxtHelpNotFound).arg(help.expected), UserPrompts::Icon::Warning);
         return;
     }
     const QUrl url = QUrl::fromLocalFile(help.page);
     const bool opened = m_services.openUrl ? m_services.openUrl(url) : QDesktopServices::openUrl(url);
     // Without a browser or a desktop to start one, the page can still be opened by hand.
     if (!opened)
-        showMessage(QStringLiteral("%1\r\nThe help page could not be opened: no web browser was found to "
-                                   "show it. Open this file in a web browser.")
-                        .arg(help.page),
-                    UserPrompts::Icon::Warning);
+        showMessage(uiText(TxtHelpNoBrowser).arg(help.page), UserPrompts::Icon::Warning);
 }
 
 bool CTolvek2Dlg::eventFilter(QObject* watched, QEvent* e)

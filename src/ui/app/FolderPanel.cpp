@@ -1,6 +1,7 @@
 #include "ui/app/FolderPanel.h"
 
 #include "core/i18n/Messages.h"
+#include "core/i18n/UiTexts.h"
 
 #include <QPainter>
 #include <QStringList>
@@ -13,8 +14,9 @@ QString folderPanelText(const QString& backupFolder, const QString& saveFolder, 
 {
     const QString backup =
         backupFolder.size() > 4 ? backupFolder : messageText(language, MsgBackupFolderNotSet);
-    return QStringLiteral("[Backup Folder] ") + backup + QStringLiteral("\r\n[Save Folder  ] ") + saveFolder +
-           QString::asprintf("\r\n[Saved videos ] %03d", videoCount);
+    return uiTextIn(language, TxtPanelBackupFolder).arg(backup) + QStringLiteral("\r\n") +
+           uiTextIn(language, TxtPanelSaveFolder).arg(saveFolder) + QStringLiteral("\r\n") +
+           uiTextIn(language, TxtPanelSavedVideos).arg(videoCount, 3, 10, QChar(u'0'));
 }
 
 QString acceptedFolderChoice(const QString& previous, const QString& chosen)

@@ -1,5 +1,7 @@
 #include "ui/app/QtUserPrompts.h"
 
+#include "core/i18n/UiTexts.h"
+
 #include "ui/backup/BackupDlg.h"
 #include "ui/backup/CDayretr.h"
 #include "ui/capture/CGetNewID.h"
@@ -13,6 +15,7 @@
 
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 #include <algorithm>
 
 namespace tolvek {
@@ -22,6 +25,16 @@ QString windowsToDisplay(QString text)
 {
     // Texts keep Windows line breaks for the message table; Qt wants plain LF.
     return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
+
+// The standard buttons in the current language, whatever Qt translations are installed.
+void nameButtons(QMessageBox& box)
+{
+    const std::pair<QMessageBox::StandardButton, UiTextId> names[] = {
+        {QMessageBox::Ok, TxtOk}, {QMessageBox::Yes, TxtYes}, {QMessageBox::No, TxtNo}};
+    for (const auto& [which, text] : names)
+        if (QAbstractButton* button = box.button(which))
+            button->setText(uiText(text));
 }
 } // namespace
 
@@ -45,6 +58,7 @@ void QtUserPrompts::message(QWidget* parent, const QString& text, Icon icon)
         break;
     }
     box.setStandardButtons(QMessageBox::Ok);
+    nameButtons(box);
     box.exec();
 }
 
@@ -57,6 +71,7 @@ void prepareQuestion(QMessageBox& box, const QString& text, const QString& capti
     box.setIcon(QMessageBox::Question);
     box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
     box.setDefaultButton(defaultNo ? QMessageBox::No : QMessageBox::Yes);
+    nameButtons(box);
 }
 } // namespace
 

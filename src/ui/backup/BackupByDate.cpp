@@ -3,6 +3,7 @@
 #include "core/backup/BackupRunner.h"
 #include "core/backup/BackupSelection.h"
 #include "core/i18n/Messages.h"
+#include "core/i18n/UiTexts.h"
 #include "core/settings/Settings.h"
 #include "ui/backup/CDayretr.h"
 #include "ui/shared/UserPrompts.h"
@@ -19,13 +20,12 @@ constexpr int ListedFailures = 10;
 
 QString failureReport(const BackupRunner& runner)
 {
-    QString text =
-        QStringLiteral("%1 of %2 videos could not be backed up:").arg(runner.failed()).arg(runner.handled());
+    QString text = uiText(TxtBackupFailures).arg(runner.failed()).arg(runner.handled());
     const QStringList& failures = runner.failures();
     for (int i = 0; i < failures.size() && i < ListedFailures; ++i)
         text += QStringLiteral("\r\n") + failures[i];
     if (failures.size() > ListedFailures)
-        text += QStringLiteral("\r\n... and %1 more").arg(failures.size() - ListedFailures);
+        text += QStringLiteral("\r\n") + uiText(TxtBackupMoreFailures).arg(failures.size() - ListedFailures);
     return text;
 }
 } // namespace
@@ -43,13 +43,12 @@ BackupByDateOutcome backupByDate(QWidget* parent, UserPrompts& prompts, const Se
     // Usually a removable drive that is not plugged in: say so once instead of failing every file.
     if (!QFileInfo(backupFolder).isDir()) {
         outcome.stage = Stage::FolderMissing;
-        prompts.message(parent, QStringLiteral("%1\r\nThe backup folder cannot be found.").arg(backupFolder),
-                        UserPrompts::Icon::Warning);
+        prompts.message(parent, uiText(TxtBackupFolderMissing).arg(backupFolder), UserPrompts::Icon::Warning);
         return outcome;
     }
 
     BackupDateSetup setup;
-    setup.title = QString::fromLatin1(BackupKeypadTitle);
+    setup.title = uiText(TxtBackupKeypadTitle);
     setup.mainClientSize = mainClientSize;
     const std::optional<int> date = prompts.askBackupDate(parent, setup);
     if (!date) {
@@ -62,7 +61,7 @@ BackupByDateOutcome backupByDate(QWidget* parent, UserPrompts& prompts, const Se
     const QStringList names = findBackupFiles(saveFolder, outcome.prefix);
     if (names.isEmpty()) {
         outcome.stage = Stage::NoFiles;
-        prompts.message(parent, QString::fromLatin1(NoFilesFoundText));
+        prompts.message(parent, uiText(TxtNoFilesFound));
         return outcome;
     }
 

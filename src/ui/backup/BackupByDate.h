@@ -13,9 +13,6 @@ namespace tolvek {
 class Settings;
 class UserPrompts;
 
-inline constexpr char BackupKeypadTitle[] = "Backup / year month day";
-inline constexpr char NoFilesFoundText[] = "No files found.";
-
 // What one run of the command came to, for its caller and tests.
 struct BackupByDateOutcome
 {

@@ -1,6 +1,6 @@
 #pragma once
 // The backup progress dialog (dialog 183): copies the selected videos one per timer tick, with a
-// progress bar and a counter line, and stays open on the summary until OK. Cancel takes effect
+// progress bar and a progress sentence, and stays open on the summary sentence until OK. Cancel takes effect
 // between two files. UI thread only; each copy blocks the window for the time of one file.
 // Failed copies are counted as errors, never as copied.
 
@@ -25,7 +25,6 @@ class BackupDlg : public QDialog
         IDC_STATUS = 1044,
         IDC_PROGRESS = 1045,
     };
-    static constexpr char Title[] = "Dialog";
     static constexpr int TickMs = 1;
 
     // The runner holds the names, folders and counters; it must outlive the dialog.

@@ -1,11 +1,13 @@
 #include "ui/backup/CDayretr.h"
 
+#include "core/i18n/UiTexts.h"
 #include "ui/shared/DialogPlacement.h"
 #include "ui/shared/DigitStrip.h"
 #include "ui/shared/DigitsView.h"
 #include "ui/shared/Keypad.h"
 
 #include <QKeyEvent>
+#include <QLabel>
 #include <QPainter>
 
 namespace tolvek {
@@ -20,7 +22,7 @@ constexpr QSize QuickArea(98, 33);
 CDayretr::CDayretr(BackupDateSetup setup, QWidget* parent) : QDialog(parent), m_setup(std::move(setup))
 {
     setObjectName(QStringLiteral("151"));
-    setWindowTitle(m_setup.title.isEmpty() ? QString::fromLatin1(TemplateTitle) : m_setup.title);
+    setWindowTitle(m_setup.title.isEmpty() ? uiText(TxtBackupKeypadTitle) : m_setup.title);
     setFixedSize(DialogWidth, DialogHeight);
     // The keys go to the dialog itself: no control takes the focus, so Enter never clicks
     // whatever button happens to be focused.
@@ -82,12 +84,18 @@ void CDayretr::createControls()
 
     QList<KeypadKey> keys =
         Keypad::grid({IDC_DIGIT_1, IDC_DIGIT_0, IDC_REMOVE_DIGIT, IDC_CLEAR_ALL}, LargeKeypadGrid);
-    keys << Keypad::key(KeypadKeyKind::Cancel, -1, IDC_CANCEL, QStringLiteral("Cancel"),
-                        QRect(20, 380, 106, 71), 20)
-         << Keypad::key(KeypadKeyKind::Accept, -1, IDC_OK, QStringLiteral("OK"), QRect(129, 380, 106, 71),
-                        20);
+    keys << Keypad::key(KeypadKeyKind::Cancel, -1, IDC_CANCEL, uiText(TxtCancel), QRect(20, 380, 106, 71), 20)
+         << Keypad::key(KeypadKeyKind::Accept, -1, IDC_OK, uiText(TxtOk), QRect(129, 380, 106, 71), 20);
     m_keypad = new Keypad(std::move(keys), this);
     connect(m_keypad, &Keypad::pressed, this, &CDayretr::keypadPressed);
+
+    // Under the keys: what to type, in the free band above the dialog's bottom edge.
+    auto* hint = new QLabel(uiText(TxtBackupKeypadHint), this);
+    hint->setObjectName(QString::number(IDC_HINT));
+    hint->setWordWrap(true);
+    hint->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    hint->setGeometry(20, 455, DialogWidth - 40, DialogHeight - 458);
+    control(IDC_DATE_DISPLAY)->setAccessibleName(hint->text());
 }
 
 void CDayretr::placeDialog()

@@ -1,8 +1,8 @@
 #pragma once
 // The backup date keypad (dialog 151, "Backup / Year Month Day"): a date prefix of up to eight
 // digits typed on big keys or the keyboard, or one of the last ten days picked. It opens on
-// today's date; "C" shortens it to the month or year. UI thread only; every input is a valid
-// edit or ignored.
+// today's date; "C" shortens it to the month or year; a line under the keys explains the
+// patterns. UI thread only; every input is a valid edit or ignored.
 
 #include "core/backup/DateKeypad.h"
 
@@ -45,10 +45,10 @@ class CDayretr : public QDialog
         IDC_DATE_DISPLAY = 1024,
         IDC_DIGIT_0 = 1025,
         IDC_DIGIT_1 = 1026, // 1026..1034 are the digits 1..9
+        IDC_HINT = 1050,    // the explanation of the date patterns
     };
     static constexpr int DialogWidth = 378;
     static constexpr int DialogHeight = 512;
-    static constexpr char TemplateTitle[] = "Backup / Year Month Day";
 
     explicit CDayretr(BackupDateSetup setup, QWidget* parent = nullptr);
 

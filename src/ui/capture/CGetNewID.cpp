@@ -1,6 +1,7 @@
 #include "ui/capture/CGetNewID.h"
 
 #include "core/capture/IdHistory.h"
+#include "core/i18n/UiTexts.h"
 #include "core/platform/ProfileStore.h"
 #include "core/settings/Settings.h"
 #include "ui/shared/ButtonImages.h"
@@ -31,7 +32,7 @@ constexpr QSize HistoryArea(98, 33);
 CGetNewID::CGetNewID(GetNewIdSetup setup, QWidget* parent) : QDialog(parent), m_setup(std::move(setup))
 {
     setObjectName(QStringLiteral("150"));
-    setWindowTitle(QString::fromLatin1(Title));
+    setWindowTitle(uiText(TxtIdKeypadTitle));
     setFixedSize(DialogWidth, DialogHeight);
     // The keys go to the dialog itself: no control takes the focus, so Space and Enter never
     // click whatever button happens to be focused.
@@ -69,19 +70,19 @@ void CGetNewID::createControls()
     QList<KeypadKey> keys =
         Keypad::grid({IDC_DIGIT_1, IDC_DIGIT_0, IDC_REMOVE_DIGIT, IDC_CLEAR_ALL}, LargeKeypadGrid);
     // The template's own buttons stay hidden; the keypad's big buttons replace them.
-    keys << Keypad::key(KeypadKeyKind::Accept, -1, IDC_TEMPLATE_OK, QStringLiteral("Set ID"),
-                        QRect(0, 0, 1, 1), 12)
-         << Keypad::key(KeypadKeyKind::Cancel, -1, IDC_TEMPLATE_CANCEL, QStringLiteral("Cancel"),
-                        QRect(0, 0, 1, 1), 12);
-    keys << Keypad::key(KeypadKeyKind::Cancel, -1, IDC_CANCEL, QStringLiteral("Cancel"),
-                        QRect(20, 380, 106, 71), 20);
+    keys << Keypad::key(KeypadKeyKind::Accept, -1, IDC_TEMPLATE_OK, uiText(TxtSetIdKey), QRect(0, 0, 1, 1),
+                        12)
+         << Keypad::key(KeypadKeyKind::Cancel, -1, IDC_TEMPLATE_CANCEL, uiText(TxtCancel), QRect(0, 0, 1, 1),
+                        12);
+    keys << Keypad::key(KeypadKeyKind::Cancel, -1, IDC_CANCEL, uiText(TxtCancel), QRect(20, 380, 106, 71),
+                        20);
     // The form decides which of the two accept buttons shows.
-    KeypadKey start = Keypad::key(KeypadKeyKind::Accept, -1, IDC_START_CAPTURE,
-                                  QStringLiteral("Start capture"), QRect(129, 380, 106, 71), 16);
+    KeypadKey start = Keypad::key(KeypadKeyKind::Accept, -1, IDC_START_CAPTURE, uiText(TxtStartCapture),
+                                  QRect(129, 380, 106, 71), 16);
     start.picture = buttonImage(ImgStart);
     keys << start
-         << Keypad::key(KeypadKeyKind::Accept, -1, IDC_SET_ID, QStringLiteral("SetID"),
-                        QRect(129, 380, 106, 71), 20);
+         << Keypad::key(KeypadKeyKind::Accept, -1, IDC_SET_ID, uiText(TxtSetIdKey), QRect(129, 380, 106, 71),
+                        20);
     m_keypad = new Keypad(std::move(keys), this);
     connect(m_keypad, &Keypad::pressed, this, &CGetNewID::keypadPressed);
     control(IDC_TEMPLATE_OK)->hide();

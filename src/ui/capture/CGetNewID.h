@@ -53,7 +53,6 @@ class CGetNewID : public QDialog
     };
     static constexpr int DialogWidth = 378;
     static constexpr int DialogHeight = 512;
-    static constexpr char Title[] = "Input ID";
 
     explicit CGetNewID(GetNewIdSetup setup, QWidget* parent = nullptr);
 

@@ -4,6 +4,7 @@
 #include "core/capture/DisplayFrame.h"
 #include "core/capture/IdHistory.h"
 #include "core/i18n/Messages.h"
+#include "core/i18n/UiTexts.h"
 #include "core/platform/PowerRequest.h"
 #include "core/platform/Trash.h"
 #include "core/sensor/HeadOverlay.h"
@@ -59,16 +60,10 @@ void RecordingControl::checkDiskSpace()
     m_diskTimer.stop();
     stopRecording();
     if (verdict.kind == DiskSpaceVerdict::FolderGone)
-        m_window.messages.showMessage(
-            QStringLiteral("The save folder %1 is no longer available.\r\nThe recording was stopped.")
-                .arg(folder),
-            UserPrompts::Icon::Error);
+        m_window.messages.showMessage(uiText(TxtSaveFolderGone).arg(folder), UserPrompts::Icon::Error);
     else
-        m_window.messages.showMessage(
-            QStringLiteral("The disk of the save folder is almost full (%1 MB left).\r\n"
-                           "The recording was stopped and kept.")
-                .arg(verdict.availableBytes / (1024 * 1024)),
-            UserPrompts::Icon::Warning);
+        m_window.messages.showMessage(uiText(TxtDiskAlmostFull).arg(verdict.availableBytes / (1024 * 1024)),
+                                      UserPrompts::Icon::Warning);
 }
 
 RecordingControl::~RecordingControl()
@@ -116,21 +111,14 @@ void RecordingControl::startCaptureThread()
     connect(
         m_capture.get(), &CaptureThread::recordingOpenFailed, this,
         [this](const QString& path) {
-            m_window.messages.showMessage(
-                QStringLiteral("The recording could not be started: %1 cannot be written.\r\n"
-                               "Check the save folder.")
-                    .arg(path),
-                UserPrompts::Icon::Error);
+            m_window.messages.showMessage(uiText(TxtRecordingOpenFailed).arg(path), UserPrompts::Icon::Error);
         },
         Qt::QueuedConnection);
     connect(
         m_capture.get(), &CaptureThread::recordingWriteFailed, this,
         [this](const QString& name, const QString& reason) {
-            m_window.messages.showMessage(
-                QStringLiteral("The recording %1 could not be written further (%2).\r\n"
-                               "The recording was stopped; what was recorded up to then is kept.")
-                    .arg(name, reason),
-                UserPrompts::Icon::Error);
+            m_window.messages.showMessage(uiText(TxtRecordingWriteFailed).arg(name, reason),
+                                          UserPrompts::Icon::Error);
         },
         Qt::QueuedConnection);
     connect(m_capture.get(), &CaptureThread::finished, this, &RecordingControl::onCaptureThreadEnded,
@@ -192,7 +180,7 @@ void RecordingControl::startLiveCapture()
     }
     const std::optional<int> id = m_services.askForId ? m_services.askForId() : std::nullopt;
     if (id) {
-        m_window.power.acquire(QStringLiteral("Recording an examination"));
+        m_window.power.acquire(uiText(TxtPowerRecording));
         beginRecordingMode();
         flags.currentPatientId = *id;
         Q_EMIT idChosen(*id);
@@ -204,7 +192,7 @@ void RecordingControl::startLiveCapture()
             beginSession();
         } else {
             releaseRecordingHold();
-            m_window.messages.showMessage(QStringLiteral("Camera Open-error!"), UserPrompts::Icon::Error);
+            m_window.messages.showMessage(uiText(TxtCameraOpenError), UserPrompts::Icon::Error);
             m_window.modes.setWindowMode(ModeLibrary);
         }
         return;
@@ -224,12 +212,12 @@ void RecordingControl::startRecording()
 {
     CaptureFlags& flags = m_window.state.flags;
     if (flags.cameraCount == 0) {
-        m_window.messages.showMessage(QStringLiteral("No camera is connected."), UserPrompts::Icon::Error);
+        m_window.messages.showMessage(uiText(TxtNoCameraConnected), UserPrompts::Icon::Error);
         return;
     }
     if (m_inSession)
         return;
-    m_window.power.acquire(QStringLiteral("Recording an examination"));
+    m_window.power.acquire(uiText(TxtPowerRecording));
     flags.liveViewPaused = false;
     m_window.video.stopPlayback();
     startSensorLink();
@@ -247,7 +235,7 @@ void RecordingControl::startRecording()
     if (id && !captureThreadRunning()) {
         // The camera did not come up while the ID was entered.
         releaseRecordingHold();
-        m_window.messages.showMessage(QStringLiteral("Camera Open-error!"), UserPrompts::Icon::Error);
+        m_window.messages.showMessage(uiText(TxtCameraOpenError), UserPrompts::Icon::Error);
         m_window.modes.setWindowMode(ModeLibrary);
         m_window.video.requestShowPlaybackVideo();
         return;
@@ -359,11 +347,8 @@ void RecordingControl::keepRecording(const QString& name, qint64 framesWritten)
         // Stopped before its first picture was written: a header the library would report as
         // an empty leftover. It goes where the user can still find it.
         if (platform::moveToTrash(path)) {
-            m_window.messages.showMessage(
-                QStringLiteral("The recording %1 was stopped before its first picture was "
-                               "written.\r\nThe empty file was moved to the trash.")
-                    .arg(name),
-                UserPrompts::Icon::Information);
+            m_window.messages.showMessage(uiText(TxtRecordingEmptyTrashed).arg(name),
+                                          UserPrompts::Icon::Information);
             return;
         }
     }
@@ -385,11 +370,7 @@ void RecordingControl::discardRecording(const QString& name)
     if (m_services.writeCopyrightTag)
         m_services.writeCopyrightTag(path);
     Q_EMIT recordingListed(name);
-    m_window.messages.showMessage(
-        QStringLiteral("The restarted recording %1 could not be moved to the trash.\r\n"
-                       "It is kept in the save folder.")
-            .arg(name),
-        UserPrompts::Icon::Warning);
+    m_window.messages.showMessage(uiText(TxtRestartedNotTrashed).arg(name), UserPrompts::Icon::Warning);
 }
 
 void RecordingControl::showRecording(const QString& name)
@@ -407,7 +388,7 @@ void RecordingControl::onCaptureThreadEnded()
     const bool cameraFailed = !m_window.state.flags.cameraOpened;
     stopRecording();
     if (cameraFailed)
-        m_window.messages.showMessage(QStringLiteral("Camera Open-error!"), UserPrompts::Icon::Error);
+        m_window.messages.showMessage(uiText(TxtCameraOpenError), UserPrompts::Icon::Error);
 }
 
 void RecordingControl::startDiskWatch()

@@ -2,6 +2,7 @@
 
 #include "core/i18n/MenuCaptions.h"
 #include "core/i18n/Messages.h"
+#include "core/i18n/UiTexts.h"
 #include "core/library/FillMissingLengths.h"
 #include "core/library/ListSort.h"
 #include "core/manage/MemoText.h"
@@ -21,6 +22,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QStyledItemDelegate>
 #include <QTreeWidget>
 
 #include <algorithm>
@@ -46,9 +48,36 @@ class VideoLists::GuardScope
 
 namespace {
 
+// Draws each cell in its text's own direction. In a right-to-left window a file name, a date or
+// an English memo would otherwise be laid out right to left ("wmv.0000012320240305140709"); the
+// cells keep to the window's side, as the column titles do.
+class NaturalDirectionDelegate : public QStyledItemDelegate
+{
+  public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+  protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (option->direction != Qt::RightToLeft)
+            return;
+        option->direction = option->text.isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight;
+        option->displayAlignment = Qt::AlignRight | Qt::AlignAbsolute | Qt::AlignVCenter;
+    }
+};
+
 QTreeWidget* treeOf(const QWidget& window, int id)
 {
     return qobject_cast<QTreeWidget*>(windowControl(window, id));
+}
+
+// A memo is cut off by its column; the whole memo shows as the row's tooltip in every column. A
+// row without a memo has none, so the list's own tooltip shows there.
+void setMemoTip(QTreeWidgetItem* item, const QString& memo)
+{
+    for (int c = 0; c < item->columnCount(); ++c)
+        item->setData(c, Qt::ToolTipRole, memo.isEmpty() ? QVariant() : QVariant(memo));
 }
 
 QTreeWidgetItem* makeAllListRow(const QString& id, const QString& date, const QString& length,
@@ -61,14 +90,16 @@ QTreeWidgetItem* makeAllListRow(const QString& id, const QString& date, const QS
     item->setTextAlignment(AllLengthColumn, Qt::AlignRight | Qt::AlignVCenter);
     item->setText(AllMemoColumn, memo);
     item->setText(AllFileColumn, fileName);
+    setMemoTip(item, memo);
     return item;
 }
 
-QTreeWidgetItem* makeSmallListRow(const QString& text, const QString& fileName)
+QTreeWidgetItem* makeSmallListRow(const QString& text, const QString& fileName, const QString& memo)
 {
     auto* item = new QTreeWidgetItem;
     item->setText(SmallListTextColumn, text);
     item->setText(SmallListFileColumn, fileName);
+    setMemoTip(item, memo);
     return item;
 }
 
@@ -102,6 +133,7 @@ VideoLists::VideoLists(ListsWindow window, UserPrompts* prompts, QObject* parent
         list->setEditTriggers(QAbstractItemView::NoEditTriggers);
         list->setExpandsOnDoubleClick(false);
         list->setContextMenuPolicy(Qt::CustomContextMenu);
+        list->setItemDelegate(new NaturalDirectionDelegate(list));
     }
     // The ID list shows its selection only while it has the focus.
     QPalette palette = m_ids->palette();
@@ -216,10 +248,8 @@ ScanOutcome VideoLists::reload()
     const QString folder = saveFolder();
     const ScanOutcome outcome = scanFolder(folder);
     if (outcome.status == ScanStatus::PathTooLong && m_prompts)
-        m_prompts->message(
-            &m_window.widget,
-            QStringLiteral("%1\r\nThe save folder path is too long to be searched.").arg(folder),
-            UserPrompts::Icon::Warning);
+        m_prompts->message(&m_window.widget, uiText(TxtSaveFolderTooLong).arg(folder),
+                           UserPrompts::Icon::Warning);
     fillLists();
     startRecovery(folder, outcome);
     return outcome;
@@ -297,12 +327,12 @@ void VideoLists::fillLists()
 
     rows.clear();
     for (int i : referenceIndex(m_library))
-        rows << makeSmallListRow(m_library[i].memo, m_library[i].fileName);
+        rows << makeSmallListRow(m_library[i].memo, m_library[i].fileName, m_library[i].memo);
     m_refs->addTopLevelItems(rows);
 
     rows.clear();
     for (int i : idIndex(m_library, m_window.state.currentPatientId()))
-        rows << makeSmallListRow(m_library[i].dateText, m_library[i].fileName);
+        rows << makeSmallListRow(m_library[i].dateText, m_library[i].fileName, m_library[i].memo);
     m_ids->addTopLevelItems(rows);
 }
 
@@ -318,7 +348,8 @@ void VideoLists::refillIdList(int patientId)
     for (int i = 0; i < m_all->topLevelItemCount(); ++i) {
         const QTreeWidgetItem* row = m_all->topLevelItem(i);
         if (row->text(AllIdColumn).contains(idText))
-            rows << makeSmallListRow(row->text(AllDateColumn), row->text(AllFileColumn));
+            rows << makeSmallListRow(row->text(AllDateColumn), row->text(AllFileColumn),
+                                     row->text(AllMemoColumn));
     }
     m_ids->addTopLevelItems(rows);
     m_ids->setUpdatesEnabled(true);
@@ -338,7 +369,7 @@ void VideoLists::refillIdList(QTreeWidget* target, const QString& fileName)
         const QTreeWidgetItem* row = m_all->topLevelItem(i);
         if (row->text(AllIdColumn) == id)
             rows.prepend(makeSmallListRow(row->text(reference ? AllMemoColumn : AllDateColumn),
-                                          row->text(AllFileColumn)));
+                                          row->text(AllFileColumn), row->text(AllMemoColumn)));
     }
     target->addTopLevelItems(rows);
 }
@@ -347,6 +378,7 @@ void VideoLists::addVideoRow(QTreeWidget* list, const QString& fileName, const Q
 {
     if (QTreeWidgetItem* row = findRow(list, fileName)) {
         row->setText(AllMemoColumn, memo);
+        setMemoTip(row, memo);
         return;
     }
     list->insertTopLevelItem(0, makeAllListRow(videoIdText(fileName), videoDateText(fileName),
@@ -370,8 +402,10 @@ void VideoLists::renameVideo(const QString& from, const QString& to)
         GuardScope guard(*this);
         QTreeWidgetItem* row = findRow(m_all, from);
         if (QTreeWidgetItem* listed = findRow(m_all, to)) {
-            if (row)
+            if (row) {
                 listed->setText(AllMemoColumn, row->text(AllMemoColumn));
+                setMemoTip(listed, row->text(AllMemoColumn));
+            }
             delete row;
         } else if (row) {
             row->setText(AllIdColumn, videoIdText(to));
@@ -722,45 +756,46 @@ void VideoLists::editVideoTags()
     if (!current)
         return;
     const std::optional<QString> edited =
-        m_memoDialog(QStringLiteral("tag of %1").arg(name), *current, QCursor::pos());
+        m_memoDialog(uiText(TxtMemoPrompt).arg(name), *current, QCursor::pos());
     if (!edited)
         return;
     // The lists may have been rebuilt, and the file removed, while the dialog was open.
     const QString path = makeSavePath(saveFolder(), name);
     if (!memoOf(name) || !QFileInfo::exists(path)) {
         if (m_prompts)
-            m_prompts->message(
-                &m_window.widget,
-                QStringLiteral("%1\r\nThis video is no longer there; the memo was not saved.").arg(name),
-                UserPrompts::Icon::Warning);
+            m_prompts->message(&m_window.widget, uiText(TxtMemoVideoGone).arg(name),
+                               UserPrompts::Icon::Warning);
         return;
     }
     const QString memo = cleanMemoText(*edited);
     if (!memoLengthAccepted(memo)) {
         if (m_prompts)
-            m_prompts->message(&m_window.widget, QString::fromLatin1(MemoTooLongMessage));
+            m_prompts->message(&m_window.widget, uiText(TxtMemoTooLong));
         return;
     }
     // In place this takes milliseconds; a video from before the header reserve is copied whole,
     // which for a long recording takes seconds and must not freeze the window.
     const TagWriteResult saved = BackgroundWork::run<TagWriteResult>(
-        &m_window.widget, QStringLiteral("Video Tags"), QStringLiteral("Saving the memo..."),
+        &m_window.widget, uiText(TxtVideoTagsTitle), uiText(TxtSavingMemo),
         [path, memo] { return writeVideoTags(path, memo); });
     if (saved != TagWriteResult::Written) {
         // The lists keep the memo the file really holds.
         if (m_prompts)
-            m_prompts->message(
-                &m_window.widget,
-                QStringLiteral("%1\r\nThe memo could not be written into this file.").arg(path),
-                UserPrompts::Icon::Warning);
+            m_prompts->message(&m_window.widget, uiText(TxtMemoNotWritten).arg(path),
+                               UserPrompts::Icon::Warning);
         return;
     }
-    if (QTreeWidgetItem* row = findRow(m_all, name))
+    if (QTreeWidgetItem* row = findRow(m_all, name)) {
         row->setText(AllMemoColumn, memo);
+        setMemoTip(row, memo);
+    }
     if (VideoRecord* record = findRecord(m_library, name))
         record->memo = memo;
+    if (QTreeWidgetItem* listed = findRow(m_ids, name))
+        setMemoTip(listed, memo);
     if (QTreeWidgetItem* reference = findRow(m_refs, name)) {
         reference->setText(SmallListTextColumn, memo);
+        setMemoTip(reference, memo);
         sortList(m_refs, SmallListTextColumn, true);
     }
 }
@@ -772,7 +807,7 @@ QMenu* VideoLists::buildVideoPopupMenu(VideoMenuSource source, QWidget* parent)
     const QString& playing = m_window.state.playbackVideoName;
     QString memo = memoOf(bareName(playing)).value_or(QString());
     if (memo.isEmpty())
-        memo = QString::fromLatin1(NoMemoText);
+        memo = uiText(TxtNoMemo);
 
     QMenu* menu = buildMenu(MenuKind::VideoPopupMenu, currentLanguage(), parent);
     const QList<QAction*> items = menu->actions();

@@ -47,7 +47,6 @@ enum class VideoMenuSource { IdList, ReferenceList, Picture };
 enum AllListColumn : int { AllIdColumn = 0, AllDateColumn, AllLengthColumn, AllMemoColumn, AllFileColumn };
 inline constexpr int SmallListTextColumn = 0; // date (ID list) or memo (reference list)
 inline constexpr int SmallListFileColumn = 1; // the hidden file name
-inline constexpr char NoMemoText[] = "(no memo)";
 
 class VideoLists : public QObject
 {

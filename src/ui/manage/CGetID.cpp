@@ -1,6 +1,7 @@
 #include "ui/manage/CGetID.h"
 
 #include "core/capture/IdHistory.h"
+#include "core/i18n/UiTexts.h"
 #include "core/settings/VideoFileName.h"
 #include "ui/shared/DigitStrip.h"
 #include "ui/shared/DigitsView.h"
@@ -8,6 +9,7 @@
 #include "ui/shared/Keypad.h"
 
 #include <QKeyEvent>
+#include <QLabel>
 #include <QPainter>
 
 #include <functional>
@@ -19,21 +21,15 @@ namespace {
 constexpr QSize DisplayArea(255, 66);
 constexpr int MaxShownId = 99999999;
 
-QString blankLeadingZeros(int value, bool keepLast)
-{
-    QString cells = formatPatientId(value < 0 ? 0 : value % (MaxShownId + 1));
-    const qsizetype last = keepLast ? cells.size() - 1 : cells.size();
-    for (qsizetype i = 0; i < last && cells[i] == u'0'; ++i)
-        cells[i] = u' ';
-    return cells;
-}
+// Everything below the labelled displays sits this much lower than in the template.
+constexpr int Shift = CGetID::DialogHeight - 521;
 
 } // namespace
 
 CGetID::CGetID(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("149"));
-    setWindowTitle(QString::fromLatin1(Title));
+    setWindowTitle(uiText(TxtNewIdKeypadTitle));
     // A caption without system menu or close box: the keypad ends only by OK, Cancel or Esc.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     setFont(meiryoFont(14.0));
@@ -41,19 +37,24 @@ CGetID::CGetID(QWidget* parent) : QDialog(parent)
     // click whatever button happens to be focused.
     setFocusPolicy(Qt::StrongFocus);
 
-    const auto display = [this](int id, int y, std::function<QString()> glyphs) {
-        new DigitsView(this, id, QRect(20, y, 257, 70), DisplayArea,
-                       [glyphs = std::move(glyphs)](QPainter& p) { CGetID::paintDisplay(p, glyphs()); });
+    // Each display under its label, which also names it for assistive tools.
+    const auto display = [this](int id, int labelId, UiTextId label, int y, const int* value) {
+        auto* caption = new QLabel(uiText(label), this);
+        caption->setObjectName(QString::number(labelId));
+        caption->setGeometry(20, y, 257, LabelHeight);
+        auto* view = new DigitsView(this, id, QRect(20, y + LabelHeight, 257, 70), DisplayArea,
+                                    [value](QPainter& p) { CGetID::paintDisplay(p, idGlyphs(*value)); });
+        view->setAccessibleName(caption->text());
     };
-    display(IDC_OLD_DISPLAY, 17, [this] { return oldIdGlyphs(oldId); });
-    display(IDC_NEW_DISPLAY, 88, [this] { return newIdGlyphs(enteredId); });
+    display(IDC_OLD_DISPLAY, IDC_OLD_LABEL, TxtOldIdLabel, 2, &oldId);
+    display(IDC_NEW_DISPLAY, IDC_NEW_LABEL, TxtNewIdLabel, 94, &enteredId);
 
     QList<KeypadKey> keys =
         Keypad::grid({IDC_DIGIT_1, IDC_DIGIT_0, IDC_REMOVE_DIGIT, IDC_CLEAR_ALL},
-                     {.topLeft = QPoint(20, 159), .keySize = QSize(85, 60), .pitch = QSize(86, 61)});
-    keys << Keypad::key(KeypadKeyKind::Cancel, -1, IDC_CANCEL, QStringLiteral("キャンセル"),
-                        QRect(20, 403, 127, 60))
-         << Keypad::key(KeypadKeyKind::Accept, -1, IDC_OK, QStringLiteral("OK"), QRect(149, 403, 127, 60));
+                     {.topLeft = QPoint(20, 159 + Shift), .keySize = QSize(85, 60), .pitch = QSize(86, 61)});
+    keys << Keypad::key(KeypadKeyKind::Cancel, -1, IDC_CANCEL, uiText(TxtCancel),
+                        QRect(20, 403 + Shift, 127, 60))
+         << Keypad::key(KeypadKeyKind::Accept, -1, IDC_OK, uiText(TxtOk), QRect(149, 403 + Shift, 127, 60));
     m_keypad = new Keypad(std::move(keys), this);
     connect(m_keypad, &Keypad::pressed, this, &CGetID::keypadPressed);
     setFixedSize(DialogWidth, DialogHeight);
@@ -104,14 +105,9 @@ void CGetID::keyPressEvent(QKeyEvent* event)
         QDialog::keyPressEvent(event);
 }
 
-QString CGetID::newIdGlyphs(int value)
+QString CGetID::idGlyphs(int value)
 {
-    return blankLeadingZeros(value, false);
-}
-
-QString CGetID::oldIdGlyphs(int value)
-{
-    return blankLeadingZeros(value, true);
+    return formatPatientId(value < 0 ? 0 : value % (MaxShownId + 1));
 }
 
 void CGetID::paintDisplay(QPainter& painter, const QString& glyphs)

@@ -1,7 +1,8 @@
 #pragma once
 // CGetID (dialog 149, "Input NEW ID"): the keypad that asks a video's new patient ID under its old
-// one; buttons and keyboard add, drop or clear digits (at most eight, no leading zero).
-// UI thread only; every input is a valid edit or ignored.
+// one; buttons and keyboard add, drop or clear digits (at most eight, no leading zero typed). Both
+// IDs are labelled and shown as the eight digits of a file name. UI thread only; every input is a
+// valid edit or ignored.
 
 #include "core/capture/KeypadKeys.h"
 
@@ -30,10 +31,13 @@ class CGetID : public QDialog
         IDC_REMOVE_DIGIT = 1022, // "C"
         IDC_NEW_DISPLAY = 1026,  // lower display: enteredId
         IDC_OLD_DISPLAY = 1042,  // upper display: oldId
+        IDC_OLD_LABEL = 1050,    // "Current ID" above the upper display
+        IDC_NEW_LABEL = 1051,    // "New ID" above the lower display
     };
     static constexpr int DialogWidth = 313;
-    static constexpr int DialogHeight = 521;
-    static constexpr char Title[] = "Input NEW ID";
+    // The template's 521 pixels and a label line above each display.
+    static constexpr int LabelHeight = 20;
+    static constexpr int DialogHeight = 521 + 26;
 
     explicit CGetID(QWidget* parent = nullptr);
 
@@ -47,10 +51,8 @@ class CGetID : public QDialog
     // What a click on the control does (digits, C, AC, OK, Cancel).
     void command(int controlId);
 
-    // The eight glyph cells of a display, ' ' for a blank cell. The lower display blanks every
-    // leading zero (0 shows nothing); the upper one all but the last digit (0 shows "0").
-    static QString newIdGlyphs(int value);
-    static QString oldIdGlyphs(int value);
+    // The eight glyph cells of a display: the ID as a file name starts, with its leading zeros.
+    static QString idGlyphs(int value);
     // A display's picture at the painter's origin: 255 x 66 white, the glyphs ANDed on.
     static void paintDisplay(QPainter& painter, const QString& glyphs);
 

@@ -1,6 +1,8 @@
 #include "ui/manage/CSetMemo.h"
 
+#include "core/i18n/UiTexts.h"
 #include "ui/shared/Fonts.h"
+#include "ui/shared/LanguageLook.h"
 
 #include <QFontDatabase>
 #include <QFontMetricsF>
@@ -58,7 +60,7 @@ QString chooseMemoFontFace(const QStringList& installedFamilies)
 
 CSetMemo::CSetMemo(QWidget* parent) : QDialog(parent)
 {
-    setWindowTitle(QStringLiteral("set Memo "));
+    setWindowTitle(uiText(TxtMemoDialogTitle));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setFont(templateFont());
 
@@ -66,22 +68,23 @@ CSetMemo::CSetMemo(QWidget* parent) : QDialog(parent)
     const DialogUnitScale units(font());
     auto px = [&units](const QRect& du) { return units.toPixels(du); };
 
-    m_prompt = new QLabel(QStringLiteral("スタティック"), this);
+    m_prompt = new QLabel(this);
     m_prompt->setObjectName(QStringLiteral("1002"));
     m_prompt->setGeometry(px(PromptUnits));
     m_edit = new QLineEdit(this);
     m_edit->setObjectName(QStringLiteral("1001"));
     m_edit->setGeometry(px(EditUnits));
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    auto* ok = new QPushButton(uiText(TxtOk), this);
     ok->setObjectName(QStringLiteral("1"));
     ok->setDefault(true);
     ok->setGeometry(px(OkUnits));
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    auto* cancel = new QPushButton(uiText(TxtCancel), this);
     cancel->setObjectName(QStringLiteral("2"));
     cancel->setGeometry(px(CancelUnits));
     connect(ok, &QPushButton::clicked, this, &CSetMemo::accept);
     connect(cancel, &QPushButton::clicked, this, &CSetMemo::reject);
     setFixedSize(px(QRect(QPoint(0, 0), DialogUnits)).size());
+    mirrorIfRightToLeft(*this);
 }
 
 void CSetMemo::initialise()
@@ -99,7 +102,7 @@ void CSetMemo::initialise()
     m_edit->setFont(m_editFont);
     m_edit->update();
 
-    setWindowTitle(QStringLiteral("set the memo"));
+    setWindowTitle(uiText(TxtMemoDialogTitle));
 }
 
 void CSetMemo::showEvent(QShowEvent* event)

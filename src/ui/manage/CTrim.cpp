@@ -1,8 +1,10 @@
 #include "ui/manage/CTrim.h"
 
 #include "core/i18n/Messages.h"
+#include "core/i18n/UiTexts.h"
 #include "core/settings/Settings.h"
 #include "ui/shared/Fonts.h"
+#include "ui/shared/LanguageLook.h"
 
 #include <QCheckBox>
 #include <QFontMetricsF>
@@ -34,7 +36,7 @@ CTrim::CTrim(QWidget* parent)
     : QDialog(parent), m_worker(QStringLiteral("TrimWorker"), std::chrono::milliseconds(FinishWaitMs))
 {
     setObjectName(QStringLiteral("154"));
-    setWindowTitle(QStringLiteral("thread"));
+    setWindowTitle(uiText(TxtTrimTitle));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setFont(templateFont());
 
@@ -42,14 +44,14 @@ CTrim::CTrim(QWidget* parent)
     const DialogUnitScale units(font());
     auto px = [&units](const QRect& du) { return units.toPixels(du); };
 
-    m_status = new QLabel(QStringLiteral("trim the range."), this);
+    m_status = new QLabel(uiText(TxtTrimStatus), this);
     m_status->setGeometry(px(StatusUnits));
-    m_keep = new QCheckBox(QStringLiteral(" Keep the original video"), this);
+    m_keep = new QCheckBox(Message(MsgKeepOriginal), this);
     m_keep->setGeometry(px(KeepUnits));
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    auto* ok = new QPushButton(uiText(TxtOk), this);
     ok->setGeometry(px(OkUnits));
     ok->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("キャンセル"), this);
+    auto* cancel = new QPushButton(uiText(TxtCancel), this);
     cancel->setGeometry(px(CancelUnits));
     m_controls = {{IDC_STATUS, m_status}, {IDC_KEEP_ORIGINAL, m_keep}, {IDC_OK, ok}, {IDC_CANCEL, cancel}};
     for (const auto& [id, widget] : m_controls)
@@ -63,6 +65,7 @@ CTrim::CTrim(QWidget* parent)
     m_timer.setObjectName(QString::number(ProgressTimerId));
     connect(&m_timer, &QTimer::timeout, this, &CTrim::onTimer);
     setFixedSize(px(QRect(QPoint(0, 0), DialogUnits)).size());
+    mirrorIfRightToLeft(*this);
 }
 
 CTrim::~CTrim()
@@ -150,8 +153,9 @@ void CTrim::reject()
 
 void CTrim::onTimer()
 {
-    statusText = QString::asprintf("frames : %04d/%04d", m_state->framesDone.load(),
-                                   std::max(0, m_state->expectedFrames()));
+    statusText = uiText(TxtTrimFrames)
+                     .arg(m_state->framesDone.load(), 4, 10, QChar(u'0'))
+                     .arg(std::max(0, m_state->expectedFrames()), 4, 10, QChar(u'0'));
     m_status->setText(statusText);
     if (!m_started || m_state->running)
         return;

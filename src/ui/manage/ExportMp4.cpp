@@ -1,5 +1,6 @@
 #include "ui/manage/ExportMp4.h"
 
+#include "core/i18n/UiTexts.h"
 #include "core/settings/Settings.h"
 #include "core/settings/VideoFileName.h"
 #include "ui/shared/UserPrompts.h"
@@ -46,8 +47,7 @@ ExportMp4* ExportMp4::start(QWidget* owner, UserPrompts* prompts, const platform
     const QString name = cut >= 0 ? fileName.mid(cut + 1) : fileName;
     if (!prompts || !isExportableVideoName(name))
         return nullptr;
-    QString target =
-        prompts->pickSaveFile(owner, QString(), proposedMp4Name(name), QString::fromLatin1(Mp4SaveFilter));
+    QString target = prompts->pickSaveFile(owner, QString(), proposedMp4Name(name), uiText(TxtMp4Filter));
     if (target.isEmpty())
         return nullptr;
     // The dialog's default extension: a name typed without one gets ".mp4". From here on every
@@ -62,16 +62,13 @@ ExportMp4* ExportMp4::start(QWidget* owner, UserPrompts* prompts, const platform
     const QFileInfo targetInfo(target);
     for (const ExportMp4* running : runningExports(owner))
         if (QFileInfo(running->job().targetPath).absoluteFilePath() == targetInfo.absoluteFilePath()) {
-            prompts->message(owner,
-                             QStringLiteral("%1\r\nis still being written by another export.").arg(target),
-                             UserPrompts::Icon::Warning);
+            prompts->message(owner, uiText(TxtExportBusy).arg(target), UserPrompts::Icon::Warning);
             return nullptr;
         }
     bool replace = false;
     if (targetInfo.exists() || targetInfo.isSymLink()) {
-        replace = prompts->question(
-            owner, QStringLiteral("%1 already exists.\r\nDo you want to replace it?").arg(target),
-            QStringLiteral("Confirm Save As"), true);
+        replace =
+            prompts->question(owner, uiText(TxtReplaceQuestion).arg(target), uiText(TxtConfirmSaveAs), true);
         if (!replace)
             return nullptr;
     }
@@ -83,8 +80,7 @@ ExportMp4* ExportMp4::start(QWidget* owner, UserPrompts* prompts, const platform
     job.replaceExisting = replace;
     auto* exporter = new ExportMp4(owner, prompts, std::move(job));
 
-    auto* progress = new CProgressDlg(QString::fromLatin1(ConvertingVideoTitle),
-                                      QString::fromLatin1(ConvertingToMp4Text), owner);
+    auto* progress = new CProgressDlg(uiText(TxtConvertingVideo), uiText(TxtConvertingToMp4), owner);
     progress->adjustSize();
     if (owner) {
         const QRect frame = owner->frameGeometry();
@@ -108,29 +104,25 @@ void ExportMp4::onWorkerFinished(const Mp4ExportResult& result)
     case Mp4ExportStatus::Completed:
         if (m_progress) {
             m_progress->setBlinking(false);
-            m_progress->setMessage(QString::fromLatin1(Mp4ConversionCompleteText));
+            m_progress->setMessage(uiText(TxtMp4Complete));
             QTimer::singleShot(ProgressCloseDelayMs, m_progress.data(), &QWidget::close);
         }
         break;
     case Mp4ExportStatus::StartFailed:
         // The progress window keeps blinking until the user closes it.
         if (m_prompts)
-            m_prompts->message(m_owner, QString::fromLatin1(FfmpegStartFailedMessage),
-                               UserPrompts::Icon::Error);
+            m_prompts->message(m_owner, uiText(TxtFfmpegStartFailed), UserPrompts::Icon::Error);
         break;
     case Mp4ExportStatus::Failed:
     case Mp4ExportStatus::Cancelled:
         if (m_progress) {
             m_progress->setBlinking(false);
-            m_progress->setMessage(QString::fromLatin1(Mp4ConversionFailedText));
+            m_progress->setMessage(uiText(TxtMp4Failed));
             QTimer::singleShot(ProgressCloseDelayMs, m_progress.data(), &QWidget::close);
         }
         if (m_prompts)
-            m_prompts->message(
-                m_owner,
-                QStringLiteral("%1\r\n%2.\r\n%3")
-                    .arg(result.targetPath, QString::fromLatin1(Mp4ConversionFailedText), result.detail),
-                UserPrompts::Icon::Warning);
+            m_prompts->message(m_owner, uiText(TxtMp4FailedMessage).arg(result.targetPath, result.detail),
+                               UserPrompts::Icon::Warning);
         break;
     }
     Q_EMIT finished(result);

@@ -19,8 +19,6 @@ namespace tolvek {
 struct WindowState;
 class UserPrompts;
 
-inline constexpr char ConvertingVideoTitle[] = "Converting Video";
-inline constexpr char Mp4SaveFilter[] = "movie (*.mp4)";
 inline constexpr int ProgressCloseDelayMs = 1500;
 
 // One export from the save dialog to the result. Owned by its owner widget; deletes itself once

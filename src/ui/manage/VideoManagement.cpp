@@ -2,6 +2,7 @@
 
 #include "core/i18n/MenuCaptions.h"
 #include "core/i18n/Messages.h"
+#include "core/i18n/UiTexts.h"
 #include "core/manage/TrimWorker.h"
 #include "core/media/VideoTags.h"
 #include "core/platform/PowerRequest.h"
@@ -173,7 +174,7 @@ void VideoManagement::addToReferenceList()
         return;
     // A reference video is its own reference copy: that copy exists already.
     if (isReferenceVideoName(name)) {
-        message(QStringLiteral("Reference file already exists."));
+        message(uiText(TxtReferenceExists));
         return;
     }
     const QString newName = referenceFileName(name);
@@ -182,13 +183,13 @@ void VideoManagement::addToReferenceList()
     case CopyResult::Copied:
         break;
     case CopyResult::TargetExists:
-        message(QStringLiteral("Reference file already exists."));
+        message(uiText(TxtReferenceExists));
         return;
     case CopyResult::SourceMissing:
         message(deleteFailureMessage(DeleteResult::NotFound, savePath(name)));
         return;
     case CopyResult::Failed:
-        message(QStringLiteral("%1 can't be copied.").arg(target));
+        message(uiText(TxtCannotCopy).arg(target));
         return;
     }
 
@@ -231,7 +232,7 @@ void VideoManagement::changeVideoId()
     const QString target = savePath(newName);
     const std::optional<QString> memoBefore = m_lists.memoOf(oldName);
     if (!memoBefore || !QFileInfo::exists(source)) {
-        message(QStringLiteral("%1\r\nThis video is no longer there; its ID was not changed.").arg(oldName));
+        message(uiText(TxtVideoGoneIdKept).arg(oldName));
         return;
     }
 
@@ -255,9 +256,7 @@ void VideoManagement::changeVideoId()
 
     if (!m_lists.memoOf(oldName) || !QFileInfo::exists(source)) {
         // The original went while it was re-encoded; the complete copy is kept for the user.
-        message(
-            QStringLiteral("%1\r\nThis video is no longer there; its copy under the new ID was kept as %2.")
-                .arg(oldName, newName));
+        message(uiText(TxtVideoGoneCopyKept).arg(oldName, newName));
         return;
     }
     // The original goes to the trash, as a deleted video does, so a refile can be undone. If the
@@ -266,8 +265,7 @@ void VideoManagement::changeVideoId()
     const platform::TrashResult trashed = platform::moveToTrash(source);
     if (!trashed) {
         QFile::remove(target);
-        message(QStringLiteral("%1 can't be moved to the trash (%2).\r\nIts ID was not changed.")
-                    .arg(source, trashed.error));
+        message(uiText(TxtCannotTrashIdKept).arg(source, trashed.error));
         return;
     }
     m_lists.renameVideo(oldName, newName);
@@ -291,21 +289,15 @@ QString VideoManagement::trimFailureMessage(TrimResult result, const QString& so
 {
     switch (result) {
     case TrimResult::SourceCutShort:
-        return QStringLiteral("%1 can be read only up to frame %2 of %3; the rest is damaged.\r\n"
-                              "The original video is kept unchanged and no new video was made.")
-            .arg(source)
-            .arg(framesDone)
-            .arg(framesExpected);
+        return uiText(TxtSourceCutShort).arg(source).arg(framesDone).arg(framesExpected);
     case TrimResult::SourceUnreadable:
-        return QStringLiteral("%1 can't be read.").arg(source);
+        return uiText(TxtCannotRead).arg(source);
     case TrimResult::RangeEmpty:
-        return QStringLiteral(
-                   "The marked range of %1 holds no frame.\r\nMove the markers apart and trim again.")
-            .arg(source);
+        return uiText(TxtRangeEmpty).arg(source);
     case TrimResult::TargetExists:
-        return QStringLiteral("%1 already exists.").arg(target);
+        return uiText(TxtAlreadyExists).arg(target);
     case TrimResult::TargetUnwritable:
-        return QStringLiteral("%1 can't be written.").arg(target);
+        return uiText(TxtCannotWrite).arg(target);
     case TrimResult::NotRun:
     case TrimResult::Done:
     case TrimResult::Cancelled:
@@ -329,7 +321,7 @@ void VideoManagement::trimToRange()
     const std::optional<QString> target = makeTrimmedFileName(source, rangeStart, m_player.frameCount(),
                                                               sliderLength, appSettings().getInt(CaptureFps));
     if (!target) {
-        message(QStringLiteral("%1 carries no valid recording time; it can't be trimmed.").arg(name));
+        message(uiText(TxtNoRecordingTime).arg(name));
         return;
     }
     const QString newName = QFileInfo(*target).fileName();
@@ -338,7 +330,7 @@ void VideoManagement::trimToRange()
     // Awake while the worker runs; a request that was held already is left as it was.
     platform::PowerRequest& power = m_window.power;
     const bool wasAwake = power.active();
-    power.acquire(QStringLiteral("Trimming a video"));
+    power.acquire(uiText(TxtPowerTrimming));
     CTrim dialog(&m_window.widget);
     dialog.sourcePath = source;
     dialog.targetPath = *target;
@@ -378,9 +370,7 @@ void VideoManagement::trimToRange()
     m_window.video.openVideo(newName);
     list->setFocus();
     if (sourceGone)
-        message(QStringLiteral(
-                    "%1\r\nThis video was removed while it was trimmed; the trimmed copy was kept as %2.")
-                    .arg(name, newName));
+        message(uiText(TxtTrimSourceRemoved).arg(name, newName));
 }
 
 } // namespace tolvek

@@ -288,6 +288,8 @@ void PlaybackController::updateTrimButton()
         return;
     m_trimButton->setToolTip(m_window.state.toolTipsActive ? Message(MessageId(trimToolTipMessage()))
                                                            : QString());
+    m_trimButton->setAccessibleName(
+        Message(MessageId(trimToolTipMessage())).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
     const int image = sub ? ImgTrim : ImgTrimGrey;
     m_trimButton->setIcon(QIcon(buttonImage(image)));
     m_trimButton->setIconSize(QSize(79, 79));

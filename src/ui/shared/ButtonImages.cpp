@@ -1,9 +1,15 @@
 #include "ui/shared/ButtonImages.h"
 
+#include "core/i18n/Messages.h"
+#include "core/i18n/UiTexts.h"
+#include "ui/shared/Fonts.h"
+
 #include <QFont>
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
+
+#include <algorithm>
 
 namespace tolvek {
 
@@ -29,21 +35,21 @@ QSize buttonImageSize(int id)
 
 namespace {
 
-QFont boldFont(int pixelSize)
+// Draws text centred in r at the largest size from startSize down that fits r's width (and, for
+// two lines, its height).
+void fitText(QPainter& p, int language, const QRect& r, const QString& text, int startSize,
+             int flags = Qt::AlignCenter)
 {
-    QFont f(QStringLiteral("DejaVu Sans"));
-    f.setPixelSize(pixelSize);
-    f.setBold(true);
-    return f;
-}
-
-void fitText(QPainter& p, const QRect& r, const QString& text, int startSize, int flags = Qt::AlignCenter)
-{
+    const QStringList lines = text.split(u'\n');
     int size = startSize;
-    QFont f = boldFont(size);
+    QFont f = pictureFont(size, language);
     while (size > 8) {
         f.setPixelSize(size);
-        if (QFontMetrics(f).horizontalAdvance(text) <= r.width())
+        const QFontMetrics fm(f);
+        int widest = 0;
+        for (const QString& line : lines)
+            widest = std::max(widest, fm.horizontalAdvance(line));
+        if (widest <= r.width() && fm.height() * lines.size() <= std::max(r.height(), fm.height()))
             break;
         --size;
     }
@@ -51,13 +57,13 @@ void fitText(QPainter& p, const QRect& r, const QString& text, int startSize, in
     p.drawText(r, flags, text);
 }
 
-void wordOnWhite(QPainter& p, const QSize& s, const QString& word)
+void wordOnWhite(QPainter& p, int language, const QSize& s, const QString& word)
 {
     p.fillRect(QRect(QPoint(0, 0), s), Qt::white);
     p.setPen(QPen(QColor(60, 60, 60), 2));
     p.drawRect(QRect(1, 1, s.width() - 3, s.height() - 3));
     p.setPen(Qt::black);
-    fitText(p, QRect(4, 0, s.width() - 8, s.height()), word, 30);
+    fitText(p, language, QRect(4, 0, s.width() - 8, s.height()), word, 30);
 }
 
 // A round red push-button on grey, with its label and an optional function-key mark.
@@ -88,8 +94,8 @@ void drawButtonSymbol(QPainter& p, const QRectF& circle, ButtonSymbol symbol)
     p.restore();
 }
 
-void redPushButton(QPainter& p, const QSize& s, const QString& label, const QString& key, bool keyLeft,
-                   ButtonSymbol symbol = ButtonSymbol::None)
+void redPushButton(QPainter& p, int language, const QSize& s, const QString& label, const QString& key,
+                   bool keyLeft, ButtonSymbol symbol = ButtonSymbol::None)
 {
     p.fillRect(QRect(QPoint(0, 0), s), QColor(200, 200, 200));
     const int d = std::min(s.width(), s.height()) - 14;
@@ -105,22 +111,23 @@ void redPushButton(QPainter& p, const QSize& s, const QString& label, const QStr
     p.drawEllipse(circle);
     p.setPen(Qt::white);
     if (symbol == ButtonSymbol::None) {
-        fitText(p, circle.toRect().adjusted(6, 0, -6, 0), label, 22);
+        fitText(p, language, circle.toRect().adjusted(6, 0, -6, 0), label, 22);
     } else {
         drawButtonSymbol(p, circle, symbol);
         p.setPen(Qt::white);
-        fitText(p, circle.toRect().adjusted(6, int(circle.height() * 0.45), -6, -int(circle.height() * 0.12)),
+        fitText(p, language,
+                circle.toRect().adjusted(6, int(circle.height() * 0.45), -6, -int(circle.height() * 0.12)),
                 label, 18);
     }
     if (!key.isEmpty()) {
         p.setPen(Qt::black);
-        p.setFont(boldFont(13));
+        p.setFont(pictureFont(13, English));
         const QRect corner = keyLeft ? QRect(3, 1, 30, 16) : QRect(s.width() - 31, 1, 28, 16);
         p.drawText(corner, keyLeft ? Qt::AlignLeft | Qt::AlignTop : Qt::AlignRight | Qt::AlignTop, key);
     }
 }
 
-void trimPicture(QPainter& p, const QSize& s, const QColor& ink, const QColor& marker)
+void trimPicture(QPainter& p, int language, const QSize& s, const QColor& ink, const QColor& marker)
 {
     p.fillRect(QRect(QPoint(0, 0), s), Qt::white);
     p.setPen(QPen(ink, 3));
@@ -128,7 +135,7 @@ void trimPicture(QPainter& p, const QSize& s, const QColor& ink, const QColor& m
     p.drawLine(10, 14, 10, 28), p.drawLine(4, 20, 18, 20);
     p.drawLine(75, 40, 75, 54), p.drawLine(67, 48, 81, 48);
     p.setPen(ink);
-    fitText(p, QRect(14, 14, 58, 36), QStringLiteral("trim"), 24);
+    fitText(p, language, QRect(14, 14, 58, 36), uiTextIn(language, TxtPicTrim), 24);
     // slider strip with the two range markers
     p.setPen(QPen(ink, 2));
     p.drawLine(8, 66, 77, 66);
@@ -175,6 +182,12 @@ void headBall(QPainter& p, const QRectF& r, bool front)
 
 QPixmap buttonImage(int id)
 {
+    return buttonImage(id, currentLanguage());
+}
+
+QPixmap buttonImage(int id, int language)
+{
+    const auto word = [language](UiTextId text) { return uiTextIn(language, text); };
     const QSize s = buttonImageSize(id);
     QPixmap pm(s);
     pm.fill(Qt::white);
@@ -183,42 +196,42 @@ QPixmap buttonImage(int id)
     p.setRenderHint(QPainter::TextAntialiasing);
     switch (id) {
     case ImgExit:
-        wordOnWhite(p, s, QStringLiteral("EXIT"));
+        wordOnWhite(p, language, s, word(TxtPicExit));
         break;
     case ImgMenu:
-        wordOnWhite(p, s, QStringLiteral("MENU"));
+        wordOnWhite(p, language, s, word(TxtPicMenu));
         break;
     case ImgTop:
-        wordOnWhite(p, s, QStringLiteral("TOP"));
+        wordOnWhite(p, language, s, word(TxtPicTop));
         break;
     case ImgSetId:
         p.fillRect(QRect(QPoint(0, 0), s), Qt::white);
         p.setPen(Qt::black);
-        fitText(p, QRect(0, 8, s.width(), 30), QStringLiteral("set"), 26);
-        fitText(p, QRect(0, 40, s.width(), 36), QStringLiteral("ID"), 32);
+        fitText(p, language, QRect(4, 4, s.width() - 8, s.height() - 8), word(TxtPicSetId), 30);
         break;
     case ImgRestart:
-        redPushButton(p, s, QStringLiteral("restart"), QStringLiteral("F1"), false, ButtonSymbol::Restart);
+        redPushButton(p, language, s, word(TxtPicRestart), QStringLiteral("F1"), false,
+                      ButtonSymbol::Restart);
         break;
     case ImgStop:
-        redPushButton(p, s, QStringLiteral("stop"), QStringLiteral("F2"), false, ButtonSymbol::Stop);
+        redPushButton(p, language, s, word(TxtPicStop), QStringLiteral("F2"), false, ButtonSymbol::Stop);
         break;
     case ImgStart:
-        redPushButton(p, s, QStringLiteral("start"), QString(), false);
+        redPushButton(p, language, s, word(TxtPicStart), QString(), false);
         break;
     case ImgRec:
-        redPushButton(p, s, QStringLiteral("REC"), QStringLiteral("F1"), true);
+        redPushButton(p, language, s, word(TxtPicRec), QStringLiteral("F1"), true);
         break;
     case ImgTrim:
-        trimPicture(p, s, Qt::black, QColor(250, 210, 0));
+        trimPicture(p, language, s, Qt::black, QColor(250, 210, 0));
         break;
     case ImgTrimGrey:
-        trimPicture(p, s, QColor(190, 190, 190), QColor(235, 235, 200));
+        trimPicture(p, language, s, QColor(190, 190, 190), QColor(235, 235, 200));
         break;
     case ImgList:
         p.fillRect(QRect(QPoint(0, 0), s), Qt::white);
         p.setPen(Qt::black);
-        fitText(p, QRect(0, 4, s.width(), 30), QStringLiteral("List"), 24);
+        fitText(p, language, QRect(4, 4, s.width() - 8, 30), word(TxtPicList), 24);
         for (int i = 0; i < 3; ++i)
             p.fillRect(QRect(14, 40 + i * 13, s.width() - 28, 7), Qt::black);
         break;
@@ -226,7 +239,7 @@ QPixmap buttonImage(int id)
         p.fillRect(QRect(QPoint(0, 0), s), QColor(225, 225, 225));
         headBall(p, QRectF(15, 8, 70, 70), true);
         p.setPen(Qt::black);
-        fitText(p, QRect(0, 78, s.width(), 20), QStringLiteral("Front"), 16);
+        fitText(p, language, QRect(2, 78, s.width() - 4, 20), word(TxtPicFront), 16);
         break;
     case ImgManualHead:
         p.fillRect(QRect(QPoint(0, 0), s), QColor(225, 225, 225));

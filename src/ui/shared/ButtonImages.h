@@ -1,6 +1,7 @@
 #pragma once
 // The pictures of the main window's and the keypad's big buttons, drawn with QPainter at their
-// fixed sizes. Pure functions of the picture number; UI thread only (QPixmap).
+// fixed sizes, their words in the current language. Pure functions of the picture number and the
+// language; UI thread only (QPixmap).
 
 #include <QPixmap>
 
@@ -22,7 +23,8 @@ enum ButtonImageId : int {
     ImgManualHead = 182, // 100 x 100, two half heads with the lying and sitting figures
 };
 
-QPixmap buttonImage(int id);
+QPixmap buttonImage(int id); // in the current language
+QPixmap buttonImage(int id, int language);
 QSize buttonImageSize(int id);
 
 } // namespace tolvek

@@ -1,6 +1,7 @@
 #include "ui/shared/Keypad.h"
 
 #include <QDialog>
+#include <QFontMetrics>
 #include <QIcon>
 #include <QPushButton>
 #include <QStyleOptionButton>
@@ -36,6 +37,8 @@ QPushButton* makeButton(const KeypadKey& key, QWidget* parent)
 {
     QPushButton* b = key.picture.isNull() ? new QPushButton(parent) : new PictureButton(key.picture, parent);
     b->setText(key.caption);
+    if (!key.picture.isNull())
+        b->setAccessibleName(key.caption); // the picture's words, for assistive tools
     b->setObjectName(QString::number(key.controlId));
     b->setGeometry(key.place);
     // Never the default button and never focused: Enter and the digit keys go to the keypad's
@@ -44,9 +47,13 @@ QPushButton* makeButton(const KeypadKey& key, QWidget* parent)
     b->setDefault(false);
     b->setFocusPolicy(Qt::NoFocus);
     if (key.fontPixels > 0) {
+        // The caption's size, made smaller where a translated word is wider than the key.
         QFont f = b->font();
-        f.setPixelSize(key.fontPixels);
         f.setBold(true);
+        int pixels = key.fontPixels;
+        do
+            f.setPixelSize(pixels);
+        while (--pixels >= 9 && QFontMetrics(f).horizontalAdvance(key.caption) > key.place.width() - 12);
         b->setFont(f);
     }
     return b;

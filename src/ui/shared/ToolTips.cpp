@@ -3,6 +3,7 @@
 #include <QAbstractItemView>
 #include <QHeaderView>
 #include <QHelpEvent>
+#include <QPushButton>
 #include <QStringList>
 #include <QTextBoundaryFinder>
 #include <QToolTip>
@@ -117,6 +118,14 @@ bool showWrappedToolTip(QWidget* w, QEvent* e)
     const QString text = toolTipTextAt(w, help->pos());
     if (text.isEmpty())
         return false;
+    if (qobject_cast<QPushButton*>(w)) {
+        // Just below the button instead of below the pointer, so that a tooltip of the top row
+        // never lies over another button of that row.
+        const bool rtl = w->layoutDirection() == Qt::RightToLeft;
+        QToolTip::showText(w->mapToGlobal(QPoint(rtl ? w->width() : 0, w->height() + 2)), toolTipLayout(text),
+                           w);
+        return true;
+    }
     QToolTip::showText(help->globalPos(), toolTipLayout(text), w);
     return true;
 }

@@ -28,8 +28,8 @@ int widestLine(const QString& text, const QFontMetrics& fm);
 QString toolTipTextAt(const QWidget* w, const QPoint& pos);
 
 // Handles a tooltip event for a widget of the main window: shows its text wrapped to
-// ToolTipMaxWidth (less the tooltip's frame) and returns true, or returns false when the widget
-// has no tooltip there.
+// ToolTipMaxWidth (less the tooltip's frame), for a button just below it, and returns true, or
+// returns false when the widget has no tooltip there.
 bool showWrappedToolTip(QWidget* w, QEvent* e);
 
 } // namespace tolvek
