@@ -91,6 +91,7 @@ class AnalysisViewTest : public MainWindowFixture
     void SetUp() override
     {
         MainWindowFixture::SetUp();
+        appSettings().setValue(Language, QStringLiteral("1")); // English: the window takes it up
         name = makeVideoFileName(PatientId, RecordedAt);
         ASSERT_TRUE(recordEye(path(name), 150));
         cachePaths = analysis::analysisFilePaths(folder, path(name));
@@ -127,7 +128,7 @@ TEST_F(AnalysisViewTest, RunWritesTheCacheAndASecondOpenReadsIt)
     bool fromCache = true;
     QString cacheError = QStringLiteral("unset");
     std::vector<int> progress;
-    QObject::connect(&runner, &AnalysisRunner::progress, [&](int p) { progress.push_back(p); });
+    QObject::connect(&runner, &AnalysisRunner::progress, &runner, [&](int p) { progress.push_back(p); });
     QObject::connect(
         &runner, &AnalysisRunner::finished,
         [&](std::shared_ptr<const analysis::VideoAnalysis> r, bool cached, const QString& error) {
@@ -177,12 +178,12 @@ TEST_F(AnalysisViewTest, RunWritesTheCacheAndASecondOpenReadsIt)
 TEST_F(AnalysisViewTest, CancelLeavesNoCacheFiles)
 {
     const QString longName = makeVideoFileName(PatientId, RecordedAt.addSecs(60));
-    ASSERT_TRUE(recordEye(path(longName), 900));
+    ASSERT_TRUE(recordEye(path(longName), 300));
     AnalysisRunner runner;
     bool cancelled = false, finished = false;
     QObject::connect(&runner, &AnalysisRunner::progress, &runner, [&](int) { runner.cancel(); });
-    QObject::connect(&runner, &AnalysisRunner::cancelled, [&] { cancelled = true; });
-    QObject::connect(&runner, &AnalysisRunner::finished, [&] { finished = true; });
+    QObject::connect(&runner, &AnalysisRunner::cancelled, &runner, [&] { cancelled = true; });
+    QObject::connect(&runner, &AnalysisRunner::finished, &runner, [&] { finished = true; });
     ASSERT_TRUE(runner.start(path(longName)));
     ASSERT_TRUE(waitUntil([&] { return cancelled || finished; }));
     EXPECT_TRUE(cancelled);
@@ -235,6 +236,15 @@ TEST_F(AnalysisViewTest, ViewFollowsThePlayerAndAClickMovesIt)
     ASSERT_TRUE(waitUntil([&] { return traces.cursorFrame() == outside; }));
     EXPECT_TRUE(traces.window().firstFrame <= outside && outside < traces.window().lastFrame);
 
+    // Pictures for the documentation when asked for (a real display gives real fonts).
+    if (const QString shots = qEnvironmentVariable("TOLVEK_SHOTS_DIR"); !shots.isEmpty()) {
+        view->resize(1200, 520);
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(view->grab().save(shots + QStringLiteral("/analysis-view.png")));
+        const QString report = view->saveReport();
+        EXPECT_TRUE(QFile::copy(report, shots + QStringLiteral("/analysis-report.pdf")));
+    }
+
     // Another video in the player: the trace no longer moves it, nor follows it.
     window->state().playbackVideoName = QStringLiteral("other.wmv");
     int elsewhere = traces.window().left + 1;
@@ -261,9 +271,9 @@ TEST_F(AnalysisViewTest, RefusedWhileRecordingAndStoppedByARecording)
 
     // A recording that starts meanwhile stops the analysis, which leaves nothing behind.
     const QString longName = makeVideoFileName(PatientId, RecordedAt.addSecs(60));
-    ASSERT_TRUE(recordEye(path(longName), 900));
+    ASSERT_TRUE(recordEye(path(longName), 300));
     bool settled = false;
-    QObject::connect(view, &AnalysisView::analysisSettled, [&] { settled = true; });
+    QObject::connect(view, &AnalysisView::analysisSettled, view, [&] { settled = true; });
     ASSERT_TRUE(waitUntil([&] { return view->hasResult(); }));
     settled = false;
     window->state().playbackVideoName = longName;
@@ -373,7 +383,7 @@ TEST_F(AnalysisViewTest, TwoHourAnalysisStaysResponsive)
     QElapsedTimer clock;
     qint64 last = 0, longest = 0;
     QTimer ticker;
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
+    QObject::connect(&ticker, &QTimer::timeout, &ticker, [&] {
         const qint64 now = clock.elapsed();
         longest = std::max(longest, now - last);
         last = now;

@@ -90,6 +90,10 @@ void paintTrace(QPainter& p, const QRect& box, const std::vector<float>& values,
     const auto [first, last] = analysis::visibleIntervals(data.beatSpans, from, to);
     const double perPixel = window.framesPerPixel();
     const QFontMetrics metrics(p.font());
+    const int minLabelWidth = metrics.horizontalAdvance(QStringLiteral("00.0 px/s")) + 4;
+    p.setPen(QPen(SlowPhaseColour, style.print ? 1.5 : 2.5, Qt::SolidLine, Qt::RoundCap));
+    // Seen from far, thousands of beats share a column: one stroke per column shows them all.
+    double lastDrawnColumn = -1.0;
     for (std::size_t i = first; i < last; ++i) {
         const analysis::Beat& b = data.beats[i];
         if (b.direction == analysis::BeatDirection::None)
@@ -104,12 +108,18 @@ void paintTrace(QPainter& p, const QRect& box, const std::vector<float>& values,
             continue;
         const double x0 = window.left + (f0 - window.firstFrame) / perPixel;
         const double x1 = window.left + (f1 - window.firstFrame) / perPixel;
-        p.setPen(QPen(SlowPhaseColour, style.print ? 1.5 : 2.5, Qt::SolidLine, Qt::RoundCap));
+        if (std::floor(x1) <= lastDrawnColumn)
+            continue;
+        lastDrawnColumn = std::floor(x1);
         p.drawLine(QPointF(x0, yOf(values[f0])), QPointF(x1, yOf(values[f1])));
+        if (x1 - x0 < minLabelWidth)
+            continue;
         const QString text = velocityText(horizontalAxis ? b.spv.x : b.spv.y, style.pixelsPerDegree);
         if (x1 - x0 > metrics.horizontalAdvance(text) + 4) {
+            const QPen line = p.pen();
             p.setPen(SlowPhaseColour.darker(130));
             p.drawText(QPointF(x0 + 2, box.top() + metrics.ascent() + 2), text);
+            p.setPen(line);
         }
     }
 }
