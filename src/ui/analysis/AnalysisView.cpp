@@ -56,6 +56,7 @@ AnalysisView::AnalysisView(AnalysisPlayer player, UserPrompts* prompts, QWidget*
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->verticalHeader()->hide();
     m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    m_table->setMinimumWidth(420);
     m_ppdLabel = new QLabel(this);
     m_ppd = new QDoubleSpinBox(this);
     m_ppd->setObjectName(QStringLiteral("PixelsPerDegree"));
@@ -75,6 +76,7 @@ AnalysisView::AnalysisView(AnalysisPlayer player, UserPrompts* prompts, QWidget*
     splitter->addWidget(m_table);
     splitter->setStretchFactor(0, 3);
     splitter->setStretchFactor(1, 2);
+    splitter->setSizes({700, 480});
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(m_ppdLabel);
     bottom->addWidget(m_ppd);

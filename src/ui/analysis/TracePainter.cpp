@@ -60,12 +60,33 @@ void paintTrace(QPainter& p, const QRect& box, const std::vector<float>& values,
     p.setPen(Qt::black);
     p.drawText(QRect(box.left() - LabelWidth, box.top(), LabelWidth - 4, box.height()),
                Qt::AlignRight | Qt::AlignVCenter | Qt::TextWordWrap, title);
+    p.save();
+    p.setClipRect(box);
     const double lo = range.first;
     const double span = range.second - range.first;
-    auto yOf = [&](double v) { return box.top() + 2 + (box.height() - 4) * (v - lo) / span; };
+    // Up on the page is a movement to the right or upwards: the picture's x grows to the right,
+    // its y downwards.
+    auto yOf = [&](double v) {
+        const double share = (v - lo) / span;
+        return box.top() + 2 + (box.height() - 4) * (horizontalAxis ? 1.0 - share : share);
+    };
 
-    const std::vector<analysis::ColumnSpan> columns = analysis::decimateToColumns(values, window);
     p.setPen(QPen(colour, style.print ? 0.8 : 1.0));
+    const double perFrame = 1.0 / window.framesPerPixel();
+    if (perFrame > 1.0) {
+        // Zoomed in: a straight line from frame to frame, broken where nothing was measured.
+        const int first = std::max(0, int(std::floor(window.firstFrame)));
+        const int end = std::min(int(values.size()), int(std::ceil(window.lastFrame)) + 1);
+        for (int k = first + 1; k < end; ++k) {
+            if (std::isnan(values[k - 1]) || std::isnan(values[k]))
+                continue;
+            p.drawLine(
+                QPointF(window.left + (k - 1 + 0.5 - window.firstFrame) * perFrame, yOf(values[k - 1])),
+                QPointF(window.left + (k + 0.5 - window.firstFrame) * perFrame, yOf(values[k])));
+        }
+    }
+    const std::vector<analysis::ColumnSpan> columns =
+        perFrame > 1.0 ? std::vector<analysis::ColumnSpan>{} : analysis::decimateToColumns(values, window);
     const analysis::ColumnSpan* previous = nullptr;
     for (std::size_t c = 0; c < columns.size(); ++c) {
         const analysis::ColumnSpan& s = columns[c];
@@ -106,8 +127,8 @@ void paintTrace(QPainter& p, const QRect& box, const std::vector<float>& values,
         const int f1 = std::clamp(b.lastFrame, 0, int(values.size()) - 1);
         if (std::isnan(values[f0]) || std::isnan(values[f1]))
             continue;
-        const double x0 = window.left + (f0 - window.firstFrame) / perPixel;
-        const double x1 = window.left + (f1 - window.firstFrame) / perPixel;
+        const double x0 = window.left + (f0 + 0.5 - window.firstFrame) / perPixel;
+        const double x1 = window.left + (f1 + 0.5 - window.firstFrame) / perPixel;
         if (std::floor(x1) <= lastDrawnColumn)
             continue;
         lastDrawnColumn = std::floor(x1);
@@ -122,6 +143,7 @@ void paintTrace(QPainter& p, const QRect& box, const std::vector<float>& values,
             p.setPen(line);
         }
     }
+    p.restore();
 }
 
 } // namespace
