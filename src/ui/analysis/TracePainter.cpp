@@ -42,13 +42,10 @@ double niceStep(double seconds, double pixels, double minPixels)
     return 7200;
 }
 
-QString timeLabel(double seconds)
+// Seconds, as the axis is labelled, with a decimal only where the ticks need it.
+QString timeLabel(double seconds, double step)
 {
-    if (seconds >= 60) {
-        const int whole = int(std::lround(seconds));
-        return QStringLiteral("%1:%2").arg(whole / 60).arg(whole % 60, 2, 10, QLatin1Char('0'));
-    }
-    return QString::number(seconds, 'g', 4);
+    return QString::number(seconds, 'f', step < 1.0 ? 1 : 0);
 }
 
 void paintTrace(QPainter& p, const QRect& box, const std::vector<float>& values,
@@ -240,7 +237,7 @@ void paintTraces(QPainter& p, const QRect& area, const TraceData& data, const an
         const double x = l.plotLeft + (t * data.fps - window.firstFrame) / perPixel;
         p.drawLine(QPointF(x, l.axis.top()), QPointF(x, l.axis.top() + 4));
         p.drawText(QRectF(x - 40, l.axis.top() + 3, 80, l.axis.height()), Qt::AlignHCenter | Qt::AlignTop,
-                   timeLabel(t));
+                   timeLabel(t, step));
     }
     p.drawText(QRect(area.left(), l.axis.top(), l.plotLeft - area.left() - 4, l.axis.height()),
                Qt::AlignRight | Qt::AlignTop, analysisText(style.language, AnalysisText::TimeAxis));
