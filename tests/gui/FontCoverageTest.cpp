@@ -1,6 +1,7 @@
 // Every text of the interface's tables, in every language, can be drawn on the machine the tests
 // run on: for each character some installed font family supports it, so that Qt's font fallback
 // finds a glyph instead of drawing an empty box. Fails on a machine that lacks a script's font.
+#include "core/i18n/AnalysisTexts.h"
 #include "core/i18n/MenuCaptions.h"
 #include "core/i18n/Messages.h"
 
@@ -27,7 +28,8 @@ void collectCaptions(const std::vector<MenuItemDef>& items, QStringList& out)
     }
 }
 
-// Messages (tooltips and column titles among them), menu captions and the language item.
+// Messages (tooltips and column titles among them), menu captions, the language item and the
+// eye-analysis window's texts.
 QStringList interfaceTexts(int language)
 {
     QStringList texts;
@@ -38,6 +40,8 @@ QStringList interfaceTexts(int language)
         collectCaptions(menuDefinition(kind, language), texts);
     for (int other = 0; other < LanguageCount; ++other)
         texts << languageMenuCaption(other);
+    for (int id = 0; id < AnalysisTextCount; ++id)
+        texts << analysisText(language, AnalysisText(id));
     return texts;
 }
 
