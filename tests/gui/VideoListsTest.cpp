@@ -338,12 +338,15 @@ TEST_F(VideoListsTest, PopupMenusDependOnListVideoAndRange)
     rightClick(ids, belowLastRow(ids)); // no row: no menu
 
     const MenuItem refTags{CmdEditVideoTags, "Edit Video Tags : b ref", true};
+    // Only the picture's menu opens the analysis of the video it shows.
+    const MenuItem separator{0, "", true};
+    const MenuItem analysis{CmdEyeAnalysis, "Eye Movement Analysis\tA", true};
     const std::vector<std::vector<MenuItem>> expected{
         {tags, trimOff, addRef, changeId, save, del},
         {tags, trimOn, addRef, changeId, save, del},
         {refTags, trimOn, save, del},
-        {refTags, trimOn, save, del},
-        {tags, trimOn, addRef, changeId, save, del},
+        {refTags, trimOn, save, del, separator, analysis},
+        {tags, trimOn, addRef, changeId, save, del, separator, analysis},
     };
     EXPECT_EQ(shownMenus, expected);
 

@@ -2,6 +2,7 @@
 // What the tests of the localized tables share: every table text of a language, and the script
 // each non-Latin language is written in. Header only.
 
+#include "core/i18n/AnalysisTexts.h"
 #include "core/i18n/MenuCaptions.h"
 #include "core/i18n/Messages.h"
 #include "core/i18n/UiTexts.h"
@@ -36,6 +37,8 @@ inline QStringList interfaceTexts(int language)
         collectMenuCaptions(menuDefinition(kind, language), texts);
     for (int other = 0; other < LanguageCount; ++other)
         texts << languageMenuCaption(other);
+    for (int id = 0; id < AnalysisTextCount; ++id)
+        texts << analysisText(language, AnalysisText(id));
     return texts;
 }
 

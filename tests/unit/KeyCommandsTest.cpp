@@ -37,6 +37,7 @@ TEST(KeyCommands, TablePerMode)
         {Qt::Key_Down, A::Swallow, A::Swallow, A::JumpBack, A::SelectNextRow},
         {Qt::Key_5, A::ManualSection, A::ManualSection, A::PassOn, A::PassOn},
         {Qt::Key_M, A::PassOn, A::PassOn, A::PassOn, A::PassOn},
+        {Qt::Key_A, A::PassOn, A::PassOn, A::OpenAnalysis, A::PassOn},
         {Qt::Key_0, A::PassOn, A::PassOn, A::PassOn, A::PassOn},
         {Qt::Key_Tab, A::PassOn, A::PassOn, A::PassOn, A::PassOn},
     };

@@ -16,7 +16,8 @@ constexpr std::size_t ReaderCacheBytes = std::size_t(4) << 20;
 } // namespace
 
 VideoAnalysis analyseVideo(const QString& path, const std::vector<QString>& headPositions,
-                           const NystagmusOptions& options, const std::atomic<bool>* keepGoing)
+                           const NystagmusOptions& options, const std::atomic<bool>* keepGoing,
+                           const std::function<void(int done, int total)>& progress)
 {
     VideoAnalysis result;
     const QFileInfo info(path);
@@ -53,6 +54,8 @@ VideoAnalysis analyseVideo(const QString& path, const std::vector<QString>& head
             tracker = PupilTracker(burntInAreas(trackedSize));
         }
         result.samples.push_back(tracker.track(frame));
+        if (progress)
+            progress(int(result.samples.size()), reader.indexedFrames());
     }
     if (keepGoing && !keepGoing->load()) {
         result.error = QStringLiteral("stopped");

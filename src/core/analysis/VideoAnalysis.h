@@ -11,6 +11,7 @@
 #include <QString>
 
 #include <atomic>
+#include <functional>
 #include <vector>
 
 namespace tolvek::analysis {
@@ -26,8 +27,10 @@ struct VideoAnalysis
 
 // headPositions: one label per frame, as analyseNystagmus takes them (empty: "unknown").
 // keepGoing: when given and cleared, reading stops and the result is a failure.
+// progress: when given, called after every frame with the frames done and the frames the file
+// holds (0 when unknown), on the calling thread.
 VideoAnalysis analyseVideo(const QString& path, const std::vector<QString>& headPositions = {},
-                           const NystagmusOptions& options = {},
-                           const std::atomic<bool>* keepGoing = nullptr);
+                           const NystagmusOptions& options = {}, const std::atomic<bool>* keepGoing = nullptr,
+                           const std::function<void(int done, int total)>& progress = {});
 
 } // namespace tolvek::analysis

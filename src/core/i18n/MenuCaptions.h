@@ -29,7 +29,8 @@ enum MenuCommand : int {
     CmdDeleteAllListVideo = 32927, // AllListPopupMenu
     CmdTrimToRange = 32929,
     CmdChangeId = 32933,
-    CmdShowToolTips = 32944
+    CmdShowToolTips = 32944,
+    CmdEyeAnalysis = 32980 // VideoPopupMenu of the picture
 };
 
 inline constexpr int GyroDirectionCount = 8;

@@ -2,6 +2,8 @@
 
 #include "core/capture/CameraDevices.h"
 #include "core/capture/IdHistory.h"
+#include "core/i18n/AnalysisTexts.h"
+#include "core/i18n/MenuCaptions.h"
 #include "core/i18n/Messages.h"
 #include "core/i18n/UiTexts.h"
 #include "core/platform/HelpPages.h"
@@ -12,6 +14,7 @@
 #include "core/settings/ConfigFile.h"
 #include "core/settings/Settings.h"
 #include "core/settings/VideoFileName.h"
+#include "ui/analysis/AnalysisView.h"
 #include "ui/app/FolderPanel.h"
 #include "ui/app/ModeTable.h"
 #include "ui/app/WindowTexts.h"
@@ -113,6 +116,9 @@ CTolvek2Dlg::CTolvek2Dlg(MainWindowServices services, QWidget* parent)
         case KeyAction::StartRecording:
             startRecordingCommand();
             break;
+        case KeyAction::OpenAnalysis:
+            openAnalysisView();
+            break;
         default:
             break;
         }
@@ -132,6 +138,8 @@ CTolvek2Dlg::CTolvek2Dlg(MainWindowServices services, QWidget* parent)
 
 CTolvek2Dlg::~CTolvek2Dlg()
 {
+    // Its analysis thread and its calls into the player end before the player goes.
+    delete m_analysisView;
     runDestroyHandler();
     // The capture thread works on this window's flags and picture: it must have ended before
     // they go, which the recording control's destructor waits for.
@@ -316,6 +324,8 @@ void CTolvek2Dlg::setWindowMode(int mode)
 {
     m_state.flags.windowMode = mode;
     applyMode(mode);
+    if (m_analysisView)
+        m_analysisView->onWindowMode(mode); // a recording never shares the machine with an analysis
     if (mode == ModeRecording)
         m_timer1.start();
     else if (mode == ModeListAll)
@@ -801,6 +811,9 @@ void CTolvek2Dlg::executeCommand(int command)
     case CmdHelp:
         openHelp(s);
         return;
+    case CmdEyeAnalysis:
+        openAnalysisView();
+        return;
     case CmdTopPage:
         setWindowMode(ModeLibrary);
         Q_EMIT idListRefillRequested(currentPatientId());
@@ -809,6 +822,37 @@ void CTolvek2Dlg::executeCommand(int command)
         Q_EMIT commandRequested(command);
         return;
     }
+}
+
+AnalysisView* CTolvek2Dlg::analysisView() const
+{
+    return m_analysisView;
+}
+
+void CTolvek2Dlg::openAnalysisView()
+{
+    if (windowMode() == ModeRecording) {
+        showMessage(analysisText(AnalysisText::RefusedWhileRecording), UserPrompts::Icon::Warning);
+        return;
+    }
+    if (m_state.playbackVideoName.isEmpty()) {
+        showMessage(analysisText(AnalysisText::NoVideo), UserPrompts::Icon::Information);
+        return;
+    }
+    if (!m_analysisView) {
+        AnalysisPlayer player;
+        player.currentFrame = [this] { return m_playback->currentFrame(); };
+        player.seek = [this](int frame) { m_playback->seekPaused(frame); };
+        player.recording = [this] { return windowMode() == ModeRecording; };
+        player.playedVideo = [this] {
+            return makeSavePath(appSettings().value(SaveFolder), m_state.playbackVideoName);
+        };
+        m_analysisView = new AnalysisView(std::move(player), m_services.prompts, this);
+    }
+    m_analysisView->open(makeSavePath(appSettings().value(SaveFolder), m_state.playbackVideoName));
+    m_analysisView->show();
+    m_analysisView->raise();
+    m_analysisView->activateWindow();
 }
 
 void CTolvek2Dlg::openHelp(const Settings& settings)

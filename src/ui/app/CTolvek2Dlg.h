@@ -22,6 +22,7 @@
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QFont>
+#include <QPointer>
 #include <QTimer>
 
 #include <cstdint>
@@ -35,6 +36,7 @@ class QUrl;
 
 namespace tolvek {
 
+class AnalysisView;
 class BackupDlg;
 class PlaybackController;
 class VideoLists;
@@ -126,6 +128,10 @@ class CTolvek2Dlg : public QDialog, public MessagePort, public ModePort, public 
     void adoptFirstIdVideo() override;
     // Runs a menu or button command by its ID; commands that do not apply now are ignored.
     void executeCommand(int command);
+    // The eye-movement analysis of the played video in its own window (command 32980, key A of
+    // the library mode); refused while recording.
+    void openAnalysisView();
+    AnalysisView* analysisView() const;
     // The Menu button's menu, adapted to the current state; the caller owns it.
     QMenu* createMainMenu();
     // One key of the one-key control; true when the key was taken.
@@ -223,6 +229,7 @@ class CTolvek2Dlg : public QDialog, public MessagePort, public ModePort, public 
     // has been fitted to it once.
     std::optional<QRect> m_pendingFrame;
     bool m_initialised = false;
+    QPointer<AnalysisView> m_analysisView; // a child window, made on first use
     // Last, so that it goes first: its players are joined before the frame and timer go.
     std::unique_ptr<PlaybackController> m_playback;
 };

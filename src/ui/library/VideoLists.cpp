@@ -1,5 +1,6 @@
 #include "ui/library/VideoLists.h"
 
+#include "core/i18n/AnalysisTexts.h"
 #include "core/i18n/MenuCaptions.h"
 #include "core/i18n/Messages.h"
 #include "core/i18n/UiTexts.h"
@@ -831,6 +832,12 @@ QMenu* VideoLists::buildVideoPopupMenu(VideoMenuSource source, QWidget* parent)
     if (withoutRefile) {
         menu->removeAction(items[3]); // "Change ID"
         menu->removeAction(items[2]); // "Add to Reference List"
+    }
+    // The picture's menu also opens the eye-movement analysis of the video it shows.
+    if (source == VideoMenuSource::Picture) {
+        menu->addSeparator();
+        menu->addAction(analysisText(AnalysisText::MenuItem) + QStringLiteral("\tA"))
+            ->setData(int(CmdEyeAnalysis));
     }
     return menu;
 }

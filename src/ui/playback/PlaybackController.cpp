@@ -363,6 +363,20 @@ void PlaybackController::seekTo(int frame)
     m_state.seekRequested = true;
 }
 
+void PlaybackController::seekPaused(int frame)
+{
+    if (videoName().isEmpty())
+        return;
+    if (!hasPlayer() && m_stillReader.openIfChanged(savePath(videoName()).toStdString()))
+        m_state.frameCount = int(std::lround(m_stillReader.frameCountProperty()));
+    const int f = std::clamp(frame, 0, std::max(m_state.frameCount.load() - 1, 0));
+    seekTo(f);
+    drawSlider(SliderDraw::Current);
+    showVideoFrame(videoName(), f);
+    if (!hasPlayer())
+        startPlayer(); // it starts paused on f
+}
+
 void PlaybackController::leftButtonDown(QPoint pos)
 {
     const SliderGeometry g = geometry();

@@ -87,6 +87,9 @@ class PlaybackController : public QObject
     int rangeStart() const { return m_state.rangeStart.load(); }
     int rangeEnd() const { return m_state.rangeEnd.load(); }
     void setRange(int start, int end);
+    // Shows frame of the played video paused, as a click on the slider does: the player (started
+    // when none runs) seeks there, the slider and the picture follow. Clamped to the video.
+    void seekPaused(int frame);
     int currentFrame() const { return m_state.currentFrame.load(); }
     int frameCount() const { return m_state.frameCount.load(); }
     int sliderLength() const { return m_state.sliderLength.load(); }

@@ -87,6 +87,10 @@ KeyDecision decideKey(int key, const KeyContext& ctx)
         if (mode == 3 && key == Qt::Key_Down)
             return act(KeyAction::SelectNextRow);
         return swallow();
+    case Qt::Key_A:
+        if (mode == 2 && !ctx.shiftHeld)
+            return act(KeyAction::OpenAnalysis);
+        break;
     default:
         break;
     }

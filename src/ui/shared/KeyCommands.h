@@ -20,6 +20,7 @@ enum class KeyAction {
     JumpBack,      // Down: toggle playback, a tenth back
     SelectPreviousRow,
     SelectNextRow,
+    OpenAnalysis, // A in the library mode: the eye-movement analysis of the played video
 };
 
 struct KeyDecision

@@ -1,0 +1,101 @@
+#pragma once
+// The eye-movement analysis of the played video in a window of its own beside the main window:
+// the measurement runs in the background (or comes from the cache beside the video) with its
+// progress and a Cancel button; then the traces follow the player's frame and a click on them
+// moves the player there, and the per-head-position table sits beside them. A pixels-per-degree
+// value turns velocities into degrees per second. The report is saved as PDF beside the video
+// (never over an existing file without asking) or printed. UI thread only.
+
+#include "ui/analysis/AnalysisRunner.h"
+#include "ui/analysis/TracePainter.h"
+
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+class QDoubleSpinBox;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QTableWidget;
+
+namespace tolvek {
+
+class TraceWidget;
+class UserPrompts;
+
+// What the view uses of the player and the window, handed in by the composition.
+struct AnalysisPlayer
+{
+    std::function<int()> currentFrame;    // the frame the player shows
+    std::function<void(int frame)> seek;  // paused seek, as a slider click
+    std::function<bool()> recording;      // a recording runs now
+    std::function<QString()> playedVideo; // the path of the video open in the player
+};
+
+class AnalysisView : public QWidget
+{
+    Q_OBJECT
+  public:
+    AnalysisView(AnalysisPlayer player, UserPrompts* prompts, QWidget* parent = nullptr);
+    ~AnalysisView() override;
+
+    // Shows videoPath: its cached analysis, or a new one started in the background. Refused while
+    // a recording runs (the user is told).
+    void open(const QString& videoPath, bool force = false);
+    const QString& videoPath() const { return m_video; }
+    // The window mode changed: entering the recording mode cancels a running analysis.
+    void onWindowMode(int mode);
+
+    // Saves the report: NAME.report.pdf beside the video, or a file the user picks when that one
+    // exists and is not to be replaced. The path written, or empty when nothing was.
+    QString saveReport();
+    void printReport();
+
+    AnalysisRunner& runner() { return m_runner; }
+    TraceWidget& traces() { return *m_traces; }
+    QTableWidget& table() { return *m_table; }
+    bool hasResult() const { return m_result != nullptr; }
+    bool lastResultFromCache() const { return m_fromCache; }
+    void setPixelsPerDegree(double value);
+
+  Q_SIGNALS:
+    // The analysis has been shown (from the cache or measured), failed or been cancelled.
+    void analysisSettled();
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void onFinished(std::shared_ptr<const analysis::VideoAnalysis> result, bool fromCache,
+                    const QString& cacheError);
+    void setRunning(bool running);
+    void fillTable();
+    void followPlayer();
+    bool showsPlayedVideo() const;
+    void applyTexts();
+
+    AnalysisPlayer m_player;
+    UserPrompts* m_prompts;
+    AnalysisRunner m_runner;
+    QString m_video;
+    std::shared_ptr<const analysis::VideoAnalysis> m_result;
+    std::shared_ptr<const TraceData> m_data;
+    bool m_fromCache = false;
+    QLabel* m_status;
+    QProgressBar* m_progress;
+    QPushButton* m_cancel;
+    TraceWidget* m_traces;
+    QTableWidget* m_table;
+    QLabel* m_ppdLabel;
+    QDoubleSpinBox* m_ppd;
+    QPushButton* m_again;
+    QPushButton* m_save;
+    QPushButton* m_print;
+    QTimer m_follow;
+};
+
+} // namespace tolvek

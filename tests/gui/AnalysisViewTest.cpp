@@ -1,0 +1,422 @@
+// The eye-movement analysis in the program: the background run and its cache beside the video,
+// cancelling, the analysis window following the player and moving it, the refusal while
+// recording, and the PDF report, on recordings of the simulated eye camera.
+#include "ui/analysis/AnalysisView.h"
+#include "core/analysis/AnalysisCache.h"
+#include "core/analysis/AnalysisFiles.h"
+#include "core/analysis/HeadPositionLabel.h"
+#include "core/capture/FrameStamps.h"
+#include "core/capture/SimulatedEyeSource.h"
+#include "core/media/WmvWriter.h"
+#include "core/sensor/HeadOverlay.h"
+#include "support/MainWindowFixture.h"
+#include "support/TestVideos.h"
+#include "support/WaitUntil.h"
+#include "ui/analysis/AnalysisReport.h"
+#include "ui/analysis/TraceWidget.h"
+#include "ui/playback/PlaybackController.h"
+
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QMouseEvent>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTableWidget>
+#include <QTimer>
+#include <QWheelEvent>
+
+#include <cmath>
+#include <limits>
+
+using namespace tolvek;
+using namespace tolvek::test;
+
+namespace {
+
+const QDateTime RecordedAt(QDate(2026, 3, 2), QTime(10, 15, 7));
+constexpr int PatientId = 12345678;
+
+// Records frames of the simulated camera as the recorder does: stamps, head picture, WmvWriter.
+bool recordEye(const QString& path, int frames, double beatHz = 3.0)
+{
+    SimulatedEyeSource::Options o;
+    o.seed = 3;
+    o.beatHz = beatHz;
+    o.blinkInterval = 4.0;
+    SimulatedEyeSource eye(o);
+    media::WmvWriter writer;
+    media::WmvWriterSettings settings;
+    settings.width = eye.frameSize().width;
+    settings.height = eye.frameSize().height;
+    settings.fps = eye.nominalFps();
+    if (!writer.open(path, settings))
+        return false;
+    cv::Mat frame;
+    for (int k = 0; k < frames; ++k) {
+        eye.renderFrame(k, frame);
+        stampFrame(frame, 0, RecordedAt.addMSecs(qint64(k * 1000 / eye.nominalFps())), PatientId);
+        drawHeadOverlay(frame, ManualPoseTable[4], 2);
+        if (!writer.write(frame))
+            return false;
+    }
+    return writer.close();
+}
+
+QString pdfText(const QString& path)
+{
+    QProcess p;
+    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
+    if (!p.waitForFinished(30000) || p.exitCode() != 0)
+        return {};
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+void click(QWidget* w, QPoint at, Qt::MouseButton button = Qt::LeftButton)
+{
+    QMouseEvent press(QEvent::MouseButtonPress, at, w->mapToGlobal(at), button, button, Qt::NoModifier);
+    QCoreApplication::sendEvent(w, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, w->mapToGlobal(at), button, Qt::NoButton,
+                        Qt::NoModifier);
+    QCoreApplication::sendEvent(w, &release);
+}
+
+QDateTime modified(const QString& path)
+{
+    return QFileInfo(path).lastModified();
+}
+
+class AnalysisViewTest : public MainWindowFixture
+{
+  protected:
+    void SetUp() override
+    {
+        MainWindowFixture::SetUp();
+        appSettings().setValue(Language, QStringLiteral("1")); // English: the window takes it up
+        name = makeVideoFileName(PatientId, RecordedAt);
+        ASSERT_TRUE(recordEye(path(name), 150));
+        cachePaths = analysis::analysisFilePaths(folder, path(name));
+    }
+
+    // The window in the library mode with the recording open in the player.
+    void openPlayedVideo()
+    {
+        openWindow();
+        window->setWindowMode(ModeLibrary);
+        window->state().playbackVideoName = name;
+        window->openVideo(name);
+    }
+
+    AnalysisView* openView()
+    {
+        window->openAnalysisView();
+        AnalysisView* view = window->analysisView();
+        if (view)
+            EXPECT_TRUE(waitUntil([view] { return view->hasResult(); }));
+        return view;
+    }
+
+    QString name;
+    QStringList cachePaths;
+};
+
+} // namespace
+
+TEST_F(AnalysisViewTest, RunWritesTheCacheAndASecondOpenReadsIt)
+{
+    AnalysisRunner runner;
+    std::shared_ptr<const analysis::VideoAnalysis> result;
+    bool fromCache = true;
+    QString cacheError = QStringLiteral("unset");
+    std::vector<int> progress;
+    QObject::connect(&runner, &AnalysisRunner::progress, &runner, [&](int p) { progress.push_back(p); });
+    QObject::connect(
+        &runner, &AnalysisRunner::finished,
+        [&](std::shared_ptr<const analysis::VideoAnalysis> r, bool cached, const QString& error) {
+            result = std::move(r);
+            fromCache = cached;
+            cacheError = error;
+        });
+    ASSERT_TRUE(runner.start(path(name)));
+    ASSERT_TRUE(waitUntil([&] { return result != nullptr; }));
+    EXPECT_FALSE(fromCache);
+    EXPECT_TRUE(cacheError.isEmpty());
+    EXPECT_EQ(result->samples.size(), 150u);
+    ASSERT_FALSE(progress.empty());
+    EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
+    EXPECT_GE(progress.back(), 90);
+    for (const QString& p : cachePaths)
+        ASSERT_TRUE(QFileInfo::exists(p)) << p.toStdString();
+    // The simulated eye beats horizontally: the measured run found its beats.
+    EXPECT_GT(result->nystagmus.beats.size(), 5u);
+    const QDateTime written = modified(cachePaths[0]);
+
+    result.reset();
+    progress.clear();
+    ASSERT_TRUE(runner.wait(5000));
+    ASSERT_TRUE(runner.start(path(name)));
+    ASSERT_TRUE(waitUntil([&] { return result != nullptr; }));
+    EXPECT_TRUE(fromCache);
+    EXPECT_TRUE(progress.empty()); // nothing was measured
+    EXPECT_EQ(modified(cachePaths[0]), written);
+    EXPECT_EQ(result->samples.size(), 150u);
+    EXPECT_GT(result->nystagmus.beats.size(), 5u);
+
+    // A changed video is measured again.
+    result.reset();
+    ASSERT_TRUE(runner.wait(5000));
+    {
+        QFile video(path(name));
+        ASSERT_TRUE(video.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(
+            video.setFileTime(QDateTime::currentDateTime().addSecs(5), QFileDevice::FileModificationTime));
+    }
+    ASSERT_TRUE(runner.start(path(name)));
+    ASSERT_TRUE(waitUntil([&] { return result != nullptr; }));
+    EXPECT_FALSE(fromCache);
+}
+
+TEST_F(AnalysisViewTest, CancelLeavesNoCacheFiles)
+{
+    const QString longName = makeVideoFileName(PatientId, RecordedAt.addSecs(60));
+    ASSERT_TRUE(recordEye(path(longName), 300));
+    AnalysisRunner runner;
+    bool cancelled = false, finished = false;
+    QObject::connect(&runner, &AnalysisRunner::progress, &runner, [&](int) { runner.cancel(); });
+    QObject::connect(&runner, &AnalysisRunner::cancelled, &runner, [&] { cancelled = true; });
+    QObject::connect(&runner, &AnalysisRunner::finished, &runner, [&] { finished = true; });
+    ASSERT_TRUE(runner.start(path(longName)));
+    ASSERT_TRUE(waitUntil([&] { return cancelled || finished; }));
+    EXPECT_TRUE(cancelled);
+    ASSERT_TRUE(runner.wait(5000));
+    for (const QString& p : analysis::analysisFilePaths(folder, path(longName)))
+        EXPECT_FALSE(QFileInfo::exists(p)) << p.toStdString();
+    EXPECT_TRUE(QDir(folder).entryList({QStringLiteral("*.csv*")}, QDir::Files | QDir::Hidden).isEmpty());
+}
+
+TEST_F(AnalysisViewTest, ViewFollowsThePlayerAndAClickMovesIt)
+{
+    openPlayedVideo();
+    AnalysisView* view = openView();
+    ASSERT_TRUE(view);
+    EXPECT_TRUE(view->isVisible());
+    EXPECT_TRUE(view->isWindow());
+    ASSERT_EQ(view->table().rowCount(), 1); // no head data: one "unknown" segment
+    EXPECT_EQ(view->table().item(0, 0)->text(), QStringLiteral("Unknown"));
+    EXPECT_EQ(view->table().item(0, 1)->text(), QStringLiteral("5.0"));
+    EXPECT_TRUE(view->table().item(0, 2)->text().endsWith(QStringLiteral("-beating")));
+    EXPECT_TRUE(view->table().item(0, 4)->text().endsWith(QStringLiteral("px/s")));
+    // A calibration turns the velocities into degrees.
+    view->setPixelsPerDegree(10.0);
+    EXPECT_TRUE(view->table().item(0, 4)->text().endsWith(QStringLiteral("°/s")));
+
+    PlaybackController& player = window->playback();
+    player.seekPaused(97);
+    ASSERT_TRUE(waitUntil([&] { return player.currentFrame() == 97; }));
+    EXPECT_TRUE(waitUntil([&] { return view->traces().cursorFrame() == 97; }));
+
+    TraceWidget& traces = view->traces();
+    const analysis::TimeWindow w = traces.window();
+    const int x = w.left + w.width / 4;
+    const int expected = traces.frameAt(x);
+    ASSERT_NE(expected, 97);
+    click(&traces, {x, traces.height() / 2});
+    EXPECT_TRUE(player.paused());
+    EXPECT_EQ(player.state().requestedFrame.load(), expected);
+    EXPECT_TRUE(waitUntil([&] { return player.currentFrame() == expected; }));
+    EXPECT_TRUE(waitUntil([&] { return traces.cursorFrame() == expected; }));
+
+    // Zoomed in, the window pages along when the player leaves it.
+    QWheelEvent wheel(QPointF(x, 50), traces.mapToGlobal(QPointF(x, 50)), {}, {0, 480}, Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(&traces, &wheel);
+    const analysis::TimeWindow zoomedIn = traces.window();
+    EXPECT_LT(zoomedIn.lastFrame - zoomedIn.firstFrame, 150.0);
+    const int outside = zoomedIn.lastFrame < 140 ? 145 : 2;
+    player.seekPaused(outside);
+    ASSERT_TRUE(waitUntil([&] { return traces.cursorFrame() == outside; }));
+    EXPECT_TRUE(traces.window().firstFrame <= outside && outside < traces.window().lastFrame);
+
+    // Pictures for the documentation when asked for (a real display gives real fonts).
+    if (const QString shots = qEnvironmentVariable("TOLVEK_SHOTS_DIR"); !shots.isEmpty()) {
+        view->resize(1200, 520);
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(view->grab().save(shots + QStringLiteral("/analysis-view.png")));
+        const QString report = view->saveReport();
+        QFile::remove(shots + QStringLiteral("/analysis-report.pdf"));
+        EXPECT_TRUE(QFile::copy(report, shots + QStringLiteral("/analysis-report.pdf")));
+    }
+
+    // Another video in the player: the trace no longer moves it, nor follows it.
+    window->state().playbackVideoName = QStringLiteral("other.wmv");
+    int elsewhere = traces.window().left + 1;
+    while (traces.frameAt(elsewhere) == outside)
+        elsewhere += 5;
+    click(&traces, {elsewhere, traces.height() / 2});
+    EXPECT_EQ(player.state().requestedFrame.load(), outside);
+}
+
+TEST_F(AnalysisViewTest, RefusedWhileRecordingAndStoppedByARecording)
+{
+    openPlayedVideo();
+    window->flags().windowMode = ModeRecording;
+    window->openAnalysisView();
+    EXPECT_EQ(window->analysisView(), nullptr);
+    ASSERT_FALSE(prompts.messages.isEmpty());
+    EXPECT_EQ(prompts.messages.last(), QStringLiteral("The analysis cannot run while recording."));
+
+    // The key A of the library mode opens it.
+    window->flags().windowMode = ModeLibrary;
+    EXPECT_TRUE(window->handleKey(Qt::Key_A, Qt::NoModifier));
+    AnalysisView* view = window->analysisView();
+    ASSERT_TRUE(view);
+
+    // A recording that starts meanwhile stops the analysis, which leaves nothing behind.
+    const QString longName = makeVideoFileName(PatientId, RecordedAt.addSecs(60));
+    ASSERT_TRUE(recordEye(path(longName), 300));
+    bool settled = false;
+    QObject::connect(view, &AnalysisView::analysisSettled, view, [&] { settled = true; });
+    ASSERT_TRUE(waitUntil([&] { return view->hasResult(); }));
+    settled = false;
+    window->state().playbackVideoName = longName;
+    view->open(path(longName));
+    ASSERT_TRUE(view->runner().isRunning());
+    view->onWindowMode(ModeRecording);
+    ASSERT_TRUE(waitUntil([&] { return settled; }));
+    EXPECT_FALSE(view->hasResult());
+    EXPECT_FALSE(QFileInfo::exists(analysis::analysisFilePaths(folder, path(longName))[0]));
+}
+
+TEST_F(AnalysisViewTest, ReportIsWrittenWithTheSummaryAndNeverOverwrittenWithoutAsking)
+{
+    openPlayedVideo();
+    AnalysisView* view = openView();
+    ASSERT_TRUE(view);
+    const QString report = view->saveReport();
+    ASSERT_EQ(report, defaultReportPath(path(name)));
+    ASSERT_TRUE(QFileInfo::exists(report));
+    EXPECT_TRUE(prompts.questions.isEmpty());
+    QFile pdf(report);
+    ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
+    const QByteArray bytes = pdf.readAll();
+    EXPECT_TRUE(bytes.startsWith("%PDF-"));
+    EXPECT_EQ(bytes.count("/Type /Page\n") + bytes.count("/Type /Page\r"), 1) << "one page";
+
+    if (!QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty()) {
+        const QString text = pdfText(report);
+        EXPECT_TRUE(text.contains(QStringLiteral("Eye movement report")));
+        EXPECT_TRUE(text.contains(formatPatientId(PatientId)));
+        EXPECT_TRUE(text.contains(QStringLiteral("2026-03-02 10:15:07")));
+        EXPECT_TRUE(text.contains(name));
+        // The summary's row as the window shows it: position, duration, direction, rate, SPV.
+        for (int c = 0; c < view->table().columnCount(); ++c) {
+            const QString cell = view->table().item(0, c)->text();
+            EXPECT_TRUE(text.contains(cell)) << cell.toStdString();
+        }
+    }
+    const QByteArray firstDigest = digestOf(report);
+
+    // Exists: asked; No, then the picker is cancelled: nothing written.
+    prompts.answers = {false};
+    EXPECT_TRUE(view->saveReport().isEmpty());
+    EXPECT_EQ(prompts.questions.size(), 1);
+    EXPECT_TRUE(prompts.questions.last().contains(report));
+    EXPECT_EQ(digestOf(report), firstDigest);
+
+    // No, then another name (given without the extension): written there, the first untouched.
+    prompts.answers = {false};
+    prompts.saveFiles = {dir.file("elsewhere")};
+    EXPECT_EQ(view->saveReport(), dir.file("elsewhere.pdf"));
+    EXPECT_TRUE(QFileInfo::exists(dir.file("elsewhere.pdf")));
+    EXPECT_EQ(digestOf(report), firstDigest);
+
+    // Yes: replaced.
+    prompts.answers = {true};
+    EXPECT_EQ(view->saveReport(), report);
+    EXPECT_EQ(prompts.questions.size(), 3);
+}
+
+TEST_F(AnalysisViewTest, TwoHourAnalysisStaysResponsive)
+{
+    // A two-hour examination at 30 frames per second, as its cache: the view reads it on the
+    // worker, then the UI thread only decimates what is visible. The longest gap between ticks
+    // of a 5 ms timer is the longest stall of the window.
+    const int frames = 2 * 3600 * 30;
+    const QString longName = makeVideoFileName(PatientId, RecordedAt.addSecs(600));
+    ASSERT_TRUE(recordEye(path(longName), 3));
+    analysis::VideoAnalysis a;
+    a.ok = true;
+    a.fps = 30.0;
+    for (int k = 0; k < frames; ++k) {
+        analysis::PupilSample s;
+        s.found = k % 300 > 8;
+        s.x = 320 + 20 * std::fmod(k / 10.0, 1.0);
+        s.y = 240 + 5 * std::sin(k / 1000.0);
+        s.radius = 30;
+        s.confidence = s.found ? 0.9 : 0.0;
+        a.samples.push_back(s);
+    }
+    for (int k = 0; k + 9 < frames; k += 10) {
+        analysis::Beat b;
+        b.firstFrame = k;
+        b.lastFrame = k + 8;
+        b.start = k / 30.0;
+        b.end = (k + 8) / 30.0;
+        b.direction = analysis::BeatDirection::Left;
+        b.spv = {60, 0};
+        a.nystagmus.beats.push_back(b);
+    }
+    for (int s = 0; s < 12; ++s) {
+        analysis::HeadSegment seg;
+        seg.firstFrame = s * frames / 12;
+        seg.lastFrame = (s + 1) * frames / 12 - 1;
+        seg.start = seg.firstFrame / 30.0;
+        seg.end = (seg.lastFrame + 1) / 30.0;
+        seg.headPosition = analysis::presetLabel(s % 9 + 1);
+        seg.direction = analysis::BeatDirection::Left;
+        a.nystagmus.segments.push_back(seg);
+    }
+    QString error;
+    ASSERT_TRUE(analysis::writeAnalysisCache(path(longName), a, error));
+
+    openWindow();
+    window->setWindowMode(ModeLibrary);
+    window->state().playbackVideoName = longName;
+    QElapsedTimer clock;
+    qint64 last = 0, longest = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, &ticker, [&] {
+        const qint64 now = clock.elapsed();
+        longest = std::max(longest, now - last);
+        last = now;
+    });
+    clock.start();
+    ticker.start(5);
+    window->openAnalysisView();
+    AnalysisView* view = window->analysisView();
+    ASSERT_TRUE(view);
+    ASSERT_TRUE(waitUntil([&] { return view->hasResult(); }, std::chrono::seconds(120)));
+    EXPECT_TRUE(view->lastResultFromCache());
+    TraceWidget& traces = view->traces();
+    double longestPaint = 0;
+    for (int step = 0; step < 40; ++step) {
+        window->playback().state().currentFrame = step * frames / 40;
+        waitUntil([&] { return traces.cursorFrame() == step * frames / 40; }, std::chrono::seconds(5));
+        traces.repaint();
+        longestPaint = std::max(longestPaint, traces.lastPaintMs());
+        if (step % 10 == 5) {
+            QWheelEvent wheel(QPointF(300, 50), traces.mapToGlobal(QPointF(300, 50)), {}, {0, 600},
+                              Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+            QCoreApplication::sendEvent(&traces, &wheel);
+        }
+    }
+    if (const QString shots = qEnvironmentVariable("TOLVEK_SHOTS_DIR"); !shots.isEmpty()) {
+        view->resize(1200, 520);
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(view->grab().save(shots + QStringLiteral("/analysis-view-two-hours.png")));
+    }
+    std::printf("two-hour trace: longest paint %.1f ms, longest UI stall %lld ms\n", longestPaint, longest);
+    // Generous bounds that a full redraw of every sample each time would break on a slow machine.
+    EXPECT_LT(longestPaint, 500.0);
+    EXPECT_LT(longest, 2000);
+    EXPECT_EQ(view->table().rowCount(), 12);
+}
