@@ -509,10 +509,14 @@ TEST_F(RecordingAcceptanceTest, UnparsableRecordingLimitEndsEachRecordingAtOnceA
 
     EXPECT_EQ(videos(), QStringList{QFileInfo(older).fileName()});
     // Both may have the same name (the same second); the trash keeps them apart.
-    const QStringList trashedFiles = QFileInfo(trashed(QStringLiteral("x"))).dir().entryList(QDir::Files);
+    const QDir trashFiles = QFileInfo(trashed(QStringLiteral("x"))).dir();
+    const QStringList trashedFiles = trashFiles.entryList({QStringLiteral("*.wmv")}, QDir::Files);
     ASSERT_EQ(trashedFiles.size(), 2);
     for (const QString& name : trashedFiles)
         EXPECT_TRUE(name.startsWith(QStringLiteral("00000123"))) << name.toStdString();
+    // Their head data went with them.
+    EXPECT_EQ(trashFiles.entryList({QStringLiteral("*.csv")}, QDir::Files).size(), 2);
+    EXPECT_EQ(trashFiles.entryList(QDir::Files).size(), 4);
     QFile again(older);
     ASSERT_TRUE(again.open(QIODevice::ReadOnly));
     EXPECT_EQ(again.readAll(), olderBytes);
