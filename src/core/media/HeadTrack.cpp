@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <condition_variable>
 #include <cstdio>
@@ -35,8 +36,10 @@ QString systemReason(int err)
 
 QByteArray number(float value)
 {
-    // Seven significant digits hold every float the pose can have.
-    return QByteArray::number(double(value), 'g', 7);
+    // The shortest text that reads back as the very same float ("0.9", not "0.899999976").
+    char text[32];
+    const std::to_chars_result end = std::to_chars(text, text + sizeof text, value);
+    return QByteArray(text, qsizetype(end.ptr - text));
 }
 
 bool parseSource(const QByteArray& text, HeadSource& source)

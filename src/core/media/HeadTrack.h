@@ -56,7 +56,8 @@ inline constexpr char HeadTrackHeader[] = "frame,time_s,w,x,y,z,source,preset";
 // The head-data file of a video path: same folder, headDataFileName of its name.
 QString headTrackPath(const QString& videoPath);
 
-// One row as written, ending in "\n". Numbers use a point whatever the locale.
+// One row as written, ending in "\n". Numbers use a point whatever the locale; the time has three
+// decimals, the pose's components the shortest text that reads back as the same float.
 QByteArray formatHeadTrackRow(const HeadTrackRow& row);
 // The header line and the rows.
 QByteArray formatHeadTrack(const std::vector<HeadTrackRow>& rows);
