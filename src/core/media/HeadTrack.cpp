@@ -42,6 +42,14 @@ QByteArray number(float value)
     return QByteArray(text, qsizetype(end.ptr - text));
 }
 
+// The whole field as the nearest float; the shortest text of the largest float reads back too.
+bool parseFloat(const QByteArray& text, float& value)
+{
+    const char* end = text.constData() + text.size();
+    const std::from_chars_result read = std::from_chars(text.constData(), end, value);
+    return read.ec == std::errc() && read.ptr == end && !text.isEmpty() && std::isfinite(value);
+}
+
 bool parseSource(const QByteArray& text, HeadSource& source)
 {
     for (HeadSource s : {HeadSource::None, HeadSource::Serial, HeadSource::Phone, HeadSource::Keypad}) {
@@ -67,8 +75,7 @@ bool parseRow(const QByteArray& line, HeadTrackRow& row)
         return false;
     float* const parts[] = {&row.sample.w, &row.sample.x, &row.sample.y, &row.sample.z};
     for (int i = 0; i < 4; ++i) {
-        *parts[i] = fields[2 + i].toFloat(&ok);
-        if (!ok || !std::isfinite(*parts[i]))
+        if (!parseFloat(fields[2 + i].trimmed(), *parts[i]))
             return false;
     }
     if (!parseSource(fields[6], row.sample.source))
