@@ -1,11 +1,13 @@
 // The program's file operations (memo save, trim, backup, MP4 export) killed with SIGKILL at random
 // moments, then the next start's clean-up of working files: afterwards every file is in its old or
-// its new state, the library scan lists nothing partial, and no working file is left anywhere.
+// its new state, the library scan lists nothing partial, and no working file is left anywhere. The
+// head data beside a video is never found half written, and never ahead of its video.
 // TOLVEK_FAULT_KILLS / 4 kills per operation (make fault: 25 each), at least 3; TOLVEK_FAULT_SEED
 // sets the random moments. Prints how the kills fell.
 
 #include "core/library/ScanSaveFolder.h"
 #include "core/manage/TrimWorker.h"
+#include "core/media/HeadTrack.h"
 #include "core/media/HeaderJournal.h"
 #include "core/media/VideoHeaderReader.h"
 #include "core/media/VideoTags.h"
@@ -56,6 +58,46 @@ QStringList entries(const QString& folder)
 {
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
                                   QDir::Name);
+}
+
+bool isHeadData(const QString& name)
+{
+    return name.endsWith(QLatin1String(".head.csv"));
+}
+
+// The entries that are not head data.
+QStringList videoEntries(const QString& folder)
+{
+    QStringList names = entries(folder);
+    names.removeIf(isHeadData);
+    return names;
+}
+
+QByteArray bytesOf(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Every head-data file in folder is whole (a copy of `whole` when given) and, with besideVideo, lies
+// beside its video.
+void expectWholeHeadData(const QString& folder, bool besideVideo, const QByteArray& whole = {})
+{
+    for (const QString& name : entries(folder)) {
+        if (!isHeadData(name))
+            continue;
+        SCOPED_TRACE(name.toStdString());
+        const QByteArray bytes = bytesOf(folder + u'/' + name);
+        const media::HeadTrackRead read = media::parseHeadTrack(bytes);
+        EXPECT_EQ(read.status, media::HeadTrackRead::Status::Ok) << read.problem.toStdString();
+        EXPECT_FALSE(read.cutShort) << "half written";
+        if (!whole.isEmpty())
+            EXPECT_EQ(bytes, whole);
+        QString video = name;
+        video.replace(QLatin1String(".head.csv"), QLatin1String(".wmv"));
+        if (besideVideo)
+            EXPECT_TRUE(QFileInfo::exists(folder + u'/' + video)) << "head data without its video";
+    }
 }
 
 QStringList hidden(const QStringList& names)
@@ -130,6 +172,7 @@ struct Sources
                       QStringLiteral("0000471220261210094500.wmv"),
                       QStringLiteral("0000471320261210100000.wmv")};
     QList<QByteArray> digests;
+    QByteArray head; // of the first, which the trim and the backup work on
     int frames = 0;
     // The export reads a plainer, shorter video of its own (outside the save folder), so that one
     // export takes seconds rather than tens of seconds.
@@ -148,13 +191,15 @@ struct Sources
             digests << digestOf(dir.file(name));
         }
         frames = countDecodedFrames(dir.file(names[0]));
+        head = writeTestHeadData(dir.file(names[0]), frames);
         exportFrames = countDecodedFrames(makeFfmpegWmv(exportSource(), 150, OldMemo, 640, 480));
-        return frames > 0 && exportFrames > 0;
+        return frames > 0 && exportFrames > 0 && !head.isEmpty();
     }
     void copyInto(const QString& folder) const
     {
         for (const QString& name : names)
             QFile::copy(dir.file(name), folder + u'/' + name);
+        QFile::copy(media::headTrackPath(dir.file(names[0])), media::headTrackPath(folder + u'/' + names[0]));
     }
 };
 
@@ -171,7 +216,8 @@ struct Operation
 State checkMemo(const Sources& s, const RunFolders& f, int index)
 {
     const QString path = f.save + u'/' + s.names[index];
-    EXPECT_EQ(entries(f.save), s.names);
+    EXPECT_EQ(videoEntries(f.save), s.names);
+    EXPECT_EQ(bytesOf(media::headTrackPath(f.save + u'/' + s.names[0])), s.head);
     const QString memo = VideoHeaderReader().readDurationAndTitle(path).memo;
     if (memo == OldMemo) {
         EXPECT_EQ(digestOf(path), s.digests[index]) << "the old memo, but the file changed";
@@ -227,7 +273,22 @@ const Operation Operations[] = {
          if (hasTarget)
              expected << targetName;
          expected.sort();
-         EXPECT_EQ(entries(f.save), expected);
+         EXPECT_EQ(videoEntries(f.save), expected);
+         // The head data follows each video: the original's goes after it (a kill in between
+         // leaves it behind), the copy's is written once the copy holds its name.
+         const QString sourceHead = media::headTrackPath(source);
+         if (hasSource || QFileInfo::exists(sourceHead))
+             EXPECT_EQ(bytesOf(sourceHead), s.head);
+         else
+             EXPECT_EQ(bytesOf(media::headTrackPath(f.trashed(s.names[0]))), s.head);
+         const media::HeadTrackRead targetHead = media::readHeadTrack(target);
+         if (targetHead.status != media::HeadTrackRead::Status::Missing) {
+             EXPECT_TRUE(hasTarget) << "head data ahead of its video";
+             EXPECT_EQ(targetHead.status, media::HeadTrackRead::Status::Ok);
+             EXPECT_FALSE(targetHead.cutShort) << "half written";
+             EXPECT_EQ(int(targetHead.rows.size()),
+                       trimFrameRange(TrimStart, TrimEnd, SliderLength, s.frames).count);
+         }
          if (hasSource)
              EXPECT_EQ(digestOf(source), s.digests[0]) << "the original changed";
          else
@@ -248,8 +309,10 @@ const Operation Operations[] = {
          return QStringList{QStringLiteral("backup"), f.save, f.backup} + s.names;
      },
      [](const Sources& s, const RunFolders& f) {
-         EXPECT_EQ(entries(f.save), s.names);
-         const QStringList copied = entries(f.backup);
+         EXPECT_EQ(videoEntries(f.save), s.names);
+         // A head-data copy is whole and only beside a video already backed up.
+         expectWholeHeadData(f.backup, true, s.head);
+         const QStringList copied = videoEntries(f.backup);
          for (const QString& name : copied) {
              const qsizetype i = s.names.indexOf(name);
              EXPECT_GE(i, 0) << name.toStdString() << " in the backup folder";
@@ -266,7 +329,7 @@ const Operation Operations[] = {
                             f.exports + QStringLiteral("/clip.mp4")};
      },
      [](const Sources& s, const RunFolders& f) {
-         EXPECT_EQ(entries(f.save), s.names);
+         EXPECT_EQ(videoEntries(f.save), s.names);
          const QStringList written = entries(f.exports);
          if (written.isEmpty())
              return State::Old;
@@ -387,7 +450,8 @@ TEST_P(FileOperationKillTest, EveryFileIsInItsOldOrNewStateAndNoWorkingFileOutli
         for (const VideoRecord& r : library)
             listed << r.fileName;
         listed.sort();
-        EXPECT_EQ(listed, entries(f.save));
+        EXPECT_EQ(listed, videoEntries(f.save));
+        expectWholeHeadData(f.save, false);
     }
     std::printf(
         "[ figures ] %s: %d kills within %lld ms (one full run %lld ms): old state %d, between %d, new state "

@@ -8,6 +8,7 @@
 #include "core/capture/CameraDevices.h"
 #include "core/capture/DiskSpaceGuard.h"
 #include "core/capture/FrameSource.h"
+#include "core/media/HeadTrack.h"
 #include "core/media/VideoTags.h"
 #include "core/settings/Settings.h"
 #include "core/settings/Storage.h"
@@ -211,11 +212,12 @@ TEST_F(FullDiskRecordingTest, LowSpaceStopsTheRecordingWithAPlayableFileAndNothi
     EXPECT_TRUE(recorded.read(8192).contains(QByteArray("T\0o\0l\0v\0e\0k\0", 12)));
 
     // Nothing else lost: the earlier recording and the other data are as they were, and no
-    // temporary copy is left over.
+    // temporary copy is left over; beside the recording lies its head data.
     EXPECT_EQ(digestOf(earlier), earlierDigest);
     EXPECT_EQ(digestOf(filler), fillerDigest);
-    EXPECT_EQ(QDir(saveFolder).entryList(QDir::Files | QDir::Hidden).size(), 3)
+    EXPECT_EQ(QDir(saveFolder).entryList(QDir::Files | QDir::Hidden).size(), 4)
         << QDir(saveFolder).entryList(QDir::Files | QDir::Hidden).join(u' ').toStdString();
+    EXPECT_EQ(media::readHeadTrack(path).status, media::HeadTrackRead::Status::Ok);
     EXPECT_GE(lowest, 0);
 
     std::printf("[ figures ] full disk: %lld bytes free at the start, %lld at the stop, lowest seen %lld "
@@ -261,7 +263,10 @@ TEST_F(FullDiskRecordingTest, AFullDiskTheGuardMissesStopsTheRecordingAtTheFirst
     EXPECT_TRUE(p.probeOk) << p.probeText.toStdString();
     EXPECT_EQ(copyrightOf(path), QStringLiteral("Tolvek"));
     EXPECT_EQ(digestOf(filler), fillerDigest);
-    EXPECT_EQ(QDir(saveFolder).entryList(QDir::Files | QDir::Hidden).size(), 2);
+    // The head data met the full disk too: what reached it reads, at most its last row cut.
+    EXPECT_EQ(QDir(saveFolder).entryList(QDir::Files | QDir::Hidden).size(), 3)
+        << QDir(saveFolder).entryList(QDir::Files | QDir::Hidden).join(u' ').toStdString();
+    EXPECT_EQ(media::readHeadTrack(path).status, media::HeadTrackRead::Status::Ok);
     std::printf("[ figures ] full disk met by the writer: recording of %lld bytes, %d frames play\n",
                 static_cast<long long>(QFileInfo(path).size()), p.decoded);
 }

@@ -2,10 +2,12 @@
 // source the command line selects), the real keypad typed into while it runs modally, single
 // keys through the main window's key handling, and the written file checked with OpenCV, TagLib
 // and the ffprobe program.
+#include "core/analysis/VideoAnalysis.h"
 #include "core/capture/CameraDevices.h"
 #include "core/capture/CaptureThread.h"
 #include "core/capture/FrameSource.h"
 #include "core/capture/FrameStamps.h"
+#include "core/media/HeadTrack.h"
 #include "core/media/VideoTags.h"
 #include "core/sensor/HeadOverlay.h"
 #include "core/settings/Settings.h"
@@ -368,6 +370,9 @@ TEST_F(RecordingAcceptanceTest, SingleKeysRestartOnF1AndOnADoubleSpaceOnly)
     key(Qt::Key_F1);
     EXPECT_FALSE(QFile::exists(makeSavePath(saveFolder, first)));
     EXPECT_GT(countDecodedFrames(trashed(first)), 0);
+    // Its head data went with it.
+    EXPECT_FALSE(QFile::exists(makeSavePath(saveFolder, headDataFileName(first))));
+    EXPECT_TRUE(QFile::exists(trashed(headDataFileName(first))));
     EXPECT_EQ(w->windowMode(), ModeRecording);
     EXPECT_EQ(w->closeAllowed(), 0);
     ASSERT_TRUE(waitUntil([this] { return !opened().isEmpty(); }));
@@ -505,10 +510,14 @@ TEST_F(RecordingAcceptanceTest, UnparsableRecordingLimitEndsEachRecordingAtOnceA
 
     EXPECT_EQ(videos(), QStringList{QFileInfo(older).fileName()});
     // Both may have the same name (the same second); the trash keeps them apart.
-    const QStringList trashedFiles = QFileInfo(trashed(QStringLiteral("x"))).dir().entryList(QDir::Files);
+    const QDir trashFiles = QFileInfo(trashed(QStringLiteral("x"))).dir();
+    const QStringList trashedFiles = trashFiles.entryList({QStringLiteral("*.wmv")}, QDir::Files);
     ASSERT_EQ(trashedFiles.size(), 2);
     for (const QString& name : trashedFiles)
         EXPECT_TRUE(name.startsWith(QStringLiteral("00000123"))) << name.toStdString();
+    // Their head data went with them.
+    EXPECT_EQ(trashFiles.entryList({QStringLiteral("*.csv")}, QDir::Files).size(), 2);
+    EXPECT_EQ(trashFiles.entryList(QDir::Files).size(), 4);
     QFile again(older);
     ASSERT_TRUE(again.open(QIODevice::ReadOnly));
     EXPECT_EQ(again.readAll(), olderBytes);
@@ -536,4 +545,44 @@ TEST_F(RecordingAcceptanceTest, WindowDestroyedWhileRecordingStopsTheThreadFirst
     ASSERT_EQ(closedFiles, 1);
     EXPECT_GT(lastWritten, 0);
     EXPECT_EQ(countDecodedFrames(path), lastWritten);
+}
+
+TEST_F(RecordingAcceptanceTest, APresetKeyedDuringTheRecordingGivesTheAnalysisTwoHeadPositions)
+{
+    // The head is set by hand (SensorMode 0, the default): forward before the ID is accepted,
+    // "right" with the 6 key half-way through.
+    ASSERT_TRUE(appSettings().contains(SensorMode, u'0'));
+    prompts.whileOpen = [this](CGetNewID&) {
+        EXPECT_TRUE(waitUntil([this] { return w->flags().cameraOpened && w->displayFrame().ready(); }));
+        w->head().setManualPose(ForwardSection);
+    };
+    startWithKeypad();
+    ASSERT_TRUE(waitUntil([this] { return w->flags().recordingElapsedMs >= 2000; }));
+    key(Qt::Key_6);
+    ASSERT_TRUE(waitUntil([this] { return w->flags().recordingElapsedMs >= 3500; }));
+    key(Qt::Key_Return);
+    ASSERT_TRUE(waitUntil([this] { return closedFiles == 1 && !w->state().playbackVideoName.isEmpty(); }));
+
+    const QString name = videos().value(0);
+    const QString path = makeSavePath(saveFolder, name);
+    const qint64 written = lastWritten;
+    ASSERT_GT(written, 60);
+    const media::HeadTrackRead head = media::readHeadTrack(path);
+    ASSERT_EQ(head.status, media::HeadTrackRead::Status::Ok) << head.problem.toStdString();
+    ASSERT_EQ(qint64(head.rows.size()), written);
+    std::vector<int> presets;
+    for (const media::HeadTrackRow& row : head.rows) {
+        EXPECT_EQ(row.sample.source, media::HeadSource::Keypad);
+        if (presets.empty() || presets.back() != row.sample.preset)
+            presets.push_back(row.sample.preset);
+    }
+    EXPECT_EQ(presets, (std::vector<int>{5, 6}));
+
+    const analysis::VideoAnalysis a = analysis::analyseVideo(path);
+    ASSERT_TRUE(a.ok) << a.error.toStdString();
+    ASSERT_EQ(a.nystagmus.segments.size(), 2u);
+    EXPECT_EQ(a.nystagmus.segments[0].headPosition, QStringLiteral("forward"));
+    EXPECT_EQ(a.nystagmus.segments[1].headPosition, QStringLiteral("right"));
+    // The change lies where the key was pressed: after about 1.5 s of written pictures.
+    EXPECT_NEAR(a.nystagmus.segments[1].start, 1.5, 0.5);
 }

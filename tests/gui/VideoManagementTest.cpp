@@ -5,6 +5,7 @@
 #include "ui/manage/VideoManagement.h"
 #include "core/i18n/MenuCaptions.h"
 #include "core/i18n/Messages.h"
+#include "core/media/HeadTrack.h"
 #include "core/media/VideoHeaderReader.h"
 #include "core/media/VideoTags.h"
 #include "core/settings/Settings.h"
@@ -19,6 +20,7 @@
 #include "support/TempDir.h"
 #include "support/TestVideos.h"
 #include "support/TreeRows.h"
+#include "support/WaitUntil.h"
 #include "ui/app/CTolvek2Dlg.h"
 #include "ui/library/VideoLists.h"
 #include "ui/manage/CGetID.h"
@@ -37,6 +39,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
 #include <ostream>
 #include <vector>
@@ -514,6 +517,65 @@ TEST_F(VideoManagementTest, EmptyVideoFilesAreListedAsUnreadableAndCanBeDeleted)
     EXPECT_FALSE(QFileInfo::exists(path(other)));
     EXPECT_FALSE(column(all, AllFileColumn).contains(other));
     EXPECT_FALSE(recordNames().contains(other));
+}
+
+TEST_F(VideoManagementTest, TheHeadDataFollowsDeleteReferenceCopyAndChangeId)
+{
+    std::map<QString, QByteArray> head;
+    for (const QString& name : {P1, P2, P3}) {
+        head[name] = writeTestHeadData(path(name), 12);
+        ASSERT_FALSE(head[name].isEmpty());
+    }
+    const auto headOf = [this](const QString& name) {
+        QFile f(path(headDataFileName(name)));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    // The scan lists the videos only, never their head data.
+    EXPECT_EQ(column(ids, SmallListFileColumn), (QStringList{P3, P2, P1}));
+    EXPECT_EQ(all->topLevelItemCount(), 6);
+
+    open(ids, P2);
+    prompts.answers = {true};
+    command(CmdDeleteVideo);
+    EXPECT_TRUE(inTrash(P2));
+    EXPECT_TRUE(inTrash(headDataFileName(P2)));
+    EXPECT_FALSE(QFileInfo::exists(path(headDataFileName(P2))));
+
+    open(ids, P1);
+    command(CmdAddToReferenceList);
+    const QString copy = referenceFileName(P1);
+    ASSERT_TRUE(QFileInfo::exists(path(copy)));
+    EXPECT_EQ(headOf(copy), head[P1]);
+    EXPECT_EQ(headOf(P1), head[P1]);
+
+    open(ids, P3);
+    prompts.videoIds = {777};
+    command(CmdChangeId);
+    const QString renamed = replaceVideoId(P3, 777);
+    ASSERT_TRUE(QFileInfo::exists(path(renamed)));
+    EXPECT_EQ(headOf(renamed), head[P3]); // the same frames, the same rows
+    EXPECT_FALSE(QFileInfo::exists(path(headDataFileName(P3))));
+    EXPECT_TRUE(inTrash(headDataFileName(P3)));
+    EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join('|').toStdString();
+}
+
+TEST_F(VideoManagementTest, DamagedHeadDataNeverStopsAVideoFromBeingListedOrPlayed)
+{
+    QFile damaged(path(headDataFileName(P1)));
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+    damaged.write(QByteArray(300, '\xff'));
+    damaged.close();
+    // A folder standing at a head-data name.
+    ASSERT_TRUE(QDir().mkpath(path(headDataFileName(P2))));
+    reloadLists();
+    EXPECT_EQ(column(ids, SmallListFileColumn), (QStringList{P3, P2, P1}));
+    for (const QString& name : {P1, P2}) {
+        SCOPED_TRACE(name.toStdString());
+        window->displayFrame().clear();
+        open(ids, name);
+        EXPECT_TRUE(waitUntil([this] { return window->displayFrame().ready(); }));
+    }
+    EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join('|').toStdString();
 }
 
 TEST(CenteredQuestion, TheBoxIsCentredOnThePointAndKeptOnTheScreen)

@@ -1,5 +1,6 @@
 #include "support/TestVideos.h"
 
+#include "core/media/HeadTrack.h"
 #include "core/media/TagLibText.h"
 #include "core/media/WmvWriter.h"
 
@@ -56,6 +57,18 @@ QString makeProgramWmv(const QString& path, int frames, int w, int h, const QStr
             return {};
     }
     return writer.close() ? path : QString();
+}
+
+QByteArray writeTestHeadData(const QString& videoPath, int frames, int fps)
+{
+    std::vector<media::HeadTrackRow> rows;
+    for (int i = 0; i < frames; ++i)
+        rows.push_back({i, double(i) / fps, {media::HeadSource::Serial, 0.9f, float(i), 0.0f, 0.0f, 0}});
+    const QByteArray bytes = media::formatHeadTrack(rows);
+    QFile file(media::headTrackPath(videoPath));
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        return {};
+    return bytes;
 }
 
 QByteArray digestOf(const QString& path)

@@ -26,6 +26,11 @@ QString makeFfmpegWmv(const QString& path, int frames, const QString& title = QS
 // `path`, or an empty string when it could not be written.
 QString makeProgramWmv(const QString& path, int frames, int w, int h, const QString& title = QString(),
                        bool headerReserve = true);
+// Head data beside the video at videoPath as a recording leaves it: one row per frame at `fps`, a
+// serial sensor's pose whose x is the frame's index, so a copied row can be traced to its frame.
+// Returns the bytes written; empty when the file could not be written.
+QByteArray writeTestHeadData(const QString& videoPath, int frames, int fps = 30);
+
 // SHA-256 of a file's bytes; empty when it cannot be read.
 QByteArray digestOf(const QString& path);
 // The number of frames cv::VideoCapture decodes from `path` by reading to the end; -1 when it

@@ -11,8 +11,8 @@
 #include "core/backup/BackupRunner.h"
 #include "core/manage/Mp4Export.h"
 #include "core/manage/TrimWorker.h"
+#include "core/manage/VideoFiles.h"
 #include "core/media/VideoTags.h"
-#include "core/platform/Trash.h"
 
 #include <QCoreApplication>
 #include <QString>
@@ -46,7 +46,7 @@ bool trim(const QStringList& a)
     say("ready");
     TrimWorker(state);
     // As the window does once the copy is done and the original is not kept.
-    return state->result == TrimResult::Done && bool(platform::moveToTrash(a[0]));
+    return state->result == TrimResult::Done && deleteVideoFile(a[0]) == DeleteResult::Deleted;
 }
 
 bool backup(const QStringList& a)

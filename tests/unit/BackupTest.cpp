@@ -290,3 +290,43 @@ TEST_F(BackupCopyTest, ALeftOverWorkingFileIsReplacedAndNeverSelected)
 }
 
 } // namespace
+
+TEST_F(BackupCopyTest, TheHeadDataIsBackedUpBesideItsVideo)
+{
+    const QStringList names = {QStringLiteral("0000012320240305140709.wmv"),
+                               QStringLiteral("0000045620240305080000.wmv"), // no head data
+                               QStringLiteral("0000078920240305090000.wmv")};
+    for (const QString& n : names)
+        video(n);
+    const QByteArray head = test::writeTestHeadData(save + u'/' + names[0], 30);
+    ASSERT_FALSE(head.isEmpty());
+    // A video backed up on an earlier run that was cut off before its head data.
+    ASSERT_FALSE(test::writeTestHeadData(save + u'/' + names[2], 30).isEmpty());
+    ASSERT_TRUE(QFile::copy(save + u'/' + names[2], backup + u'/' + names[2]));
+
+    BackupRunner run(save, backup, names, QStringLiteral("20240305"));
+    while (run.step()) {
+    }
+    EXPECT_EQ(run.summaryText(),
+              QStringLiteral("Backup of 2024-03-05 finished: 2 copied, 1 already in the backup folder."));
+    EXPECT_EQ(bytes(backup + QStringLiteral("/0000012320240305140709.head.csv")), head);
+    EXPECT_EQ(bytes(backup + QStringLiteral("/0000078920240305090000.head.csv")),
+              bytes(save + QStringLiteral("/0000078920240305090000.head.csv")));
+    EXPECT_EQ(backupEntries(),
+              (QStringList{QStringLiteral("0000012320240305140709.head.csv"), names[0], names[1],
+                           QStringLiteral("0000078920240305090000.head.csv"), names[2]}));
+
+    // Head data that cannot be read is one more error; its video is backed up all the same.
+    // (A folder at its name: unreadable as a file for every user.)
+    ASSERT_TRUE(QDir().mkpath(save + QStringLiteral("/0000045620240305080000.head.csv")));
+    ASSERT_TRUE(QFile::remove(backup + u'/' + names[1]));
+    BackupRunner again(save, backup, {names[1]}, QStringLiteral("20240305"));
+    while (again.step()) {
+    }
+    EXPECT_EQ(again.copied(), 1);
+    EXPECT_EQ(test::countDecodedFrames(backup + u'/' + names[1]), 30);
+    ASSERT_EQ(again.failed(), 1);
+    EXPECT_TRUE(again.failures().value(0).startsWith(QStringLiteral("0000045620240305080000.head.csv: ")))
+        << again.failures().value(0).toStdString();
+    EXPECT_FALSE(QFileInfo::exists(backup + QStringLiteral("/0000045620240305080000.head.csv")));
+}

@@ -1,10 +1,12 @@
 #include "core/capture/CaptureThread.h"
 #include "core/capture/SimulatedEyeSource.h"
+#include "core/media/HeadTrack.h"
 #include "core/settings/Settings.h"
 #include "core/settings/VideoFileName.h"
 #include "support/WaitUntil.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -189,6 +191,8 @@ class CaptureRig
             });
         m_thread->setTickClock(m_clock.tickClock());
         m_thread->setWallClock([] { return QDateTime(QDate(2024, 3, 5), QTime(14, 7, 9, 500)); });
+        if (m_headSampler)
+            m_thread->setHeadSampler(m_headSampler);
         m_events.connectTo(*m_thread);
         EXPECT_TRUE(m_thread->start());
         return *m_thread;
@@ -231,7 +235,14 @@ class CaptureRig
     std::mutex m_factoryMutex;
     std::vector<int> m_factoryCalls;
     std::unique_ptr<CaptureThread> m_thread;
+    CaptureThread::HeadSampler m_headSampler;
 };
+
+// The head data beside a recording, as its reader sees it.
+media::HeadTrackRead headDataOf(const QString& videoPath)
+{
+    return media::readHeadTrack(videoPath);
+}
 
 class CaptureThreadTest : public testing::Test, protected CaptureRig
 {
@@ -313,6 +324,10 @@ TEST_F(CaptureThreadTest, restartClosesTheFileAndTheNextFileInTheSameSecondGetsT
     ASSERT_TRUE(waitUntil([&] { return m_events.closedCount() == 2; }));
     EXPECT_EQ(countFrames(makeSavePath(m_dir.path(), first)), written);
     EXPECT_EQ(countFrames(makeSavePath(m_dir.path(), second)), m_events.closedAt(1).second);
+    // Each file has head data of its own, a row for each of its frames.
+    EXPECT_EQ(qint64(headDataOf(makeSavePath(m_dir.path(), first)).rows.size()), written);
+    EXPECT_EQ(qint64(headDataOf(makeSavePath(m_dir.path(), second)).rows.size()),
+              m_events.closedAt(1).second);
 }
 
 TEST_F(CaptureThreadTest, recordRequestWhileAFileIsOpenIsServedAfterItCloses)
@@ -575,4 +590,70 @@ TEST_F(CaptureThreadTest, frameLimitClosesTheFileAndAsksForTheStop)
         }
         EXPECT_TRUE(rig.m_thread->isRunning()); // the window's stop command takes it from here
     }
+}
+
+TEST_F(CaptureThreadTest, everyWrittenFrameGetsAHeadDataRowWithThePoseItShows)
+{
+    // A preset chosen by hand, changed half-way through the recording.
+    std::atomic<int> preset{5};
+    m_headSampler = [&preset] {
+        return media::HeadSample{media::HeadSource::Keypad, 0.9f, 0.0f, 0.0f, 0.0f, preset.load()};
+    };
+    startThread(simCameras());
+    const QString name = startRecording();
+    ASSERT_TRUE(waitUntil([&] { return m_flags.recordingElapsedMs >= 1500; }));
+    preset = 7;
+    ASSERT_TRUE(waitUntil([&] { return m_flags.recordingElapsedMs >= 3000; }));
+    m_flags.windowMode = ModeLibrary;
+    ASSERT_TRUE(waitUntil([&] { return m_events.closedCount() == 1; }));
+    const qint64 written = m_events.closedAt(0).second;
+    ASSERT_GT(written, 50);
+
+    const media::HeadTrackRead head = headDataOf(makeSavePath(m_dir.path(), name));
+    EXPECT_EQ(head.status, media::HeadTrackRead::Status::Ok) << head.problem.toStdString();
+    EXPECT_FALSE(head.cutShort);
+    ASSERT_EQ(qint64(head.rows.size()), written);
+    int changes = 0;
+    for (std::size_t i = 0; i < head.rows.size(); ++i) {
+        SCOPED_TRACE(i);
+        const media::HeadTrackRow& row = head.rows[i];
+        EXPECT_EQ(row.frame, qint64(i));
+        EXPECT_NEAR(row.timeSeconds, double(i) / FileFps, 5e-4);
+        EXPECT_EQ(row.sample.source, media::HeadSource::Keypad);
+        if (i > 0 && row.sample.preset != head.rows[i - 1].sample.preset)
+            ++changes;
+    }
+    EXPECT_EQ(head.rows.front().sample.preset, 5);
+    EXPECT_EQ(head.rows.back().sample.preset, 7);
+    EXPECT_EQ(changes, 1);
+}
+
+TEST_F(CaptureThreadTest, headDataThatCannotBeWrittenNeverStopsTheRecording)
+{
+    // A link planted at the head-data name: never written through, so the head data fails.
+    const QString name = QStringLiteral("0000012320240305140709.wmv");
+    const QString planted = media::headTrackPath(makeSavePath(m_dir.path(), name));
+    ASSERT_TRUE(QFile::link(m_dir.filePath("nowhere/target"), planted));
+    startThread(simCameras());
+    QStringList failures;
+    std::mutex failuresLock;
+    QObject::connect(m_thread.get(), &CaptureThread::headDataWriteFailed,
+                     [&](const QString& file, const QString& reason) {
+                         std::lock_guard lock(failuresLock);
+                         failures << file + u' ' + reason;
+                     });
+    ASSERT_EQ(startRecording(), name);
+    ASSERT_TRUE(waitUntil([&] { return m_flags.recordingElapsedMs >= 2000; }));
+    EXPECT_TRUE(m_flags.recording);
+    m_flags.windowMode = ModeLibrary;
+    ASSERT_TRUE(waitUntil([&] { return m_events.closedCount() == 1; }));
+
+    const qint64 written = m_events.closedAt(0).second;
+    EXPECT_GT(written, 30);
+    EXPECT_EQ(countFrames(makeSavePath(m_dir.path(), name)), written);
+    std::lock_guard lock(failuresLock);
+    ASSERT_EQ(failures.size(), 1);
+    EXPECT_TRUE(failures.first().startsWith(name)) << failures.first().toStdString();
+    EXPECT_TRUE(QFileInfo(planted).isSymLink());
+    EXPECT_FALSE(QFileInfo::exists(m_dir.filePath("nowhere/target")));
 }

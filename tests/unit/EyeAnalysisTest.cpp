@@ -313,6 +313,16 @@ TEST(HeadPositionLabel, PresetsAndSensorPoses)
     EXPECT_EQ(classifyHeadPose({NAN, 0, 0, 1}), OtherHeadPosition);
     EXPECT_NEAR(*angleBetween(ManualPoseTable[4], {0.7071f, 0.0f, 0.0f, 0.7071f}), 90.0, 0.1);
     EXPECT_TRUE(presetLabel(0).isEmpty());
+
+    // A frame's head data: the keypad's preset by name, a sensor's pose by its nearest preset.
+    using media::HeadSample, media::HeadSource;
+    EXPECT_EQ(headSampleLabel({HeadSource::Keypad, 0.9f, 0.0f, 0.0f, 0.4f, 6}), QStringLiteral("right"));
+    EXPECT_EQ(headSampleLabel({HeadSource::Serial, 0.9f, 0.0f, 0.0f, -0.4f, 0}), QStringLiteral("left"));
+    EXPECT_EQ(headSampleLabel({HeadSource::Phone, 0.7071f, 0.0f, 0.0f, 0.7071f, 0}), OtherHeadPosition);
+    EXPECT_EQ(headSampleLabel({HeadSource::None, 0.01f, 0.0f, 0.0f, 0.0f, 0}), UnknownHeadPosition);
+    const std::vector<QString> labels =
+        headPositionLabels({{1, 0.04, {HeadSource::Keypad, 0.99f, 0, 0, 0, 8}}}, 3);
+    EXPECT_EQ(labels, (std::vector<QString>{UnknownHeadPosition, QStringLiteral("up"), UnknownHeadPosition}));
 }
 
 TEST(VideoAnalysis, RecordedVideoAgreesWithTheSimulatedTruth)
@@ -378,6 +388,71 @@ TEST(VideoAnalysis, HeadPositionChangeGivesTwoSummaryRows)
     ASSERT_EQ(rows.size(), 3);
     EXPECT_TRUE(rows[1].startsWith(QStringLiteral("0.0000,3.0000,forward,"))) << rows[1].toStdString();
     EXPECT_TRUE(rows[2].startsWith(QStringLiteral("3.0000,6.0000,right,"))) << rows[2].toStdString();
+}
+
+TEST(VideoAnalysis, TheHeadDataBesideTheVideoLabelsItsFrames)
+{
+    TempDir dir;
+    const SimulatedEyeSource eye(eyeOptions(4));
+    const int frames = 180;
+    const QString path = recordEye(dir.file(QStringLiteral("0000000120260302101500.wmv")), eye, frames);
+    ASSERT_FALSE(path.isEmpty());
+    // The forward preset chosen on the keypad, then a phone reporting a pose near "right".
+    std::vector<media::HeadTrackRow> rows;
+    const HeadPose right = hamiltonProduct(ManualPoseTable[5], {0.999f, 0.0f, 0.03f, 0.0f});
+    for (int k = 0; k < frames; ++k) {
+        const media::HeadSample sample =
+            k < frames / 2
+                ? media::HeadSample{media::HeadSource::Keypad, 0.99f, 0, 0, 0, 5}
+                : media::HeadSample{media::HeadSource::Phone, right.w, right.x, right.y, right.z, 0};
+        rows.push_back({k, k / eye.nominalFps(), sample});
+    }
+    const QByteArray whole = media::formatHeadTrack(rows);
+    ASSERT_TRUE(dir.write(QStringLiteral("0000000120260302101500.head.csv"), whole));
+
+    VideoAnalysis a = analyseVideo(path);
+    ASSERT_TRUE(a.ok) << a.error.toStdString();
+    EXPECT_EQ(a.headData, media::HeadTrackRead::Status::Ok);
+    ASSERT_EQ(a.nystagmus.segments.size(), 2u);
+    EXPECT_EQ(a.nystagmus.segments[0].headPosition, QStringLiteral("forward"));
+    EXPECT_EQ(a.nystagmus.segments[1].headPosition, QStringLiteral("right"));
+    EXPECT_DOUBLE_EQ(a.nystagmus.segments[1].start, 3.0);
+
+    // --analyse writes the same two summary rows.
+    QByteArray errors;
+    const QString out = dir.file(QStringLiteral("out"));
+    EXPECT_EQ(runAnalyse({path}, out, errors), 0);
+    EXPECT_TRUE(errors.isEmpty()) << errors.toStdString();
+    const QStringList summary = linesOf(out + QStringLiteral("/0000000120260302101500.summary.csv"));
+    ASSERT_EQ(summary.size(), 3);
+    EXPECT_TRUE(summary[1].startsWith(QStringLiteral("0.0000,3.0000,forward,"))) << summary[1].toStdString();
+    EXPECT_TRUE(summary[2].startsWith(QStringLiteral("3.0000,6.0000,right,"))) << summary[2].toStdString();
+
+    // Damaged head data: the video is still analysed, the unreadable rows' frames are "unknown",
+    // and the command says so once while still writing its files.
+    QByteArray damaged = whole;
+    damaged.replace("\n100,", "\n100,x");
+    ASSERT_TRUE(dir.write(QStringLiteral("0000000120260302101500.head.csv"), damaged));
+    a = analyseVideo(path);
+    ASSERT_TRUE(a.ok) << a.error.toStdString();
+    EXPECT_EQ(a.headData, media::HeadTrackRead::Status::Damaged);
+    EXPECT_FALSE(a.headDataProblem.isEmpty());
+    ASSERT_EQ(a.nystagmus.segments.size(), 4u);
+    EXPECT_EQ(a.nystagmus.segments[2].headPosition, UnknownHeadPosition);
+    EXPECT_EQ(runAnalyse({path}, out, errors), 0);
+    EXPECT_EQ(errors.trimmed().count('\n'), 0) << errors.toStdString();
+    EXPECT_TRUE(errors.contains("head data")) << errors.toStdString();
+
+    // Not head data at all, or none: every frame "unknown", one summary row.
+    for (const QByteArray& bytes : {QByteArray("\x01\x02garbage"), QByteArray()}) {
+        QFile::remove(dir.file(QStringLiteral("0000000120260302101500.head.csv")));
+        if (!bytes.isEmpty())
+            ASSERT_TRUE(dir.write(QStringLiteral("0000000120260302101500.head.csv"), bytes));
+        a = analyseVideo(path);
+        ASSERT_TRUE(a.ok) << a.error.toStdString();
+        ASSERT_EQ(a.nystagmus.segments.size(), 1u);
+        EXPECT_EQ(a.nystagmus.segments[0].headPosition, UnknownHeadPosition);
+    }
 }
 
 TEST(AnalyseCommand, WritesThreeFilesPerVideoAndReportsEachUnreadableOne)

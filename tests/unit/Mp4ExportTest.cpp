@@ -3,6 +3,7 @@
 // leave nothing under the target name and keep an existing target intact.
 
 #include "core/manage/Mp4Export.h"
+#include "core/media/HeadTrack.h"
 #include "core/platform/ChildProcess.h"
 #include "support/TempDir.h"
 #include "support/TestVideos.h"
@@ -334,4 +335,41 @@ TEST_F(Mp4ExportTest, AStoppedExportEndsWithinTheStopBoundAndLeavesNoFile)
         EXPECT_FALSE(QFile::exists(working));
         EXPECT_EQ(otherFiles(out.path(), known), QStringList());
     }
+}
+
+TEST_F(Mp4ExportTest, TheHeadDataIsCopiedBesideTheMp4UnderItsName)
+{
+    TempDir in;
+    const QString source = makeTestWmv(in.file(VideoName), 45, 64, 48, 30);
+    ASSERT_FALSE(source.isEmpty());
+    const QByteArray head = writeTestHeadData(source, 45);
+    ASSERT_FALSE(head.isEmpty());
+
+    Mp4ExportResult r =
+        runMp4Export({source, out.file(QStringLiteral("exam.mp4")), QStringLiteral("ffmpeg")});
+    ASSERT_EQ(r.status, Mp4ExportStatus::Completed) << r.detail.toStdString();
+    EXPECT_TRUE(r.headDataProblem.isEmpty()) << r.headDataProblem.toStdString();
+    EXPECT_EQ(out.read(QStringLiteral("exam.head.csv")), head);
+    EXPECT_EQ(otherFiles(out.path(), {QStringLiteral("exam.mp4"), QStringLiteral("exam.head.csv")}),
+              QStringList());
+
+    // Replacing an MP4 replaces its head data; otherwise head data found at the name is kept and
+    // the export still completes.
+    ASSERT_TRUE(out.write(QStringLiteral("old.mp4"), "old bytes"));
+    ASSERT_TRUE(out.write(QStringLiteral("old.head.csv"), "old head"));
+    ASSERT_TRUE(out.write(QStringLiteral("kept.head.csv"), "kept head"));
+    r = runMp4Export({source, out.file(QStringLiteral("old.mp4")), QStringLiteral("ffmpeg"), true});
+    ASSERT_EQ(r.status, Mp4ExportStatus::Completed) << r.detail.toStdString();
+    EXPECT_EQ(out.read(QStringLiteral("old.head.csv")), head);
+    r = runMp4Export({source, out.file(QStringLiteral("kept.mp4")), QStringLiteral("ffmpeg")});
+    ASSERT_EQ(r.status, Mp4ExportStatus::Completed) << r.detail.toStdString();
+    EXPECT_FALSE(r.headDataProblem.isEmpty());
+    EXPECT_EQ(out.read(QStringLiteral("kept.head.csv")), QByteArray("kept head"));
+
+    // Exported beside its video under the same name: the head data is already there.
+    r = runMp4Export(
+        {source, in.file(QStringLiteral("0001234520240102030405.mp4")), QStringLiteral("ffmpeg")});
+    ASSERT_EQ(r.status, Mp4ExportStatus::Completed) << r.detail.toStdString();
+    EXPECT_TRUE(r.headDataProblem.isEmpty());
+    EXPECT_EQ(in.read(QStringLiteral("0001234520240102030405.head.csv")), head);
 }

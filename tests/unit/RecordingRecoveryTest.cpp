@@ -4,9 +4,11 @@
 #include "core/library/RecordingRecovery.h"
 #include "core/library/ScanSaveFolder.h"
 #include "core/media/AsfHeader.h"
+#include "core/media/HeadTrack.h"
 #include "core/media/VideoHeaderReader.h"
 #include "core/media/VideoTags.h"
 #include "core/platform/Trash.h"
+#include "core/settings/VideoFileName.h"
 #include "support/KilledRecorder.h"
 #include "support/ScopedLanguage.h"
 #include "support/TempDir.h"
@@ -64,6 +66,13 @@ TEST(RecordingRecoveryTest, KilledRecordingIsRepairedInPlaceKeepingNameAndMemo)
     // A memo given to the unfinished file before the repair must survive it.
     ASSERT_EQ(writeVideoTags(killed.path, QStringLiteral("vertigo, right")), TagWriteResult::Written);
     const QByteArray cut = bytesOf(killed.path);
+    // The head data the killed recorder left: its header and whole rows up to its last flush
+    // (none when it was killed within its first second), frames from 0 on.
+    const QByteArray head = bytesOf(media::headTrackPath(killed.path));
+    const media::HeadTrackRead rows = media::parseHeadTrack(head);
+    EXPECT_EQ(rows.status, media::HeadTrackRead::Status::Ok) << rows.problem.toStdString();
+    for (std::size_t i = 0; i < rows.rows.size(); ++i)
+        EXPECT_EQ(rows.rows[i].frame, qint64(i));
 
     ASSERT_EQ(repairRecording(killed.path), RepairResult::Repaired);
     // The cut original is kept in the trash.
@@ -77,7 +86,10 @@ TEST(RecordingRecoveryTest, KilledRecordingIsRepairedInPlaceKeepingNameAndMemo)
     EXPECT_EQ(info.memo, QStringLiteral("vertigo, right"));
     EXPECT_NEAR(info.seconds, decoded / 30.0, 0.1);
     EXPECT_EQ(copyrightOf(killed.path), QStringLiteral("Tolvek"));
-    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{name});
+    // The head data stays beside the repaired video as it was.
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden),
+              (QStringList{headDataFileName(name), name}));
+    EXPECT_EQ(bytesOf(media::headTrackPath(killed.path)), head);
 
     scan = scanSaveFolder(folder, library);
     EXPECT_TRUE(scan.filesWithoutLength.isEmpty());
@@ -125,7 +137,8 @@ TEST(RecordingRecoveryTest, ARepairThatFallsShortOrCannotKeepTheOriginalChangesN
         qputenv("XDG_DATA_HOME", QFile::encodeName(c.dataHome));
         EXPECT_EQ(repairRecording(killed.path, c.ffmpeg), RepairResult::Failed);
         EXPECT_EQ(bytesOf(killed.path), cut);
-        EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{name});
+        EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden),
+                  (QStringList{headDataFileName(name), name}));
         EXPECT_FALSE(QFileInfo::exists(c.dataHome + QStringLiteral("/Trash/files/") + name));
     }
     qputenv("XDG_DATA_HOME", xdgBefore);

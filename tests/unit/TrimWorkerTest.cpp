@@ -5,6 +5,7 @@
 
 #include "core/manage/TrimWorker.h"
 #include "core/manage/VideoFiles.h"
+#include "core/media/HeadTrack.h"
 #include "core/settings/VideoFileName.h"
 #include "support/IdLabelVideo.h"
 #include "support/IndexedVideo.h"
@@ -380,4 +381,59 @@ TEST_F(TrimWorkerTest, ReIdWritesNothingWhenCancelledRefusedOrUnreadable)
     EXPECT_EQ(reId(path(Source), folder + QStringLiteral("/no/such/") + replaceVideoId(Source, 456), true),
               TrimResult::TargetUnwritable);
     EXPECT_EQ(entries(folder), (QStringList{QStringLiteral("0000000120240101000000.wmv"), Source}));
+}
+
+TEST_F(TrimWorkerTest, TheHeadDataFollowsTheCopiedFrames)
+{
+    ASSERT_TRUE(writeIndexedWmv(path(Source), 60));
+    ASSERT_FALSE(writeTestHeadData(path(Source), 60).isEmpty());
+    const QString headName = QStringLiteral("0000012320240305140709.head.csv");
+    struct Case
+    {
+        int start, end; // equal: re-ID, the whole video
+    };
+    for (const Case c : {Case{100, 400}, Case{555, 600}, Case{0, 0}}) {
+        SCOPED_TRACE(testing::Message() << c.start << ".." << c.end);
+        const QString target = path(QStringLiteral("0000045620240305140709.wmv"));
+        auto s = state(c.start, c.end, 600, target);
+        s->newId = 456;
+        EXPECT_EQ(s->reIdMode() ? ReburnIdWorker(s) : TrimWorker(s), 0);
+        ASSERT_EQ(s->result.load(), TrimResult::Done);
+        EXPECT_TRUE(s->headDataProblem.isEmpty()) << s->headDataProblem.toStdString();
+
+        // Row k belongs to the copy's frame k, and carries the pose of the source frame it shows.
+        const std::vector<int> shown = decodedIndices(target);
+        const media::HeadTrackRead head = media::readHeadTrack(target);
+        EXPECT_EQ(head.status, media::HeadTrackRead::Status::Ok);
+        ASSERT_EQ(head.rows.size(), shown.size());
+        for (std::size_t k = 0; k < shown.size(); ++k) {
+            EXPECT_EQ(head.rows[k].frame, qint64(k));
+            EXPECT_NEAR(head.rows[k].timeSeconds, k / 30.0, 1e-3);
+            EXPECT_EQ(head.rows[k].sample.x, float(shown[k])) << "row " << k;
+        }
+        EXPECT_EQ(entries(folder),
+                  (QStringList{headName, Source, QStringLiteral("0000045620240305140709.head.csv"),
+                               QStringLiteral("0000045620240305140709.wmv")}));
+        ASSERT_TRUE(QFile::remove(target));
+        ASSERT_TRUE(media::removeHeadTrack(target));
+    }
+
+    // A copy whose name already has head data of another video keeps that file and says so; the
+    // video itself is complete.
+    const QString target = path(QStringLiteral("0000045620240305140709.wmv"));
+    ASSERT_TRUE(QFile(media::headTrackPath(target)).open(QIODevice::WriteOnly));
+    auto s = state(100, 400, 600, target);
+    TrimWorker(s);
+    EXPECT_EQ(s->result.load(), TrimResult::Done);
+    EXPECT_FALSE(s->headDataProblem.isEmpty());
+    EXPECT_EQ(QFileInfo(media::headTrackPath(target)).size(), 0);
+
+    // Without head data a copy gets none.
+    ASSERT_TRUE(QFile::remove(target) && media::removeHeadTrack(target) &&
+                media::removeHeadTrack(path(Source)));
+    s = state(100, 400, 600, target);
+    TrimWorker(s);
+    EXPECT_EQ(s->result.load(), TrimResult::Done);
+    EXPECT_TRUE(s->headDataProblem.isEmpty());
+    EXPECT_EQ(entries(folder), (QStringList{Source, QStringLiteral("0000045620240305140709.wmv")}));
 }

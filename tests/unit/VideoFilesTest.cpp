@@ -2,6 +2,7 @@
 // the refused second reference copy.
 
 #include "core/manage/VideoFiles.h"
+#include "core/media/HeadTrack.h"
 #include "support/ScopedLanguage.h"
 #include "support/TestVideos.h"
 
@@ -93,4 +94,42 @@ TEST_F(VideoFilesTest, CopyRefusesAnExistingTargetAndAMissingSource)
     EXPECT_EQ(copyVideoFile(path(QStringLiteral("missing.wmv")), path(QStringLiteral("x.wmv"))),
               CopyResult::SourceMissing);
     EXPECT_FALSE(QFileInfo::exists(path(QStringLiteral("x.wmv"))));
+}
+
+TEST_F(VideoFilesTest, TheHeadDataGoesToTheTrashAndIntoCopiesWithItsVideo)
+{
+    const QString trashHome = dir.filePath(QStringLiteral("xdg"));
+    ASSERT_TRUE(QDir().mkpath(trashHome));
+    const QByteArray before = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", trashHome.toLocal8Bit());
+    const QString headName = QStringLiteral("0000012320240305140709.head.csv");
+
+    ASSERT_FALSE(makeTestWmv(path(Name), 5).isEmpty());
+    const QByteArray head = writeTestHeadData(path(Name), 5);
+    ASSERT_FALSE(head.isEmpty());
+    const QString reference = path(referenceFileName(Name));
+    QString problem = QStringLiteral("unset");
+    EXPECT_EQ(copyVideoFile(path(Name), reference, &problem), CopyResult::Copied);
+    EXPECT_TRUE(problem.isEmpty());
+    QFile copied(media::headTrackPath(reference));
+    ASSERT_TRUE(copied.open(QIODevice::ReadOnly));
+    EXPECT_EQ(copied.readAll(), head);
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), 4); // no working file
+
+    EXPECT_EQ(deleteVideoFile(path(Name)), DeleteResult::Deleted);
+    EXPECT_FALSE(QFileInfo::exists(path(headName)));
+    EXPECT_TRUE(QFileInfo::exists(trashHome + QStringLiteral("/Trash/files/") + headName));
+
+    // A video without head data is copied and deleted as before.
+    ASSERT_FALSE(makeTestWmv(path(Name), 5).isEmpty());
+    EXPECT_EQ(copyVideoFile(path(Name), path(QStringLiteral("0000000120240305140709.wmv")), &problem),
+              CopyResult::Copied);
+    EXPECT_TRUE(problem.isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(path(QStringLiteral("0000000120240305140709.head.csv"))));
+    EXPECT_EQ(deleteVideoFile(path(Name)), DeleteResult::Deleted);
+
+    if (before.isNull())
+        qunsetenv("XDG_DATA_HOME");
+    else
+        qputenv("XDG_DATA_HOME", before);
 }

@@ -33,6 +33,10 @@ int runAnalyseCommand(const QStringList& videos, const QString& outputFolder, st
             status = 1;
             continue;
         }
+        if (analysis.headData == media::HeadTrackRead::Status::Damaged)
+            printLine(err, QStringLiteral("tolvek: %1: head data %2 is damaged (%3); frames without "
+                                          "readable head data count as \"unknown\"")
+                               .arg(video, media::headTrackPath(video), analysis.headDataProblem));
         const QString folder = outputFolder.isEmpty() ? QFileInfo(video).absolutePath() : outputFolder;
         if (!QDir().mkpath(folder)) {
             printLine(err,

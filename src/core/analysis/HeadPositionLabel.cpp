@@ -1,5 +1,7 @@
 #include "core/analysis/HeadPositionLabel.h"
 
+#include "core/analysis/NystagmusAnalysis.h"
+
 #include <cmath>
 
 namespace tolvek::analysis {
@@ -50,6 +52,33 @@ QString classifyHeadPose(const HeadPose& pose, double toleranceDegrees)
 {
     const std::optional<int> section = nearestPreset(pose, toleranceDegrees);
     return section ? presetLabel(*section) : OtherHeadPosition;
+}
+
+QString headSampleLabel(const media::HeadSample& sample, double toleranceDegrees)
+{
+    switch (sample.source) {
+    case media::HeadSource::Keypad:
+        if (const QString name = presetLabel(sample.preset); !name.isEmpty())
+            return name;
+        break;
+    case media::HeadSource::Serial:
+    case media::HeadSource::Phone:
+        break;
+    case media::HeadSource::None:
+        return UnknownHeadPosition;
+    }
+    return classifyHeadPose(HeadPose{sample.w, sample.x, sample.y, sample.z}, toleranceDegrees);
+}
+
+std::vector<QString> headPositionLabels(const std::vector<media::HeadTrackRow>& rows, std::size_t frameCount,
+                                        double toleranceDegrees)
+{
+    std::vector<QString> labels(frameCount, UnknownHeadPosition);
+    for (const media::HeadTrackRow& row : rows) {
+        if (row.frame >= 0 && std::size_t(row.frame) < frameCount)
+            labels[std::size_t(row.frame)] = headSampleLabel(row.sample, toleranceDegrees);
+    }
+    return labels;
 }
 
 } // namespace tolvek::analysis

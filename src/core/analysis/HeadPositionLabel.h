@@ -3,11 +3,13 @@
 // the nearest preset within a tolerance. Used to label every frame for the per-position summary.
 // Pure; any thread. A pose with a zero or non-finite component never matches a preset.
 
+#include "core/media/HeadTrack.h"
 #include "core/sensor/HeadPose.h"
 
 #include <QString>
 
 #include <optional>
+#include <vector>
 
 namespace tolvek::analysis {
 
@@ -28,5 +30,14 @@ std::optional<int> nearestPreset(const HeadPose& pose, double toleranceDegrees =
 
 // presetLabel(nearestPreset(pose)), or "other".
 QString classifyHeadPose(const HeadPose& pose, double toleranceDegrees = 15.0);
+
+// The label of one frame's head data: the preset's name for a preset chosen on the keypad, the
+// nearest preset of a sensor's pose (classifyHeadPose), "unknown" when nothing set the pose.
+QString headSampleLabel(const media::HeadSample& sample, double toleranceDegrees = 15.0);
+
+// One label per frame 0 .. frameCount - 1 from a video's head-data rows; a frame without a row is
+// "unknown". When rows name a frame twice, the last one counts.
+std::vector<QString> headPositionLabels(const std::vector<media::HeadTrackRow>& rows, std::size_t frameCount,
+                                        double toleranceDegrees = 15.0);
 
 } // namespace tolvek::analysis

@@ -1,5 +1,6 @@
 #include "core/analysis/VideoAnalysis.h"
 
+#include "core/analysis/HeadPositionLabel.h"
 #include "core/media/FrameReader.h"
 
 #include <QFileInfo>
@@ -65,7 +66,15 @@ VideoAnalysis analyseVideo(const QString& path, const std::vector<QString>& head
         result.error = QStringLiteral("no frame could be decoded");
         return result;
     }
-    result.nystagmus = analyseNystagmus(result.samples, result.fps, headPositions, options);
+    if (!headPositions.empty()) {
+        result.nystagmus = analyseNystagmus(result.samples, result.fps, headPositions, options);
+    } else {
+        const media::HeadTrackRead head = media::readHeadTrack(path);
+        result.headData = head.status;
+        result.headDataProblem = head.problem;
+        result.nystagmus = analyseNystagmus(result.samples, result.fps,
+                                            headPositionLabels(head.rows, result.samples.size()), options);
+    }
     result.ok = true;
     return result;
 }

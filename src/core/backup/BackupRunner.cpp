@@ -1,6 +1,7 @@
 #include "core/backup/BackupRunner.h"
 
 #include "core/i18n/UiTexts.h"
+#include "core/media/HeadTrack.h"
 #include "core/platform/DurableFiles.h"
 #include "core/settings/VideoFileName.h"
 
@@ -124,6 +125,15 @@ bool BackupRunner::step()
     case BackupFileStatus::Failed:
         m_failures << name + QStringLiteral(": ") + r.detail;
         break;
+    }
+    // The head data goes with its video, whether the video was copied now or on an earlier run
+    // (which may have been cut off between the two).
+    const QString headSource = media::headTrackPath(makeSavePath(m_saveFolder, name));
+    if (r.status != BackupFileStatus::Failed && QFileInfo::exists(headSource)) {
+        const BackupFileResult head =
+            backupFile(headSource, media::headTrackPath(makeSavePath(m_backupFolder, name)));
+        if (head.status == BackupFileStatus::Failed)
+            m_failures << headDataFileName(name) + QStringLiteral(": ") + head.detail;
     }
     ++m_next;
     return true;

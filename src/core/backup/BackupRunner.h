@@ -2,7 +2,8 @@
 // Copies the selected videos from the save folder to the backup folder, one file per call, so
 // a dialog can run it from a timer and stay responsive between files. Not thread-safe: one
 // owner drives it. A copy never replaces an existing backup and never leaves a partial file
-// under a video's name; a file that cannot be copied is counted as failed, with the reason.
+// under a video's name; a file that cannot be copied is counted as failed, with the reason. A
+// video's head data is copied beside it the same way; one that fails counts as a failure of its own.
 
 #include <QString>
 #include <QStringList>

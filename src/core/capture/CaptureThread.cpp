@@ -54,6 +54,7 @@ struct CaptureThread::Worker
     HeadOverlay overlay;
     TickClock tick;
     WallClock wallClock;
+    HeadSampler headSampler;
 
     std::mutex lock;
     bool abandoned = false; // guarded by lock
@@ -84,12 +85,18 @@ struct CaptureThread::Worker
     enum CloseMode { KeepRecordingFlag, ClearRecording };
     void closeFile(CloseMode mode = KeepRecordingFlag, bool forRestart = false);
     void writeFrame(const cv::Mat& frame);
+    // Logs and reports a head-data failure of the open file, once.
+    void headTrackFailed(const QString& name);
     // After the owner gave up: the file and the camera are let go, nothing else is touched.
     void releaseOwnResources();
 
     std::unique_lock<std::mutex> m_held{lock, std::defer_lock};
     std::unique_ptr<FrameSource> m_source;
     media::WmvWriter m_writer;
+    media::HeadTrackWriter m_headTrack;
+    media::HeadSample m_headSample; // of the current frame
+    int m_fps = 0;
+    bool m_headTrackReported = false; // a head-data failure of the open file was reported
     int m_cameraIndex = 0;
     bool m_fileOpen = false;
     QString m_fileName;
@@ -135,6 +142,11 @@ void CaptureThread::setWallClock(WallClock clock)
 {
     if (clock)
         m_worker->wallClock = std::move(clock);
+}
+
+void CaptureThread::setHeadSampler(HeadSampler sampler)
+{
+    m_worker->headSampler = std::move(sampler);
 }
 
 bool CaptureThread::start()
@@ -213,6 +225,7 @@ void CaptureThread::Worker::releaseOwnResources()
 {
     m_held.unlock();
     m_writer.close();
+    m_headTrack.close();
     m_fileOpen = false;
     if (m_source)
         m_source->release();
@@ -364,6 +377,8 @@ bool CaptureThread::Worker::turn()
 void CaptureThread::Worker::prepareFrame(cv::Mat& frame, int mode)
 {
     stampFrame(frame, mode, wallClock(), flags.currentPatientId.load());
+    // Read right before the overlay draws, so the head data tells what the frame shows.
+    m_headSample = headSampler ? headSampler() : media::HeadSample{};
 
     if (overlay) {
         const int posture = settings.contains(Posture, u'1') ? 1 : 2;
@@ -407,6 +422,11 @@ void CaptureThread::Worker::openFile()
 
     if (opened) {
         m_writeError.clear();
+        m_fps = fps;
+        m_headTrackReported = false;
+        // The head data is an addition to the video: without it the recording goes on.
+        if (!m_headTrack.open(media::headTrackPath(path)))
+            headTrackFailed(name);
         m_fileOpen = true;
         m_fileName = name;
         flags.recording = true;
@@ -441,10 +461,22 @@ void CaptureThread::Worker::closeFile(CloseMode mode, bool forRestart)
         m_writeError = m_writer.error();
         Q_EMIT owner.recordingWriteFailed(m_fileName, m_writeError);
     }
+    if (m_headTrack.isOpen() && !m_headTrack.close())
+        headTrackFailed(m_fileName);
     m_fileOpen = false;
     Q_EMIT owner.recordingClosed(m_fileName, m_pacer.framesWritten(), forRestart);
     if (mode == ClearRecording)
         flags.recording = false;
+}
+
+void CaptureThread::Worker::headTrackFailed(const QString& name)
+{
+    if (m_headTrackReported)
+        return;
+    m_headTrackReported = true;
+    const QString reason = m_headTrack.error();
+    qWarning("Head data of %s not written: %s", qPrintable(name), qPrintable(reason));
+    Q_EMIT owner.headDataWriteFailed(name, reason);
 }
 
 void CaptureThread::Worker::writeFrame(const cv::Mat& frame)
@@ -460,6 +492,12 @@ void CaptureThread::Worker::writeFrame(const cv::Mat& frame)
             closeFile(ClearRecording);
             Q_EMIT owner.stopRequested();
             return;
+        }
+        if (m_headTrack.isOpen()) {
+            const long long index = m_writer.framesWritten() - 1;
+            m_headTrack.append({index, m_fps > 0 ? double(index) / m_fps : 0.0, m_headSample});
+            if (m_headTrack.failed())
+                headTrackFailed(m_fileName);
         }
     }
     if (step.limitReached) {

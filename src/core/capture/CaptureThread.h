@@ -12,6 +12,7 @@
 #include "core/capture/FrameSource.h"
 #include "core/capture/RecordingPacer.h"
 #include "core/capture/TickClock.h"
+#include "core/media/HeadTrack.h"
 #include "core/platform/WorkerThread.h"
 
 #include <QDateTime>
@@ -37,6 +38,9 @@ class CaptureThread : public QObject
     using HeadOverlay = std::function<void(cv::Mat& bgr, int posture)>;
     // Local date and time for the burnt-in text and the file name.
     using WallClock = std::function<QDateTime()>;
+    // The head pose the overlay draws, with its source; read once per frame on the capture thread
+    // and written into the recording's head data for every frame written.
+    using HeadSampler = std::function<media::HeadSample()>;
 
     // Milliseconds between the tries to open a camera; two tries per camera.
     static constexpr int OpenRetryDelayMs = 100;
@@ -57,6 +61,8 @@ class CaptureThread : public QObject
     // Replace the clocks before start(); tests drive pacing and file names with them.
     void setTickClock(TickClock clock);
     void setWallClock(WallClock clock);
+    // Without a sampler every frame's head data says "none".
+    void setHeadSampler(HeadSampler sampler);
 
     // Sets captureRunning, clears cameraOpened and starts the thread. False when it still runs or
     // no thread could be created.
@@ -85,6 +91,9 @@ class CaptureThread : public QObject
     // system's. Comes before the file's recordingClosed(); a stopRequested() follows when it was
     // a frame that failed.
     void recordingWriteFailed(const QString& fileName, const QString& reason);
+    // The head data beside the recording could not be created or written further; the recording
+    // itself goes on. Once per file.
+    void headDataWriteFailed(const QString& fileName, const QString& reason);
     // A recording file was closed and the writer has let it go (stop, restart, limit, lost camera
     // or end of the thread). forRestart: the restart request closed it, to be discarded.
     void recordingClosed(const QString& fileName, qint64 framesWritten, bool forRestart);

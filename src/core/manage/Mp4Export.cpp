@@ -1,6 +1,7 @@
 #include "core/manage/Mp4Export.h"
 
 #include "core/i18n/UiTexts.h"
+#include "core/media/HeadTrack.h"
 #include "core/platform/ChildProcess.h"
 #include "core/platform/DurableFiles.h"
 #include "core/settings/VideoFileName.h"
@@ -38,7 +39,19 @@ QString lastLine(const QByteArray& text)
 
 Mp4ExportResult outcome(Mp4ExportStatus status, const QString& target, const QString& detail = {})
 {
-    return Mp4ExportResult{status, target, detail};
+    return Mp4ExportResult{status, target, detail, {}};
+}
+
+// The MP4 is in place; the head data follows it. The MP4 is complete without it, so a failure
+// is only recorded.
+Mp4ExportResult completed(const Mp4ExportJob& job)
+{
+    Mp4ExportResult result = outcome(Mp4ExportStatus::Completed, job.targetPath);
+    result.headDataProblem =
+        media::copyHeadTrack(job.sourcePath, job.targetPath, job.replaceExisting).problem;
+    if (!result.headDataProblem.isEmpty())
+        qWarning("Head data of %s: %s", qPrintable(job.targetPath), qPrintable(result.headDataProblem));
+    return result;
 }
 
 } // namespace
@@ -164,7 +177,7 @@ Mp4ExportResult runMp4Export(const Mp4ExportJob& job, std::stop_token stop)
         if (std::rename(QFile::encodeName(temporary).constData(),
                         QFile::encodeName(job.targetPath).constData()) == 0) {
             platform::syncFolderOf(job.targetPath);
-            return outcome(Mp4ExportStatus::Completed, job.targetPath);
+            return completed(job);
         }
         const QString reason = QString::fromLocal8Bit(std::strerror(errno));
         return outcome(Mp4ExportStatus::Failed, job.targetPath,
@@ -175,7 +188,7 @@ Mp4ExportResult runMp4Export(const Mp4ExportJob& job, std::stop_token stop)
     switch (platform::renameNoReplace(temporary, job.targetPath, error)) {
     case platform::RenameResult::Renamed:
         platform::syncFolderOf(job.targetPath);
-        return outcome(Mp4ExportStatus::Completed, job.targetPath);
+        return completed(job);
     case platform::RenameResult::TargetExists:
         return outcome(Mp4ExportStatus::Failed, job.targetPath,
                        uiText(TxtExportDetailAppeared).arg(job.targetPath));

@@ -2,8 +2,8 @@
 // Export of a recorded WMV video to MP4 by the external ffmpeg program, run as a process with an
 // argument list (no shell). ffmpeg writes to a working file beside the target, created new for it,
 // which is renamed to the target only after a clean exit, so a failed or cancelled export leaves
-// nothing under the target name. Mp4ExportWorker runs one export on a WorkerThread and reports
-// through a queued call.
+// nothing under the target name. The video's head data is copied beside the MP4, named after it.
+// Mp4ExportWorker runs one export on a WorkerThread and reports through a queued call.
 
 #include "core/platform/ChildProcess.h"
 #include "core/platform/ExternalTools.h"
@@ -57,6 +57,8 @@ struct Mp4ExportResult
     Mp4ExportStatus status = Mp4ExportStatus::Failed;
     QString targetPath;
     QString detail; // for failures: the reason, e.g. the tail of ffmpeg's error output
+    // Completed only: why the video's head data is not beside the MP4 although the video has some.
+    QString headDataProblem;
 };
 
 // Runs the export in the calling thread, which waits for ffmpeg in an event loop of its own (it

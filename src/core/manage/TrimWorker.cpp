@@ -1,6 +1,7 @@
 #include "core/manage/TrimWorker.h"
 
 #include "core/capture/FrameStamps.h"
+#include "core/media/HeadTrack.h"
 #include "core/media/VideoHeaderReader.h"
 #include "core/media/VideoTags.h"
 #include "core/media/WmvWriter.h"
@@ -208,6 +209,18 @@ class ReadAhead
     platform::WorkerThread m_thread; // last: stopped before the members above go
 };
 
+// The head data of the frames the copy holds, under the copy's name. The video is complete
+// without it, so a failure is only recorded.
+void copyHeadData(TrimWorkerState& s, const CopyPlan& plan, int first)
+{
+    const media::HeadTrackCopy copy =
+        plan.wholeFile ? media::copyHeadTrack(s.sourcePath, s.targetPath)
+                       : media::copyHeadTrackRange(s.sourcePath, s.targetPath, first, s.framesDone.load());
+    s.headDataProblem = copy.problem;
+    if (!copy.problem.isEmpty())
+        qWarning("Head data of %s: %s", qPrintable(s.targetPath), qPrintable(copy.problem));
+}
+
 TrimResult copyFrames(TrimWorkerState& s, const CopyPlan& plan)
 {
     if (QFileInfo::exists(s.targetPath))
@@ -314,6 +327,7 @@ TrimResult copyFrames(TrimWorkerState& s, const CopyPlan& plan)
     switch (platform::renameNoReplace(working.path(), s.targetPath, error)) {
     case platform::RenameResult::Renamed:
         platform::syncFolderOf(s.targetPath);
+        copyHeadData(s, plan, first);
         return TrimResult::Done;
     case platform::RenameResult::TargetExists:
         return TrimResult::TargetExists;

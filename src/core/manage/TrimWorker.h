@@ -2,6 +2,7 @@
 // TrimWorker copies the marked frames into a new WMV2 video, ReburnIdWorker re-encodes a video with
 // another ID burnt in; each on its own thread, sharing only the atomics of a TrimWorkerState. The
 // output appears only when complete; cancel or failure removes it, and nothing is ever replaced.
+// The head data follows the copied frames once the video holds its name.
 
 #include <QString>
 
@@ -57,6 +58,9 @@ struct TrimWorkerState
     // The memo written into the copy's header (with the product mark) before it takes its name, so
     // the target never exists without it; none leaves the header as the encoder made it.
     std::optional<QString> memo;
+    // Written by the worker before `ended`: why the copy's head data is missing or incomplete
+    // although its source had some. Empty when it was copied whole or the source had none.
+    QString headDataProblem;
 
     bool reIdMode() const { return rangeStart == rangeEnd; }
     // What the progress text counts towards: the source's frames in re-ID mode, the range's share

@@ -1,6 +1,7 @@
 #include "core/manage/VideoFiles.h"
 
 #include "core/i18n/UiTexts.h"
+#include "core/media/HeadTrack.h"
 #include "core/platform/Trash.h"
 #include "core/settings/VideoFileName.h"
 
@@ -23,7 +24,12 @@ DeleteResult deleteVideoFile(const QString& path)
 {
     if (!QFileInfo::exists(path))
         return DeleteResult::NotFound;
-    return platform::moveToTrash(path) ? DeleteResult::Deleted : DeleteResult::Failed;
+    if (!platform::moveToTrash(path))
+        return DeleteResult::Failed;
+    QString error;
+    if (!media::trashHeadTrack(path, &error))
+        qWarning("Head data of %s not moved to the trash: %s", qPrintable(path), qPrintable(error));
+    return DeleteResult::Deleted;
 }
 
 QString deleteFailureMessage(DeleteResult result, const QString& path)
@@ -39,14 +45,21 @@ QString deleteFailureMessage(DeleteResult result, const QString& path)
     return {};
 }
 
-CopyResult copyVideoFile(const QString& source, const QString& target)
+CopyResult copyVideoFile(const QString& source, const QString& target, QString* headDataProblem)
 {
     if (QFileInfo::exists(target))
         return CopyResult::TargetExists;
     if (!QFileInfo(source).isFile())
         return CopyResult::SourceMissing;
     // QFile::copy writes a temporary file and renames it, so a failed copy leaves nothing behind.
-    return QFile::copy(source, target) ? CopyResult::Copied : CopyResult::Failed;
+    if (!QFile::copy(source, target))
+        return CopyResult::Failed;
+    const media::HeadTrackCopy head = media::copyHeadTrack(source, target);
+    if (!head.problem.isEmpty())
+        qWarning("Head data of %s: %s", qPrintable(target), qPrintable(head.problem));
+    if (headDataProblem)
+        *headDataProblem = head.problem;
+    return CopyResult::Copied;
 }
 
 } // namespace tolvek

@@ -1,6 +1,8 @@
 #pragma once
 // File operations on recorded videos: the names a video is refiled or copied under, deleting to
 // the trash and copying into the reference list (the re-encode under a new ID is ReburnIdWorker).
+// Each operation takes the video's head data along; a head-data file that cannot follow is
+// logged and never fails the operation on the video.
 // Pure naming functions; the file operations are thread-safe for different files, report their
 // outcome as a result and never throw.
 
@@ -15,13 +17,15 @@ QString replaceVideoId(const QString& name, int id);
 QString referenceFileName(const QString& name);
 
 enum class DeleteResult { Deleted, NotFound, Failed };
-// DeleteVideoFile without its messages: moves the file to the trash.
+// DeleteVideoFile without its messages: moves the file to the trash, then its head data.
 DeleteResult deleteVideoFile(const QString& path);
 // "%s can't be found." / "%s can't be deleted." with the path; empty for Deleted.
 QString deleteFailureMessage(DeleteResult result, const QString& path);
 
 enum class CopyResult { Copied, TargetExists, SourceMissing, Failed };
-// Copies source to target; refuses to replace an existing target. A failed copy leaves no target.
-CopyResult copyVideoFile(const QString& source, const QString& target);
+// Copies source to target, then its head data; refuses to replace an existing target. A failed
+// copy leaves no target. headDataProblem, when given, receives why the head data was not copied
+// whole (empty when it was, or when the source has none).
+CopyResult copyVideoFile(const QString& source, const QString& target, QString* headDataProblem = nullptr);
 
 } // namespace tolvek

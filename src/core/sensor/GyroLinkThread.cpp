@@ -32,8 +32,8 @@ const char* sensorLinkEndName(SensorLinkEnd reason)
     return "unknown";
 }
 
-GyroLinkThread::GyroLinkThread(std::shared_ptr<HeadState> head, QObject* parent)
-    : QObject(parent), m_head(std::move(head)),
+GyroLinkThread::GyroLinkThread(std::shared_ptr<HeadState> head, media::HeadSource source, QObject* parent)
+    : QObject(parent), m_head(std::move(head)), m_source(source),
       m_thread(QStringLiteral("GyroLink"), std::chrono::milliseconds(StopWaitMs))
 {
 }
@@ -67,7 +67,7 @@ void GyroLinkThread::deliver(const Quaternion& sample)
     // after the stop, such as a manual preset.
     if (!running() || !m_head)
         return;
-    m_head->applySensorSample(sample);
+    m_head->applySensorSample(sample, m_source);
     m_samples.fetch_add(1, std::memory_order_relaxed);
 }
 

@@ -49,7 +49,8 @@ class GyroLinkThread : public QObject
     // How long the destructor waits for a link that is still running.
     static constexpr int StopWaitMs = 2000;
 
-    explicit GyroLinkThread(std::shared_ptr<HeadState> head, QObject* parent = nullptr);
+    // source: what the samples of this link are recorded as (serial or phone).
+    GyroLinkThread(std::shared_ptr<HeadState> head, media::HeadSource source, QObject* parent = nullptr);
     ~GyroLinkThread() override;
 
     // Starts the link's thread; false when it runs already or no thread could be created.
@@ -91,6 +92,7 @@ class GyroLinkThread : public QObject
     bool sleepWhileRunning(int ms) const;
 
     std::shared_ptr<HeadState> m_head;
+    const media::HeadSource m_source;
     std::stop_token m_stop; // the run's; set on the link thread before run()
     std::atomic<bool> m_listening{false};
     std::atomic<int> m_exitCode{0};

@@ -111,10 +111,18 @@ int keypadSection(QPoint point, QRect liveViewRect)
     return (3 - row) * 3 + column;
 }
 
-void HeadPoseStore::store(const HeadPose& pose)
+void HeadPoseStore::store(const HeadPose& pose, media::HeadSource source, int preset)
 {
     std::lock_guard lock(m_mutex);
     m_pose = pose;
+    m_source = source;
+    m_preset = source == media::HeadSource::Keypad ? preset : 0;
+}
+
+media::HeadSample HeadPoseStore::sample() const
+{
+    std::lock_guard lock(m_mutex);
+    return {m_source, m_pose.w, m_pose.x, m_pose.y, m_pose.z, m_preset};
 }
 
 HeadPose HeadPoseStore::load() const
@@ -123,11 +131,11 @@ HeadPose HeadPoseStore::load() const
     return m_pose;
 }
 
-void HeadState::applySensorSample(const Quaternion& sample)
+void HeadState::applySensorSample(const Quaternion& sample, media::HeadSource source)
 {
     std::lock_guard lock(m_mutex);
     m_sample = sample;
-    m_pose.store(applyDirectionMapping(m_reference, m_sample, m_mapping));
+    m_pose.store(applyDirectionMapping(m_reference, m_sample, m_mapping), source);
 }
 
 void HeadState::rezero()
@@ -142,7 +150,7 @@ bool HeadState::setManualPose(int section)
     if (!pose)
         return false;
     std::lock_guard lock(m_mutex);
-    m_pose.store(*pose);
+    m_pose.store(*pose, media::HeadSource::Keypad, section);
     return true;
 }
 

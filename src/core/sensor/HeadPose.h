@@ -3,6 +3,8 @@
 // re-zeroing, the nine manual presets and the keypad section of a click. Free functions are pure;
 // HeadPoseStore and HeadState are thread-safe. Invalid inputs fall back or are ignored, never fail.
 
+#include "core/media/HeadTrack.h"
+
 #include <QPoint>
 #include <QRect>
 #include <QString>
@@ -116,19 +118,24 @@ int keypadSection(QPoint point, QRect liveViewRect);
 
 // ---- Shared state --------------------------------------------------------------------------
 
-// HeadPoseStore: the published HeadPose. Written by the sensor link thread and the UI thread,
+// HeadPoseStore: the published HeadPose, with where it came from (a sensor link or a preset
+// chosen by hand, and which preset). Written by the sensor link thread and the UI thread,
 // read once per frame by the capture thread. A tiny mutex guards the 16-byte copy: with several
 // writers a seqlock would need a writer lock as well and per-component atomics to be free of data
 // races, and at frame rate against sensor rate the lock is never contended for long.
 class HeadPoseStore
 {
   public:
-    void store(const HeadPose& pose);
+    void store(const HeadPose& pose, media::HeadSource source = media::HeadSource::None, int preset = 0);
     HeadPose load() const;
+    // Pose, source and preset of one publication, never mixed from two.
+    media::HeadSample sample() const;
 
   private:
     mutable std::mutex m_mutex;
     HeadPose m_pose = InitialHeadPose;
+    media::HeadSource m_source = media::HeadSource::None;
+    int m_preset = 0;
 };
 
 // HeadState: SensorSample, HeadReference and DirectionMapping plus the published HeadPose.
@@ -139,8 +146,8 @@ class HeadState
 {
   public:
     // ApplyDirectionMapping as the sensor links use it: stores the sample as SensorSample and
-    // publishes the mapped reference ⊗ sample as HeadPose.
-    void applySensorSample(const Quaternion& sample);
+    // publishes the mapped reference ⊗ sample as HeadPose, as coming from `source`.
+    void applySensorSample(const Quaternion& sample, media::HeadSource source = media::HeadSource::Serial);
     // The sensor half of "Reset head": the current SensorSample becomes forward. The published
     // pose changes with the next sample.
     void rezero();
@@ -156,6 +163,7 @@ class HeadState
     Quaternion sensorSample() const;
     Quaternion headReference() const;
     HeadPose headPose() const { return m_pose.load(); }
+    media::HeadSample headSample() const { return m_pose.sample(); }
 
     // The store the capture thread's overlay reads from.
     const HeadPoseStore& poseStore() const { return m_pose; }

@@ -28,7 +28,7 @@ QString phoneLinkFailureText(int exitCode)
 }
 
 PhoneGyroThread::PhoneGyroThread(std::shared_ptr<HeadState> head, quint16 port, QObject* parent)
-    : GyroLinkThread(std::move(head), parent), m_port(port)
+    : GyroLinkThread(std::move(head), media::HeadSource::Phone, parent), m_port(port)
 {
 }
 

@@ -65,7 +65,7 @@ bool openGyroPort(QSerialPort& port, const QString& location)
 }
 
 SerialGyroThread::SerialGyroThread(std::shared_ptr<HeadState> head, Settings& settings, QObject* parent)
-    : GyroLinkThread(std::move(head), parent), m_settings(settings)
+    : GyroLinkThread(std::move(head), media::HeadSource::Serial, parent), m_settings(settings)
 {
 }
 

@@ -100,11 +100,21 @@ QString makeSavePath(const QString& folder, const QString& name)
     return folder + u'/' + name;
 }
 
+QString headDataFileName(const QString& videoName)
+{
+    const qsizetype dot = videoName.lastIndexOf(u'.');
+    return (dot > 0 ? videoName.left(dot) : videoName) + QStringLiteral(".head.csv");
+}
+
 QString freeVideoFileName(const QString& folder, int patientId, QDateTime localTime)
 {
     QString name = makeVideoFileName(patientId, localTime);
     // Bounded: a day of seconds is far more than any folder can collide on.
-    for (int i = 0; i < 86400 && QFileInfo::exists(makeSavePath(folder, name)); ++i) {
+    const auto taken = [&folder](const QString& n) {
+        return QFileInfo::exists(makeSavePath(folder, n)) ||
+               QFileInfo::exists(makeSavePath(folder, headDataFileName(n)));
+    };
+    for (int i = 0; i < 86400 && taken(name); ++i) {
         localTime = localTime.addSecs(1);
         name = makeVideoFileName(patientId, localTime);
     }

@@ -38,11 +38,16 @@ QString videoIdText(const QString& name); // characters 0-7
 
 bool isReferenceVideoName(const QString& name); // contains "99000000"
 
+// The name of the head-data file kept beside a video: the name's last extension replaced by
+// ".head.csv" ("NAME.wmv" -> "NAME.head.csv", "NAME.mp4" -> "NAME.head.csv"). Never a video name.
+QString headDataFileName(const QString& videoName);
+
 // Folder and name joined with one "/".
 QString makeSavePath(const QString& folder, const QString& name);
 
 // The name for patientId at localTime in folder, stepped one second forward while a file of that
-// name exists, so a new video never overwrites an older one.
+// name or a head-data file of that name exists, so a new video never overwrites an older one nor
+// takes over head data left by another.
 QString freeVideoFileName(const QString& folder, int patientId, QDateTime localTime);
 
 } // namespace tolvek

@@ -5,6 +5,7 @@
 #include "core/capture/IdHistory.h"
 #include "core/i18n/Messages.h"
 #include "core/i18n/UiTexts.h"
+#include "core/media/HeadTrack.h"
 #include "core/platform/PowerRequest.h"
 #include "core/platform/Trash.h"
 #include "core/sensor/HeadOverlay.h"
@@ -86,6 +87,7 @@ void RecordingControl::startCaptureThread()
         std::make_unique<CaptureThread>(flags, m_window.display, appSettings(), m_services.frameSources,
                                         makeHeadOverlayCallback(m_window.head.poseStore(), appSettings()));
     m_capture->setWallClock(m_services.wallClock);
+    m_capture->setHeadSampler([&head = m_window.head] { return head.headSample(); });
     connect(m_capture.get(), &CaptureThread::frameReady, this, &RecordingControl::frameReady,
             Qt::QueuedConnection);
     connect(m_capture.get(), &CaptureThread::cameraLost, this, &RecordingControl::cameraLost,
@@ -347,6 +349,7 @@ void RecordingControl::keepRecording(const QString& name, qint64 framesWritten)
         // Stopped before its first picture was written: a header the library would report as
         // an empty leftover. It goes where the user can still find it.
         if (platform::moveToTrash(path)) {
+            trashHeadData(path);
             m_window.messages.showMessage(uiText(TxtRecordingEmptyTrashed).arg(name),
                                           UserPrompts::Icon::Information);
             return;
@@ -361,11 +364,26 @@ void RecordingControl::keepRecording(const QString& name, qint64 framesWritten)
         showRecording(name);
 }
 
+void RecordingControl::trashHeadData(const QString& videoPath)
+{
+    // The video went; its head data follows it. One that stays behind is only logged: it can
+    // never be taken for a video, and a new recording never takes its name.
+    QString error;
+    if (!media::trashHeadTrack(videoPath, &error))
+        qWarning("Head data of %s not moved to the trash: %s", qPrintable(videoPath), qPrintable(error));
+}
+
 void RecordingControl::discardRecording(const QString& name)
 {
     const QString path = makeSavePath(appSettings().value(SaveFolder), name);
-    if (!QFileInfo::exists(path) || platform::moveToTrash(path))
+    if (!QFileInfo::exists(path)) {
+        trashHeadData(path);
         return;
+    }
+    if (platform::moveToTrash(path)) {
+        trashHeadData(path);
+        return;
+    }
     // Nothing is lost to a key pressed by mistake: what the trash refused stays a video.
     if (m_services.writeCopyrightTag)
         m_services.writeCopyrightTag(path);

@@ -121,6 +121,8 @@ class RecordingControl : public QObject
     void keepRecording(const QString& name, qint64 framesWritten);
     // The partial recording of a restart: moved to the trash; kept and listed if the trash refuses.
     void discardRecording(const QString& name);
+    // Moves the head data of a video that went to the trash after it.
+    static void trashHeadData(const QString& videoPath);
     void showRecording(const QString& name);
     // The capture thread ended; a recording that waits for it cannot go on.
     void onCaptureThreadEnded();

@@ -4,6 +4,7 @@
 #include "core/i18n/Messages.h"
 #include "core/i18n/UiTexts.h"
 #include "core/manage/TrimWorker.h"
+#include "core/media/HeadTrack.h"
 #include "core/media/VideoTags.h"
 #include "core/platform/PowerRequest.h"
 #include "core/platform/Trash.h"
@@ -247,9 +248,10 @@ void VideoManagement::changeVideoId()
     const TrimResult result = dialog.result();
     if (!accepted) {
         // A re-encode that completed just as Cancel was pressed: the user asked for no new file.
-        if (result == TrimResult::Done)
+        if (result == TrimResult::Done) {
             QFile::remove(target);
-        else if (result != TrimResult::Cancelled && result != TrimResult::NotRun)
+            media::removeHeadTrack(target);
+        } else if (result != TrimResult::Cancelled && result != TrimResult::NotRun)
             message(failureOf(dialog, source, target));
         return;
     }
@@ -265,9 +267,13 @@ void VideoManagement::changeVideoId()
     const platform::TrashResult trashed = platform::moveToTrash(source);
     if (!trashed) {
         QFile::remove(target);
+        media::removeHeadTrack(target);
         message(uiText(TxtCannotTrashIdKept).arg(source, trashed.error));
         return;
     }
+    QString headError;
+    if (!media::trashHeadTrack(source, &headError))
+        qWarning("Head data of %s not moved to the trash: %s", qPrintable(source), qPrintable(headError));
     m_lists.renameVideo(oldName, newName);
     m_window.state.playbackVideoName = newName;
     m_window.state.flags.currentPatientId = newId;
@@ -345,9 +351,10 @@ void VideoManagement::trimToRange()
     const TrimResult result = dialog.result();
     if (!accepted) {
         // A worker that completed just as Cancel was pressed: the user asked for no new file.
-        if (result == TrimResult::Done)
+        if (result == TrimResult::Done) {
             QFile::remove(*target);
-        else if (result != TrimResult::Cancelled && result != TrimResult::NotRun)
+            media::removeHeadTrack(*target);
+        } else if (result != TrimResult::Cancelled && result != TrimResult::NotRun)
             message(failureOf(dialog, source, *target));
         return;
     }
