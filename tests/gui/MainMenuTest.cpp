@@ -1,5 +1,6 @@
 #include "ui/shared/MainMenu.h"
 #include "core/i18n/Messages.h"
+#include "core/i18n/UiTexts.h"
 #include "core/sensor/HeadPose.h"
 #include "core/settings/Settings.h"
 #include "core/settings/Storage.h"
@@ -11,6 +12,7 @@
 #include "support/TestVideos.h"
 #include "support/WaitUntil.h"
 #include "ui/app/CTolvek2Dlg.h"
+#include "ui/app/HardwareFailures.h"
 #include "ui/shared/ControlIds.h"
 
 #include <QApplication>
@@ -306,4 +308,64 @@ TEST_F(WindowCommandsTest, ChangingTheSaveFolderListsTheNewFoldersVideos)
     prompts.folders.push_back(dir.file("backup"));
     w->executeCommand(CmdSetBackupFolder);
     EXPECT_EQ(appSettings().value(BackupFolder), dir.file("backup"));
+}
+
+TEST_F(WindowCommandsTest, ASerialPortThatCannotBeOpenedIsReportedOnceWithWhy)
+{
+    // A port listed once but gone now: the board was unplugged.
+    const QString gone = dir.file("ttyUSB7");
+    appSettings().setValue(ComPort, gone);
+    appSettings().setValue(SensorMode, QStringLiteral("1"));
+    const ScopedLanguage english(English);
+    prompts.messages.clear();
+    w->setWindowMode(ModeLive);
+    ASSERT_NE(w->sensorLink().start(), SensorLink::StartResult::Failed);
+    ASSERT_TRUE(tolvek::test::waitUntil([&] { return !prompts.messages.isEmpty(); }));
+    EXPECT_EQ(prompts.messages, QStringList{uiText(TxtSerialNotFound).arg(gone)});
+    // Tried again at the next recording: the examiner is not told the same again.
+    ASSERT_TRUE(tolvek::test::waitUntil([&] { return !w->sensorLink().isAlive(); }));
+    ASSERT_NE(w->sensorLink().start(), SensorLink::StartResult::Failed);
+    ASSERT_TRUE(tolvek::test::waitUntil([&] { return !w->sensorLink().isAlive(); }));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(prompts.messages.size(), 1);
+}
+
+TEST(HardwareFailures, EachOpenFailureNamesItsCause)
+{
+    const ScopedLanguage english(English);
+    using platform::DeviceDiagnosis;
+    using platform::DeviceProblem;
+    const QString port = QStringLiteral("/dev/ttyUSB0");
+    struct Case
+    {
+        SensorKind kind;
+        SensorLinkEnd reason;
+        DeviceProblem problem;
+        std::optional<QString> text;
+    };
+    const Case cases[] = {
+        {SensorKind::Serial, SensorLinkEnd::OpenFailed, DeviceProblem::Missing,
+         uiText(TxtSerialNotFound).arg(port)},
+        {SensorKind::Serial, SensorLinkEnd::OpenFailed, DeviceProblem::NoPermission,
+         uiText(TxtSerialNoPermission).arg(port)},
+        {SensorKind::Serial, SensorLinkEnd::OpenFailed, DeviceProblem::Busy, uiText(TxtSerialBusy).arg(port)},
+        {SensorKind::Phone, SensorLinkEnd::BindFailed, DeviceProblem::Busy,
+         uiText(TxtPhonePortInUse).arg(1108)},
+        {SensorKind::Phone, SensorLinkEnd::SocketFailed, DeviceProblem::Busy,
+         QStringLiteral("Socket creation failed")},
+        {SensorKind::Serial, SensorLinkEnd::Stopped, DeviceProblem::Busy, std::nullopt},
+        {SensorKind::Serial, SensorLinkEnd::BoardSilent, DeviceProblem::Busy, std::nullopt},
+        {SensorKind::Phone, SensorLinkEnd::ModeChanged, DeviceProblem::Busy, std::nullopt},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(sensorOpenFailureText(c.kind, c.reason, port, DeviceDiagnosis{c.problem, {}}), c.text)
+            << sensorLinkEndName(c.reason);
+    EXPECT_TRUE(uiText(TxtSerialNoPermission).contains(QStringLiteral("dialout")));
+
+    FailureOnce once;
+    EXPECT_TRUE(once.shouldTell(QStringLiteral("a")));
+    EXPECT_FALSE(once.shouldTell(QStringLiteral("a")));
+    EXPECT_TRUE(once.shouldTell(QStringLiteral("b")));
+    once.reset();
+    EXPECT_TRUE(once.shouldTell(QStringLiteral("b")));
 }

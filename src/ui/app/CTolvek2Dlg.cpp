@@ -9,6 +9,7 @@
 #include "core/platform/HelpPages.h"
 #include "core/platform/PowerRequest.h"
 #include "core/platform/ProfileStore.h"
+#include "core/sensor/ComPortList.h"
 #include "core/sensor/PhoneGyroThread.h"
 #include "core/sensor/SensorCommands.h"
 #include "core/settings/ConfigFile.h"
@@ -16,6 +17,7 @@
 #include "core/settings/VideoFileName.h"
 #include "ui/analysis/AnalysisView.h"
 #include "ui/app/FolderPanel.h"
+#include "ui/app/HardwareFailures.h"
 #include "ui/app/ModeTable.h"
 #include "ui/app/WindowTexts.h"
 #include "ui/backup/BackupByDate.h"
@@ -88,6 +90,7 @@ CTolvek2Dlg::CTolvek2Dlg(MainWindowServices services, QWidget* parent)
     m_clock.start();
     m_head->selectDirection(sensorDirectionFromSetting(appSettings().value(SensorDirection)));
     m_sensorLink = new SensorLink(m_head, {}, this);
+    connect(m_sensorLink, &SensorLink::linkEnded, this, &CTolvek2Dlg::onSensorLinkEnded);
     createControls();
     if (!m_services.recording.askForId)
         m_services.recording.askForId = [this] { return askForId(0); };
@@ -973,6 +976,19 @@ void CTolvek2Dlg::mouseReleaseEvent(QMouseEvent* e)
         m_head->setManualPose(keypadSection(e->position().toPoint(), m_layout.liveView));
     else
         m_head->rezero();
+}
+
+void CTolvek2Dlg::onSensorLinkEnded(SensorKind kind, int, SensorLinkEnd reason)
+{
+    const QString port = appSettings().value(ComPort);
+    const platform::DeviceDiagnosis device =
+        kind == SensorKind::Serial
+            ? platform::diagnoseDeviceOpenFailure(gyroPortLocation(port).value_or(QString()))
+            : platform::DeviceDiagnosis{};
+    const std::optional<QString> text = sensorOpenFailureText(kind, reason, port, device);
+    // Told without waiting for OK: the link may fail at the start of a recording.
+    if (text && m_services.prompts && m_sensorFailures.shouldTell(*text))
+        m_services.prompts->notify(this, *text, UserPrompts::Icon::Warning);
 }
 
 void CTolvek2Dlg::refreshComPorts()

@@ -11,6 +11,7 @@
 #include "core/sensor/HeadPose.h"
 #include "core/sensor/SensorLink.h"
 #include "core/settings/Storage.h"
+#include "ui/app/HardwareFailures.h"
 #include "ui/capture/RecordingControl.h"
 #include "ui/shared/KeyCommands.h"
 #include "ui/shared/MainLayout.h"
@@ -201,6 +202,8 @@ class CTolvek2Dlg : public QDialog, public MessagePort, public ModePort, public 
     // The Help command: the page of the current language (else English) in the browser.
     void openHelp(const Settings& settings);
     void refreshComPorts();
+    // A head sensor link has ended: a port that could not be opened is reported once, with why.
+    void onSensorLinkEnded(SensorKind kind, int exitCode, SensorLinkEnd reason);
     void wireListsAndPlayer();
     void connectButton(int id, std::function<void()> handler);
 
@@ -228,6 +231,7 @@ class CTolvek2Dlg : public QDialog, public MessagePort, public ModePort, public 
     // The stored outer rectangle, until the window manager's frame is known and the client size
     // has been fitted to it once.
     std::optional<QRect> m_pendingFrame;
+    FailureOnce m_sensorFailures;
     bool m_initialised = false;
     QPointer<AnalysisView> m_analysisView; // a child window, made on first use
     // Last, so that it goes first: its players are joined before the frame and timer go.

@@ -38,28 +38,45 @@ void nameButtons(QMessageBox& box)
 }
 } // namespace
 
-void QtUserPrompts::message(QWidget* parent, const QString& text, Icon icon)
+namespace {
+// An OK box captioned "Tolvek" with the text and icon of a message.
+void prepareMessage(QMessageBox& box, const QString& text, UserPrompts::Icon icon)
 {
-    QMessageBox box(parent);
     box.setWindowTitle(QStringLiteral("Tolvek"));
     box.setText(windowsToDisplay(text));
     switch (icon) {
-    case Icon::Information:
+    case UserPrompts::Icon::Information:
         box.setIcon(QMessageBox::Information);
         break;
-    case Icon::Warning:
+    case UserPrompts::Icon::Warning:
         box.setIcon(QMessageBox::Warning);
         break;
-    case Icon::Error:
+    case UserPrompts::Icon::Error:
         box.setIcon(QMessageBox::Critical);
         break;
-    case Icon::Question:
+    case UserPrompts::Icon::Question:
         box.setIcon(QMessageBox::Question);
         break;
     }
     box.setStandardButtons(QMessageBox::Ok);
     nameButtons(box);
+}
+} // namespace
+
+void QtUserPrompts::message(QWidget* parent, const QString& text, Icon icon)
+{
+    QMessageBox box(parent);
+    prepareMessage(box, text, icon);
     box.exec();
+}
+
+void QtUserPrompts::notify(QWidget* parent, const QString& text, Icon icon)
+{
+    auto* box = new QMessageBox(parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setModal(false);
+    prepareMessage(*box, text, icon);
+    box->show();
 }
 
 namespace {

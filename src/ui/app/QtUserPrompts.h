@@ -11,6 +11,7 @@ class QtUserPrompts : public UserPrompts
 {
   public:
     void message(QWidget* parent, const QString& text, Icon icon) override;
+    void notify(QWidget* parent, const QString& text, Icon icon) override;
     bool question(QWidget* parent, const QString& text, const QString& caption, bool defaultNo) override;
     bool questionAt(QWidget* parent, const QString& text, const QString& caption, bool defaultNo,
                     QPoint at) override;

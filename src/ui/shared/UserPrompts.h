@@ -26,6 +26,12 @@ class UserPrompts
     virtual ~UserPrompts() = default;
     // A modal message box with OK, captioned "Tolvek".
     virtual void message(QWidget* parent, const QString& text, Icon icon = Icon::Information) = 0;
+    // The same message without waiting for OK, so that the window and a running recording go on
+    // (the examiner may be busy with the patient). Test doubles may show it as message() does.
+    virtual void notify(QWidget* parent, const QString& text, Icon icon = Icon::Information)
+    {
+        message(parent, text, icon);
+    }
     // Yes/No question; true for Yes.
     virtual bool question(QWidget* parent, const QString& text, const QString& caption, bool defaultNo) = 0;
     // CenterMessageBoxOnPoint: the same question centred on a screen point (the cursor), kept on

@@ -1,0 +1,41 @@
+#include "ui/app/HardwareFailures.h"
+
+#include "core/i18n/UiTexts.h"
+#include "core/sensor/PhoneDatagram.h"
+
+namespace tolvek {
+
+std::optional<QString> sensorOpenFailureText(SensorKind kind, SensorLinkEnd reason, const QString& port,
+                                             const platform::DeviceDiagnosis& device)
+{
+    if (kind == SensorKind::Phone) {
+        if (reason == SensorLinkEnd::BindFailed)
+            return uiText(TxtPhonePortInUse).arg(PhoneGyroPort);
+        if (reason == SensorLinkEnd::SocketFailed)
+            return QStringLiteral("Socket creation failed");
+        return std::nullopt;
+    }
+    if (kind != SensorKind::Serial)
+        return std::nullopt;
+    if (reason != SensorLinkEnd::OpenFailed)
+        return std::nullopt;
+    switch (device.problem) {
+    case platform::DeviceProblem::Missing:
+        return uiText(TxtSerialNotFound).arg(port);
+    case platform::DeviceProblem::NoPermission:
+        return uiText(TxtSerialNoPermission).arg(port);
+    case platform::DeviceProblem::Busy:
+        break;
+    }
+    return uiText(TxtSerialBusy).arg(port);
+}
+
+bool FailureOnce::shouldTell(const QString& text)
+{
+    if (text == m_last)
+        return false;
+    m_last = text;
+    return true;
+}
+
+} // namespace tolvek
