@@ -1,6 +1,7 @@
 // The recording road through the real capture thread with the simulated eye camera.
 #include "core/capture/SimulatedEyeSource.h"
 #include "core/i18n/Messages.h"
+#include "core/i18n/UiTexts.h"
 #include "core/library/RecordingRecovery.h"
 #include "core/media/VideoTags.h"
 #include "core/settings/Settings.h"
@@ -10,6 +11,7 @@
 #include "support/HeldCamera.h"
 #include "support/HeldRepair.h"
 #include "support/MainWindowFixture.h"
+#include "support/ScopedLanguage.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TempDir.h"
 #include "support/TestVideos.h"
@@ -57,6 +59,7 @@ class RecordingControlTest : public MainWindowFixture
         MainWindowServices services = this->services(cameras);
         services.recording.frameSources = cameraWorks ? camera.sources() : [](int) { return nullptr; };
         services.recording.wallClock = camera.wallClock();
+        services.recording.cameraDevicePath = [this] { return cameraDevice; };
         services.recording.freeBytes = [this](const QString&) { return freeBytes; };
         services.recording.writeCopyrightTag = [this](const QString& path) {
             stamped << path;
@@ -135,6 +138,7 @@ class RecordingControlTest : public MainWindowFixture
     std::unique_ptr<CTolvek2Dlg>& w = window;
     HeldCamera camera{96, 72, 60};
     bool cameraWorks = true;
+    QString cameraDevice; // the device file the camera-open error diagnoses
     QStringList stamped;
     qint64 freeBytes = 10LL << 30;
     mutable std::mutex closedMutex;
@@ -498,4 +502,20 @@ TEST_F(RecordingControlTest, ARepairEndingDuringARecordingListsTheRecordingOnce)
     for (const VideoRecord& r : lists.library())
         records += r.fileName == recorded ? 1 : 0;
     EXPECT_EQ(records, 1);
+}
+
+TEST_F(RecordingControlTest, ACameraThatDoesNotOpenIsReportedWithItsLikelyCause)
+{
+    const ScopedLanguage english(English);
+    makeWindow(0);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(w->recordingControl().cameraOpenErrorText(), uiText(TxtCameraOpenError)); // no device known
+    cameraDevice = dir.file(QStringLiteral("video4"));                                  // unplugged
+    EXPECT_EQ(w->recordingControl().cameraOpenErrorText(), uiText(TxtCameraOpenError) +
+                                                               QStringLiteral("\r\n") +
+                                                               uiText(TxtCameraNotFound).arg(cameraDevice));
+    ASSERT_TRUE(dir.write(QStringLiteral("video4"), "")); // there and open to us: held by another program
+    EXPECT_EQ(w->recordingControl().cameraOpenErrorText(),
+              uiText(TxtCameraOpenError) + QStringLiteral("\r\n") + uiText(TxtCameraBusy).arg(cameraDevice));
+    EXPECT_TRUE(w->recordingControl().cameraOpenErrorText().startsWith(QStringLiteral("Camera Open-error!")));
 }

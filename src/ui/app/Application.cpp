@@ -105,6 +105,15 @@ int runApplication(int argc, char** argv)
     const QString cameraSource = commandLineCameraSource(QCoreApplication::arguments());
     services.countCameras = [cameraSource] { return countCameras(cameraSource); };
     services.cameraNames = [cameraSource] { return enumerateCameras(cameraSource); };
+    services.recording.cameraDevicePath = [cameraSource]() -> QString {
+        if (!cameraSource.isEmpty())
+            return {}; // the simulated camera or a file given on the command line
+        const std::vector<CameraDevice> devices = listCaptureDevices();
+        const int index = appSettings().getInt(CameraNumber);
+        if (index < 0 || index >= int(devices.size()))
+            return {};
+        return QStringLiteral("/dev/video%1").arg(devices[std::size_t(index)].node);
+    };
     services.recording.frameSources = [cameraSource](int index) {
         return makeFrameSource(cameraSource, index, appSettings());
     };

@@ -6,6 +6,7 @@
 #include "core/i18n/Messages.h"
 #include "core/i18n/UiTexts.h"
 #include "core/media/HeadTrack.h"
+#include "core/platform/DeviceAccess.h"
 #include "core/platform/PowerRequest.h"
 #include "core/platform/Trash.h"
 #include "core/sensor/HeadOverlay.h"
@@ -166,6 +167,23 @@ void RecordingControl::releaseRecordingHold()
     m_window.state.closeAllowed = 1;
 }
 
+QString RecordingControl::cameraOpenErrorText() const
+{
+    QString text = uiText(TxtCameraOpenError);
+    const QString device = m_services.cameraDevicePath ? m_services.cameraDevicePath() : QString();
+    if (device.isEmpty())
+        return text;
+    switch (platform::diagnoseDeviceOpenFailure(device).problem) {
+    case platform::DeviceProblem::Missing:
+        return text + QStringLiteral("\r\n") + uiText(TxtCameraNotFound).arg(device);
+    case platform::DeviceProblem::NoPermission:
+        return text + QStringLiteral("\r\n") + uiText(TxtCameraNoPermission).arg(device);
+    case platform::DeviceProblem::Busy:
+        break;
+    }
+    return text + QStringLiteral("\r\n") + uiText(TxtCameraBusy).arg(device);
+}
+
 void RecordingControl::startLiveCapture()
 {
     CaptureFlags& flags = m_window.state.flags;
@@ -194,7 +212,7 @@ void RecordingControl::startLiveCapture()
             beginSession();
         } else {
             releaseRecordingHold();
-            m_window.messages.showMessage(uiText(TxtCameraOpenError), UserPrompts::Icon::Error);
+            m_window.messages.showMessage(cameraOpenErrorText(), UserPrompts::Icon::Error);
             m_window.modes.setWindowMode(ModeLibrary);
         }
         return;
@@ -237,7 +255,7 @@ void RecordingControl::startRecording()
     if (id && !captureThreadRunning()) {
         // The camera did not come up while the ID was entered.
         releaseRecordingHold();
-        m_window.messages.showMessage(uiText(TxtCameraOpenError), UserPrompts::Icon::Error);
+        m_window.messages.showMessage(cameraOpenErrorText(), UserPrompts::Icon::Error);
         m_window.modes.setWindowMode(ModeLibrary);
         m_window.video.requestShowPlaybackVideo();
         return;
@@ -406,7 +424,7 @@ void RecordingControl::onCaptureThreadEnded()
     const bool cameraFailed = !m_window.state.flags.cameraOpened;
     stopRecording();
     if (cameraFailed)
-        m_window.messages.showMessage(uiText(TxtCameraOpenError), UserPrompts::Icon::Error);
+        m_window.messages.showMessage(cameraOpenErrorText(), UserPrompts::Icon::Error);
 }
 
 void RecordingControl::startDiskWatch()

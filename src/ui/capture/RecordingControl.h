@@ -55,6 +55,9 @@ struct RecordingServices
     std::function<qint64(const QString& folder)> freeBytes;
     // Local date and time for the burnt-in text and the file names (the system clock when not set).
     CaptureThread::WallClock wallClock;
+    // The device file of the chosen camera, to tell why it did not open; empty when the camera is
+    // not a device (the simulated camera, a video file) or not known.
+    std::function<QString()> cameraDevicePath;
 };
 
 class RecordingControl : public QObject
@@ -65,6 +68,8 @@ class RecordingControl : public QObject
     ~RecordingControl() override;
 
     void startLiveCapture();
+    // "Camera Open-error!", with the likely cause on a second line where the device tells it.
+    QString cameraOpenErrorText() const;
     void startRecording();
     // Ends the recording at once; the file is stamped, listed and shown when the capture thread
     // reports it closed, which may be later than the stop when the camera hangs.
