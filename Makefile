@@ -39,9 +39,12 @@ demo: build
 
 # Pictures of every interface language (main window, a dialog, a recording, the lists) in
 # $(BUILD)/screenshots, made under a private Xvfb display.
-screenshots: build
+# The build folder keeps its own settings (a test build stays one); only the program and the
+# sample maker are built.
+screenshots: deps
 	@./scripts/install-deps.sh screenshots
-	@cmake --build $(BUILD) --target tolvek_samples -j $(JOBS)
+	@cmake --preset default -B $(BUILD) >/dev/null
+	@cmake --build $(BUILD) --target tolvek tolvek_samples -j $(JOBS)
 	./scripts/screenshots.sh $(BUILD)
 
 # The Debian package (CPack): build/tolvek_<version>_<arch>.deb, whose dependencies are the
