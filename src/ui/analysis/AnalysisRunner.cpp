@@ -1,7 +1,9 @@
 #include "ui/analysis/AnalysisRunner.h"
 
 #include "core/analysis/AnalysisCache.h"
+#include "core/media/HeadTrack.h"
 
+#include <QFileInfo>
 #include <QThread>
 
 #include <mutex>
@@ -53,7 +55,11 @@ bool AnalysisRunner::start(const QString& videoPath, bool force)
             if (!run.abandoned())
                 emitIt();
         };
-        const HeadPositionTrack track = headPositions ? headPositions(videoPath) : HeadPositionTrack{};
+        HeadPositionTrack track = headPositions ? headPositions(videoPath) : HeadPositionTrack{};
+        // Without a reader of its own the analysis reads the video's head data itself: a newer
+        // head-data file makes the cache stale as a newer video does.
+        if (!headPositions && QFileInfo::exists(media::headTrackPath(videoPath)))
+            track.sourceFiles << media::headTrackPath(videoPath);
         if (!force && analysis::analysisCacheIsFresh(videoPath, track.sourceFiles)) {
             if (auto cached = analysis::readAnalysisCache(videoPath)) {
                 auto result = std::make_shared<const analysis::VideoAnalysis>(std::move(*cached));
