@@ -9,7 +9,8 @@
 # BUILD_DIR (default build) must hold tolvek and tolvek_samples. OUT_DIR (default
 # BUILD_DIR/screenshots) receives NN-CODE-WHAT.png for language NN (the Language setting) and
 # CODE (its help folder), and overview.png with all of them when ImageMagick's montage is there.
-# The display number is SHOTS_DISPLAY (default 46); it must be free. Needs Xvfb, xdotool, x11-utils
+# SHOTS_LANGUAGES limits the run to some Language settings (e.g. "9 10"). The display number is
+# SHOTS_DISPLAY (default 46); it must be free. Needs Xvfb, xdotool, x11-utils
 # and ImageMagick; openbox is used as window manager when installed.
 set -euo pipefail
 
@@ -47,7 +48,7 @@ dialog_of() {
     exit 1
 }
 
-for language in "${!codes[@]}"; do
+for language in ${SHOTS_LANGUAGES:-${!codes[@]}}; do
     prefix=$(printf '%s/%02d-%s' "$out" "$language" "${codes[language]}")
     run="$work/run$language"
     xsession_data "$run/data" "$language"

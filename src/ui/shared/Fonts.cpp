@@ -87,7 +87,12 @@ QStringList gothicFamilies(int language)
         return QStringList{QStringLiteral("MS Gothic")} + cjk + QStringList{QStringLiteral("IPAGothic")};
     if (isCjk(language))
         return cjk;
-    return QStringList{QStringLiteral("MS Gothic")} + scriptFamilies(language) + cjk;
+    if (language == Hindi || language == Arabic)
+        return QStringList{QStringLiteral("MS Gothic")} + scriptFamilies(language) + cjk;
+    // Latin and Cyrillic in the monospaced face's half-width letters, as narrow as the lists'
+    // columns were laid out for: a proportional face cuts IDs and dates short.
+    return QStringList{QStringLiteral("MS Gothic"), QStringLiteral("Noto Sans Mono CJK JP")} +
+           scriptFamilies(language) + cjk;
 }
 
 QFont gothicFont()
