@@ -257,13 +257,7 @@ QString AnalysisView::saveReport()
         if (!target.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive))
             target += QStringLiteral(".pdf");
     }
-    ReportInput input{m_video,
-                      m_result,
-                      m_data,
-                      reportStills(m_video, m_result->nystagmus.segments),
-                      m_ppd->value(),
-                      currentLanguage(),
-                      QDateTime::currentDateTime()};
+    const ReportInput input = reportInput();
     QString error;
     if (!writeReportPdf(target, input, error)) {
         if (m_prompts)
@@ -275,6 +269,17 @@ QString AnalysisView::saveReport()
     return target;
 }
 
+ReportInput AnalysisView::reportInput() const
+{
+    return {m_video,
+            m_result,
+            m_data,
+            reportStills(m_video, m_result->nystagmus.segments),
+            m_ppd->value(),
+            currentLanguage(),
+            QDateTime::currentDateTime()};
+}
+
 void AnalysisView::printReport()
 {
     if (!m_result)
@@ -284,13 +289,7 @@ void AnalysisView::printReport()
     QPrintDialog dialog(&printer, this);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    ReportInput input{m_video,
-                      m_result,
-                      m_data,
-                      reportStills(m_video, m_result->nystagmus.segments),
-                      m_ppd->value(),
-                      currentLanguage(),
-                      QDateTime::currentDateTime()};
+    const ReportInput input = reportInput();
     QPainter painter;
     if (!painter.begin(&printer)) {
         if (m_prompts)

@@ -6,6 +6,7 @@
 // value turns velocities into degrees per second. The report is saved as PDF beside the video
 // (never over an existing file without asking) or printed. UI thread only.
 
+#include "ui/analysis/AnalysisReport.h"
 #include "ui/analysis/AnalysisRunner.h"
 #include "ui/analysis/TracePainter.h"
 
@@ -70,6 +71,8 @@ class AnalysisView : public QWidget
     void closeEvent(QCloseEvent* event) override;
 
   private:
+    // What the report shows of the analysed video, the PDF and the printout alike.
+    ReportInput reportInput() const;
     void onFinished(std::shared_ptr<const analysis::VideoAnalysis> result, bool fromCache,
                     const QString& cacheError);
     void setRunning(bool running);
