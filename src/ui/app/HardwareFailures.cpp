@@ -2,6 +2,7 @@
 
 #include "core/i18n/UiTexts.h"
 #include "core/sensor/PhoneDatagram.h"
+#include "ui/shared/DeviceProblemText.h"
 
 namespace tolvek {
 
@@ -19,15 +20,7 @@ std::optional<QString> sensorOpenFailureText(SensorKind kind, SensorLinkEnd reas
         return std::nullopt;
     if (reason != SensorLinkEnd::OpenFailed)
         return std::nullopt;
-    switch (device.problem) {
-    case platform::DeviceProblem::Missing:
-        return uiText(TxtSerialNotFound).arg(port);
-    case platform::DeviceProblem::NoPermission:
-        return uiText(TxtSerialNoPermission).arg(port);
-    case platform::DeviceProblem::Busy:
-        break;
-    }
-    return uiText(TxtSerialBusy).arg(port);
+    return deviceProblemText(device.problem, {TxtSerialNotFound, TxtSerialNoPermission, TxtSerialBusy}, port);
 }
 
 bool FailureOnce::shouldTell(const QString& text)

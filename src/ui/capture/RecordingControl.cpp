@@ -14,6 +14,7 @@
 #include "core/settings/Settings.h"
 #include "core/settings/VideoFileName.h"
 #include "ui/shared/ControlIds.h"
+#include "ui/shared/DeviceProblemText.h"
 #include "ui/shared/UserPrompts.h"
 
 #include <QElapsedTimer>
@@ -169,19 +170,13 @@ void RecordingControl::releaseRecordingHold()
 
 QString RecordingControl::cameraOpenErrorText() const
 {
-    QString text = uiText(TxtCameraOpenError);
+    const QString text = uiText(TxtCameraOpenError);
     const QString device = m_services.cameraDevicePath ? m_services.cameraDevicePath() : QString();
     if (device.isEmpty())
         return text;
-    switch (platform::diagnoseDeviceOpenFailure(device).problem) {
-    case platform::DeviceProblem::Missing:
-        return text + QStringLiteral("\r\n") + uiText(TxtCameraNotFound).arg(device);
-    case platform::DeviceProblem::NoPermission:
-        return text + QStringLiteral("\r\n") + uiText(TxtCameraNoPermission).arg(device);
-    case platform::DeviceProblem::Busy:
-        break;
-    }
-    return text + QStringLiteral("\r\n") + uiText(TxtCameraBusy).arg(device);
+    return text + QStringLiteral("\r\n") +
+           deviceProblemText(platform::diagnoseDeviceOpenFailure(device).problem,
+                             {TxtCameraNotFound, TxtCameraNoPermission, TxtCameraBusy}, device);
 }
 
 void RecordingControl::startLiveCapture()
