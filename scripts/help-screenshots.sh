@@ -7,7 +7,8 @@
 #   scripts/help-screenshots.sh [BUILD_DIR] [LANGUAGE]
 #
 # BUILD_DIR (default build) must hold tolvek and tolvek_samples (cmake --build BUILD_DIR --target
-# tolvek tolvek_samples). LANGUAGE is the help folder to fill: en (default) or ja. The display
+# tolvek tolvek_samples). LANGUAGE is the help folder to fill: en (default), ja or another of the
+# program's language codes (scripts/lib/xsession.sh). The display
 # number is HELP_DISPLAY (default 43); it must be free. Needs Xvfb, xdotool and ImageMagick
 # (apt-get install xvfb xdotool imagemagick); openbox is used as window manager when installed.
 # Only the processes this script starts are stopped at its end.
@@ -17,20 +18,20 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$root/build}" && pwd)
 language=${2:-en}
 display=${HELP_DISPLAY:-43}
-case $language in
-en) setting=1 ;;
-ja) setting=0 ;;
-*)
-    echo "help-screenshots: no language setting known for '$language' (en, ja)" >&2
-    exit 2
-    ;;
-esac
 name=help-screenshots
 work=$(mktemp -d /tmp/tolvek-helpshots.XXXXXX)
 # shellcheck source=lib/xsession.sh
 . "$root/scripts/lib/xsession.sh"
 trap xsession_cleanup EXIT
 xsession_require
+setting=
+for i in "${!xsession_languages[@]}"; do
+    [ "${xsession_languages[i]}" = "$language" ] && setting=$i
+done
+[ -n "$setting" ] || {
+    echo "help-screenshots: '$language' is not one of the program's languages (${xsession_languages[*]})" >&2
+    exit 2
+}
 
 images="$root/resources/help/$language/images"
 mkdir -p "$images"
@@ -57,8 +58,9 @@ drag() {
 }
 
 # The program opens with the ID keypad over the live picture.
-keypad=$(window 'Input ID')
 main=$(window 'Tolvek Version')
+pid=${xsession_pids[-1]}
+keypad=$(dialog_of "$pid" "$main")
 xdotool windowactivate --sync "$main" >/dev/null 2>&1 || true
 sleep 2
 read -r mx my mw mh < <(geometry "$main")
@@ -112,7 +114,7 @@ sleep 0.5
 click "$main" $((px + 200)) $((py + 200)) 3
 sleep 1
 xdotool key Down Return
-memo=$(window 'set the memo')
+memo=$(dialog_of "$pid" "$main")
 sleep 1
 read -r dx dy dw dh < <(geometry "$memo")
 shot memo "$dx" "$dy" "$dw" "$dh" 700
@@ -121,7 +123,7 @@ sleep 1
 
 # Trim: the trim button, which the markers have enabled.
 click "$main" $((px + pw - 42)) 48
-trim=$(window '^thread$') # the trim dialog's title
+trim=$(dialog_of "$pid" "$main") # the trim dialog
 sleep 1
 read -r dx dy dw dh < <(geometry "$trim")
 shot trim "$dx" "$dy" "$dw" "$dh" "$dw"
@@ -138,7 +140,7 @@ shot folder-menu "$mx" "$my" 440 200 440
 
 # Backup by date: its first item opens the date keypad.
 xdotool key Down Return
-date=$(window 'year month day')
+date=$(dialog_of "$pid" "$main")
 sleep 1
 read -r dx dy dw dh < <(geometry "$date")
 shot backup-date "$dx" "$dy" "$dw" "$dh" 300

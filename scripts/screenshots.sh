@@ -26,30 +26,12 @@ trap xsession_cleanup EXIT
 xsession_require
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
-codes=(ja en pt zh-Hans zh-Hant ko fr es hi ar ru de ms)
 
 xsession_start_display
 base=${#xsession_pids[@]}
 
-# The visible window of process $1 other than the main window $2 (a dialog), waiting up to 20 s.
-dialog_of() {
-    local id w
-    for _ in $(seq 200); do
-        for w in $(xdotool search --onlyvisible --pid "$1" 2>/dev/null || true); do
-            [ "$w" != "$2" ] && [ -n "$(xdotool getwindowname "$w" 2>/dev/null)" ] && {
-                echo "$w"
-                return
-            }
-        done
-        sleep 0.1
-    done
-    echo "$name: no dialog appeared; the program said:" >&2
-    cat "$work/tolvek.log" >&2
-    exit 1
-}
-
-for language in ${SHOTS_LANGUAGES:-${!codes[@]}}; do
-    prefix=$(printf '%s/%02d-%s' "$out" "$language" "${codes[language]}")
+for language in ${SHOTS_LANGUAGES:-${!xsession_languages[@]}}; do
+    prefix=$(printf '%s/%02d-%s' "$out" "$language" "${xsession_languages[language]}")
     run="$work/run$language"
     xsession_data "$run/data" "$language"
     xsession_run "$run/data" "$run/home"

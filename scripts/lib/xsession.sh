@@ -4,6 +4,8 @@
 # Only the processes started here are stopped by xsession_cleanup.
 
 xsession_pids=()
+# The program's interface languages in the order of the Language setting, by help folder code.
+xsession_languages=(ja en pt zh-Hans zh-Hant ko fr es hi ar ru de ms)
 
 xsession_require() {
     local tool
@@ -85,6 +87,22 @@ window() {
         sleep 0.1
     done
     echo "$name: no window '$1' appeared; the program said:" >&2
+    cat "$work/tolvek.log" >&2
+    exit 1
+}
+# The visible window of process $1 other than the main window $2 (a dialog), waiting up to 20 s.
+dialog_of() {
+    local id w
+    for _ in $(seq 200); do
+        for w in $(xdotool search --onlyvisible --pid "$1" 2>/dev/null || true); do
+            [ "$w" != "$2" ] && [ -n "$(xdotool getwindowname "$w" 2>/dev/null)" ] && {
+                echo "$w"
+                return
+            }
+        done
+        sleep 0.1
+    done
+    echo "$name: no dialog appeared; the program said:" >&2
     cat "$work/tolvek.log" >&2
     exit 1
 }
