@@ -2,7 +2,8 @@
 // window in its modes, its menus, the folder panel, the keypads, the trim, memo and backup dialogs
 // and the message boxes show only texts of that language's tables (the message table, the second
 // table, the menu captions), apart from the data shown in them (file names, folders, numbers) and
-// the program's name. A text left fixed in one language shows up here as a foreign line.
+// the program's name. A text left fixed in one language shows up here as a foreign line, and a
+// caption too long for its control as a clipped one.
 #include "core/backup/BackupRunner.h"
 #include "core/i18n/MenuCaptions.h"
 #include "core/i18n/Messages.h"
@@ -20,10 +21,12 @@
 #include "ui/manage/CSetMemo.h"
 #include "ui/manage/CTrim.h"
 #include "ui/shared/ControlIds.h"
+#include "ui/shared/LanguageLook.h"
 #include "ui/shared/MainMenu.h"
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QFontDatabase>
 #include <QGlyphRun>
@@ -31,6 +34,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QRawFont>
 #include <QTextLayout>
 #include <QTimer>
@@ -96,6 +100,7 @@ struct Shown
 {
     QString where;
     QString text;
+    int overflow = 0; // pixels by which the text is wider than its control (part of it is unseen)
 };
 
 void collectMenu(const QMenu* menu, const QString& where, std::vector<Shown>& out)
@@ -124,9 +129,11 @@ void collectWidget(const QWidget& top, const QString& where, std::vector<Shown>&
         out.push_back({name + QStringLiteral(" tooltip"), w->toolTip()});
         out.push_back({name + QStringLiteral(" accessible name"), w->accessibleName()});
         if (const auto* b = qobject_cast<const QAbstractButton*>(w))
-            out.push_back({name + QStringLiteral(" caption"), b->text()});
+            out.push_back({name + QStringLiteral(" caption"), b->text(),
+                           w->isVisibleTo(&top) ? captionOverflow(*b) : 0});
         if (const auto* l = qobject_cast<const QLabel*>(w))
-            out.push_back({name + QStringLiteral(" text"), l->text()});
+            out.push_back(
+                {name + QStringLiteral(" text"), l->text(), w->isVisibleTo(&top) ? captionOverflow(*l) : 0});
         if (const auto* box = qobject_cast<const QMessageBox*>(w))
             out.push_back({name + QStringLiteral(" message"), box->text()});
         if (const auto* list = qobject_cast<const QTreeWidget*>(w))
@@ -223,6 +230,7 @@ class LanguageCoverageTest : public MainWindowFixture
             setup.setIdOnly = form;
             setup.settings = &appSettings();
             CGetNewID keypad(setup);
+            keypad.show();
             collectWidget(keypad, QStringLiteral("ID keypad, form %1").arg(form), shown);
         }
         {
@@ -285,6 +293,13 @@ TEST_F(LanguageCoverageTest, EveryShownTextIsInTheChosenLanguage)
         foreign.removeDuplicates();
         EXPECT_TRUE(foreign.isEmpty()) << foreign.size() << " foreign texts:\n"
                                        << foreign.join(u'\n').toStdString();
+        QStringList clipped;
+        for (const Shown& s : shown)
+            if (s.overflow > 0)
+                clipped << QStringLiteral("%1: %2 (%3 px too wide)").arg(s.where, s.text).arg(s.overflow);
+        clipped.removeDuplicates();
+        EXPECT_TRUE(clipped.isEmpty()) << clipped.size() << " texts wider than their control:\n"
+                                       << clipped.join(u'\n').toStdString();
         // The texts that matter for the check were really collected.
         const auto has = [&](const QString& text) {
             return std::any_of(shown.begin(), shown.end(),
@@ -381,4 +396,39 @@ TEST_F(LanguageCoverageTest, ColumnTitlesFitAndLengthStandsApartFromMemo)
         // Centred, the length title keeps a margin on its right, where the memo title begins.
         EXPECT_EQ(all->headerItem()->textAlignment(AllLengthColumn), int(Qt::AlignCenter));
     }
+}
+
+TEST(CaptionFit, ALongCaptionIsDrawnSmallerUntilItFitsElseItsTextBecomesTheTooltip)
+{
+    const struct
+    {
+        int size, width, room, minimum, expected;
+    } sizes[] = {
+        {20, 80, 100, 9, 20}, // fits already
+        {20, 100, 50, 9, 10}, // half the room, half the size
+        {20, 100, 30, 9, 9},  // never below the minimum
+        {20, 100, 0, 9, 9},   // no room at all
+    };
+    for (const auto& c : sizes)
+        EXPECT_EQ(fittingPixelSize(c.size, c.width, c.room, c.minimum), c.expected)
+            << c.size << ' ' << c.width << ' ' << c.room;
+
+    QFont font = QApplication::font();
+    font.setPixelSize(20);
+    QPushButton button(QStringLiteral("Abbrechen"));
+    button.setFont(font);
+    button.setGeometry(0, 0, 70, 30);
+    ASSERT_GT(captionOverflow(button), 0);
+    fitCaption(button, 6);
+    EXPECT_LE(captionOverflow(button), 0);
+    EXPECT_LT(QFontInfo(button.font()).pixelSize(), 20);
+    EXPECT_TRUE(button.toolTip().isEmpty());
+
+    QCheckBox box(QStringLiteral("Check to keep the original file"));
+    box.setFont(font);
+    box.setGeometry(0, 0, 60, 20);
+    fitCaption(box, 16); // far too narrow for the smallest allowed size
+    EXPECT_GT(captionOverflow(box), 0);
+    EXPECT_EQ(QFontInfo(box.font()).pixelSize(), 16);
+    EXPECT_EQ(box.toolTip(), box.text());
 }

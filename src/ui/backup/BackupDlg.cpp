@@ -43,7 +43,7 @@ BackupDlg::BackupDlg(BackupRunner& runner, QWidget* parent) : QDialog(parent), m
     cancel->setGeometry(215, 106, 95, 30);
     connect(cancel, &QPushButton::clicked, this, &BackupDlg::reject);
     m_controls[IDC_CANCEL] = cancel;
-    mirrorIfRightToLeft(*this);
+    adaptPixelLayout(*this);
 
     m_timer = new QTimer(this);
     m_timer->setInterval(TickMs);

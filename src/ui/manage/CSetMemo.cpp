@@ -84,7 +84,7 @@ CSetMemo::CSetMemo(QWidget* parent) : QDialog(parent)
     connect(ok, &QPushButton::clicked, this, &CSetMemo::accept);
     connect(cancel, &QPushButton::clicked, this, &CSetMemo::reject);
     setFixedSize(px(QRect(QPoint(0, 0), DialogUnits)).size());
-    mirrorIfRightToLeft(*this);
+    adaptPixelLayout(*this);
 }
 
 void CSetMemo::initialise()

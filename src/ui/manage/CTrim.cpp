@@ -65,7 +65,7 @@ CTrim::CTrim(QWidget* parent)
     m_timer.setObjectName(QString::number(ProgressTimerId));
     connect(&m_timer, &QTimer::timeout, this, &CTrim::onTimer);
     setFixedSize(px(QRect(QPoint(0, 0), DialogUnits)).size());
-    mirrorIfRightToLeft(*this);
+    adaptPixelLayout(*this);
 }
 
 CTrim::~CTrim()

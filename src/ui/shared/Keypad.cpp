@@ -1,5 +1,7 @@
 #include "ui/shared/Keypad.h"
 
+#include "ui/shared/LanguageLook.h"
+
 #include <QDialog>
 #include <QFontMetrics>
 #include <QIcon>
@@ -11,11 +13,17 @@ namespace tolvek {
 
 namespace {
 
+// The smallest caption a key is drawn with to fit a long translated word.
+constexpr int MinimumKeyFontPixels = 9;
+
 // A push-button that shows only its picture; its caption stays its text for tools and tests.
 class PictureButton : public QPushButton
 {
   public:
-    PictureButton(const QPixmap& picture, QWidget* parent) : QPushButton(parent), m_picture(picture) {}
+    PictureButton(const QPixmap& picture, QWidget* parent) : QPushButton(parent), m_picture(picture)
+    {
+        setProperty(CaptionNotDrawnProperty, true);
+    }
 
   protected:
     void paintEvent(QPaintEvent*) override
@@ -50,11 +58,9 @@ QPushButton* makeButton(const KeypadKey& key, QWidget* parent)
         // The caption's size, made smaller where a translated word is wider than the key.
         QFont f = b->font();
         f.setBold(true);
-        int pixels = key.fontPixels;
-        do
-            f.setPixelSize(pixels);
-        while (--pixels >= 9 && QFontMetrics(f).horizontalAdvance(key.caption) > key.place.width() - 12);
+        f.setPixelSize(key.fontPixels);
         b->setFont(f);
+        fitCaption(*b, MinimumKeyFontPixels);
     }
     return b;
 }
