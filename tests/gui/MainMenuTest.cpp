@@ -1,4 +1,5 @@
 #include "ui/shared/MainMenu.h"
+#include "core/i18n/AnalysisTexts.h"
 #include "core/i18n/Messages.h"
 #include "core/i18n/UiTexts.h"
 #include "core/sensor/HeadPose.h"
@@ -22,6 +23,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QUrl>
 #include <gtest/gtest.h>
@@ -123,9 +125,9 @@ class WindowCommandsTest : public MainWindowFixture
         appSettings().setValue(Language, QStringLiteral("1")); // the texts these tests read are English
         openWindow(QSize(1280, 720));
     }
-    void press(int key)
+    void press(int key, Qt::KeyboardModifiers held = Qt::NoModifier)
     {
-        QKeyEvent e(QEvent::KeyPress, key, Qt::NoModifier);
+        QKeyEvent e(QEvent::KeyPress, key, held);
         QApplication::sendEvent(w->control(IDC_ID_LIST), &e);
     }
 
@@ -234,6 +236,62 @@ TEST_F(WindowCommandsTest, KeysAndClicksSetTheHeadByHand)
     press(Qt::Key_Space);
     EXPECT_EQ(w->head().headReference(),
               rezeroedReference(InitialHeadReference, Quaternion{0.5f, 0.5f, 0.5f, 0.5f}));
+}
+
+TEST_F(WindowCommandsTest, EveryPictureButtonIsReachedFromTheKeyboard)
+{
+    ASSERT_FALSE(makeTestWmv(path(QStringLiteral("0000012320240305140709.wmv")), 10).isEmpty());
+    reloadLists();
+    w->setWindowMode(ModeLive);
+    const HeadPose pose = w->head().headPose();
+
+    press(Qt::Key_L, Qt::ControlModifier); // List, and no head section 3
+    EXPECT_EQ(w->windowMode(), ModeListAll);
+    EXPECT_EQ(w->head().headPose(), pose);
+    press(Qt::Key_Home, Qt::ControlModifier); // TOP
+    EXPECT_NE(w->windowMode(), ModeListAll);
+
+    // F10 opens the main menu below the MENU button, wherever the pointer is.
+    QPoint menuAt;
+    QTimer::singleShot(0, [&] {
+        if (QWidget* popup = QApplication::activePopupWidget()) {
+            menuAt = popup->pos();
+            popup->close();
+        }
+    });
+    press(Qt::Key_F10);
+    const QWidget* menuButton = w->control(IDC_MENU);
+    EXPECT_EQ(menuAt, menuButton->mapToGlobal(menuButton->rect().bottomLeft()));
+
+    // In the library the Menu key opens the played video's menu.
+    lists->refillIdList(123);
+    openRow(ids, QStringLiteral("0000012320240305140709.wmv"));
+    ASSERT_EQ(w->windowMode(), ModeLibrary);
+    QStringList items;
+    w->lists().setMenuRunner([&items](QMenu& menu, QPoint) {
+        for (const QAction* a : menu.actions())
+            items << a->text();
+        return 0;
+    });
+    press(Qt::Key_Menu);
+    EXPECT_TRUE(items.filter(analysisText(AnalysisText::MenuItem)).size() == 1)
+        << items.join(u'|').toStdString();
+    // A button not offered in the mode only beeps: no TOP in the library.
+    ASSERT_FALSE(w->control(IDC_TOTOP)->isVisible());
+    const int beeps = prompts.beeps;
+    press(Qt::Key_Home, Qt::ControlModifier);
+    EXPECT_EQ(prompts.beeps, beeps + 1);
+    EXPECT_EQ(w->windowMode(), ModeLibrary);
+
+    // Ctrl+Q is the EXIT button: refused while recording, quitting otherwise.
+    w->setWindowMode(ModeRecording);
+    w->setCloseAllowed(0);
+    press(Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_TRUE(w->isVisible());
+    w->setWindowMode(ModeLibrary);
+    w->setCloseAllowed(1);
+    press(Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_FALSE(w->isVisible());
 }
 
 TEST_F(WindowCommandsTest, ResetHeadTogglesPostureWithoutSensor)

@@ -363,8 +363,9 @@ TEST_F(MainWindowTest, ButtonTooltipsOpenBelowTheButtonRowClearOfTheRecordButton
                 tip = top;
         ASSERT_NE(tip, nullptr);
         EXPECT_GE(tip->geometry().top(), button->mapToGlobal(QPoint(0, button->height())).y());
-        if (id != IDC_RECORD)
+        if (id != IDC_RECORD) {
             EXPECT_FALSE(tip->geometry().intersects(recordOnScreen));
+        }
         QToolTip::hideText();
         processEvents();
     }

@@ -1,5 +1,7 @@
 #include "ui/shared/KeyCommands.h"
 
+#include "ui/shared/ControlIds.h"
+
 #include <QtCore/qnamespace.h>
 #include <gtest/gtest.h>
 
@@ -92,5 +94,50 @@ TEST(KeyCommands, SpaceDoubleTap)
         EXPECT_EQ(d.action, c.action);
         EXPECT_EQ(d.rezeroHead, c.rezero);
         EXPECT_EQ(d.updateLastSpace, c.mode <= 1);
+    }
+}
+
+TEST(KeyCommands, KeysThatReachThePictureButtonsAndTheVideoMenu)
+{
+    using A = KeyAction;
+    enum Held { None, Ctrl, Alt, Shift, CtrlShift };
+    const struct
+    {
+        int key;
+        Held held;
+        A action;
+        int button;
+        int mode;
+    } cases[] = {
+        {Qt::Key_F10, None, A::PressButton, IDC_MENU, 1},
+        {Qt::Key_F10, None, A::PressButton, IDC_MENU, 3},
+        {Qt::Key_L, Ctrl, A::PressButton, IDC_LISTVIEW, 1},
+        {Qt::Key_Home, Ctrl, A::PressButton, IDC_TOTOP, 3},
+        {Qt::Key_I, Ctrl, A::PressButton, IDC_SETID, 1},
+        {Qt::Key_T, Ctrl, A::PressButton, IDC_TRIM, 2},
+        {Qt::Key_Q, Ctrl, A::PressButton, IDC_QUIT, 0}, // the button refuses while recording
+        {Qt::Key_Menu, None, A::OpenVideoMenu, 0, 2},
+        {Qt::Key_F10, Shift, A::OpenVideoMenu, 0, 2},
+        {Qt::Key_Menu, None, A::PassOn, 0, 3}, // the all-videos list opens its own menu
+        {Qt::Key_F10, Shift, A::PassOn, 0, 1},
+        // Held with Ctrl or Alt, a head-section or playback key is not that key.
+        {Qt::Key_L, Alt, A::PassOn, 0, 1},
+        {Qt::Key_K, Ctrl, A::PassOn, 0, 1},
+        {Qt::Key_5, Ctrl, A::PassOn, 0, 0},
+        {Qt::Key_Return, Ctrl, A::PassOn, 0, 0},
+        {Qt::Key_Q, CtrlShift, A::PassOn, 0, 1},
+        {Qt::Key_F4, Alt, A::PassOn, 0, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << "key " << std::hex << c.key << " held " << c.held << " mode " << c.mode);
+        KeyContext k = ctx(c.mode);
+        k.controlHeld = c.held == Ctrl || c.held == CtrlShift;
+        k.altHeld = c.held == Alt;
+        k.shiftHeld = c.held == Shift || c.held == CtrlShift;
+        const KeyDecision d = decideKey(c.key, k);
+        EXPECT_EQ(d.action, c.action);
+        EXPECT_EQ(d.button, c.button);
+        EXPECT_EQ(d.section, 0);
     }
 }

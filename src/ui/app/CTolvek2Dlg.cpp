@@ -744,7 +744,10 @@ QMenu* CTolvek2Dlg::createMainMenu()
 
 void CTolvek2Dlg::showMainMenu()
 {
-    const QPoint at = QCursor::pos();
+    // At the pointer that clicked the button; from the keyboard (F10), below the button.
+    QPoint at = QCursor::pos();
+    if (const QWidget* button = control(IDC_MENU); !button->rect().contains(button->mapFromGlobal(at)))
+        at = button->mapToGlobal(button->rect().bottomLeft());
     std::unique_ptr<QMenu> menu(createMainMenu());
     QAction* chosen = menu->exec(at);
     const int command = chosen ? chosen->data().toInt() : 0;
@@ -901,6 +904,8 @@ bool CTolvek2Dlg::handleKey(int qtKey, Qt::KeyboardModifiers modifiers)
     ctx.sensorActive = !appSettings().contains(SensorMode, u'0');
     ctx.manualHead = appSettings().getInt(SensorMode) == 0;
     ctx.shiftHeld = modifiers.testFlag(Qt::ShiftModifier);
+    ctx.controlHeld = modifiers.testFlag(Qt::ControlModifier);
+    ctx.altHeld = modifiers.testFlag(Qt::AltModifier);
     const auto now = m_keyClock ? m_keyClock() : static_cast<std::uint32_t>(m_clock.elapsed());
     ctx.msSinceLastSpace = now - m_lastSpaceMs;
     const KeyDecision d = decideKey(qtKey, ctx);
@@ -922,6 +927,21 @@ void CTolvek2Dlg::runKeyAction(const KeyDecision& d)
         break;
     case KeyAction::Swallow:
     case KeyAction::PassOn:
+        break;
+    case KeyAction::PressButton: {
+        // The button's own command, so the key does exactly what a click does, and nothing
+        // where the button is not offered in this mode.
+        auto* button = qobject_cast<QAbstractButton*>(control(d.button));
+        if (button && button->isVisible() && button->isEnabled())
+            button->click();
+        else if (m_services.prompts)
+            m_services.prompts->beep();
+        break;
+    }
+    case KeyAction::OpenVideoMenu:
+        if (m_state.playbackVideoName.size() == VideoFileNameLength)
+            m_lists->showVideoPopupMenu(VideoMenuSource::Picture,
+                                        mapToGlobal(m_layout.liveView.topLeft() + QPoint(40, 40)));
         break;
     default:
         Q_EMIT keyActionRequested(d.action);

@@ -1,5 +1,7 @@
 #include "ui/shared/KeyCommands.h"
 
+#include "ui/shared/ControlIds.h"
+
 #include <QtCore/qnamespace.h>
 
 namespace tolvek {
@@ -39,7 +41,39 @@ KeyDecision decideKey(int key, const KeyContext& ctx)
         return d;
     };
 
+    if (ctx.controlHeld || ctx.altHeld) {
+        const auto press = [&d](int button) {
+            d.action = KeyAction::PressButton;
+            d.button = button;
+            return d;
+        };
+        if (ctx.controlHeld && !ctx.altHeld && !ctx.shiftHeld)
+            switch (key) {
+            case Qt::Key_Q:
+                return press(IDC_QUIT);
+            case Qt::Key_L:
+                return press(IDC_LISTVIEW);
+            case Qt::Key_Home:
+                return press(IDC_TOTOP);
+            case Qt::Key_I:
+                return press(IDC_SETID);
+            case Qt::Key_T:
+                return press(IDC_TRIM);
+            default:
+                break;
+            }
+        return d;
+    }
+
     switch (key) {
+    case Qt::Key_F10:
+        if (ctx.shiftHeld)
+            return mode == 2 ? act(KeyAction::OpenVideoMenu) : d;
+        d.button = IDC_MENU;
+        return act(KeyAction::PressButton);
+    case Qt::Key_Menu:
+        // In the list of all videos the list's own menu of its current row opens.
+        return mode == 2 ? act(KeyAction::OpenVideoMenu) : d;
     case Qt::Key_Return:
     case Qt::Key_Enter:
         if (mode == 0)
