@@ -386,6 +386,12 @@ TEST_F(WindowCommandsTest, ASerialPortThatCannotBeOpenedIsReportedOnceWithWhy)
     ASSERT_TRUE(tolvek::test::waitUntil([&] { return !w->sensorLink().isAlive(); }));
     QCoreApplication::processEvents();
     EXPECT_EQ(prompts.messages.size(), 1);
+
+    // No port at all: the board was not plugged in when the program started.
+    appSettings().setValue(ComPort, QStringLiteral("0"));
+    ASSERT_NE(w->sensorLink().start(), SensorLink::StartResult::Failed);
+    ASSERT_TRUE(tolvek::test::waitUntil([&] { return prompts.messages.size() == 2; }));
+    EXPECT_EQ(prompts.messages[1], uiText(TxtSerialNoPort));
 }
 
 TEST(HardwareFailures, EachOpenFailureNamesItsCause)
@@ -411,8 +417,12 @@ TEST(HardwareFailures, EachOpenFailureNamesItsCause)
          uiText(TxtPhonePortInUse).arg(1108)},
         {SensorKind::Phone, SensorLinkEnd::SocketFailed, DeviceProblem::Busy,
          QStringLiteral("Socket creation failed")},
+        {SensorKind::Serial, SensorLinkEnd::NoPort, DeviceProblem::Missing, uiText(TxtSerialNoPort)},
+        {SensorKind::Serial, SensorLinkEnd::BoardSilent, DeviceProblem::Busy,
+         uiText(TxtSerialSilent).arg(port)},
+        {SensorKind::Serial, SensorLinkEnd::PortLost, DeviceProblem::Missing,
+         uiText(TxtSerialLost).arg(port)},
         {SensorKind::Serial, SensorLinkEnd::Stopped, DeviceProblem::Busy, std::nullopt},
-        {SensorKind::Serial, SensorLinkEnd::BoardSilent, DeviceProblem::Busy, std::nullopt},
         {SensorKind::Phone, SensorLinkEnd::ModeChanged, DeviceProblem::Busy, std::nullopt},
     };
     for (const Case& c : cases)

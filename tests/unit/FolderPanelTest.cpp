@@ -49,7 +49,8 @@ TEST(FolderPanel, ThreeLinesAlwaysFitThePanel)
     for (const Case& c : {Case{33, 81, 3, 27}, Case{20, 81, 3, 20}, Case{27, 81, 3, 27}, Case{30, 0, 3, 1}}) {
         const int pitch = folderPanelLinePitch(c.lineSpacing, c.height, c.lines);
         EXPECT_EQ(pitch, c.pitch) << c.lineSpacing << " " << c.height;
-        if (c.height > 0)
+        if (c.height > 0) {
             EXPECT_LE(pitch * c.lines, c.height);
+        }
     }
 }

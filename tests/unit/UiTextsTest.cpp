@@ -66,9 +66,10 @@ TEST(UiTexts, NonLatinRowsAreWrittenInTheirScript)
     const std::set<std::pair<int, int>> loanWords = {{Japanese, TxtOk}}; // the same word there too
     for (const test::LanguageScript& s : test::NonLatinScripts)
         for (int id = 0; id < UiTextCount; ++id)
-            if (!loanWords.count({s.language, id}))
+            if (!loanWords.count({s.language, id})) {
                 EXPECT_TRUE(s.writtenIn(uiTextIn(s.language, UiTextId(id))))
                     << describe(s.language, id) << ": " << uiTextIn(s.language, UiTextId(id)).toStdString();
+            }
 }
 
 TEST(UiTexts, LatinRowsAreTranslatedExceptForSharedWords)
@@ -80,8 +81,9 @@ TEST(UiTexts, LatinRowsAreTranslatedExceptForSharedWords)
         {French, TxtPicMenu}, {Malay, TxtPicMenu}, {Portuguese, TxtBackupDialogTitle}};
     for (int l : {Portuguese, French, Spanish, German, Malay})
         for (int id = 0; id < UiTextCount; ++id)
-            if (!shared.count({l, id}))
+            if (!shared.count({l, id})) {
                 EXPECT_NE(uiTextIn(l, UiTextId(id)), uiTextIn(English, UiTextId(id))) << describe(l, id);
+            }
 }
 
 TEST(UiTexts, KnownEnglishAndJapaneseTexts)

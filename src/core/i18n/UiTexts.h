@@ -169,6 +169,11 @@ enum UiTextId : int {
     TxtSerialNoPermission,
     TxtSerialBusy,
     TxtSerialNotFound,
+    // The serial head sensor: no port to open (none was found at the start), no answer from the
+    // board on %1, and %1 lost while in use.
+    TxtSerialNoPort,
+    TxtSerialSilent,
+    TxtSerialLost,
     TxtPhonePortInUse,
     TxtCameraNoPermission,
     TxtCameraBusy,

@@ -18,9 +18,19 @@ std::optional<QString> sensorOpenFailureText(SensorKind kind, SensorLinkEnd reas
     }
     if (kind != SensorKind::Serial)
         return std::nullopt;
-    if (reason != SensorLinkEnd::OpenFailed)
+    switch (reason) {
+    case SensorLinkEnd::OpenFailed:
+        return deviceProblemText(device.problem, {TxtSerialNotFound, TxtSerialNoPermission, TxtSerialBusy},
+                                 port);
+    case SensorLinkEnd::NoPort:
+        return uiText(TxtSerialNoPort);
+    case SensorLinkEnd::BoardSilent:
+        return uiText(TxtSerialSilent).arg(port);
+    case SensorLinkEnd::PortLost:
+        return uiText(TxtSerialLost).arg(port);
+    default: // stopped on purpose
         return std::nullopt;
-    return deviceProblemText(device.problem, {TxtSerialNotFound, TxtSerialNoPermission, TxtSerialBusy}, port);
+    }
 }
 
 bool FailureOnce::shouldTell(const QString& text)

@@ -1,7 +1,8 @@
 #pragma once
-// What the user is told when a head sensor's link cannot be opened: which port, and the likely
-// cause (no permission and the group that has it, in use by another program, not there). Pure;
-// the diagnosis of the device is the caller's.
+// What the user is told when a head sensor's link fails: which port, and the likely cause (no
+// permission and the group that has it, in use by another program, not there, no port at all, a
+// board that does not answer, a board unplugged while in use). Pure; the diagnosis of the device
+// is the caller's.
 
 #include "core/platform/DeviceAccess.h"
 #include "core/sensor/GyroLinkThread.h"
@@ -14,8 +15,7 @@
 namespace tolvek {
 
 // The text for a link that ended that way, in the current language; nothing for an end that is
-// not a failure to open a chosen port (a stop, a mode change, no port chosen, a silent or lost
-// board).
+// not a failure (a stop, a mode change).
 std::optional<QString> sensorOpenFailureText(SensorKind kind, SensorLinkEnd reason, const QString& port,
                                              const platform::DeviceDiagnosis& device);
 
