@@ -163,7 +163,7 @@ TEST(Messages, LanguageFromSetting)
 TEST(Messages, HelpFolderCodes)
 {
     EXPECT_EQ(helpFolderCode(Japanese), QStringLiteral("ja"));
-    EXPECT_EQ(helpFolderCode(ChineseTraditional), QStringLiteral("zh-tw"));
+    EXPECT_EQ(helpFolderCode(ChineseTraditional), QStringLiteral("zh-Hant"));
     EXPECT_EQ(helpFolderCode(Malay), QStringLiteral("ms"));
     EXPECT_EQ(helpFolderCode(15), QStringLiteral("en"));
     EXPECT_EQ(helpFolderCode(-1), QStringLiteral("en"));

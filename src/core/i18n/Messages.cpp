@@ -602,8 +602,8 @@ QString languageMenuCaption(int language)
 
 QString helpFolderCode(int language)
 {
-    static const char* const codes[LanguageCount] = {"ja", "en", "pt", "zh-cn", "zh-tw", "ko", "fr",
-                                                     "es", "hi", "ar", "ru",    "de",    "ms"};
+    static const char* const codes[LanguageCount] = {"ja", "en", "pt", "zh-Hans", "zh-Hant", "ko", "fr",
+                                                     "es", "hi", "ar", "ru",      "de",      "ms"};
     return QString::fromLatin1(language >= 0 && language < LanguageCount ? codes[language] : "en");
 }
 

@@ -29,7 +29,7 @@ struct HelpPageLookup
     QString expected; // the page in the language in the first folder: named when none is found
 };
 
-// The entry page for languageCode ("ja", "en", "zh-cn", ...): in the first help folder that has
+// The entry page for languageCode ("ja", "en", "zh-Hans", ...): in the first help folder that has
 // it in that language or, failing that, in English.
 HelpPageLookup findHelpPage(const QString& executableFolder, const QString& languageCode,
                             const FileExists& exists = isExistingFile);
