@@ -96,17 +96,27 @@ click "$main" $((px + 330)) "$slider"
 sleep 1.5
 shot review "$mx" "$my" "$mw" "$mh" 800
 
+# menu_shot NAME X Y WIDTH HEIGHT: the menu that is open, with that part of the screen beside
+# it (the button that opened it), whichever way the menu opened and however long its items are.
+menu_shot() {
+    local menu x y w h
+    menu=$(popup_of "$pid" "$main")
+    read -r x y w h < <(geometry "$menu")
+    read -r x y w h < <(bounding_box "$x" "$y" "$w" "$h" "${@:2}")
+    shot "$1" "$x" "$y" "$w" "$h" "$w"
+}
+
 # The main menu, opened with the Menu button.
 click "$main" 48 48
 sleep 1
-shot main-menu "$mx" "$my" 360 300 360
+menu_shot main-menu "$mx" "$my" 100 100
 xdotool key Escape
 sleep 0.5
 
 # The pop-up menu of the video, by a right click on the picture.
 click "$main" $((px + 200)) $((py + 200)) 3
 sleep 1
-shot video-menu $((mx + px + 120)) $((my + py + 120)) 380 240 380
+menu_shot video-menu $((mx + px + 160)) $((my + py + 160)) 80 80
 xdotool key Escape
 sleep 0.5
 
@@ -136,7 +146,7 @@ sleep 2
 shot all-videos "$mx" "$my" "$mw" "$mh" 800
 click "$main" 48 48
 sleep 1
-shot folder-menu "$mx" "$my" 440 200 440
+menu_shot folder-menu "$mx" "$my" 100 100
 
 # Backup by date: its first item opens the date keypad.
 xdotool key Down Return

@@ -90,12 +90,13 @@ window() {
     cat "$work/tolvek.log" >&2
     exit 1
 }
-# The visible window of process $1 other than the main window $2 (a dialog), waiting up to 20 s.
+# The visible window of process $1 other than the main window $2 with a title of its own (a
+# dialog, not a menu or tooltip), waiting up to 20 s.
 dialog_of() {
     local id w
     for _ in $(seq 200); do
         for w in $(xdotool search --onlyvisible --pid "$1" 2>/dev/null || true); do
-            [ "$w" != "$2" ] && [ -n "$(xdotool getwindowname "$w" 2>/dev/null)" ] && {
+            [ "$w" != "$2" ] && ! [[ "$(xdotool getwindowname "$w" 2>/dev/null)" =~ ^(Tolvek)?$ ]] && {
                 echo "$w"
                 return
             }
@@ -105,6 +106,29 @@ dialog_of() {
     echo "$name: no dialog appeared; the program said:" >&2
     cat "$work/tolvek.log" >&2
     exit 1
+}
+# The visible window of process $1 other than the main window $2 that has no title of its own (a
+# pop-up menu: Qt names it after the program), waiting up to 10 s.
+popup_of() {
+    local w
+    for _ in $(seq 100); do
+        for w in $(xdotool search --onlyvisible --pid "$1" 2>/dev/null || true); do
+            [ "$w" != "$2" ] && [[ "$(xdotool getwindowname "$w" 2>/dev/null)" =~ ^(Tolvek)?$ ]] && {
+                echo "$w"
+                return
+            }
+        done
+        sleep 0.1
+    done
+    echo "$name: no menu appeared" >&2
+    exit 1
+}
+# bounding_box X1 Y1 W1 H1 X2 Y2 W2 H2: "x y width height" of the smallest rectangle holding
+# both, widened by 6 pixels on every side.
+bounding_box() {
+    local left=$(($1 < $5 ? $1 : $5)) top=$(($2 < $6 ? $2 : $6))
+    local right=$(($1 + $3 > $5 + $7 ? $1 + $3 : $5 + $7)) bottom=$(($2 + $4 > $6 + $8 ? $2 + $4 : $6 + $8))
+    echo $((left - 6)) $((top - 6)) $((right - left + 12)) $((bottom - top + 12))
 }
 # Where a window's client area lies on the screen: "x y width height".
 geometry() {

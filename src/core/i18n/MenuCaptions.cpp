@@ -122,7 +122,7 @@ const MenuTexts kMenuTexts[LanguageCount] = {
      u"编辑视频标签信息",
      u"另存为",
      u"删除(&D)",
-     u"按范围剪切",
+     u"按范围裁剪",
      u"添加到参考列表",
      u"更改 ID"},
     // 4 Chinese, traditional

@@ -115,7 +115,7 @@ constexpr UiTextRow kUiTexts[] = {
 
     // ---- Trim / re-ID dialog ----
     {TxtTrimTitle, {u"処理中", u"thread", u"Processando", u"处理中", u"處理中", u"처리 중", u"Traitement", u"Procesando", u"प्रक्रिया जारी", u"جارٍ المعالجة", u"Обработка", u"Verarbeitung", u"Memproses"}},
-    {TxtTrimStatus, {u"範囲をトリミングします。", u"trim the range.", u"Recortar o intervalo.", u"剪切该范围。", u"裁剪該範圍。", u"범위를 잘라냅니다.", u"Découper la plage.", u"Recortar el intervalo.", u"सीमा को ट्रिम करें।", u"قص النطاق.", u"Обрезать фрагмент.", u"Bereich zuschneiden.", u"Potong julat."}},
+    {TxtTrimStatus, {u"範囲をトリミングします。", u"trim the range.", u"Recortar o intervalo.", u"裁剪该范围。", u"裁剪該範圍。", u"범위를 잘라냅니다.", u"Découper la plage.", u"Recortar el intervalo.", u"सीमा को ट्रिम करें।", u"قص النطاق.", u"Обрезать фрагмент.", u"Bereich zuschneiden.", u"Potong julat."}},
     {TxtTrimFrames, {u"フレーム : %1/%2", u"frames : %1/%2", u"quadros: %1/%2", u"帧：%1/%2", u"影格：%1/%2", u"프레임: %1/%2", u"images : %1/%2", u"fotogramas: %1/%2", u"फ़्रेम: %1/%2", u"الإطارات: %1/%2", u"кадры: %1/%2", u"Bilder: %1/%2", u"bingkai: %1/%2"}},
 
     // ---- Delete, Change ID, reference list, trim ----
@@ -171,7 +171,7 @@ constexpr UiTextRow kUiTexts[] = {
      {u"%1 の指定範囲にはフレームがありません。\r\nマークの間隔を広げて、もう一度トリミングしてください。",
       u"The marked range of %1 holds no frame.\r\nMove the markers apart and trim again.",
       u"O intervalo marcado de %1 não contém nenhum quadro.\r\nAfaste os marcadores e recorte novamente.",
-      u"%1 的标记范围内没有帧。\r\n请将标记拉开后重新剪切。",
+      u"%1 的标记范围内没有帧。\r\n请将标记拉开后重新裁剪。",
       u"%1 的標記範圍內沒有影格。\r\n請將標記拉開後重新裁剪。",
       u"%1의 표시된 범위에 프레임이 없습니다.\r\n표시를 더 벌린 후 다시 잘라내십시오.",
       u"La plage marquée de %1 ne contient aucune image.\r\nÉcartez les marqueurs et recommencez.",
@@ -187,7 +187,7 @@ constexpr UiTextRow kUiTexts[] = {
      {u"%1 には有効な録画日時がないため、トリミングできません。",
       u"%1 carries no valid recording time; it can't be trimmed.",
       u"%1 não tem uma data de gravação válida; não pode ser recortado.",
-      u"%1 没有有效的录制时间，无法剪切。",
+      u"%1 没有有效的录制时间，无法裁剪。",
       u"%1 沒有有效的錄影時間，無法裁剪。",
       u"%1에는 올바른 녹화 시각이 없어 잘라낼 수 없습니다.",
       u"%1 n'a pas d'heure d'enregistrement valide ; impossible de le découper.",
@@ -201,7 +201,7 @@ constexpr UiTextRow kUiTexts[] = {
      {u"%1\r\nトリミング中にこの動画が削除されました。トリミングしたコピーは %2 として残しました。",
       u"%1\r\nThis video was removed while it was trimmed; the trimmed copy was kept as %2.",
       u"%1\r\nEste vídeo foi removido durante o recorte; a cópia recortada foi mantida como %2.",
-      u"%1\r\n剪切过程中此视频被删除，剪切后的副本已保留为 %2。",
+      u"%1\r\n裁剪过程中此视频被删除，裁剪后的副本已保留为 %2。",
       u"%1\r\n裁剪過程中此影片被刪除，裁剪後的副本已保留為 %2。",
       u"%1\r\n잘라내는 동안 이 동영상이 삭제되었습니다. 잘라낸 사본은 %2(으)로 남겼습니다.",
       u"%1\r\nCette vidéo a été supprimée pendant le découpage ; la copie découpée est conservée sous le nom %2.",
@@ -391,7 +391,7 @@ constexpr UiTextRow kUiTexts[] = {
       u"Rakaman yang dimulakan semula %1 tidak dapat dipindahkan ke tong sampah.\r\nIa disimpan dalam folder simpanan."}},
 
     {TxtPowerRecording, {u"検査を録画しています", u"Recording an examination", u"Gravando um exame", u"正在录制检查", u"正在錄製檢查", u"검사를 녹화하는 중", u"Enregistrement d'un examen", u"Grabando una exploración", u"जाँच की रिकॉर्डिंग हो रही है", u"جارٍ تسجيل فحص", u"Идёт запись обследования", u"Eine Untersuchung wird aufgenommen", u"Merakam pemeriksaan"}},
-    {TxtPowerTrimming, {u"動画をトリミングしています", u"Trimming a video", u"Recortando um vídeo", u"正在剪切视频", u"正在裁剪影片", u"동영상을 잘라내는 중", u"Découpage d'une vidéo", u"Recortando un vídeo", u"वीडियो ट्रिम हो रहा है", u"جارٍ قص فيديو", u"Идёт обрезка видео", u"Ein Video wird zugeschnitten", u"Memotong video"}},
+    {TxtPowerTrimming, {u"動画をトリミングしています", u"Trimming a video", u"Recortando um vídeo", u"正在裁剪视频", u"正在裁剪影片", u"동영상을 잘라내는 중", u"Découpage d'une vidéo", u"Recortando un vídeo", u"वीडियो ट्रिम हो रहा है", u"جارٍ قص فيديو", u"Идёт обрезка видео", u"Ein Video wird zugeschnitten", u"Memotong video"}},
 
     // ---- Tooltips and accessible names of the picture buttons ----
     {TxtTipMenu, {u"メニューを開く", u"Open the menu", u"Abrir o menu", u"打开菜单", u"開啟選單", u"메뉴 열기", u"Ouvrir le menu", u"Abrir el menú", u"मेनू खोलें", u"فتح القائمة", u"Открыть меню", u"Menü öffnen", u"Buka menu"}},
@@ -405,13 +405,13 @@ constexpr UiTextRow kUiTexts[] = {
     {TxtPicExit, {u"終了", u"EXIT", u"SAIR", u"退出", u"結束", u"종료", u"QUITTER", u"SALIR", u"बंद करें", u"خروج", u"ВЫХОД", u"ENDE", u"KELUAR"}},
     {TxtPicMenu, {u"メニュー", u"MENU", u"MENU", u"菜单", u"選單", u"메뉴", u"MENU", u"MENÚ", u"मेनू", u"القائمة", u"МЕНЮ", u"MENÜ", u"MENU"}},
     {TxtPicTop, {u"トップ", u"TOP", u"INÍCIO", u"首页", u"首頁", u"처음", u"ACCUEIL", u"INICIO", u"मुख्य", u"الرئيسية", u"ГЛАВНАЯ", u"START", u"UTAMA"}},
-    {TxtPicSetId, {u"ID\n設定", u"set\nID", u"definir\nID", u"设定\nID", u"設定\nID", u"ID\n설정", u"choisir\nID", u"fijar\nID", u"ID\nसेट", u"تعيين\nالمعرّف", u"задать\nID", u"ID\nsetzen", u"tetap\nID"}},
+    {TxtPicSetId, {u"ID\n設定", u"set\nID", u"definir\nID", u"设定\nID", u"設定\nID", u"ID\n설정", u"choisir\nID", u"fijar\nID", u"ID\nसेट", u"تعيين\nالمعرّف", u"задать\nID", u"ID\nsetzen", u"pilih\nID"}},
     {TxtPicRestart, {u"やり直し", u"restart", u"reiniciar", u"重录", u"重錄", u"다시", u"reprendre", u"reiniciar", u"फिर से", u"إعادة", u"заново", u"neu", u"semula"}},
     {TxtPicStop, {u"停止", u"stop", u"parar", u"停止", u"停止", u"정지", u"arrêt", u"parar", u"रोकें", u"إيقاف", u"стоп", u"stopp", u"henti"}},
     {TxtPicStart, {u"開始", u"start", u"iniciar", u"开始", u"開始", u"시작", u"démarrer", u"iniciar", u"शुरू", u"بدء", u"старт", u"Start", u"mula"}},
     {TxtPicRec, {u"録画", u"REC", u"GRAVAR", u"录制", u"錄影", u"녹화", u"ENR", u"GRABAR", u"रिकॉर्ड", u"تسجيل", u"ЗАПИСЬ", u"AUFN", u"RAKAM"}},
-    {TxtPicTrim, {u"トリム", u"trim", u"recortar", u"剪切", u"裁剪", u"자르기", u"découper", u"recortar", u"ट्रिम", u"قص", u"обрезать", u"kürzen", u"potong"}},
-    {TxtPicList, {u"一覧", u"List", u"Lista", u"列表", u"清單", u"목록", u"Liste", u"Lista", u"सूची", u"قائمة", u"Список", u"Liste", u"Senarai"}},
+    {TxtPicTrim, {u"トリム", u"trim", u"recortar", u"裁剪", u"裁剪", u"자르기", u"découper", u"recortar", u"ट्रिम", u"قص", u"обрезать", u"kürzen", u"potong"}},
+    {TxtPicList, {u"一覧", u"List", u"Lista", u"列表", u"清單", u"목록", u"Liste", u"Lista", u"सूची", u"المقاطع", u"Список", u"Liste", u"Senarai"}},
     {TxtPicFront, {u"正面", u"Front", u"Frente", u"正面", u"正面", u"정면", u"Face", u"Frente", u"सामने", u"أمام", u"Прямо", u"Vorn", u"Depan"}},
 
     // ---- Hardware links that cannot be opened ----

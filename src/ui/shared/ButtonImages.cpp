@@ -47,8 +47,9 @@ void fitText(QPainter& p, int language, const QRect& r, const QString& text, int
         f.setPixelSize(size);
         const QFontMetrics fm(f);
         int widest = 0;
+        // The ink too: a joined script's first or last letter may reach beyond its advance.
         for (const QString& line : lines)
-            widest = std::max(widest, fm.horizontalAdvance(line));
+            widest = std::max({widest, fm.horizontalAdvance(line), fm.boundingRect(line).width()});
         if (widest <= r.width() && fm.height() * lines.size() <= std::max(r.height(), fm.height()))
             break;
         --size;
