@@ -5,11 +5,9 @@
 #include "core/analysis/AnalysisCache.h"
 #include "core/analysis/AnalysisFiles.h"
 #include "core/analysis/HeadPositionLabel.h"
-#include "core/capture/FrameStamps.h"
 #include "core/capture/SimulatedEyeSource.h"
-#include "core/media/WmvWriter.h"
-#include "core/sensor/HeadOverlay.h"
 #include "support/MainWindowFixture.h"
+#include "support/SimulatedEyeVideo.h"
 #include "support/TestVideos.h"
 #include "support/WaitUntil.h"
 #include "ui/analysis/AnalysisReport.h"
@@ -26,6 +24,7 @@
 #include <QWheelEvent>
 
 #include <cmath>
+#include <functional>
 #include <limits>
 
 using namespace tolvek;
@@ -36,30 +35,20 @@ namespace {
 const QDateTime RecordedAt(QDate(2026, 3, 2), QTime(10, 15, 7));
 constexpr int PatientId = 12345678;
 
-// Records frames of the simulated camera as the recorder does: stamps, head picture, WmvWriter.
-bool recordEye(const QString& path, int frames, double beatHz = 3.0)
+// The simulated eye of these tests (a blink every four seconds), recorded as the recorder does
+// with that start time, ID and head picture.
+bool recordEye(const QString& path, int frames, const QDateTime& start = RecordedAt,
+               int patientId = PatientId, std::function<HeadPose(int)> headPose = {})
 {
     SimulatedEyeSource::Options o;
     o.seed = 3;
-    o.beatHz = beatHz;
+    o.beatHz = 3.0;
     o.blinkInterval = 4.0;
-    SimulatedEyeSource eye(o);
-    media::WmvWriter writer;
-    media::WmvWriterSettings settings;
-    settings.width = eye.frameSize().width;
-    settings.height = eye.frameSize().height;
-    settings.fps = eye.nominalFps();
-    if (!writer.open(path, settings))
-        return false;
-    cv::Mat frame;
-    for (int k = 0; k < frames; ++k) {
-        eye.renderFrame(k, frame);
-        stampFrame(frame, 0, RecordedAt.addMSecs(qint64(k * 1000 / eye.nominalFps())), PatientId);
-        drawHeadOverlay(frame, ManualPoseTable[4], 2);
-        if (!writer.write(frame))
-            return false;
-    }
-    return writer.close();
+    SimulatedEyeVideo video;
+    video.start = start;
+    video.patientId = patientId;
+    video.headPose = std::move(headPose);
+    return !recordSimulatedEye(path, SimulatedEyeSource(o), frames, video).isEmpty();
 }
 
 QString pdfText(const QString& path)
