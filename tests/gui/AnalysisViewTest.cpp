@@ -2,10 +2,14 @@
 // cancelling, the analysis window following the player and moving it, the refusal while
 // recording, and the PDF report, on recordings of the simulated eye camera.
 #include "ui/analysis/AnalysisView.h"
+#include "core/analysis/AnalyseCommand.h"
 #include "core/analysis/AnalysisCache.h"
 #include "core/analysis/AnalysisFiles.h"
 #include "core/analysis/HeadPositionLabel.h"
 #include "core/capture/SimulatedEyeSource.h"
+#include "core/i18n/AnalysisTexts.h"
+#include "core/i18n/Messages.h"
+#include "core/media/HeadTrack.h"
 #include "support/MainWindowFixture.h"
 #include "support/SimulatedEyeVideo.h"
 #include "support/TestVideos.h"
@@ -18,12 +22,14 @@
 #include <QFileInfo>
 #include <QMouseEvent>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTableWidget>
 #include <QTimer>
 #include <QWheelEvent>
 
 #include <cmath>
+#include <cstdio>
 #include <functional>
 #include <limits>
 
@@ -49,6 +55,32 @@ bool recordEye(const QString& path, int frames, const QDateTime& start = Recorde
     video.patientId = patientId;
     video.headPose = std::move(headPose);
     return !recordSimulatedEye(path, SimulatedEyeSource(o), frames, video).isEmpty();
+}
+
+// Head data beside the video as the keypad leaves it: frame k at the preset presetAt(k).
+bool writeKeypadHeadData(const QString& video, int frames, const std::function<int(int)>& presetAt)
+{
+    std::vector<media::HeadTrackRow> rows;
+    for (int k = 0; k < frames; ++k) {
+        const int preset = presetAt(k);
+        const HeadPose pose = ManualPoseTable[std::size_t(preset - 1)];
+        rows.push_back({k, k / 30.0, {media::HeadSource::Keypad, pose.w, pose.x, pose.y, pose.z, preset}});
+    }
+    const QByteArray bytes = media::formatHeadTrack(rows);
+    QFile file(media::headTrackPath(video));
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// Whether the PDF's text can be read here. pdftotext comes with the test dependencies, so CI
+// (which installs them) always checks it; elsewhere its absence only skips the check.
+bool pdfTextReadable()
+{
+    if (!QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
+        return true;
+    if (qEnvironmentVariableIsSet("CI")) {
+        ADD_FAILURE() << "pdftotext is missing; scripts/install-deps.sh test installs poppler-utils";
+    }
+    return false;
 }
 
 QString pdfText(const QString& path)
@@ -290,7 +322,7 @@ TEST_F(AnalysisViewTest, ReportIsWrittenWithTheSummaryAndNeverOverwrittenWithout
     EXPECT_TRUE(bytes.startsWith("%PDF-"));
     EXPECT_EQ(bytes.count("/Type /Page\n") + bytes.count("/Type /Page\r"), 1) << "one page";
 
-    if (!QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty()) {
+    if (pdfTextReadable()) {
         const QString text = pdfText(report);
         EXPECT_TRUE(text.contains(QStringLiteral("Eye movement report")));
         EXPECT_TRUE(text.contains(formatPatientId(PatientId)));
@@ -322,6 +354,77 @@ TEST_F(AnalysisViewTest, ReportIsWrittenWithTheSummaryAndNeverOverwrittenWithout
     prompts.answers = {true};
     EXPECT_EQ(view->saveReport(), report);
     EXPECT_EQ(prompts.questions.size(), 3);
+}
+
+TEST_F(AnalysisViewTest, ReportShowsEveryHeadPositionAsTheCommandLineSummary)
+{
+    if (!pdfTextReadable())
+        GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
+    // Six seconds: the head forward for the first half, turned right for the second.
+    const QDateTime at = RecordedAt.addSecs(120);
+    const QString video = path(makeVideoFileName(PatientId, at));
+    const auto presetAt = [](int k) { return k < 90 ? 5 : 6; };
+    ASSERT_TRUE(
+        recordEye(video, 180, at, PatientId, [&](int k) { return ManualPoseTable[presetAt(k) - 1]; }));
+    ASSERT_TRUE(writeKeypadHeadData(video, 180, presetAt));
+
+    // The command line's summary, written elsewhere so that the window measures on its own.
+    const QString out = dir.file(QStringLiteral("cli"));
+    std::FILE* sink = std::tmpfile();
+    ASSERT_TRUE(sink);
+    EXPECT_EQ(analysis::runAnalyseCommand({video}, out, sink, sink), 0);
+    std::fclose(sink);
+    QFile csv(analysis::analysisFilePaths(out, video)[2]);
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    QStringList summary = QString::fromUtf8(csv.readAll()).split(u'\n', Qt::SkipEmptyParts);
+    summary.removeFirst(); // the header
+    ASSERT_EQ(summary.size(), 2);
+
+    AnalysisPlayer player;
+    player.playedVideo = [&] { return video; };
+    AnalysisView view(player, &prompts);
+    view.open(video);
+    ASSERT_TRUE(waitUntil([&] { return view.hasResult(); }));
+    EXPECT_FALSE(view.lastResultFromCache());
+    const QString report = view.saveReport();
+    ASSERT_FALSE(report.isEmpty());
+    // The table's rows as pdftotext lays them out: cells apart by two spaces or more.
+    std::vector<QStringList> pdfRows;
+    for (const QString& line : pdfText(report).split(u'\n'))
+        pdfRows.push_back(line.trimmed().split(QRegularExpression(QStringLiteral("\\s{2,}"))));
+
+    // A number as the report shows it, `decimals` after the point, against the summary's value
+    // (itself rounded to `csvDecimals`): equal but for the two roundings.
+    auto shownAs = [](const QString& shown, int decimals, double value, int csvDecimals) {
+        const QRegularExpression form(QStringLiteral("^\\d+\\.\\d{%1}$").arg(decimals));
+        return form.match(shown).hasMatch() &&
+               std::abs(shown.toDouble() - value) <=
+                   0.5 * (std::pow(10.0, -decimals) + std::pow(10.0, -csvDecimals)) + 1e-9;
+    };
+    QStringList positions;
+    for (const QString& line : summary) {
+        SCOPED_TRACE(line.toStdString());
+        const QStringList f = analysis::splitCsvLine(line);
+        ASSERT_EQ(f.size(), 8);
+        ASSERT_NE(f[3], QStringLiteral("none")); // the simulated eye beats in both positions
+        positions << f[2];
+        const QString position = headPositionText(English, f[2]);
+        std::vector<QStringList> found;
+        for (const QStringList& cells : pdfRows)
+            if (cells.size() == 5 && cells[0] == position)
+                found.push_back(cells);
+        ASSERT_EQ(found.size(), 1u) << "rows of " << position.toStdString() << " in the PDF";
+        const QStringList& cells = found.front();
+        EXPECT_TRUE(shownAs(cells[1], 1, f[1].toDouble() - f[0].toDouble(), 4)) << cells[1].toStdString();
+        EXPECT_EQ(cells[2], beatDirectionText(English, f[3]));
+        EXPECT_TRUE(shownAs(cells[3], 2, f[5].toDouble(), 3)) << cells[3].toStdString();
+        // The mean slow-phase velocity along the beat's axis, in pixels per second (no calibration).
+        const bool horizontal = f[3] == QLatin1String("left") || f[3] == QLatin1String("right");
+        const double spv = std::abs((horizontal ? f[6] : f[7]).toDouble());
+        ASSERT_TRUE(cells[4].endsWith(QStringLiteral(" px/s"))) << cells[4].toStdString();
+        EXPECT_TRUE(shownAs(cells[4].chopped(5), 1, spv, 2)) << cells[4].toStdString();
+    }
+    EXPECT_EQ(positions, (QStringList{QStringLiteral("forward"), QStringLiteral("right")}));
 }
 
 TEST_F(AnalysisViewTest, TwoHourAnalysisStaysResponsive)
