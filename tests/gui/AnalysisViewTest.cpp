@@ -427,6 +427,51 @@ TEST_F(AnalysisViewTest, ReportShowsEveryHeadPositionAsTheCommandLineSummary)
     EXPECT_EQ(positions, (QStringList{QStringLiteral("forward"), QStringLiteral("right")}));
 }
 
+TEST_F(AnalysisViewTest, NewerHeadDataMakesTheCacheStale)
+{
+    const QString video = path(name);
+    ASSERT_TRUE(writeKeypadHeadData(video, 150, [](int) { return 5; }));
+    AnalysisRunner runner;
+    std::shared_ptr<const analysis::VideoAnalysis> result;
+    bool fromCache = false;
+    QObject::connect(&runner, &AnalysisRunner::finished,
+                     [&](std::shared_ptr<const analysis::VideoAnalysis> r, bool cached, const QString&) {
+                         result = std::move(r);
+                         fromCache = cached;
+                     });
+    // The head positions of a run's summary, comma-separated.
+    auto run = [&] {
+        result.reset();
+        QStringList positions;
+        EXPECT_TRUE(runner.wait(5000));
+        EXPECT_TRUE(runner.start(video));
+        if (waitUntil([&] { return result != nullptr; }))
+            for (const analysis::HeadSegment& s : result->nystagmus.segments)
+                positions << s.headPosition;
+        return positions.join(u',').toStdString();
+    };
+    auto age = [](const QString& file, int seconds) {
+        QFile f(file);
+        return f.open(QIODevice::ReadWrite) && f.setFileTime(QDateTime::currentDateTime().addSecs(-seconds),
+                                                             QFileDevice::FileModificationTime);
+    };
+
+    EXPECT_EQ(run(), "forward");
+    EXPECT_FALSE(fromCache);
+    ASSERT_TRUE(age(video, 20) && age(media::headTrackPath(video), 20));
+    for (const QString& p : cachePaths)
+        ASSERT_TRUE(age(p, 10));
+    EXPECT_EQ(run(), "forward");
+    EXPECT_TRUE(fromCache);
+
+    // The head data written again after the analysis, the video untouched: measured again.
+    ASSERT_TRUE(writeKeypadHeadData(video, 150, [](int k) { return k < 75 ? 5 : 4; }));
+    EXPECT_EQ(run(), "forward,left");
+    EXPECT_FALSE(fromCache);
+    EXPECT_EQ(run(), "forward,left");
+    EXPECT_TRUE(fromCache);
+}
+
 TEST_F(AnalysisViewTest, TwoHourAnalysisStaysResponsive)
 {
     // A two-hour examination at 30 frames per second, as its cache: the view reads it on the
