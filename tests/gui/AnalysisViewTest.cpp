@@ -20,8 +20,10 @@
 
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QProcess>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTableWidget>
@@ -266,14 +268,111 @@ TEST_F(AnalysisViewTest, ViewFollowsThePlayerAndAClickMovesIt)
         QFile::remove(shots + QStringLiteral("/analysis-report.pdf"));
         EXPECT_TRUE(QFile::copy(report, shots + QStringLiteral("/analysis-report.pdf")));
     }
+}
 
-    // Another video in the player: the trace no longer moves it, nor follows it.
-    window->state().playbackVideoName = QStringLiteral("other.wmv");
-    int elsewhere = traces.window().left + 1;
-    while (traces.frameAt(elsewhere) == outside)
-        elsewhere += 5;
-    click(&traces, {elsewhere, traces.height() / 2});
-    EXPECT_EQ(player.state().requestedFrame.load(), outside);
+TEST_F(AnalysisViewTest, ViewFollowsThePlayedVideoAndNeverShowsAnotherVideosTraces)
+{
+    // A second patient's video, shorter and with two head positions: its traces and table differ
+    // from the first one's (150 frames, one "unknown" row) at a glance.
+    constexpr int OtherPatientId = 87654321;
+    const QDateTime otherTime = RecordedAt.addSecs(3600);
+    const QString other = makeVideoFileName(OtherPatientId, otherTime);
+    ASSERT_TRUE(recordEye(path(other), 90, otherTime, OtherPatientId));
+    ASSERT_TRUE(writeKeypadHeadData(path(other), 90, [](int k) { return k < 45 ? 5 : 2; }));
+    struct Shown
+    {
+        const QString& name;
+        int frames;
+        int rows;
+    };
+    const Shown videos[] = {{name, 150, 1}, {other, 90, 2}};
+
+    openPlayedVideo();
+    window->openAnalysisView();
+    AnalysisView* view = window->analysisView();
+    ASSERT_TRUE(view);
+    auto* status = view->findChild<QLabel*>(QStringLiteral("AnalysisStatus"));
+    ASSERT_TRUE(status);
+    TraceWidget& traces = view->traces();
+    // Whatever the window shows names at most one video, and its traces and table are that one's.
+    QStringList mismatches;
+    auto check = [&] {
+        const Shown* named = nullptr;
+        for (const Shown& v : videos)
+            if (view->windowTitle().contains(v.name))
+                named = &v;
+        for (const Shown& v : videos)
+            if (status->text().contains(v.name) && named != &v)
+                mismatches
+                    << QStringLiteral("status %1 under title %2").arg(status->text(), view->windowTitle());
+        const int frames = traces.data() ? traces.data()->frameCount : 0;
+        const int rows = view->table().rowCount();
+        const bool fits = named
+                              ? (frames == 0 || frames == named->frames) && (rows == 0 || rows == named->rows)
+                              : frames == 0 && rows == 0;
+        if (!fits)
+            mismatches << QStringLiteral("%1 frames, %2 rows under title %3")
+                              .arg(frames)
+                              .arg(rows)
+                              .arg(view->windowTitle());
+    };
+    QObject::connect(view, &AnalysisView::analysisSettled, view, check);
+    auto play = [&](const QString& video) {
+        window->state().playbackVideoName = video;
+        window->openVideo(video);
+    };
+
+    // The first video's result is on its way when the player opens the second one.
+    ASSERT_TRUE(view->runner().wait(60000));
+    play(other);
+    ASSERT_TRUE(waitUntil([&] {
+        check();
+        return view->hasResult();
+    }));
+    EXPECT_TRUE(view->windowTitle().contains(other));
+    ASSERT_TRUE(traces.data());
+    EXPECT_EQ(traces.data()->frameCount, 90);
+    EXPECT_EQ(view->table().rowCount(), 2);
+
+    // The cursor follows the second video in the player; a click seeks in it.
+    PlaybackController& player = window->playback();
+    player.seekPaused(60);
+    EXPECT_TRUE(waitUntil([&] { return traces.cursorFrame() == 60; }));
+    const int x = traces.window().left + traces.window().width / 4;
+    const int expected = traces.frameAt(x);
+    ASSERT_NE(expected, 60);
+    click(&traces, {x, traces.height() / 2});
+    EXPECT_TRUE(waitUntil([&] { return player.currentFrame() == expected; }));
+    EXPECT_EQ(window->state().playbackVideoName, other);
+
+    // No video in the player (the last one deleted): an empty window, and a click moves nothing.
+    window->state().playbackVideoName.clear();
+    window->showNoVideo();
+    check();
+    EXPECT_FALSE(traces.data());
+    EXPECT_EQ(view->table().rowCount(), 0);
+    EXPECT_EQ(status->text(), QStringLiteral("No video is open."));
+    EXPECT_FALSE(view->findChild<QPushButton*>(QStringLiteral("SaveReport"))->isEnabled());
+    const int requested = player.state().requestedFrame.load();
+    click(&traces, {x, traces.height() / 2});
+    EXPECT_EQ(player.state().requestedFrame.load(), requested);
+
+    // Back to the first video: its analysis from the cache its dropped run wrote.
+    play(name);
+    ASSERT_TRUE(waitUntil([&] {
+        check();
+        return view->hasResult();
+    }));
+    EXPECT_TRUE(view->lastResultFromCache());
+    EXPECT_TRUE(view->windowTitle().contains(name));
+    EXPECT_EQ(traces.data()->frameCount, 150);
+
+    // The name cleared without the player being told (a new save folder): the window's own
+    // check of the played video empties it.
+    window->state().playbackVideoName.clear();
+    EXPECT_TRUE(waitUntil([&] { return !traces.data(); }));
+    check();
+    EXPECT_TRUE(mismatches.isEmpty()) << mismatches.join(u'\n').toStdString();
 }
 
 TEST_F(AnalysisViewTest, RefusedWhileRecordingAndStoppedByARecording)
