@@ -15,13 +15,16 @@
 #include "support/TestVideos.h"
 #include "support/WaitUntil.h"
 #include "ui/analysis/AnalysisReport.h"
+#include "ui/analysis/TracePainter.h"
 #include "ui/analysis/TraceWidget.h"
 #include "ui/playback/PlaybackController.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QImage>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -569,6 +572,43 @@ TEST_F(AnalysisViewTest, NewerHeadDataMakesTheCacheStale)
     EXPECT_FALSE(fromCache);
     EXPECT_EQ(run(), "forward,left");
     EXPECT_TRUE(fromCache);
+}
+
+TEST(TracePainter, TimeLabelsKeepClearOfTheAxisCaptionAndThePictureEdge)
+{
+    // Six seconds without a pupil (nothing but the frame, the bands and the time axis), so that
+    // time labels fall on both ends of the plot: tenths as on the report's width, whole seconds
+    // as in a narrow window.
+    analysis::VideoAnalysis a;
+    a.ok = true;
+    a.fps = 30.0;
+    a.samples.resize(180);
+    const std::shared_ptr<const TraceData> data = TraceData::from(a);
+    for (const int width : {1000, 560}) {
+        SCOPED_TRACE(width);
+        QImage picture(width, 300, QImage::Format_RGB32);
+        picture.fill(Qt::white);
+        const TraceLayout l = traceLayout(picture.rect());
+        {
+            QPainter p(&picture);
+            TraceStyle style;
+            style.language = English;
+            paintTraces(p, picture.rect(), *data,
+                        analysis::wholeVideo(data->frameCount, l.plotLeft, l.plotWidth), std::nullopt, style);
+        }
+        // Ink in a column of the labels' line, below the ticks.
+        auto inked = [&](int x) {
+            for (int y = l.axis.top() + 5; y < std::min(l.axis.bottom() + 4, picture.height()); ++y)
+                if (qGray(picture.pixel(x, y)) < 128)
+                    return true;
+            return false;
+        };
+        for (int x = l.plotLeft - 3; x < l.plotLeft; ++x)
+            EXPECT_FALSE(inked(x)) << "between the caption and the first label, column " << x;
+        for (int x = l.plotLeft + l.plotWidth; x < width; ++x)
+            EXPECT_FALSE(inked(x)) << "right of the plot, column " << x;
+        EXPECT_TRUE(inked(l.plotLeft + 2)) << "the first label";
+    }
 }
 
 TEST_F(AnalysisViewTest, TwoHourAnalysisStaysResponsive)
