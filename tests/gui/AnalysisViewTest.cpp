@@ -136,8 +136,9 @@ class AnalysisViewTest : public MainWindowFixture
     {
         window->openAnalysisView();
         AnalysisView* view = window->analysisView();
-        if (view)
+        if (view) {
             EXPECT_TRUE(waitUntil([view] { return view->hasResult(); }));
+        }
         return view;
     }
 

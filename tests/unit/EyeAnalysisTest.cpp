@@ -427,8 +427,9 @@ TEST(VideoAnalysis, TheHeadDataBesideTheVideoLabelsItsFrames)
     // Not head data at all, or none: every frame "unknown", one summary row.
     for (const QByteArray& bytes : {QByteArray("\x01\x02garbage"), QByteArray()}) {
         QFile::remove(dir.file(QStringLiteral("0000000120260302101500.head.csv")));
-        if (!bytes.isEmpty())
+        if (!bytes.isEmpty()) {
             ASSERT_TRUE(dir.write(QStringLiteral("0000000120260302101500.head.csv"), bytes));
+        }
         a = analyseVideo(path);
         ASSERT_TRUE(a.ok) << a.error.toStdString();
         ASSERT_EQ(a.nystagmus.segments.size(), 1u);

@@ -707,7 +707,7 @@ void CTolvek2Dlg::runDestroyHandler()
     const QStringList messages =
         saveSettings(appSettings(), m_services.paths.configPath, allListColumnWidths());
     for (const QString& m : messages)
-        showMessage(m, UserPrompts::Icon::Warning);
+        showMessage(localizedConfigMessage(m, m_services.paths.configPath), UserPrompts::Icon::Warning);
     if (m_services.profile) {
         const QRect r = frameGeometry();
         const QString section = QStringLiteral("WindowPos");
