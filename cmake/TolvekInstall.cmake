@@ -48,6 +48,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "ffmpeg, fonts-dejavu-core, fonts-noto-cjk, fonts-noto-ui-core")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
+# xdg-open starts the web browser for the help pages.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, xdg-utils")
 set(CPACK_STRIP_FILES ON)
 include(CPack)

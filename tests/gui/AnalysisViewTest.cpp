@@ -11,6 +11,7 @@
 #include "core/i18n/Messages.h"
 #include "core/media/HeadTrack.h"
 #include "support/MainWindowFixture.h"
+#include "support/ScopedLanguage.h"
 #include "support/SimulatedEyeVideo.h"
 #include "support/TestVideos.h"
 #include "support/WaitUntil.h"
@@ -463,6 +464,7 @@ TEST_F(AnalysisViewTest, ReportShowsEveryHeadPositionAsTheCommandLineSummary)
 {
     if (!pdfTextReadable())
         GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
+    const ScopedLanguage english(English); // the report's words are compared in English
     // Six seconds: the head forward for the first half, turned right for the second.
     const QDateTime at = RecordedAt.addSecs(120);
     const QString video = path(makeVideoFileName(PatientId, at));
