@@ -395,6 +395,12 @@ TEST_F(LanguageCoverageTest, ColumnTitlesFitAndLengthStandsApartFromMemo)
         }
         // Centred, the length title keeps a margin on its right, where the memo title begins.
         EXPECT_EQ(all->headerItem()->textAlignment(AllLengthColumn), int(Qt::AlignCenter));
+        // The narrow reference list's title fits its list.
+        auto* refs = qobject_cast<QTreeWidget*>(window->control(IDC_REFERENCE_LIST));
+        const QString references = refs->headerItem()->text(0);
+        EXPECT_LE(QFontMetrics(refs->header()->font()).horizontalAdvance(references) + 8,
+                  refs->viewport()->width())
+            << references.toStdString();
     }
 }
 

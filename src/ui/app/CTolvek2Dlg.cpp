@@ -383,6 +383,7 @@ void CTolvek2Dlg::applyLanguage()
         all->headerItem()->setToolTip(c, m_state.toolTipsActive ? Message(MsgColumnSortTip) : QString());
     auto* refs = qobject_cast<QTreeWidget*>(control(IDC_REFERENCE_LIST));
     refs->headerItem()->setText(0, Message(MsgReferences));
+    fitReferenceListTitle();
     applyWindowTexts(*this, m_state.toolTipsActive,
                      {m_playback ? MessageId(m_playback->trimToolTipMessage()) : MsgTrimHowToTip,
                       manualHead ? MsgPostureTip : MsgResetHeadTip});
@@ -435,6 +436,20 @@ void CTolvek2Dlg::layoutMainWindow()
     for (const auto& [id, rect] : m_layout.controls)
         if (QWidget* w = control(id))
             w->setGeometry(rect);
+    fitReferenceListTitle();
+}
+
+void CTolvek2Dlg::fitReferenceListTitle()
+{
+    auto* refs = qobject_cast<QTreeWidget*>(control(IDC_REFERENCE_LIST));
+    if (!refs || m_listFont == QFont())
+        return;
+    constexpr int Margins = 8; // the header section's own padding
+    const int size = QFontInfo(m_listFont).pixelSize();
+    const int width = QFontMetrics(m_listFont).horizontalAdvance(refs->headerItem()->text(0)) + Margins;
+    QFont title = m_listFont;
+    title.setPixelSize(fittingPixelSize(size, width, refs->contentsRect().width(), (size * 2 + 2) / 3));
+    refs->header()->setFont(title);
 }
 
 void CTolvek2Dlg::resizeEvent(QResizeEvent* e)

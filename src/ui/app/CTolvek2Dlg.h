@@ -192,6 +192,9 @@ class CTolvek2Dlg : public QDialog, public MessagePort, public ModePort, public 
     void createControls();
     void initialise();
     void layoutMainWindow();
+    // The reference list's title in the list's face, drawn smaller where a translation is wider
+    // than the narrow list (at its current width).
+    void fitReferenceListTitle();
     void restoreWindowPosition();
     void applyStoredFrame(const QRect& frame);
     void runDestroyHandler();
