@@ -26,7 +26,8 @@ packages=(
 )
 case "$group" in
   run) ;;
-  test) packages+=(libgtest-dev git clang-format) ;;
+  # pdftotext (poppler-utils) reads the text of the PDF reports the tests write.
+  test) packages+=(libgtest-dev git clang-format poppler-utils) ;;
   fuzz) packages+=(libgtest-dev git clang-format clang libclang-rt-14-dev) ;;
   # dpkg-shlibdeps (dpkg-dev) derives the package's library dependencies; CPack looks for file.
   package) packages+=(dpkg-dev file) ;;

@@ -308,7 +308,7 @@ TEST_F(PlaybackSliderTest, TheSliderPictureShowsTrackBandMarkersAndDiamond)
     EXPECT_EQ(pixel(image, 113, 14), background);
 }
 
-TEST_F(PlaybackSliderTest, ALayoutChangeResetsTheRangeAndThePosition)
+TEST_F(PlaybackSliderTest, ALayoutChangeResetsTheRangeAndThePositionAndDrawsTheSlider)
 {
     pc->setRange(100, 300);
     pc->state().currentFrame = 50;
@@ -317,6 +317,22 @@ TEST_F(PlaybackSliderTest, ALayoutChangeResetsTheRangeAndThePosition)
     EXPECT_EQ(pc->rangeEnd(), window->layoutValues().sliderLength);
     EXPECT_EQ(pc->currentFrame(), 0);
     EXPECT_EQ(pc->sliderLength(), window->layoutValues().sliderLength);
+
+    // At every window size the reset slider is drawn at once: markers at both ends, the
+    // position at the start. The window's own controller draws it: this test's one, which
+    // paints into the same control, goes.
+    pc.reset();
+    window->show();
+    for (const QSize size : {QSize(850, 400), QSize(1920, 1080), QSize(1280, 720)}) {
+        SCOPED_TRACE(size.width());
+        window->resize(size);
+        QCoreApplication::processEvents();
+        const int length = window->layoutValues().sliderLength;
+        const QImage image = window->control(IDC_SLIDER)->grab().toImage();
+        EXPECT_EQ(pixel(image, length + 10 - 3, 14), QColor(250, 250, 0));
+        EXPECT_EQ(pixel(image, 10, 14), QColor(250, 250, 250));
+        EXPECT_EQ(pixel(image, length / 2 + 10, 2), QColor(120, 120, 120)); // the whole range
+    }
 }
 
 TEST_F(PlaybackSliderTest, LibraryKeysActOnThePlayer)

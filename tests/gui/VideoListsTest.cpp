@@ -5,6 +5,7 @@
 
 #include "ui/library/VideoLists.h"
 #include "core/i18n/Messages.h"
+#include "core/library/ListSort.h"
 #include "core/media/VideoHeaderReader.h"
 #include "core/settings/Settings.h"
 #include "core/settings/Storage.h"
@@ -652,6 +653,48 @@ TEST_F(VideoListsTest, DoubleClicksPlayVideos)
     busy = false;
     doubleClick(refs->viewport(), rowPoint(refs, rowOf(refs, R2)));
     EXPECT_EQ(played, QStringList{R2});
+}
+
+TEST_F(VideoListsTest, TheAllVideosListStaysInItsChosenOrderThroughChanges)
+{
+    window->setWindowMode(ModeListAll);
+    QCoreApplication::processEvents();
+    QHeaderView* header = all->header();
+    auto clickHeader = [&](int c) {
+        click(header->viewport(), QPoint(header->sectionViewportPosition(c) + header->sectionSize(c) / 2, 5));
+    };
+    const auto sortedBy = [&](int c, bool ascending) {
+        QStringList cells = column(all, c);
+        QStringList sorted = cells;
+        std::stable_sort(sorted.begin(), sorted.end(), [&](const QString& a, const QString& b) {
+            return compareAllListCells(c, a, b, ascending) < 0;
+        });
+        return cells == sorted;
+    };
+    // As built, a new video comes first, where its user sees it; in a chosen order it joins at
+    // its place, not at the top.
+    lists->addVideo(QStringLiteral("0000000520200101000000.wmv"), QString());
+    EXPECT_EQ(column(all, AllFileColumn).first(), QStringLiteral("0000000520200101000000.wmv"));
+    clickHeader(AllIdColumn); // ID ascending
+    lists->addVideo(QStringLiteral("0000040020250101000000.wmv"), QStringLiteral("new"));
+    EXPECT_TRUE(sortedBy(AllIdColumn, true)) << column(all, AllIdColumn).join(u' ').toStdString();
+    EXPECT_NE(column(all, AllFileColumn).first(), QStringLiteral("0000040020250101000000.wmv"));
+    // A refiled video moves to its new ID.
+    lists->renameVideo(QStringLiteral("0000000520200101000000.wmv"),
+                       QStringLiteral("0000099920200101000000.wmv"));
+    EXPECT_TRUE(sortedBy(AllIdColumn, true)) << column(all, AllIdColumn).join(u' ').toStdString();
+    EXPECT_NE(column(all, AllFileColumn).first(), QStringLiteral("0000099920200101000000.wmv"));
+    // Sorted by memo, an edited memo moves the row.
+    clickHeader(AllMemoColumn);
+    ASSERT_TRUE(sortedBy(AllMemoColumn, true));
+    window->state().allListPendingName = Q1;
+    lists->setMemoDialog([](const QString&, const QString&, QPoint) {
+        return std::optional<QString>(QStringLiteral("zzz last"));
+    });
+    window->setWindowMode(ModeListAll);
+    lists->editVideoTags();
+    EXPECT_EQ(column(all, AllMemoColumn).last(), QStringLiteral("zzz last"));
+    EXPECT_TRUE(sortedBy(AllMemoColumn, true)) << column(all, AllMemoColumn).join(u'|').toStdString();
 }
 
 TEST_F(VideoListsTest, RowOperationsByName)

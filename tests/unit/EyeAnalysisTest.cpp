@@ -8,8 +8,8 @@
 #include "core/analysis/VideoAnalysis.h"
 #include "core/capture/FrameStamps.h"
 #include "core/capture/SimulatedEyeSource.h"
-#include "core/media/WmvWriter.h"
 #include "core/sensor/HeadOverlay.h"
+#include "support/SimulatedEyeVideo.h"
 #include "support/TempDir.h"
 
 #include <QDateTime>
@@ -28,33 +28,11 @@
 
 using namespace tolvek;
 using namespace tolvek::analysis;
+using tolvek::test::recordSimulatedEye;
+using tolvek::test::SimulatedEyeVideo;
 using tolvek::test::TempDir;
 
 namespace {
-
-// Records frames of the simulated camera as the recorder does (boxes, head picture, WmvWriter).
-// headPose gives the head picture's pose for frame k.
-QString recordEye(const QString& path, const SimulatedEyeSource& eye, int frames,
-                  const std::function<HeadPose(int)>& headPose = {})
-{
-    media::WmvWriter writer;
-    media::WmvWriterSettings settings;
-    settings.width = eye.frameSize().width;
-    settings.height = eye.frameSize().height;
-    settings.fps = eye.nominalFps();
-    if (!writer.open(path, settings))
-        return {};
-    cv::Mat frame;
-    const QDateTime start(QDate(2026, 3, 2), QTime(10, 15));
-    for (int k = 0; k < frames; ++k) {
-        eye.renderFrame(k, frame);
-        stampFrame(frame, 0, start.addMSecs(qint64(k * 1000 / eye.nominalFps())), 12345678);
-        drawHeadOverlay(frame, headPose ? headPose(k) : ManualPoseTable[4], 2);
-        if (!writer.write(frame))
-            return {};
-    }
-    return writer.close() ? path : QString();
-}
 
 SimulatedEyeSource::Options eyeOptions(std::uint32_t seed)
 {
@@ -330,7 +308,7 @@ TEST(VideoAnalysis, RecordedVideoAgreesWithTheSimulatedTruth)
     TempDir dir;
     const SimulatedEyeSource eye(eyeOptions(11));
     const int frames = 120;
-    const QString path = recordEye(dir.file(QStringLiteral("eye.wmv")), eye, frames);
+    const QString path = recordSimulatedEye(dir.file(QStringLiteral("eye.wmv")), eye, frames);
     ASSERT_FALSE(path.isEmpty());
 
     const VideoAnalysis a = analyseVideo(path);
@@ -364,7 +342,9 @@ TEST(VideoAnalysis, HeadPositionChangeGivesTwoSummaryRows)
     const int frames = 180;
     const HeadPose forward = ManualPoseTable[4], right = ManualPoseTable[5];
     const auto poseAt = [&](int k) { return k < frames / 2 ? forward : right; };
-    const QString path = recordEye(dir.file(QStringLiteral("turn.wmv")), eye, frames, poseAt);
+    SimulatedEyeVideo turning;
+    turning.headPose = poseAt;
+    const QString path = recordSimulatedEye(dir.file(QStringLiteral("turn.wmv")), eye, frames, turning);
     ASSERT_FALSE(path.isEmpty());
 
     std::vector<QString> labels;
@@ -395,7 +375,8 @@ TEST(VideoAnalysis, TheHeadDataBesideTheVideoLabelsItsFrames)
     TempDir dir;
     const SimulatedEyeSource eye(eyeOptions(4));
     const int frames = 180;
-    const QString path = recordEye(dir.file(QStringLiteral("0000000120260302101500.wmv")), eye, frames);
+    const QString path =
+        recordSimulatedEye(dir.file(QStringLiteral("0000000120260302101500.wmv")), eye, frames);
     ASSERT_FALSE(path.isEmpty());
     // The forward preset chosen on the keypad, then a phone reporting a pose near "right".
     std::vector<media::HeadTrackRow> rows;
@@ -446,8 +427,9 @@ TEST(VideoAnalysis, TheHeadDataBesideTheVideoLabelsItsFrames)
     // Not head data at all, or none: every frame "unknown", one summary row.
     for (const QByteArray& bytes : {QByteArray("\x01\x02garbage"), QByteArray()}) {
         QFile::remove(dir.file(QStringLiteral("0000000120260302101500.head.csv")));
-        if (!bytes.isEmpty())
+        if (!bytes.isEmpty()) {
             ASSERT_TRUE(dir.write(QStringLiteral("0000000120260302101500.head.csv"), bytes));
+        }
         a = analyseVideo(path);
         ASSERT_TRUE(a.ok) << a.error.toStdString();
         ASSERT_EQ(a.nystagmus.segments.size(), 1u);
@@ -459,7 +441,7 @@ TEST(AnalyseCommand, WritesThreeFilesPerVideoAndReportsEachUnreadableOne)
 {
     TempDir dir;
     const SimulatedEyeSource eye(eyeOptions(8));
-    const QString good = recordEye(dir.file(QStringLiteral("0000000120260302101500.wmv")), eye, 45);
+    const QString good = recordSimulatedEye(dir.file(QStringLiteral("0000000120260302101500.wmv")), eye, 45);
     ASSERT_FALSE(good.isEmpty());
     ASSERT_TRUE(dir.write(QStringLiteral("broken.wmv"), QByteArray(5000, 'x')));
     const QString broken = dir.file(QStringLiteral("broken.wmv"));
@@ -503,7 +485,7 @@ TEST(AnalyseCommand, ProgramRunsWithoutDisplayOrConfiguration)
 {
     TempDir dir;
     const SimulatedEyeSource eye(eyeOptions(9));
-    const QString good = recordEye(dir.file(QStringLiteral("eye.wmv")), eye, 30);
+    const QString good = recordSimulatedEye(dir.file(QStringLiteral("eye.wmv")), eye, 30);
     ASSERT_FALSE(good.isEmpty());
     const QString data = dir.file(QStringLiteral("data"));
     ASSERT_TRUE(QDir().mkpath(data));

@@ -3,7 +3,9 @@
 // keeps the values put into it in their left-to-right order.
 #include "core/i18n/UiTexts.h"
 #include "core/i18n/Messages.h"
+#include "core/settings/ConfigFile.h"
 #include "support/InterfaceTexts.h"
+#include "support/TempDir.h"
 
 #include <QRegularExpression>
 #include <QSet>
@@ -15,6 +17,7 @@
 #include <utility>
 
 using namespace tolvek;
+using tolvek::test::TempDir;
 
 namespace {
 
@@ -139,5 +142,32 @@ TEST(UiTexts, TheCurrentLanguageChoosesTheRow)
     EXPECT_EQ(uiText(TxtCancel), QStringLiteral("Abbrechen"));
     setCurrentLanguage(Japanese);
     EXPECT_EQ(uiText(TxtCancel), QString::fromUtf16(u"キャンセル"));
+    setCurrentLanguage(before);
+}
+
+TEST(UiTexts, TheSettingsFilesMessagesAreShownInTheCurrentLanguage)
+{
+    TempDir dir;
+    ASSERT_TRUE(dir.write("Tolvek_config.ini", "Sensor Direction (1-8):12\r\n"));
+    const QString path = dir.file("Tolvek_config.ini");
+    Settings settings;
+    const LoadOutcome broken = loadSettings(settings, path);
+    ASSERT_EQ(broken.messages.size(), 1);
+    // Saving into a folder that is not there cannot open the file.
+    const QStringList unwritable = saveSettings(settings, dir.file("gone/Tolvek_config.ini"));
+    ASSERT_FALSE(unwritable.isEmpty());
+
+    const int before = currentLanguage();
+    setCurrentLanguage(German);
+    const QString destroyed = localizedConfigMessage(broken.messages[0], path);
+    EXPECT_EQ(destroyed, uiText(TxtConfigDestroyed).arg(QStringLiteral("LoadCon"), path));
+    EXPECT_TRUE(destroyed.contains(QStringLiteral("beschädigt"))) << destroyed.toStdString();
+    EXPECT_EQ(localizedConfigMessage(unwritable[0], dir.file("gone/Tolvek_config.ini")),
+              uiText(TxtConfigCannotWrite));
+    // Texts that are not the settings file's pass as they are.
+    EXPECT_EQ(localizedConfigMessage(QStringLiteral("something else"), path),
+              QStringLiteral("something else"));
+    setCurrentLanguage(English);
+    EXPECT_FALSE(localizedConfigMessage(broken.messages[0], path).contains(QStringLiteral("Tolvek2.exe")));
     setCurrentLanguage(before);
 }

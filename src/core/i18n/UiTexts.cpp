@@ -1,6 +1,9 @@
 #include "core/i18n/UiTexts.h"
 
 #include "core/i18n/Messages.h"
+#include "core/settings/ConfigFile.h"
+
+#include <utility>
 
 namespace tolvek {
 
@@ -569,6 +572,62 @@ constexpr UiTextRow kUiTexts[] = {
       u"%1\r\nНе удалось открыть страницу справки: не найден веб-браузер. Откройте этот файл в веб-браузере.",
       u"%1\r\nDie Hilfeseite konnte nicht geöffnet werden: Es wurde kein Webbrowser gefunden. Öffnen Sie diese Datei in einem Webbrowser.",
       u"%1\r\nHalaman bantuan tidak dapat dibuka: tiada pelayar web ditemui. Buka fail ini dalam pelayar web."}},
+    {TxtConfigDestroyed,
+     {u"%1 %2 は壊れています。\r\n%2 を削除してから Tolvek を起動し直してください。",
+      u"%1 %2 is destroyed.\r\ndelete the %2 and run Tolvek.",
+      u"%1 %2 está danificado.\r\nExclua %2 e inicie o Tolvek novamente.",
+      u"%1 %2 已损坏。\r\n请删除 %2 后重新启动 Tolvek。",
+      u"%1 %2 已損毀。\r\n請刪除 %2 後重新啟動 Tolvek。",
+      u"%1 %2 파일이 손상되었습니다.\r\n%2 파일을 삭제한 다음 Tolvek을 다시 시작하십시오.",
+      u"%1 %2 est endommagé.\r\nSupprimez %2 puis relancez Tolvek.",
+      u"%1 %2 está dañado.\r\nElimine %2 y vuelva a iniciar Tolvek.",
+      u"%1 %2 खराब हो गई है।\r\n%2 को हटाएँ और Tolvek फिर से शुरू करें।",
+      u"%1 %2 تالف.\r\nاحذف %2 ثم شغّل Tolvek من جديد.",
+      u"%1 %2 повреждён.\r\nУдалите %2 и запустите Tolvek снова.",
+      u"%1 %2 ist beschädigt.\r\nLöschen Sie %2 und starten Sie Tolvek neu.",
+      u"%1 %2 telah rosak.\r\nPadam %2 dan mulakan Tolvek semula."}},
+    {TxtConfigNotCreated,
+     {u"設定ファイルを作成できませんでした。",
+      u"Failed to create config file.",
+      u"Não foi possível criar o arquivo de configuração.",
+      u"无法创建设置文件。",
+      u"無法建立設定檔。",
+      u"설정 파일을 만들 수 없습니다.",
+      u"Impossible de créer le fichier de configuration.",
+      u"No se pudo crear el archivo de configuración.",
+      u"सेटिंग फ़ाइल नहीं बनाई जा सकी।",
+      u"تعذّر إنشاء ملف الإعدادات.",
+      u"Не удалось создать файл настроек.",
+      u"Die Einstellungsdatei konnte nicht angelegt werden.",
+      u"Fail tetapan tidak dapat dicipta."}},
+    {TxtConfigCannotWrite,
+     {u"設定ファイルを書き込み用に開けません。",
+      u"Cannot open config file for writing.",
+      u"Não é possível abrir o arquivo de configuração para gravação.",
+      u"无法打开设置文件进行写入。",
+      u"無法開啟設定檔以寫入。",
+      u"설정 파일을 쓰기용으로 열 수 없습니다.",
+      u"Impossible d'ouvrir le fichier de configuration en écriture.",
+      u"No se puede abrir el archivo de configuración para escribir.",
+      u"सेटिंग फ़ाइल को लिखने के लिए नहीं खोला जा सकता।",
+      u"تعذّر فتح ملف الإعدادات للكتابة.",
+      u"Не удаётся открыть файл настроек для записи.",
+      u"Die Einstellungsdatei kann nicht zum Schreiben geöffnet werden.",
+      u"Fail tetapan tidak dapat dibuka untuk ditulis."}},
+    {TxtConfigNotSaved,
+     {u"設定を保存できませんでした (UTF-8)。",
+      u"Failed to save config (UTF-8).",
+      u"Não foi possível salvar a configuração (UTF-8).",
+      u"无法保存设置 (UTF-8)。",
+      u"無法儲存設定 (UTF-8)。",
+      u"설정을 저장할 수 없습니다 (UTF-8).",
+      u"Impossible d'enregistrer la configuration (UTF-8).",
+      u"No se pudo guardar la configuración (UTF-8).",
+      u"सेटिंग सहेजी नहीं जा सकीं (UTF-8)।",
+      u"تعذّر حفظ الإعدادات (UTF-8).",
+      u"Не удалось сохранить настройки (UTF-8).",
+      u"Die Einstellungen konnten nicht gespeichert werden (UTF-8).",
+      u"Tetapan tidak dapat disimpan (UTF-8)."}},
 };
 // clang-format on
 
@@ -617,6 +676,24 @@ QString uiTextIn(int language, UiTextId id)
 QString uiText(UiTextId id)
 {
     return uiTextIn(currentLanguage(), id);
+}
+
+} // namespace tolvek
+
+namespace tolvek {
+
+QString localizedConfigMessage(const QString& message, const QString& configPath)
+{
+    for (const char* stage : {ConfigLoadStage, ConfigSaveStage})
+        if (message == configDestroyedMessage(QString::fromLatin1(stage), configPath))
+            return uiText(TxtConfigDestroyed).arg(QString::fromLatin1(stage), configPath);
+    const std::pair<const char*, UiTextId> fixed[] = {{ConfigNotCreatedText, TxtConfigNotCreated},
+                                                      {ConfigCannotWriteText, TxtConfigCannotWrite},
+                                                      {ConfigNotSavedText, TxtConfigNotSaved}};
+    for (const auto& [english, id] : fixed)
+        if (message == QLatin1String(english))
+            return uiText(id);
+    return message;
 }
 
 } // namespace tolvek

@@ -182,6 +182,12 @@ enum UiTextId : int {
     // The help page was found but no web browser could be started for it; %1 is its path.
     TxtHelpNoBrowser,
 
+    // The settings file: %1 is "LoadCon" or "SaveConfig" (the moment of the check), %2 its path.
+    TxtConfigDestroyed,
+    TxtConfigNotCreated,
+    TxtConfigCannotWrite,
+    TxtConfigNotSaved,
+
     UiTextCount
 };
 
@@ -189,5 +195,9 @@ enum UiTextId : int {
 QString uiTextIn(int language, UiTextId id);
 // The text in the current language (currentLanguage()).
 QString uiText(UiTextId id);
+
+// A message of the settings file (given in English by loadSettings and saveSettings for the file
+// at configPath) in the current language; any other text as it is.
+QString localizedConfigMessage(const QString& message, const QString& configPath);
 
 } // namespace tolvek

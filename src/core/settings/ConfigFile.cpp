@@ -55,12 +55,12 @@ LoadOutcome loadSettings(Settings& settings, const QString& configPath)
             settings.resetToDefaults();
             outcome.created = true;
         } else if (!openFailed) {
-            outcome.messages << QStringLiteral("Failed to create config file.");
+            outcome.messages << QString::fromLatin1(ConfigNotCreatedText);
         }
     }
 
     if (settings.value(SensorDirection).size() != 1) {
-        outcome.messages << configDestroyedMessage(QStringLiteral("LoadCon"), configPath);
+        outcome.messages << configDestroyedMessage(QString::fromLatin1(ConfigLoadStage), configPath);
         outcome.mustExit = true;
         return outcome;
     }
@@ -82,13 +82,13 @@ QStringList saveSettings(Settings& settings, const QString& configPath, const QL
     bool openFailed = false;
     if (!writeConfigAtomically(configPath, settings.serialize(), &openFailed)) {
         if (openFailed) {
-            messages << QStringLiteral("Cannot open config file for writing.");
+            messages << QString::fromLatin1(ConfigCannotWriteText);
             return messages;
         }
-        messages << QStringLiteral("Failed to save config (UTF-8).");
+        messages << QString::fromLatin1(ConfigNotSavedText);
     }
     if (settings.value(SensorDirection).size() != 1)
-        messages << configDestroyedMessage(QStringLiteral("SaveConfig"), configPath);
+        messages << configDestroyedMessage(QString::fromLatin1(ConfigSaveStage), configPath);
     return messages;
 }
 

@@ -30,5 +30,11 @@ QStringList saveSettings(Settings& settings, const QString& configPath, const QL
 
 // "LoadCon ..." / "SaveConfig ..." texts with the path in both places.
 QString configDestroyedMessage(const QString& prefix, const QString& configPath);
+inline constexpr char ConfigLoadStage[] = "LoadCon";
+inline constexpr char ConfigSaveStage[] = "SaveConfig";
+// The other messages, as returned.
+inline constexpr char ConfigNotCreatedText[] = "Failed to create config file.";
+inline constexpr char ConfigCannotWriteText[] = "Cannot open config file for writing.";
+inline constexpr char ConfigNotSavedText[] = "Failed to save config (UTF-8).";
 
 } // namespace tolvek

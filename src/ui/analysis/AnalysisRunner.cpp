@@ -46,14 +46,23 @@ bool AnalysisRunner::start(const QString& videoPath, bool force)
     m_worker.wait(StopWait); // the thread of a finished run
     auto keepGoing = std::make_shared<std::atomic<bool>>(true);
     m_keepGoing = keepGoing;
+    const quint64 id = ++m_run;
     const HeadPositionReader headPositions = m_headPositions;
-    return m_worker.start([this, videoPath, force, keepGoing, headPositions](platform::WorkerRun& run) {
+    return m_worker.start([this, videoPath, force, keepGoing, headPositions, id](platform::WorkerRun& run) {
         lowerThisThreadsPriority();
         std::stop_callback onStop(run.stopToken(), [keepGoing] { *keepGoing = false; });
-        auto report = [this, &run](auto&& emitIt) {
+        // Delivered on the UI thread, and only while this is still the latest run: a report
+        // already queued when the caller moved on to another video is dropped there.
+        auto report = [this, &run, id](auto emitIt) {
             std::lock_guard owned(run);
             if (!run.abandoned())
-                emitIt();
+                QMetaObject::invokeMethod(
+                    this,
+                    [this, id, emitIt] {
+                        if (id == m_run)
+                            emitIt();
+                    },
+                    Qt::QueuedConnection);
         };
         HeadPositionTrack track = headPositions ? headPositions(videoPath) : HeadPositionTrack{};
         // Without a reader of its own the analysis reads the video's head data itself: a newer
@@ -63,7 +72,7 @@ bool AnalysisRunner::start(const QString& videoPath, bool force)
         if (!force && analysis::analysisCacheIsFresh(videoPath, track.sourceFiles)) {
             if (auto cached = analysis::readAnalysisCache(videoPath)) {
                 auto result = std::make_shared<const analysis::VideoAnalysis>(std::move(*cached));
-                report([&] { Q_EMIT finished(result, true, QString()); });
+                report([this, result] { Q_EMIT finished(result, true, QString()); });
                 return;
             }
         }
@@ -72,23 +81,23 @@ bool AnalysisRunner::start(const QString& videoPath, bool force)
             const int percent = total > 0 ? std::min(99, done * 100 / total) : 0;
             if (percent != lastPercent) {
                 lastPercent = percent;
-                report([&] { Q_EMIT progress(percent); });
+                report([this, percent] { Q_EMIT progress(percent); });
             }
         };
         analysis::VideoAnalysis measured =
             analysis::analyseVideo(videoPath, track.labels, {}, keepGoing.get(), progressed);
         if (!*keepGoing) {
-            report([&] { Q_EMIT cancelled(); });
+            report([this] { Q_EMIT cancelled(); });
             return;
         }
         if (!measured.ok) {
-            report([&] { Q_EMIT failed(measured.error); });
+            report([this, error = measured.error] { Q_EMIT failed(error); });
             return;
         }
         QString cacheError;
         analysis::writeAnalysisCache(videoPath, measured, cacheError);
         auto result = std::make_shared<const analysis::VideoAnalysis>(std::move(measured));
-        report([&] { Q_EMIT finished(result, false, cacheError); });
+        report([this, result, cacheError] { Q_EMIT finished(result, false, cacheError); });
     });
 }
 
@@ -97,6 +106,12 @@ void AnalysisRunner::cancel()
     if (m_keepGoing)
         *m_keepGoing = false;
     m_worker.requestStop();
+}
+
+void AnalysisRunner::discard()
+{
+    cancel();
+    ++m_run;
 }
 
 bool AnalysisRunner::isRunning() const

@@ -3,6 +3,8 @@
 // priority reads the cache beside the video when it is newer than the video, else analyses every
 // frame (reporting its progress) and writes the cache. The result, a failure or a cancel comes
 // back as a queued signal; the worker never touches a widget. A cancelled run writes nothing.
+// Only the latest run is heard: what an earlier run reports after a later start() or a discard()
+// is dropped, so a result never arrives for a video the caller has left.
 // UI thread only (start, cancel, destruction); the destructor stops the worker within a bound.
 
 #include "core/analysis/VideoAnalysis.h"
@@ -43,6 +45,8 @@ class AnalysisRunner : public QObject
     bool start(const QString& videoPath, bool force = false);
     // Asks the run to stop; cancelled() follows once it has.
     void cancel();
+    // Asks the run to stop and drops everything it still reports, cancelled() included.
+    void discard();
     bool isRunning() const;
     // Waits up to ms for the run to end (tests, shutdown).
     bool wait(int ms);
@@ -60,6 +64,7 @@ class AnalysisRunner : public QObject
     platform::WorkerThread m_worker;
     HeadPositionReader m_headPositions;
     std::shared_ptr<std::atomic<bool>> m_keepGoing;
+    quint64 m_run = 0; // the run whose reports are delivered; UI thread only
 };
 
 } // namespace tolvek

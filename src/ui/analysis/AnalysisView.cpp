@@ -120,7 +120,12 @@ AnalysisView::AnalysisView(AnalysisPlayer player, UserPrompts* prompts, QWidget*
         Q_EMIT analysisSettled();
     });
     m_follow.setInterval(FollowIntervalMs);
-    connect(&m_follow, &QTimer::timeout, this, &AnalysisView::followPlayer);
+    connect(&m_follow, &QTimer::timeout, this, [this] {
+        // The window opens a video through followPlayedVideo() as well; the tick catches every
+        // other way the played video changes or goes.
+        followPlayedVideo();
+        followPlayer();
+    });
     applyTexts();
     setRunning(false);
 }
@@ -139,7 +144,9 @@ void AnalysisView::applyTexts()
     m_save->setText(analysisText(AnalysisText::SaveReport));
     m_print->setText(analysisText(AnalysisText::PrintReport));
     m_table->setHorizontalHeaderLabels(summaryHeader(currentLanguage()));
-    setWindowTitle(analysisText(AnalysisText::WindowTitle).arg(QFileInfo(m_video).fileName()));
+    setWindowTitle(m_video.isEmpty()
+                       ? analysisText(AnalysisText::MenuItem)
+                       : analysisText(AnalysisText::WindowTitle).arg(QFileInfo(m_video).fileName()));
     TraceStyle style = m_traces->style();
     style.language = currentLanguage();
     m_traces->setStyle(style);
@@ -166,10 +173,7 @@ void AnalysisView::open(const QString& videoPath, bool force)
     }
     m_video = videoPath;
     applyTexts();
-    m_result.reset();
-    m_data.reset();
-    m_traces->setData(nullptr);
-    m_table->setRowCount(0);
+    clearResult();
     m_progress->setValue(0);
     m_status->setText(analysisText(AnalysisText::Analysing).arg(0));
     setRunning(m_runner.start(videoPath, force));
@@ -181,6 +185,41 @@ void AnalysisView::onWindowMode(int mode)
         m_runner.cancel();
 }
 
+void AnalysisView::followPlayedVideo()
+{
+    if (!m_player.playedVideo)
+        return;
+    const QString played = m_player.playedVideo();
+    if (played == m_video)
+        return;
+    if (played.isEmpty()) {
+        showNoVideo();
+        return;
+    }
+    if (m_player.recording && m_player.recording())
+        return;
+    open(played);
+}
+
+void AnalysisView::showNoVideo()
+{
+    // Whatever the run of the last video still reports belongs to no video shown here.
+    m_runner.discard();
+    m_video.clear();
+    applyTexts();
+    clearResult();
+    m_status->setText(analysisText(AnalysisText::NoVideo));
+    setRunning(false);
+}
+
+void AnalysisView::clearResult()
+{
+    m_result.reset();
+    m_data.reset();
+    m_traces->setData(nullptr);
+    m_table->setRowCount(0);
+}
+
 void AnalysisView::setRunning(bool running)
 {
     m_progress->setVisible(running);
@@ -188,10 +227,6 @@ void AnalysisView::setRunning(bool running)
     m_again->setEnabled(!running && !m_video.isEmpty());
     m_save->setEnabled(!running && m_result);
     m_print->setEnabled(!running && m_result);
-    if (running || !m_result)
-        m_follow.stop();
-    else
-        m_follow.start();
 }
 
 void AnalysisView::onFinished(std::shared_ptr<const analysis::VideoAnalysis> result, bool fromCache,
@@ -298,6 +333,18 @@ void AnalysisView::printReport()
         return;
     }
     paintReport(printer, painter, input);
+}
+
+void AnalysisView::showEvent(QShowEvent* event)
+{
+    m_follow.start();
+    QWidget::showEvent(event);
+}
+
+void AnalysisView::hideEvent(QHideEvent* event)
+{
+    m_follow.stop();
+    QWidget::hideEvent(event);
 }
 
 void AnalysisView::closeEvent(QCloseEvent* event)

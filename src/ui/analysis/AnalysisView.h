@@ -2,7 +2,9 @@
 // The eye-movement analysis of the played video in a window of its own beside the main window:
 // the measurement runs in the background (or comes from the cache beside the video) with its
 // progress and a Cancel button; then the traces follow the player's frame and a click on them
-// moves the player there, and the per-head-position table sits beside them. A pixels-per-degree
+// moves the player there, and the per-head-position table sits beside them. While shown, it
+// follows the player's video: another video brings that video's analysis, no video an empty
+// window, so traces are never shown under another video's name. A pixels-per-degree
 // value turns velocities into degrees per second. The report is saved as PDF beside the video
 // (never over an existing file without asking) or printed. UI thread only.
 
@@ -50,6 +52,10 @@ class AnalysisView : public QWidget
     const QString& videoPath() const { return m_video; }
     // The window mode changed: entering the recording mode cancels a running analysis.
     void onWindowMode(int mode);
+    // The player may have opened another video: shows that one's analysis (cached or run as on
+    // open), or the empty state when no video is played. During a recording it waits for its end.
+    // Called by the window when it opens a video, and on every tick while this window is shown.
+    void followPlayedVideo();
 
     // Saves the report: NAME.report.pdf beside the video, or a file the user picks when that one
     // exists and is not to be replaced. The path written, or empty when nothing was.
@@ -68,6 +74,8 @@ class AnalysisView : public QWidget
     void analysisSettled();
 
   protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
   private:
@@ -76,6 +84,9 @@ class AnalysisView : public QWidget
     void onFinished(std::shared_ptr<const analysis::VideoAnalysis> result, bool fromCache,
                     const QString& cacheError);
     void setRunning(bool running);
+    // Nothing shown: no traces, no table, the status and title of no video.
+    void clearResult();
+    void showNoVideo();
     void fillTable();
     void followPlayer();
     bool showsPlayedVideo() const;

@@ -233,11 +233,18 @@ void paintTraces(QPainter& p, const QRect& area, const TraceData& data, const an
     p.setPen(Qt::black);
     const double seconds = to - from;
     const double step = niceStep(seconds, l.plotWidth, 70);
+    const QFontMetricsF metrics(p.font());
     for (double t = std::ceil(from / step) * step; t <= to; t += step) {
         const double x = l.plotLeft + (t * data.fps - window.firstFrame) / perPixel;
         p.drawLine(QPointF(x, l.axis.top()), QPointF(x, l.axis.top() + 4));
-        p.drawText(QRectF(x - 40, l.axis.top() + 3, 80, l.axis.height()), Qt::AlignHCenter | Qt::AlignTop,
-                   timeLabel(t, step));
+        // Centred under its tick but kept above the plot, so that the labels at its ends neither
+        // run into the axis caption on the left nor out of the picture on the right.
+        const QString label = timeLabel(t, step);
+        const double width = metrics.horizontalAdvance(label);
+        const double left =
+            std::max(double(l.plotLeft), std::min(x - width / 2, l.plotLeft + l.plotWidth - width));
+        p.drawText(QRectF(left, l.axis.top() + 3, width + 1, l.axis.height()), Qt::AlignLeft | Qt::AlignTop,
+                   label);
     }
     p.drawText(QRect(area.left(), l.axis.top(), l.plotLeft - area.left() - 4, l.axis.height()),
                Qt::AlignRight | Qt::AlignTop, analysisText(style.language, AnalysisText::TimeAxis));

@@ -19,6 +19,7 @@ TraceWidget::TraceWidget(QWidget* parent) : QWidget(parent)
 void TraceWidget::setData(std::shared_ptr<const TraceData> data)
 {
     m_data = std::move(data);
+    m_cursor.reset();
     m_firstFrame = 0.0;
     m_lastFrame = m_data ? m_data->frameCount : 0.0;
     update();

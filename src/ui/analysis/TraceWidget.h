@@ -19,7 +19,9 @@ class TraceWidget : public QWidget
   public:
     explicit TraceWidget(QWidget* parent = nullptr);
 
+    // The traces to draw (null: none); the cursor waits for the player's next frame.
     void setData(std::shared_ptr<const TraceData> data);
+    const std::shared_ptr<const TraceData>& data() const { return m_data; }
     void setStyle(const TraceStyle& style);
     const TraceStyle& style() const { return m_style; }
     // The player's frame: the cursor moves there and the window pages to keep it visible.

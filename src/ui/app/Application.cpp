@@ -4,6 +4,7 @@
 #include "core/analysis/AnalyseCommand.h"
 #include "core/capture/CameraDevices.h"
 #include "core/capture/FrameSource.h"
+#include "core/i18n/UiTexts.h"
 #include "core/media/HeaderJournal.h"
 #include "core/media/VideoTags.h"
 #include "core/platform/DurableFiles.h"
@@ -88,7 +89,8 @@ int runApplication(int argc, char** argv)
     QtUserPrompts prompts;
     const StorageOutcome storage = initStorage(appSettings());
     for (const QString& message : storage.load.messages)
-        prompts.message(nullptr, message, UserPrompts::Icon::Error);
+        prompts.message(nullptr, localizedConfigMessage(message, storage.paths.configPath),
+                        UserPrompts::Icon::Error);
     if (storage.load.mustExit)
         return 0;
 

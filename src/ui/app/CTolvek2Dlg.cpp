@@ -547,6 +547,13 @@ void CTolvek2Dlg::openVideo(const QString& name)
     m_playback->showVideoFrame(name, 0);
     m_playback->drawSlider(SliderDraw::Reset);
     m_playback->updateTimeDisplay();
+    followInAnalysisView();
+}
+
+void CTolvek2Dlg::followInAnalysisView()
+{
+    if (m_analysisView && m_analysisView->isVisible())
+        m_analysisView->followPlayedVideo();
 }
 
 void CTolvek2Dlg::showNoVideo()
@@ -561,6 +568,7 @@ void CTolvek2Dlg::showNoVideo()
     static constexpr std::array<std::uint8_t, 3> NoVideo{200, 200, 255};
     m_displayFrame.store(NoVideo.data(), 1, 1, 3);
     update(m_layout.liveView);
+    followInAnalysisView();
 }
 
 void CTolvek2Dlg::blankPicture()
@@ -699,7 +707,7 @@ void CTolvek2Dlg::runDestroyHandler()
     const QStringList messages =
         saveSettings(appSettings(), m_services.paths.configPath, allListColumnWidths());
     for (const QString& m : messages)
-        showMessage(m, UserPrompts::Icon::Warning);
+        showMessage(localizedConfigMessage(m, m_services.paths.configPath), UserPrompts::Icon::Warning);
     if (m_services.profile) {
         const QRect r = frameGeometry();
         const QString section = QStringLiteral("WindowPos");
@@ -851,7 +859,9 @@ void CTolvek2Dlg::openAnalysisView()
         player.seek = [this](int frame) { m_playback->seekPaused(frame); };
         player.recording = [this] { return windowMode() == ModeRecording; };
         player.playedVideo = [this] {
-            return makeSavePath(appSettings().value(SaveFolder), m_state.playbackVideoName);
+            return m_state.playbackVideoName.isEmpty()
+                       ? QString()
+                       : makeSavePath(appSettings().value(SaveFolder), m_state.playbackVideoName);
         };
         m_analysisView = new AnalysisView(std::move(player), m_services.prompts, this);
     }

@@ -180,6 +180,8 @@ class CTolvek2Dlg : public QDialog, public MessagePort, public ModePort, public 
     void closeWhenIdle();
 
   private:
+    // The analysis window, when shown, takes up the video the player has now (or its absence).
+    void followInAnalysisView();
     // The steps of Quit before the window closes; false when the user chose to keep running work.
     bool prepareToQuit();
     // Before the program ends while MP4 exports or a backup run: the user decides whether they are

@@ -318,6 +318,7 @@ void VideoLists::fillLists()
     m_all->clear();
     m_ids->clear();
     m_refs->clear();
+    m_allListOrder.reset();
 
     QList<QTreeWidgetItem*> rows;
     for (int i : allIndex(m_library)) {
@@ -389,6 +390,7 @@ void VideoLists::addVideoRow(QTreeWidget* list, const QString& fileName, const Q
 void VideoLists::addVideo(const QString& fileName, const QString& memo)
 {
     addVideoRow(m_all, fileName, memo);
+    keepAllListOrder();
     if (VideoRecord* record = findRecord(m_library, fileName))
         record->memo = memo;
     else
@@ -413,6 +415,7 @@ void VideoLists::renameVideo(const QString& from, const QString& to)
             row->setText(AllDateColumn, videoDateText(to));
             row->setText(AllFileColumn, to);
         }
+        keepAllListOrder();
     }
     if (VideoRecord* listed = findRecord(m_library, to)) {
         if (const VideoRecord* record = findRecord(m_library, from))
@@ -572,6 +575,15 @@ void VideoLists::sortAllList(int column)
     if (column < 0 || column >= int(m_columnSortAscending.size()))
         return;
     const bool ascending = m_columnSortAscending[column] = !m_columnSortAscending[column];
+    m_allListOrder = AllListOrder{column, ascending};
+    keepAllListOrder();
+}
+
+void VideoLists::keepAllListOrder()
+{
+    if (!m_allListOrder)
+        return;
+    const auto [column, ascending] = *m_allListOrder;
     sortRows(m_all, [column, ascending](QTreeWidgetItem* a, QTreeWidgetItem* b) {
         return compareAllListCells(column, a->text(column), b->text(column), ascending);
     });
@@ -789,6 +801,7 @@ void VideoLists::editVideoTags()
     if (QTreeWidgetItem* row = findRow(m_all, name)) {
         row->setText(AllMemoColumn, memo);
         setMemoTip(row, memo);
+        keepAllListOrder();
     }
     if (VideoRecord* record = findRecord(m_library, name))
         record->memo = memo;

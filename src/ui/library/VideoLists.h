@@ -116,7 +116,9 @@ class VideoLists : public QObject
     void deselectAll(QTreeWidget* list);
     // Sorts list by column with CompareRowText.
     void sortList(QTreeWidget* list, int column, bool ascending);
-    // A header click on the all-videos list: flips that column's flag and sorts by it.
+    // A header click on the all-videos list: flips that column's flag and sorts by it. The list
+    // keeps that order through later changes (a video added, renamed or given a memo) until it is
+    // rebuilt, which lists newest first again.
     void sortAllList(int column);
     // FillMissingLengths: measures the Length cells still marked "0".
     void fillMissingLengths();
@@ -213,6 +215,16 @@ class VideoLists : public QObject
     bool m_selectionGuard = false;               // SelectionGuard
     bool m_listAllFromLive = false;              // ListAllFromLive
     std::array<bool, 5> m_columnSortAscending{}; // ColumnSortAscending
+    // The order chosen by the last header click on the all-videos list; none while the list is as
+    // built (newest first, a video added since at the top, where its user sees it).
+    struct AllListOrder
+    {
+        int column = AllDateColumn;
+        bool ascending = false;
+    };
+    std::optional<AllListOrder> m_allListOrder;
+    // Puts a changed row of the all-videos list back into the list's order.
+    void keepAllListOrder();
 
     std::function<bool()> m_subRangeMarked;
     std::function<bool()> m_playerBusy;

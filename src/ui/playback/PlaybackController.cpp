@@ -53,6 +53,9 @@ PlaybackController::PlaybackController(PlaybackWindow window)
 PlaybackController::~PlaybackController()
 {
     shutdown();
+    // The slider picture belongs to this controller: once it is gone, nothing of it may paint
+    // over the control (the control may have gone first; the pointer knows).
+    delete m_slider;
 }
 
 // ---- The player -------------------------------------------------------------------------
@@ -269,8 +272,9 @@ void PlaybackController::onLayoutChanged()
     m_state.rangeEnd = layout.sliderLength;
     m_state.rangeStart = 0;
     m_state.currentFrame = 0;
-    if (m_slider)
-        m_slider->clear();
+    // The reset slider is drawn at once for an open video, whatever the new size; it is not
+    // left blank until playback starts.
+    drawSlider(SliderDraw::Reset);
 }
 
 int PlaybackController::trimToolTipMessage() const

@@ -136,7 +136,7 @@ class PlaybackController : public QObject
 
     PlaybackWindow m_window;
     PlaybackState m_state;
-    QPointer<PlaybackSlider> m_slider; // lives with the slider control
+    QPointer<PlaybackSlider> m_slider; // owned here; a child of the slider control, which may go first
     QPointer<QLabel> m_timeText;
     QPointer<QPushButton> m_trimButton;
     // Players are known by a serial number, so that a late report of a player already reaped
