@@ -415,8 +415,7 @@ TEST(HardwareFailures, EachOpenFailureNamesItsCause)
         {SensorKind::Serial, SensorLinkEnd::OpenFailed, DeviceProblem::Busy, uiText(TxtSerialBusy).arg(port)},
         {SensorKind::Phone, SensorLinkEnd::BindFailed, DeviceProblem::Busy,
          uiText(TxtPhonePortInUse).arg(1108)},
-        {SensorKind::Phone, SensorLinkEnd::SocketFailed, DeviceProblem::Busy,
-         QStringLiteral("Socket creation failed")},
+        {SensorKind::Phone, SensorLinkEnd::SocketFailed, DeviceProblem::Busy, uiText(TxtPhoneSocketFailed)},
         {SensorKind::Serial, SensorLinkEnd::NoPort, DeviceProblem::Missing, uiText(TxtSerialNoPort)},
         {SensorKind::Serial, SensorLinkEnd::BoardSilent, DeviceProblem::Busy,
          uiText(TxtSerialSilent).arg(port)},
@@ -429,6 +428,8 @@ TEST(HardwareFailures, EachOpenFailureNamesItsCause)
         EXPECT_EQ(sensorOpenFailureText(c.kind, c.reason, port, DeviceDiagnosis{c.problem, {}}), c.text)
             << sensorLinkEndName(c.reason);
     EXPECT_TRUE(uiText(TxtSerialNoPermission).contains(QStringLiteral("dialout")));
+    EXPECT_EQ(uiText(TxtPhoneSocketFailed),
+              QStringLiteral("Socket creation failed")); // English as it always read
 
     FailureOnce once;
     EXPECT_TRUE(once.shouldTell(QStringLiteral("a")));

@@ -175,6 +175,7 @@ enum UiTextId : int {
     TxtSerialSilent,
     TxtSerialLost,
     TxtPhonePortInUse,
+    TxtPhoneSocketFailed,
     TxtCameraNoPermission,
     TxtCameraBusy,
     TxtCameraNotFound,

@@ -13,7 +13,7 @@ std::optional<QString> sensorOpenFailureText(SensorKind kind, SensorLinkEnd reas
         if (reason == SensorLinkEnd::BindFailed)
             return uiText(TxtPhonePortInUse).arg(PhoneGyroPort);
         if (reason == SensorLinkEnd::SocketFailed)
-            return QStringLiteral("Socket creation failed");
+            return uiText(TxtPhoneSocketFailed);
         return std::nullopt;
     }
     if (kind != SensorKind::Serial)
