@@ -30,6 +30,8 @@
 
 #include <memory>
 
+#include <unistd.h>
+
 using namespace tolvek;
 using namespace tolvek::test;
 
@@ -392,6 +394,26 @@ TEST_F(WindowCommandsTest, ASerialPortThatCannotBeOpenedIsReportedOnceWithWhy)
     ASSERT_NE(w->sensorLink().start(), SensorLink::StartResult::Failed);
     ASSERT_TRUE(tolvek::test::waitUntil([&] { return prompts.messages.size() == 2; }));
     EXPECT_EQ(prompts.messages[1], uiText(TxtSerialNoPort));
+}
+
+TEST_F(WindowCommandsTest, ASerialPortWithoutReadPermissionIsReportedAsSuch)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root may open any file: no permission problem to see";
+    // A device file this user may not open, as a port of the dialout group is to a user outside it.
+    const QString port = dir.file("ttyUSB3");
+    QFile device(port);
+    ASSERT_TRUE(device.open(QIODevice::WriteOnly));
+    device.close();
+    ASSERT_TRUE(device.setPermissions(QFileDevice::Permissions()));
+    appSettings().setValue(ComPort, port);
+    appSettings().setValue(SensorMode, QStringLiteral("1"));
+    const ScopedLanguage english(English);
+    prompts.messages.clear();
+    w->setWindowMode(ModeLive);
+    ASSERT_NE(w->sensorLink().start(), SensorLink::StartResult::Failed);
+    ASSERT_TRUE(tolvek::test::waitUntil([&] { return !prompts.messages.isEmpty(); }));
+    EXPECT_EQ(prompts.messages.first(), uiText(TxtSerialNoPermission).arg(port));
 }
 
 TEST(HardwareFailures, EachOpenFailureNamesItsCause)
