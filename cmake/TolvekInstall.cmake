@@ -48,7 +48,9 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "ffmpeg, fonts-dejavu-core, fonts-noto-cjk, fonts-noto-ui-core")
-# xdg-open starts the web browser for the help pages.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, xdg-utils")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
+# xdg-open starts the web browser for the help pages. Every desktop installs it already; as a
+# recommendation it would pull in cpp (through xrdb) on a bare system.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xdg-utils")
 set(CPACK_STRIP_FILES ON)
 include(CPack)
