@@ -67,6 +67,13 @@ void click(QWidget* target, QPoint at, Qt::MouseButton button = Qt::LeftButton)
     sendMouse(target, QEvent::MouseButtonRelease, at, button);
 }
 
+// A click on the middle of the all-videos list's column c title.
+void clickHeader(QTreeWidget* list, int c)
+{
+    QHeaderView* header = list->header();
+    click(header->viewport(), QPoint(header->sectionViewportPosition(c) + header->sectionSize(c) / 2, 5));
+}
+
 void doubleClick(QWidget* target, QPoint at)
 {
     click(target, at);
@@ -231,26 +238,22 @@ TEST_F(VideoListsTest, HeaderClicksSortEachColumnByItsOwnFlag)
     QCoreApplication::processEvents();
     all->setCurrentItem(all->topLevelItem(1)); // Q1 selected; sorting keeps it selected
 
-    QHeaderView* header = all->header();
-    auto clickHeader = [&](int c) {
-        click(header->viewport(), QPoint(header->sectionViewportPosition(c) + header->sectionSize(c) / 2, 5));
-    };
-    clickHeader(AllLengthColumn);
+    clickHeader(all, AllLengthColumn);
     EXPECT_TRUE(lists->columnSortAscending(AllLengthColumn));
     EXPECT_EQ(column(all, AllLengthColumn),
               (QStringList{"0", "01s", "01s", " 05s", "59s", "1m05s", "1m30s"}));
-    clickHeader(AllLengthColumn);
+    clickHeader(all, AllLengthColumn);
     EXPECT_EQ(column(all, AllLengthColumn),
               (QStringList{"1m30s", "1m05s", "59s", " 05s", "01s", "01s", "0"}));
     EXPECT_EQ(selectedNames(all, AllFileColumn), QStringList{Q1});
 
     // The first click on another column sorts ascending, whatever the Length flag is now.
-    clickHeader(AllMemoColumn);
+    clickHeader(all, AllMemoColumn);
     EXPECT_EQ(column(all, AllMemoColumn).mid(4), (QStringList{"a ref", "b ref", "Zed"}));
-    clickHeader(AllMemoColumn);
+    clickHeader(all, AllMemoColumn);
     EXPECT_EQ(column(all, AllMemoColumn).mid(0, 3), (QStringList{"Zed", "b ref", "a ref"}));
     EXPECT_FALSE(lists->columnSortAscending(AllLengthColumn));
-    clickHeader(AllLengthColumn);
+    clickHeader(all, AllLengthColumn);
     EXPECT_TRUE(lists->columnSortAscending(AllLengthColumn));
     EXPECT_EQ(column(all, AllLengthColumn).first(), QStringLiteral("0"));
 }
@@ -659,10 +662,6 @@ TEST_F(VideoListsTest, TheAllVideosListStaysInItsChosenOrderThroughChanges)
 {
     window->setWindowMode(ModeListAll);
     QCoreApplication::processEvents();
-    QHeaderView* header = all->header();
-    auto clickHeader = [&](int c) {
-        click(header->viewport(), QPoint(header->sectionViewportPosition(c) + header->sectionSize(c) / 2, 5));
-    };
     const auto sortedBy = [&](int c, bool ascending) {
         QStringList cells = column(all, c);
         QStringList sorted = cells;
@@ -675,7 +674,7 @@ TEST_F(VideoListsTest, TheAllVideosListStaysInItsChosenOrderThroughChanges)
     // its place, not at the top.
     lists->addVideo(QStringLiteral("0000000520200101000000.wmv"), QString());
     EXPECT_EQ(column(all, AllFileColumn).first(), QStringLiteral("0000000520200101000000.wmv"));
-    clickHeader(AllIdColumn); // ID ascending
+    clickHeader(all, AllIdColumn); // ID ascending
     lists->addVideo(QStringLiteral("0000040020250101000000.wmv"), QStringLiteral("new"));
     EXPECT_TRUE(sortedBy(AllIdColumn, true)) << column(all, AllIdColumn).join(u' ').toStdString();
     EXPECT_NE(column(all, AllFileColumn).first(), QStringLiteral("0000040020250101000000.wmv"));
@@ -685,7 +684,7 @@ TEST_F(VideoListsTest, TheAllVideosListStaysInItsChosenOrderThroughChanges)
     EXPECT_TRUE(sortedBy(AllIdColumn, true)) << column(all, AllIdColumn).join(u' ').toStdString();
     EXPECT_NE(column(all, AllFileColumn).first(), QStringLiteral("0000099920200101000000.wmv"));
     // Sorted by memo, an edited memo moves the row.
-    clickHeader(AllMemoColumn);
+    clickHeader(all, AllMemoColumn);
     ASSERT_TRUE(sortedBy(AllMemoColumn, true));
     window->state().allListPendingName = Q1;
     lists->setMemoDialog([](const QString&, const QString&, QPoint) {
