@@ -692,10 +692,6 @@ QString uiText(UiTextId id)
     return uiTextIn(currentLanguage(), id);
 }
 
-} // namespace tolvek
-
-namespace tolvek {
-
 QString localizedConfigMessage(const QString& message, const QString& configPath)
 {
     for (const char* stage : {ConfigLoadStage, ConfigSaveStage})

@@ -40,13 +40,13 @@ KeyDecision decideKey(int key, const KeyContext& ctx)
         d.action = a;
         return d;
     };
+    auto press = [&d](int button) {
+        d.action = KeyAction::PressButton;
+        d.button = button;
+        return d;
+    };
 
     if (ctx.controlHeld || ctx.altHeld) {
-        const auto press = [&d](int button) {
-            d.action = KeyAction::PressButton;
-            d.button = button;
-            return d;
-        };
         if (ctx.controlHeld && !ctx.altHeld && !ctx.shiftHeld)
             switch (key) {
             case Qt::Key_Q:
@@ -69,8 +69,7 @@ KeyDecision decideKey(int key, const KeyContext& ctx)
     case Qt::Key_F10:
         if (ctx.shiftHeld)
             return mode == 2 ? act(KeyAction::OpenVideoMenu) : d;
-        d.button = IDC_MENU;
-        return act(KeyAction::PressButton);
+        return press(IDC_MENU);
     case Qt::Key_Menu:
         // In the list of all videos the list's own menu of its current row opens.
         return mode == 2 ? act(KeyAction::OpenVideoMenu) : d;

@@ -3,7 +3,6 @@
 #include "ui/shared/LanguageLook.h"
 
 #include <QDialog>
-#include <QFontMetrics>
 #include <QIcon>
 #include <QPushButton>
 #include <QStyleOptionButton>

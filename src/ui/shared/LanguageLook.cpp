@@ -76,12 +76,13 @@ QString captionOf(const QWidget& control)
 
 void fitCaption(QWidget& control, int minimum)
 {
-    if (captionOverflow(control) <= 0)
+    const int overflow = captionOverflow(control);
+    if (overflow <= 0)
         return;
     QFont font = control.font();
     const int size = QFontInfo(font).pixelSize();
     // A first guess from the proportion, then a pixel at a time, as hinting is not linear.
-    const int width = captionOverflow(control) + control.width();
+    const int width = overflow + control.width();
     for (int s = fittingPixelSize(size, width, control.width(), minimum);; --s) {
         font.setPixelSize(s);
         control.setFont(font);
