@@ -13,6 +13,7 @@
 #include "core/media/VideoTags.h"
 #include "core/media/WmvWriter.h"
 #include "core/platform/DurableFiles.h"
+#include "core/playback/SliderMath.h"
 #include "core/settings/VideoFileName.h"
 #include "support/LibraryFixtureNames.h"
 #include "support/TempDir.h"
@@ -91,12 +92,14 @@ void expectWholeHeadData(const QString& folder, bool besideVideo, const QByteArr
         const media::HeadTrackRead read = media::parseHeadTrack(bytes);
         EXPECT_EQ(read.status, media::HeadTrackRead::Status::Ok) << read.problem.toStdString();
         EXPECT_FALSE(read.cutShort) << "half written";
-        if (!whole.isEmpty())
+        if (!whole.isEmpty()) {
             EXPECT_EQ(bytes, whole);
+        }
         QString video = name;
         video.replace(QLatin1String(".head.csv"), QLatin1String(".wmv"));
-        if (besideVideo)
+        if (besideVideo) {
             EXPECT_TRUE(QFileInfo::exists(folder + u'/' + video)) << "head data without its video";
+        }
     }
 }
 
@@ -277,9 +280,9 @@ const Operation Operations[] = {
          // The head data follows each video: the original's goes after it (a kill in between
          // leaves it behind), the copy's is written once the copy holds its name.
          const QString sourceHead = media::headTrackPath(source);
-         if (hasSource || QFileInfo::exists(sourceHead))
+         if (hasSource || QFileInfo::exists(sourceHead)) {
              EXPECT_EQ(bytesOf(sourceHead), s.head);
-         else
+         } else
              EXPECT_EQ(bytesOf(media::headTrackPath(f.trashed(s.names[0]))), s.head);
          const media::HeadTrackRead targetHead = media::readHeadTrack(target);
          if (targetHead.status != media::HeadTrackRead::Status::Missing) {
@@ -287,15 +290,15 @@ const Operation Operations[] = {
              EXPECT_EQ(targetHead.status, media::HeadTrackRead::Status::Ok);
              EXPECT_FALSE(targetHead.cutShort) << "half written";
              EXPECT_EQ(int(targetHead.rows.size()),
-                       trimFrameRange(TrimStart, TrimEnd, SliderLength, s.frames).count);
+                       markedFrames(TrimStart, TrimEnd, SliderLength, s.frames).count());
          }
-         if (hasSource)
+         if (hasSource) {
              EXPECT_EQ(digestOf(source), s.digests[0]) << "the original changed";
-         else
+         } else
              EXPECT_EQ(digestOf(f.trashed(s.names[0])), s.digests[0])
                  << "the original is neither here nor in the trash";
          if (hasTarget) {
-             const int wanted = trimFrameRange(TrimStart, TrimEnd, SliderLength, s.frames).count;
+             const int wanted = markedFrames(TrimStart, TrimEnd, SliderLength, s.frames).count();
              const int decoded = countDecodedFrames(target);
              EXPECT_TRUE(copyIsComplete(decoded, wanted)) << decoded << " of " << wanted << " frames";
              EXPECT_EQ(VideoHeaderReader().readDurationAndTitle(target).memo, NewMemo);
@@ -316,8 +319,9 @@ const Operation Operations[] = {
          for (const QString& name : copied) {
              const qsizetype i = s.names.indexOf(name);
              EXPECT_GE(i, 0) << name.toStdString() << " in the backup folder";
-             if (i >= 0)
+             if (i >= 0) {
                  EXPECT_EQ(digestOf(f.backup + u'/' + name), s.digests[i]) << name.toStdString();
+             }
          }
          for (int i = 0; i < s.names.size(); ++i)
              EXPECT_EQ(digestOf(f.save + u'/' + s.names[i]), s.digests[i]);

@@ -34,19 +34,13 @@ int TrimWorkerState::expectedFrames() const
     const int total = framesTotal.load();
     if (reIdMode())
         return total;
-    return trimFrameRange(rangeStart, rangeEnd, sliderLength, total).count;
+    return markedFrames(rangeStart, rangeEnd, sliderLength, total).count();
 }
 
 bool copyIsComplete(int framesDone, int framesExpected)
 {
     const int margin = std::max(2, framesExpected / 100);
     return framesDone >= framesExpected - margin;
-}
-
-FrameRange trimFrameRange(int rangeStart, int rangeEnd, int sliderLength, int frameCount)
-{
-    const MarkedFrames marked = markedFrames(rangeStart, rangeEnd, sliderLength, frameCount);
-    return {marked.first, marked.count()};
 }
 
 std::optional<QString> makeTrimmedFileName(const QString& sourcePath, int rangeStart, int frameCount,
@@ -62,7 +56,7 @@ std::optional<QString> makeTrimmedFileName(const QString& sourcePath, int rangeS
 
     std::int64_t offset = 0;
     if (fps > 0)
-        offset = trimFrameRange(rangeStart, rangeStart, sliderLength, frameCount).first / fps;
+        offset = markedFrames(rangeStart, rangeStart, sliderLength, frameCount).first / fps;
     // Always at least one second, so the new name differs from the source's even for a range
     // that starts at the first frame.
     if (offset <= 0)
@@ -236,9 +230,10 @@ TrimResult copyFrames(TrimWorkerState& s, const CopyPlan& plan)
     int wanted = -1; // all frames up to the end of the file
     if (!plan.wholeFile) {
         // The range is known only now that the worker's own frame count is.
-        const FrameRange range = trimFrameRange(s.rangeStart, s.rangeEnd, s.sliderLength, s.framesTotal);
+        // The frames the markers enclose, both marked frames included, as the player shows them.
+        const MarkedFrames range = markedFrames(s.rangeStart, s.rangeEnd, s.sliderLength, s.framesTotal);
         first = range.first;
-        wanted = range.count;
+        wanted = range.count();
         if (wanted <= 0)
             return TrimResult::RangeEmpty;
     }

@@ -68,16 +68,6 @@ struct TrimWorkerState
     int expectedFrames() const;
 };
 
-// The first frame and the number of frames a range of slider positions selects in a video of
-// frameCount frames: the frames the markers enclose, both marked frames included, as the player
-// shows and plays them (markedFrames).
-struct FrameRange
-{
-    int first = 0;
-    int count = 0;
-};
-FrameRange trimFrameRange(int rangeStart, int rangeEnd, int sliderLength, int frameCount);
-
 // MakeTrimmedFileName: the source's folder and a name of the same patient whose time is the
 // source's plus (the start marker's frame) / fps seconds, at least one, stepped on
 // one second at a time while a file of that name exists. Nothing when the source's name carries
