@@ -181,9 +181,9 @@ TEST_F(WorkingFilesTest, APlantedLinkIsNeverWrittenThroughAndOurLeftoverIsReplac
             // Whatever was planted stays as it was, and nothing was written through it.
             EXPECT_FALSE(done);
             EXPECT_TRUE(QFileInfo(r.working).isSymLink());
-            if (planted == Planted::LinkToAFile)
+            if (planted == Planted::LinkToAFile) {
                 EXPECT_EQ(bytesOf(victim), VictimBytes);
-            else
+            } else
                 EXPECT_FALSE(QFileInfo::exists(created));
             EXPECT_EQ(QFileInfo::exists(r.output), outputExisted);
             EXPECT_EQ(bytesOf(r.output), outputBefore);
@@ -216,8 +216,9 @@ TEST(WorkingFileJournalTest, TheSweepRemovesOnlyLeftoverWorkingFilesOfProgramsNo
     // pid 0 never names a running program.
     int n = 0;
     for (const auto& c : cases) {
-        if (c.create)
+        if (c.create) {
             ASSERT_TRUE(dir.write(QFileInfo(c.path).fileName(), "data"));
+        }
         ASSERT_TRUE(
             dir.write(QStringLiteral("working/%1.note").arg(n++), "0\n" + QFile::encodeName(c.path) + '\n'));
     }
@@ -230,8 +231,9 @@ TEST(WorkingFileJournalTest, TheSweepRemovesOnlyLeftoverWorkingFilesOfProgramsNo
     const QStringList removed = platform::sweepLeftoverWorkingFiles(journal);
     EXPECT_EQ(removed, QStringList{dir.file(QStringLiteral(".backup-a.wmv.part"))});
     for (const auto& c : cases)
-        if (c.create)
+        if (c.create) {
             EXPECT_EQ(QFileInfo::exists(c.path), !c.removed) << c.note;
+        }
     EXPECT_EQ(dir.read(QStringLiteral("outside.wmv")), QByteArray("video bytes"));
     EXPECT_TRUE(QFileInfo(dir.file(QStringLiteral(".link.part"))).isSymLink());
     EXPECT_TRUE(QFileInfo::exists(dir.file(QStringLiteral(".export.part.mp4"))));
